@@ -1,0 +1,96 @@
+// A TamModule is one unit of configuration knowledge in a window: its id, the options it declares,
+// presents, implements or uses (each with the declaration text it was read from), the legacy
+// options the host attaches to it, and its parsed rules. The host fills it with a whole RIX module
+// text (setRixData) or piece by piece (addOptionString, setRix) and reads it back (getRixData).
+// The module owns its options and rules through handles and borrows its window. Reading the same
+// declaration again keeps the option object and its id. Walks over options run in name order.
+#ifndef TAM_TAMMODULE_H
+#define TAM_TAMMODULE_H
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tam/TamExport.h"
+#include "tam/TamOption.h"
+#include "tam/TamPath.h"
+#include "tam/ref_count.h"
+
+class TamExpRoot;
+class TamWindow;
+class TamDeclarationParser;
+
+class TAM_API TamModule : public ref_count {
+ public:
+  ~TamModule() override;
+
+  const std::string& id() const { return id_; }
+  ref_count_ptr<TamWindow> window() const;
+  bool operator==(const TamModule& other) const { return id_ == other.id_; }
+
+  // True once the module has declared, presented, implemented or used an option outside test
+  // mode (legacy options do not count); stays true.
+  bool isModuleBoundary() const { return moduleBoundary_; }
+  void setExternal(bool external) { external_ = external; }
+  bool isExternal() const { return external_; }
+  // In test mode declarations are checked and built but not stored in the module.
+  void setTestOptions(bool testOptions) { testOptions_ = testOptions; }
+
+  const std::vector<ref_count_ptr<TamOption>>& usingOptions() const { return usingOptions_; }
+  // The non-legacy options in name order.
+  std::vector<ref_count_ptr<TamOption>> options() const;
+  // Adds the options the rules refer to and the base of every based option.
+  void referencedOptions(std::set<ref_count_ptr<TamOption>>& out) const;
+
+  // The option of this name (declared first, then legacy); raises 102 when there is none.
+  ref_count_ptr<TamOption> getOption(const std::string& name) const;
+  // Parses one declaration line and returns the option it declares (see the RIX declaration
+  // syntax). Raises TamSyntaxError for malformed text, 101 for a change of kind or scope.
+  ref_count_ptr<TamOption> addOptionString(const std::string& declaration);
+  // Renames an option across this module's declarations and rules and redeclares it.
+  ref_count_ptr<TamOption> changeOptionString(ref_count_ptr<TamOption> option, std::string newName,
+                                              const std::string& newDeclaration);
+  // Raises 102 for an unknown name and 109 when another option is based on it.
+  void deleteOption(const std::string& name);
+  // The declaration text of an option; raises 102 when there is none.
+  std::string askOptionRix(const std::string& name) const;
+  // Raises 101 when a legacy option of this name exists.
+  ref_count_ptr<TamOption> declareLegacyOption(const std::string& name);
+
+  // Parses the rules now; a syntax error leaves the old rules in place.
+  void setRix(const std::string& rules);
+  // The rules, or a fresh empty root (not kept) when there are none.
+  ref_count_ptr<TamExpRoot> getRix() const;
+  // Reads a whole module text, updating options in place; see the module text format.
+  void setRixData(const std::string& text);
+  std::string getRixData() const;
+
+ private:
+  friend class TamWindow;
+  friend class TamDeclarationParser;
+
+  TamModule(TamWindow* window, const std::string& id);
+
+  ref_count_ptr<TamOption> createOption(const std::string& name, TamOption::Scope scope);
+  ref_count_ptr<TamOption> presentOption(const std::string& name,
+                                         const ref_count_ptr<TamOption>& base, const TamPath& path);
+  ref_count_ptr<TamOption> implementOrUseOption(const std::string& name,
+                                                const ref_count_ptr<TamOption>& base,
+                                                TamOption::Scope scope, bool uses);
+  // Removes an option from the option map, its declaration text and the used options.
+  void forgetOption(const std::string& name);
+
+  std::map<std::string, ref_count_ptr<TamOption>> optionMap_;
+  std::map<std::string, ref_count_ptr<TamOption>> legacyOptionMap_;
+  std::vector<ref_count_ptr<TamOption>> usingOptions_;
+  std::map<std::string, std::string> optionStrings_;
+  bool moduleBoundary_ = false;
+  TamWindow* window_;
+  ref_count_ptr<TamExpRoot> rixRoot_;
+  std::string id_;
+  bool external_ = false;
+  bool testOptions_ = false;
+};
+
+#endif  // TAM_TAMMODULE_H

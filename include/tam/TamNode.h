@@ -1,0 +1,82 @@
+// TamNode is the base of the host's own node objects: the host derives from it to describe its
+// product structure and owns every node (the library never deletes one, except the child iterator
+// that children() returns, which the caller deletes). Evaluation decides the node's configured
+// state from its load-if condition (or a legacy condition, or a forced state), binds the inherited
+// selected option set to the node's module, runs the module's rules and hands the result to the
+// children. Each node keeps its own set (sos) and the set its children inherit (childSos).
+#ifndef TAM_TAMNODE_H
+#define TAM_TAMNODE_H
+
+#include <string>
+
+#include "tam/TamExport.h"
+#include "tam/TamConditionExp.h"
+#include "tam/TamSelOptionSet.h"
+#include "tam/ref_count.h"
+
+class TamModule;
+class TamNode;
+class TamWindow;
+
+// The host's iterator over a node's children; the library only calls it.
+class TAM_API TamNodeIterator {
+ public:
+  virtual bool more() = 0;
+  virtual TamNode* current() = 0;
+  virtual void next() = 0;
+  virtual ~TamNodeIterator();
+};
+
+class TAM_API TamNode {
+ public:
+  enum ConfigState { CS_UNDECIDED = 0, CS_NOT_CONFIGURED = 1, CS_CONFIGURED = 2 };
+
+  explicit TamNode(ref_count_ptr<TamWindow> window);
+  TamNode(const TamNode& other);
+  TamNode& operator=(const TamNode& other);
+  virtual ~TamNode();
+
+  // Supplied by the host.
+  virtual TamNode* parent() = 0;
+  virtual TamNodeIterator* children() = 0;  // a new iterator; the caller deletes it
+  virtual bool hasModule() = 0;
+  virtual std::string moduleId() = 0;
+  virtual std::string pathId() = 0;
+
+  // Hooks with default bodies.
+  virtual void stateChanged(ConfigState state);
+  virtual void evaluate(const TamSelOptionSet& parentSos, bool notify);
+  virtual void evaluateLegacyExpressions();
+  virtual bool legacyConditionExists();
+  virtual ConfigState evaluateLegacyCondition();
+  virtual void evaluateLegacyErrorChecks();
+  virtual ConfigState forcedConfigState();
+
+  ref_count_ptr<TamWindow> window() const;
+  // Raises 309 when the node has no module; may load the module through the host (302).
+  ref_count_ptr<TamModule> module();
+  bool isModuleBoundary() const;
+  ConfigState isNodeConfigured() const { return configState_; }
+
+  // The empty text removes the condition; a syntax error leaves the old one in place.
+  void setLoadIf(const std::string& text);
+  ref_count_ptr<TamConditionExp> getLoadIf() const;
+
+  // The node's set, first re-bound to this node.
+  const TamSelOptionSet& getSos() const;
+  void setSos(TamSelOptionSet& sos);
+  void clearSos();
+
+  void evaluateChildren(bool notify);
+  void evaluateChild(TamNode* child, bool notify);
+
+ private:
+  // getSos() is const but re-binds the set to this node first.
+  mutable TamSelOptionSet sos_;
+  TamSelOptionSet childSos_;
+  ref_count_ptr<TamConditionExp> loadIf_;
+  ConfigState configState_ = CS_UNDECIDED;
+  bool sosSet_ = false;
+};
+
+#endif  // TAM_TAMNODE_H

@@ -1,0 +1,118 @@
+// A TamOption is one option as one module sees it: declared by the module with a value type and
+// constraints, or based on a public option of another module that it presents (at a node path),
+// implements or uses. A based option names its base by module id and option name and resolves it
+// through the window on every use; questions about values walk the chain of bases down to the
+// declared (real) option, constraints link by link, the default straight from the real option
+// unless the option has its own.
+// Options are created only by their module, which owns them through handles; the option borrows
+// its window. Every option carries a process-wide id, starting at 1 and never reused.
+// A chain of bases that loops back on itself, or is longer than kMaxBaseChain links, raises
+// TamException 114 naming the option where the walk started, instead of looping for ever.
+#ifndef TAM_TAMOPTION_H
+#define TAM_TAMOPTION_H
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tam/TamExport.h"
+#include "tam/TamOptionValue.h"
+#include "tam/TamPath.h"
+#include "tam/TamValue.h"
+#include "tam/ref_count.h"
+
+class TamModule;
+class TamWindow;
+class TamDeclarationParser;
+
+class TAM_API TamOption : public ref_count {
+ public:
+  enum Scope { SCOPE_PUBLIC = 0, SCOPE_PRIVATE = 1, SCOPE_LEGACY = 2 };
+  enum Type { TYPE_DECLARED = 0, TYPE_PRESENTS = 1, TYPE_IMPLEMENTS = 2, TYPE_USES = 3 };
+
+  // Code raised for a base chain that loops or runs longer than kMaxBaseChain links.
+  static constexpr int kBaseChainLoopCode = 114;
+  static constexpr int kMaxBaseChain = 1000;
+
+  ~TamOption() override;
+
+  const std::string& name() const { return name_; }
+  const std::string& moduleId() const { return moduleId_; }
+  const std::string& description() const { return description_; }
+  bool mandatory() const { return mandatory_; }
+  bool mutually_exclusive() const { return mutually_exclusive_; }
+  const TamPath& path() const { return path_; }
+  Scope scope() const { return scope_; }
+  Type type() const { return type_; }
+  int id() const { return id_; }
+  const std::string& basedOnModuleId() const { return basedOnModuleId_; }
+  const std::string& basedOnName() const { return basedOnName_; }
+
+  void setMutuallyExclusive(bool value) { mutually_exclusive_ = value; }
+  void setVisibility(Scope scope) { scope_ = scope; }
+
+  ref_count_ptr<TamWindow> window() const;
+  // The base option, resolved anew on each call; null for a declared option.
+  ref_count_ptr<TamOption> basedOn() const;
+  ref_count_ptr<TamOption> realOption() const;
+  TamValue::ValueType valueType() const;
+  // The constraints that apply: the option's own, or inherited link by link.
+  const std::vector<ref_count_ptr<TamOptionValue>>& values() const;
+  // Never null: Unset when there is no default.
+  ref_count_ptr<TamValue> defaultValue() const;
+  // Unset is always valid; otherwise the first constraint that accepts decides.
+  bool validateValue(const ref_count_ptr<TamValue>& value) const;
+
+  bool isReferenced() const;
+  std::vector<ref_count_ptr<TamOption>> references() const;
+
+  static ref_count_ptr<TamOption> findOption(const ref_count_ptr<TamWindow>& window,
+                                             const std::string& moduleId,
+                                             const std::string& optionName, bool external);
+  static ref_count_ptr<TamOption> findOption(const ref_count_ptr<TamWindow>& window,
+                                             const std::string& moduleId,
+                                             const std::string& optionName);
+  // Raises 110 for an id of no live option.
+  static ref_count_ptr<TamOption> optionForId(int id);
+
+ private:
+  friend class TamModule;
+  friend class TamDeclarationParser;
+
+  TamOption(TamWindow* window, const std::string& moduleId, const std::string& name, Scope scope);
+  TamOption(const ref_count_ptr<TamOption>& base, const std::string& moduleId,
+            const std::string& name, const TamPath& path);
+  TamOption(const ref_count_ptr<TamOption>& base, const std::string& moduleId,
+            const std::string& name, Scope scope, Type type);
+
+  void setDescription(const std::string& description) { description_ = description; }
+  void setMandatory(bool mandatory) { mandatory_ = mandatory; }
+  void addValue(const ref_count_ptr<TamOptionValue>& constraint);
+  void setDefaultValue(const ref_count_ptr<TamValue>& value);
+  void clearValues();
+  void rebase(const ref_count_ptr<TamOption>& base, const TamPath& path);
+
+  static int idCounter();
+  static std::map<int, TamOption*>& optionIdMap();
+
+  std::string name_;
+  std::string moduleId_;
+  std::string description_;
+  bool mandatory_ = false;
+  bool mutually_exclusive_ = true;
+  TamPath path_;
+  TamWindow* window_ = nullptr;
+  Scope scope_ = SCOPE_PUBLIC;
+  std::vector<ref_count_ptr<TamOptionValue>> ownValues_;
+  ref_count_ptr<TamValue> ownDefault_;
+  Type type_ = TYPE_DECLARED;
+  std::string basedOnModuleId_;
+  std::string basedOnName_;
+  TamValue::ValueType declaredValueType_ = TamValue::VT_UNSET;
+  int id_ = 0;
+};
+
+// Option handles order by option id, that is by creation order.
+TAM_API bool operator<(const ref_count_ptr<TamOption>& a, const ref_count_ptr<TamOption>& b);
+
+#endif  // TAM_TAMOPTION_H

@@ -1,0 +1,94 @@
+// A TamSelOptionSet holds the option values selected while a node tree is evaluated: per option
+// one or more entries, each tied to a node path and holding the values with how each was set.
+// Rules write through set(), value expressions read through get(), the host reads contents() and
+// brings its own choices in through set() and merge(). setContext() rebinds the set to a node of
+// a module: presented values move to their base options, only the module's entries matching the
+// node's position stay, and used options inherit values from the ancestors that provide them.
+// Sets are values: copying copies the entries and shares the value handles. The window and the
+// context node are borrowed, never owned. Entries of one option keep their insertion order, and
+// options are visited in creation order.
+#ifndef TAM_TAMSELOPTIONSET_H
+#define TAM_TAMSELOPTIONSET_H
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tam/TamExport.h"
+#include "tam/TamOption.h"
+#include "tam/TamPath.h"
+#include "tam/TamValue.h"
+#include "tam/ref_count.h"
+
+class TamNode;
+class TamWindow;
+
+class TAM_API TamSelOptionSet {
+ public:
+  enum HowSet {
+    HOWSET_DEFAULT = 0,
+    HOWSET_HOST = 1,
+    HOWSET_SET = 2,
+    HOWSET_HOST_FIRM = 3,
+    HOWSET_FIX = 4,
+    HOWSET_INHERITED = 5,
+    HOWSET_HOST_FORCED = 6
+  };
+
+  struct TAM_API TamSosEntry {
+    ref_count_ptr<TamOption> option;
+    TamPath path;
+    std::vector<ref_count_ptr<TamValue>> values;  // never empty once stored
+    std::vector<HowSet> howSet;                   // one element per value
+  };
+
+  using Contents = std::multimap<ref_count_ptr<TamOption>, TamSosEntry>;
+
+  explicit TamSelOptionSet(const ref_count_ptr<TamWindow>& window);
+  // Copies the entries, binding and window; the copy's legacy cache starts empty.
+  TamSelOptionSet(const TamSelOptionSet& other);
+  // Copies the entries and binding; keeps this set's window and legacy cache.
+  TamSelOptionSet& operator=(const TamSelOptionSet& other);
+  ~TamSelOptionSet();
+
+  const std::string& contextId() const { return contextId_; }
+  ref_count_ptr<TamWindow> window() const;
+  const Contents& contents() const { return contents_; }
+
+  // The entry of the option at this path. An option without one gets a default entry, which
+  // stays in the set; a legacy option is read from the host on every call. Raises 103 for a
+  // null option. The returned reference is valid until the set next changes.
+  const TamSosEntry& get(const ref_count_ptr<TamOption>& option, const TamPath& path) const;
+  const TamSosEntry& get(const ref_count_ptr<TamOption>& option) const;
+  // The first String option of this name holding a value that is not Unset; null when none.
+  ref_count_ptr<TamOption> getOption(std::string name) const;
+  bool matchValue(std::string optionName, std::string valueText) const;
+  // Raises 113 (info: the option name) at the first mandatory option whose value is Unset.
+  void verifyCompleteness() const;
+
+  // The one way values enter the set: validates the first value (204), then stores, replaces
+  // (mutually exclusive options, as the host's override decision allows) or adds values.
+  // An entry without values, or with fewer howSet elements than values, raises code 2.
+  void set(const TamSosEntry& entry);
+  void clearEntry(const TamSosEntry& entry);
+  void clear();
+  // Sets every value of other that the host set (HOWSET_HOST, _HOST_FIRM, _HOST_FORCED).
+  void merge(const TamSelOptionSet& other);
+  void setContext(const TamNode* node, bool skipPath);
+
+ private:
+  friend class TamWindow;
+  explicit TamSelOptionSet(TamWindow* window);
+
+  const TamSosEntry& setDefault(const ref_count_ptr<TamOption>& option, const TamPath& path) const;
+  void ensureContains(const ref_count_ptr<TamOption>& option);
+
+  const TamNode* contextNode_ = nullptr;
+  std::string contextId_;
+  // get() is const but may add default entries and refresh the legacy cache.
+  mutable Contents contents_;
+  mutable std::map<ref_count_ptr<TamOption>, TamSosEntry> legacyCache_;
+  TamWindow* window_ = nullptr;
+};
+
+#endif  // TAM_TAMSELOPTIONSET_H

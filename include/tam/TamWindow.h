@@ -1,0 +1,75 @@
+// A TamWindow holds one configuration a host works on: its modules by identifier, the root of
+// the host's node tree, and the node being evaluated. Windows are shared through handles; the
+// window owns its modules, and holds the root and current node as plain pointers it never frees.
+// Modules missing from the window are asked of the host adapter; modules queued for refresh are
+// refreshed lazily at the next lookup. Not thread-safe: use a window from one thread at a time.
+#ifndef TAM_TAMWINDOW_H
+#define TAM_TAMWINDOW_H
+
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tam/TamExport.h"
+#include "tam/TamModule.h"
+#include "tam/TamValue.h"
+#include "tam/ref_count.h"
+
+class Tam;
+class TamNode;
+class TamOption;
+
+class TAM_API TamWindow : public ref_count {
+ public:
+  enum VariantsMode { VM_MODULAR = 0, VM_MODULAR_AND_LEGACY = 1, VM_LEGACY = 2 };
+  using ModuleMap = std::map<std::string, ref_count_ptr<TamModule>>;
+
+  ~TamWindow() override;
+
+  void setRoot(TamNode* root) { root_ = root; }
+  TamNode* askRoot() const { return root_; }
+  void setCurrentlyEvaluating(TamNode* node) { currentlyEvaluating_ = node; }
+  TamNode* currentlyEvaluating() const { return currentlyEvaluating_; }
+
+  void setVariantsMode(VariantsMode mode) { variantsMode_ = mode; }
+  VariantsMode askVariantsMode() const { return variantsMode_; }
+  bool evaluateModular() const { return variantsMode_ != VM_LEGACY; }
+  bool evaluateLegacy() const { return variantsMode_ != VM_MODULAR; }
+
+  const ModuleMap& moduleMap() const { return moduleMap_; }
+  // Raises 301 when the id is taken.
+  ref_count_ptr<TamModule> createModule(const std::string& id);
+  void deleteModule(const std::string& id);
+  // Returns the module with this identifier, asking the host's adapter to load it when the window
+  // does not hold it. Throws TamException 302 (info: the identifier) when the host cannot supply
+  // it. A module loaded by this call is marked external when `external` is true.
+  ref_count_ptr<TamModule> getModule(const std::string& id);
+  ref_count_ptr<TamModule> getModule(const std::string& id, bool external);
+  void moduleNeedsRefresh(const std::string& id);
+  void externalsNeedRefresh();
+
+  // Evaluates the root (if any) with an empty selected option set.
+  void evaluate(bool notify);
+
+  ref_count_ptr<TamValue> getLegacyOptionValue(const ref_count_ptr<TamOption>& option);
+  std::vector<ref_count_ptr<TamValue>> getLegacyOptionValues(const ref_count_ptr<TamOption>& option);
+  void setLegacyOptionValue(const ref_count_ptr<TamOption>& option,
+                            const ref_count_ptr<TamValue>& value);
+  void setLegacyOptionValues(const ref_count_ptr<TamOption>& option,
+                             std::vector<ref_count_ptr<TamValue>> values);
+
+ private:
+  friend class Tam;
+  TamWindow() = default;
+
+  void refreshQueuedModules();
+
+  TamNode* root_ = nullptr;
+  TamNode* currentlyEvaluating_ = nullptr;
+  std::set<std::string> refreshQueue_;
+  VariantsMode variantsMode_ = VM_LEGACY;
+  ModuleMap moduleMap_;
+};
+
+#endif  // TAM_TAMWINDOW_H

@@ -1,0 +1,144 @@
+// TamLexer cuts one RIX text (a declaration, a rule body, a condition or a path) into tokens and
+// always holds exactly one current token; parsers look at kind(), take the value they need and
+// call next(). There is no push-back. In recording mode the lexer also copies its input to an
+// output text while it scans and lets a parser replace chosen token runs (option references):
+// the translater's way of rewriting names while keeping every other character.
+// The lexer owns a copy of its text; the keyword table is shared, built once, read-only.
+#ifndef TAM_SRC_RIX_TAMLEXER_H
+#define TAM_SRC_RIX_TAMLEXER_H
+
+#include <string>
+
+enum TokenKind {
+  TOKEN_STRING_LIT = 0,
+  TOKEN_IDENT = 1,
+  TOKEN_INT_LIT = 2,
+  TOKEN_REAL_LIT = 3,
+  TOKEN_TRUE = 4,
+  TOKEN_FALSE = 5,
+  TOKEN_PUBLIC = 6,
+  TOKEN_PRIVATE = 7,
+  TOKEN_LEGACY = 8,
+  TOKEN_IMPLEMENTS = 9,
+  TOKEN_USES = 11,
+  TOKEN_PRESENTS = 12,
+  TOKEN_SET = 13,
+  TOKEN_TO = 14,
+  TOKEN_FIX = 15,
+  TOKEN_DEFAULT = 16,
+  TOKEN_INFORM = 17,
+  TOKEN_WARN = 18,
+  TOKEN_ERROR = 19,
+  TOKEN_IF = 20,
+  TOKEN_THEN = 21,
+  TOKEN_ELSE = 22,
+  TOKEN_ELIF = 23,
+  TOKEN_ENDIF = 24,
+  TOKEN_MANDATORY = 25,
+  TOKEN_MUTUALLY_EXCLUSIVE = 26,
+  TOKEN_NON_MUTUALLY_EXCLUSIVE = 27,
+  TOKEN_ENUM = 28,
+  TOKEN_STRING = 29,
+  TOKEN_INTEGER = 30,
+  TOKEN_REAL = 31,
+  TOKEN_LOGICAL = 32,
+  TOKEN_EQ = 33,
+  TOKEN_NE = 34,
+  TOKEN_LT = 35,
+  TOKEN_GT = 36,
+  TOKEN_LE = 37,
+  TOKEN_GE = 38,
+  TOKEN_AND = 39,
+  TOKEN_OR = 40,
+  TOKEN_NOT = 41,
+  TOKEN_UNSET = 42,
+  TOKEN_PLUS = 44,
+  TOKEN_PLUS_ASSIGN = 45,
+  TOKEN_MINUS = 46,
+  TOKEN_MINUS_ASSIGN = 47,
+  TOKEN_DIVIDE = 48,
+  TOKEN_MULTIPLY = 49,
+  TOKEN_DOT = 50,
+  TOKEN_COLON = 51,
+  TOKEN_SEMICOLON = 52,
+  TOKEN_COMMA = 53,
+  TOKEN_LPAREN = 54,
+  TOKEN_RPAREN = 55,
+  TOKEN_LBRACKET = 56,
+  TOKEN_RBRACKET = 57,
+  TOKEN_LBRACE = 58,
+  TOKEN_RBRACE = 59,
+  TOKEN_END = 60,
+  TOKEN_INVALID = 61,
+  TOKEN_RESERVED = 62
+};
+
+class TamLexer {
+ public:
+  // The context text and line that go into a TamSyntaxError.
+  struct ErrorContext {
+    std::string context;
+    int line;
+  };
+
+  // Copies the text and scans the first token. Raises TamSyntaxError for an unterminated quote.
+  explicit TamLexer(const std::string& text);
+  TamLexer(const TamLexer&) = delete;
+  TamLexer& operator=(const TamLexer&) = delete;
+
+  // Moves past the current token; does not move past TOKEN_INVALID.
+  void next();
+  TokenKind kind() const { return kind_; }
+  int line() const { return line_; }
+  // The characters between the double quotes, unescaped.
+  std::string stringValue() const;
+  // A quoted identifier unquoted and unescaped; any other token's characters, unescaped.
+  std::string identifierValue() const;
+  // Saturates at 2147483647.
+  int intValue() const;
+  double realValue() const;
+  // Up to 40 characters around the current token with line breaks and tabs blanked, a line feed,
+  // and a caret under the token's first character.
+  ErrorContext errorContext() const;
+  // The current token's text as written.
+  std::string tokenText() const { return text_.substr(pos_, length_); }
+  size_t position() const { return pos_; }
+
+  void setRecording(bool recording) { recording_ = recording; }
+  void beginReplace() { replacing_ = true; }
+  void keepReplaced();
+  void replaceWith(const std::string& text);
+  std::string finishRecording();
+
+ private:
+  void scan();
+  void skipSpaceAndComments();
+  void skipSpace();
+  void scanQuoted(char quote, TokenKind kind);
+  bool matchKeyword();
+  void scanWord();
+  void scanNumber();
+
+  std::string text_;
+  size_t pos_ = 0;
+  size_t length_ = 0;
+  int line_ = 1;
+  TokenKind kind_ = TOKEN_END;
+  bool recording_ = false;
+  bool replacing_ = false;
+  bool finished_ = false;
+  size_t mark_ = 0;
+  std::string output_;
+  std::string pendingSpace_;
+};
+
+namespace tam {
+namespace detail {
+
+// Replaces every occurrence of `from` by `to`, resuming after each inserted text.
+void replaceAll(std::string& s, const std::string& from, const std::string& to);
+
+}  // namespace detail
+}  // namespace tam
+
+#endif  // TAM_SRC_RIX_TAMLEXER_H

@@ -1,0 +1,155 @@
+// The statement nodes of parsed RIX rules: statement lists, if/elif/else, set and fix, messages
+// and the two mutually exclusive checks. Plain heap objects owned by their parent node or by the
+// TamExpRoot; every pointer field owns its node. execute() runs the node's own work and stamps
+// the statement's RIX line into a TamException that has none, so the innermost statement that
+// knows its line is reported.
+#ifndef TAM_SRC_RULES_TAMEXP_H
+#define TAM_SRC_RULES_TAMEXP_H
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "rules/TamOptionExp.h"
+#include "rules/TamValueExp.h"
+#include "tam/Tam.h"
+
+class TamSelOptionSet;
+
+class TamExp {
+ public:
+  explicit TamExp(int line) : line_(line) {}
+  virtual ~TamExp() = default;
+  TamExp(const TamExp&) = delete;
+  TamExp& operator=(const TamExp&) = delete;
+
+  virtual void execute(TamSelOptionSet& sos) const;
+  // Never consulted by the library; every node answers false.
+  virtual bool isHostFlagged() const { return false; }
+  virtual int line() const { return line_; }
+  // A printed form of the tree for tests and diagnostics.
+  virtual std::string dump() const = 0;
+
+ protected:
+  virtual void executeNode(TamSelOptionSet& sos) const = 0;
+
+ private:
+  int line_;
+};
+
+class TamExpListExp : public TamExp {
+ public:
+  TamExpListExp() : TamExp(0) {}
+  ~TamExpListExp() override;
+  void add(TamExp* child) { children_.push_back(child); }
+  const std::vector<TamExp*>& children() const { return children_; }
+  std::string dump() const override;
+
+ protected:
+  void executeNode(TamSelOptionSet& sos) const override;
+
+ private:
+  std::vector<TamExp*> children_;
+};
+
+class TamIfExp : public TamExp {
+ public:
+  TamIfExp(TamValueExp* condition, TamExp* thenExp, TamExp* elseExp, int line)
+      : TamExp(line), thenExp_(thenExp), elseExp_(elseExp), condition_(condition) {}
+  ~TamIfExp() override;
+  std::string dump() const override;
+
+ protected:
+  void executeNode(TamSelOptionSet& sos) const override;
+
+ private:
+  TamExp* thenExp_;
+  TamExp* elseExp_;
+  TamValueExp* condition_;
+};
+
+class TamSetExp : public TamExp {
+ public:
+  TamSetExp(TamOptionExp* optionExp, TamValueExp* valueExp, bool fix, int line)
+      : TamExp(line), optionExp_(optionExp), valueExp_(valueExp), fix_(fix) {}
+  ~TamSetExp() override;
+  std::string dump() const override;
+
+ protected:
+  void executeNode(TamSelOptionSet& sos) const override;
+
+ private:
+  TamOptionExp* optionExp_;
+  TamValueExp* valueExp_;
+  bool fix_;
+};
+
+class TamMsgExp : public TamExp {
+ public:
+  TamMsgExp(Tam::MsgSeverity severity, TamValueExp* textExp, int line)
+      : TamExp(line), severity_(severity), textExp_(textExp) {}
+  ~TamMsgExp() override;
+  std::string dump() const override;
+
+ protected:
+  void executeNode(TamSelOptionSet& sos) const override;
+
+ private:
+  Tam::MsgSeverity severity_;
+  TamValueExp* textExp_;
+};
+
+// At most one value in total among the listed options (code 106).
+class TamMEExp : public TamExp {
+ public:
+  TamMEExp() : TamExp(0) {}
+  ~TamMEExp() override;
+  void add(TamOptionExp* option) { options_.push_back(option); }
+  std::string dump() const override;
+
+ protected:
+  void executeNode(TamSelOptionSet& sos) const override;
+
+ private:
+  std::vector<TamOptionExp*> options_;
+};
+
+// At most one of the listed option/value pairs selected (code 107).
+class TamValueMEExp : public TamExp {
+ public:
+  TamValueMEExp() : TamExp(0) {}
+  ~TamValueMEExp() override;
+  void add(TamOptionExp* option, TamValueExp* value) {
+    options_.push_back(option);
+    valueExps_.push_back(value);
+  }
+  std::string dump() const override;
+
+ protected:
+  void executeNode(TamSelOptionSet& sos) const override;
+
+ private:
+  std::vector<TamValueExp*> valueExps_;
+  std::vector<TamOptionExp*> options_;
+};
+
+// Owns at most one statement tree until it is handed on; frees it otherwise.
+template <class T>
+class mem_bucket {
+ public:
+  explicit mem_bucket(T* p = nullptr) : p_(p) {}
+  virtual ~mem_bucket() { delete p_; }
+  mem_bucket(const mem_bucket&) = delete;
+  mem_bucket& operator=(const mem_bucket&) = delete;
+  T* release() {
+    T* p = p_;
+    p_ = nullptr;
+    return p;
+  }
+  T* get() const { return p_; }
+
+ private:
+  T* p_;
+};
+
+#endif  // TAM_SRC_RULES_TAMEXP_H

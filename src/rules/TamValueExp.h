@@ -1,0 +1,161 @@
+// The value expressions of RIX rules: literals, option value references, arithmetic, comparisons
+// and the logical connectives. Evaluating one against a selected option set yields a value; it
+// changes the set only through TamSelOptionSet::get (default entries, legacy refresh). Every
+// pointer field owns its node. Trees never change after parsing.
+// Comparisons of multi-valued options hold when some pair of values satisfies them; Unset on the
+// left or right of a comparison makes it Unset; arithmetic evaluates its right operand first.
+#ifndef TAM_SRC_RULES_TAMVALUEEXP_H
+#define TAM_SRC_RULES_TAMVALUEEXP_H
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "rules/TamOptionExp.h"
+#include "tam/TamValue.h"
+#include "tam/ref_count.h"
+
+class TamSelOptionSet;
+
+class TamValueExp {
+ public:
+  TamValueExp() = default;
+  virtual ~TamValueExp() = default;
+  TamValueExp(const TamValueExp&) = delete;
+  TamValueExp& operator=(const TamValueExp&) = delete;
+
+  virtual ref_count_ptr<TamValue> evaluate(const TamSelOptionSet& sos) const = 0;
+  // Every value the expression stands for; empty for everything but option references.
+  virtual std::vector<ref_count_ptr<TamValue>> values(const TamSelOptionSet& sos) const = 0;
+  virtual bool isMultiValued(const TamSelOptionSet& sos) const;
+  // A printed form of the tree for tests and diagnostics, e.g. plus(1, multiplies(2, 3)).
+  virtual std::string dump() const = 0;
+};
+
+class TamLiteralValueExp : public TamValueExp {
+ public:
+  TamLiteralValueExp();  // Unset
+  explicit TamLiteralValueExp(const std::string& value);
+  explicit TamLiteralValueExp(int value);
+  explicit TamLiteralValueExp(double value);
+  explicit TamLiteralValueExp(bool value);
+  // Not part of the parser's vocabulary, but lets a tree hold any value it was given.
+  explicit TamLiteralValueExp(const ref_count_ptr<TamValue>& value) : value_(value) {}
+  // Keeps a string literal from choosing the bool constructor.
+  explicit TamLiteralValueExp(const char* value) : TamLiteralValueExp(std::string(value)) {}
+
+  ref_count_ptr<TamValue> evaluate(const TamSelOptionSet& sos) const override;
+  std::vector<ref_count_ptr<TamValue>> values(const TamSelOptionSet& sos) const override;
+  std::string dump() const override;
+
+ private:
+  ref_count_ptr<TamValue> value_;
+};
+
+class TamOptionValueExp : public TamValueExp {
+ public:
+  explicit TamOptionValueExp(TamOptionExp* optionExp) : optionExp_(optionExp) {}
+  ~TamOptionValueExp() override;
+
+  ref_count_ptr<TamValue> evaluate(const TamSelOptionSet& sos) const override;
+  std::vector<ref_count_ptr<TamValue>> values(const TamSelOptionSet& sos) const override;
+  bool isMultiValued(const TamSelOptionSet& sos) const override;
+  std::string dump() const override;
+  const TamOptionExp* optionExp() const { return optionExp_; }
+
+ private:
+  TamOptionExp* optionExp_;
+};
+
+// Shared shape of the nodes with two operands.
+class TamBinaryValueExp : public TamValueExp {
+ public:
+  TamBinaryValueExp(TamValueExp* left, TamValueExp* right) : left_(left), right_(right) {}
+  ~TamBinaryValueExp() override;
+  std::vector<ref_count_ptr<TamValue>> values(const TamSelOptionSet& sos) const override;
+
+ protected:
+  std::string dumpAs(const char* name) const;
+  TamValueExp* left_;
+  TamValueExp* right_;
+};
+
+// The names the dumps print for each function object.
+template <class Op> struct TamOperatorName;
+template <> struct TamOperatorName<std::plus<ref_count_ptr<TamValue>>> { static const char* name() { return "plus"; } };
+template <> struct TamOperatorName<std::minus<ref_count_ptr<TamValue>>> { static const char* name() { return "minus"; } };
+template <> struct TamOperatorName<std::multiplies<ref_count_ptr<TamValue>>> { static const char* name() { return "multiplies"; } };
+template <> struct TamOperatorName<std::divides<ref_count_ptr<TamValue>>> { static const char* name() { return "divides"; } };
+template <> struct TamOperatorName<std::equal_to<ref_count_ptr<TamValue>>> { static const char* name() { return "eq"; } };
+template <> struct TamOperatorName<std::not_equal_to<ref_count_ptr<TamValue>>> { static const char* name() { return "ne"; } };
+template <> struct TamOperatorName<std::less<ref_count_ptr<TamValue>>> { static const char* name() { return "lt"; } };
+template <> struct TamOperatorName<std::greater<ref_count_ptr<TamValue>>> { static const char* name() { return "gt"; } };
+template <> struct TamOperatorName<std::less_equal<ref_count_ptr<TamValue>>> { static const char* name() { return "le"; } };
+template <> struct TamOperatorName<std::greater_equal<ref_count_ptr<TamValue>>> { static const char* name() { return "ge"; } };
+
+// Arithmetic: the right operand is evaluated first, then the left; the result is left op right.
+template <class Op>
+class TamMathValueExp : public TamBinaryValueExp {
+ public:
+  using TamBinaryValueExp::TamBinaryValueExp;
+  ref_count_ptr<TamValue> evaluate(const TamSelOptionSet& sos) const override {
+    ref_count_ptr<TamValue> right = right_->evaluate(sos);
+    ref_count_ptr<TamValue> left = left_->evaluate(sos);
+    return Op()(left, right);
+  }
+  std::string dump() const override { return dumpAs(TamOperatorName<Op>::name()); }
+};
+
+namespace tam {
+namespace detail {
+// Any-pair comparison of two evaluated operands; see TamLogicalValueExp.
+ref_count_ptr<TamValue> compareOperands(
+    const TamValueExp& left, const TamValueExp& right, const TamSelOptionSet& sos,
+    const std::function<bool(const ref_count_ptr<TamValue>&, const ref_count_ptr<TamValue>&)>& test);
+}  // namespace detail
+}  // namespace tam
+
+// Comparison: Unset on the left (right not evaluated) or right gives Unset; otherwise true when
+// some pair of the operands' values passes the test.
+template <class Op>
+class TamLogicalValueExp : public TamBinaryValueExp {
+ public:
+  using TamBinaryValueExp::TamBinaryValueExp;
+  ref_count_ptr<TamValue> evaluate(const TamSelOptionSet& sos) const override {
+    return tam::detail::compareOperands(*left_, *right_, sos, Op());
+  }
+  std::string dump() const override { return dumpAs(TamOperatorName<Op>::name()); }
+};
+
+class TamOrValueExp : public TamBinaryValueExp {
+ public:
+  using TamBinaryValueExp::TamBinaryValueExp;
+  ref_count_ptr<TamValue> evaluate(const TamSelOptionSet& sos) const override;
+  std::string dump() const override { return dumpAs("or"); }
+};
+
+class TamAndValueExp : public TamBinaryValueExp {
+ public:
+  using TamBinaryValueExp::TamBinaryValueExp;
+  ref_count_ptr<TamValue> evaluate(const TamSelOptionSet& sos) const override;
+  std::string dump() const override { return dumpAs("and"); }
+};
+
+class TamNotValueExp : public TamValueExp {
+ public:
+  explicit TamNotValueExp(TamValueExp* operand) : operand_(operand) {}
+  ~TamNotValueExp() override;
+  ref_count_ptr<TamValue> evaluate(const TamSelOptionSet& sos) const override;
+  std::vector<ref_count_ptr<TamValue>> values(const TamSelOptionSet& sos) const override;
+  std::string dump() const override;
+
+ private:
+  TamValueExp* operand_;
+};
+
+using TamPlusValueExp = TamMathValueExp<std::plus<ref_count_ptr<TamValue>>>;
+using TamMinusValueExp = TamMathValueExp<std::minus<ref_count_ptr<TamValue>>>;
+using TamMultipliesValueExp = TamMathValueExp<std::multiplies<ref_count_ptr<TamValue>>>;
+using TamDividesValueExp = TamMathValueExp<std::divides<ref_count_ptr<TamValue>>>;
+
+#endif  // TAM_SRC_RULES_TAMVALUEEXP_H
