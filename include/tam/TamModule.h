@@ -62,8 +62,20 @@ class TAM_API TamModule : public ref_count {
   void setRix(const std::string& rules);
   // The rules, or a fresh empty root (not kept) when there are none.
   ref_count_ptr<TamExpRoot> getRix() const;
-  // Reads a whole module text, updating options in place; see the module text format.
+  // Reads a whole module text: the line "module <id>", the line "interface start", one
+  // declaration per line up to "interface end", then the rules. Options declared again are updated
+  // in place (same object, same id); options the text no longer declares are removed; legacy
+  // options are untouched. An empty text changes nothing. Blank lines and CR LF line ends are
+  // skipped; lines are not trimmed. Raises TamSyntaxError (empty context, line 0) for a first line
+  // that does not begin with "module ", an id that differs from this module's, a second line that
+  // is not exactly "interface start" (also when the text has only the module line) -- the same
+  // refusal as the translater's, so both read the same texts -- and an interface without its
+  // "interface end" line. Failures part-way keep what was done: declarations read before a
+  // failing line stay applied and nothing is removed; a rules failure keeps the new interface
+  // and the old rules.
   void setRixData(const std::string& text);
+  // The module text in the layout setRixData reads; empty for a module without options and
+  // rules. No line break is added after the rules.
   std::string getRixData() const;
 
  private:

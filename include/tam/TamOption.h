@@ -78,6 +78,8 @@ class TAM_API TamOption : public ref_count {
  private:
   friend class TamModule;
   friend class TamDeclarationParser;
+  // Unit tests drive the declaration parser's operations (addValue, setDefaultValue) directly.
+  friend class TamOptionTestPeer;
 
   TamOption(TamWindow* window, const std::string& moduleId, const std::string& name, Scope scope);
   TamOption(const ref_count_ptr<TamOption>& base, const std::string& moduleId,

@@ -43,10 +43,18 @@ class TAM_API TamWindow : public ref_count {
   void deleteModule(const std::string& id);
   // Returns the module with this identifier, asking the host's adapter to load it when the window
   // does not hold it. Throws TamException 302 (info: the identifier) when the host cannot supply
-  // it. A module loaded by this call is marked external when `external` is true.
+  // it. A module loaded by this call is marked external when `external` is true; a module the
+  // window already holds keeps its flag.
+  // Before the lookup, modules queued for refresh are handed to the adapter's refreshModule in
+  // ascending id order (a false answer deletes the module). Identifiers whose module was deleted
+  // after it was queued are skipped: refreshModule is not called for them and no entry is made,
+  // so a lookup never returns a null module. Ids queued during the pass wait for the next one.
+  // Raises 3 when the host has uninstalled its adapter.
   ref_count_ptr<TamModule> getModule(const std::string& id);
   ref_count_ptr<TamModule> getModule(const std::string& id, bool external);
+  // Queues a module the window holds for refresh at the next lookup; other ids are ignored.
   void moduleNeedsRefresh(const std::string& id);
+  // Queues every module marked external.
   void externalsNeedRefresh();
 
   // Evaluates the root (if any) with an empty selected option set.

@@ -1,0 +1,62 @@
+// Reading and writing a module's whole RIX text: the module line, the interface section with one
+// declaration per line, and the rules.
+#include <set>
+
+#include "model/TamTokenizer.h"
+#include "tam/TamException.h"
+#include "tam/TamExpRoot.h"
+#include "tam/TamModule.h"
+
+namespace {
+
+const char* const kModuleKeyword = "module ";
+const char* const kInterfaceStart = "interface start";
+const char* const kInterfaceEnd = "interface end";
+
+[[noreturn]] void failText(const std::string& message) {
+  throw TamSyntaxError(message, std::string(), 0);
+}
+
+}  // namespace
+
+void TamModule::setRixData(const std::string& text) {
+  if (text.empty()) return;
+  TamTokenizer lines(text, TamTokenizer::kLineBreaks);
+
+  const std::string keyword(kModuleKeyword);
+  const std::string moduleLine = lines.nextToken();
+  if (moduleLine.compare(0, keyword.size(), keyword) != 0) {
+    failText("Expected \"module\" statement as top line of RIX");
+  }
+  const std::string textId = moduleLine.substr(keyword.size());
+  if (textId != id_) {
+    failText("RIX module statement \"module " + textId +
+             "\" does not match this module's id of \"" + id_ + "\".");
+  }
+  // The translater reads module texts the same way, so a text it refuses is refused here too.
+  if (lines.nextToken() != kInterfaceStart) failText("Expected \"interface start\"");
+
+  std::set<std::string> undeclared;
+  for (const auto& entry : optionMap_) undeclared.insert(entry.first);
+  for (;;) {
+    const std::string line = lines.nextToken();
+    if (line.empty()) {
+      failText("Ran out of lines parsing RIX interface - did you forget an \"interface end\" line");
+    }
+    if (line == kInterfaceEnd) break;
+    ref_count_ptr<TamOption> option = addOptionString(line);
+    if (option) undeclared.erase(option->name());
+  }
+  for (const std::string& name : undeclared) forgetOption(name);
+
+  setRix(lines.remainder());
+}
+
+std::string TamModule::getRixData() const {
+  if (optionMap_.empty() && !rixRoot_) return std::string();
+  std::string text = kModuleKeyword + id_ + "\n" + kInterfaceStart + "\n";
+  for (const auto& entry : optionMap_) text += askOptionRix(entry.first) + "\n";
+  text += std::string(kInterfaceEnd) + "\n";
+  if (rixRoot_) text += rixRoot_->rix();
+  return text;
+}

@@ -1,0 +1,196 @@
+#include "tam/TamModule.h"
+
+#include <algorithm>
+
+#include "rix/TamDeclarationParser.h"
+#include "rix/TamRuleParser.h"
+#include "tam/TamException.h"
+#include "tam/TamExpRoot.h"
+#include "tam/TamTranslater.h"
+#include "tam/TamWindow.h"
+
+namespace {
+
+constexpr int kOptionExistsCode = 101;
+constexpr int kNoSuchOptionCode = 102;
+constexpr int kOptionReferencedCode = 109;
+constexpr int kPresentsNonPublicCode = 303;
+constexpr int kUsesNonPublicCode = 305;
+constexpr int kImplementsNonPublicCode = 306;
+
+[[noreturn]] void fail(int code, const std::string& info = std::string()) {
+  throw TamException(code, info, std::string(), std::string());
+}
+
+}  // namespace
+
+TamModule::TamModule(TamWindow* window, const std::string& id) : window_(window), id_(id) {}
+
+TamModule::~TamModule() = default;
+
+ref_count_ptr<TamWindow> TamModule::window() const { return ref_count_ptr<TamWindow>(window_); }
+
+std::vector<ref_count_ptr<TamOption>> TamModule::options() const {
+  std::vector<ref_count_ptr<TamOption>> all;
+  all.reserve(optionMap_.size());
+  for (const auto& entry : optionMap_) all.push_back(entry.second);
+  return all;
+}
+
+void TamModule::referencedOptions(std::set<ref_count_ptr<TamOption>>& out) const {
+  getRix()->referencedOptions(window(), out);
+  for (const auto& entry : optionMap_) {
+    if (entry.second->type() != TamOption::TYPE_DECLARED) out.insert(entry.second->basedOn());
+  }
+}
+
+ref_count_ptr<TamOption> TamModule::getOption(const std::string& name) const {
+  auto it = optionMap_.find(name);
+  if (it != optionMap_.end()) return it->second;
+  it = legacyOptionMap_.find(name);
+  if (it != legacyOptionMap_.end()) return it->second;
+  fail(kNoSuchOptionCode, name);
+}
+
+ref_count_ptr<TamOption> TamModule::addOptionString(const std::string& declaration) {
+  TamDeclarationParser parser(declaration, this);
+  parser.parse();
+  ref_count_ptr<TamOption> option = parser.option();
+  if (!testOptions_ && option) optionStrings_[option->name()] = declaration;
+  return option;
+}
+
+ref_count_ptr<TamOption> TamModule::changeOptionString(ref_count_ptr<TamOption> option,
+                                                       std::string newName,
+                                                       const std::string& newDeclaration) {
+  if (option->scope() == TamOption::SCOPE_LEGACY) return option;
+  const std::string oldName = option->name();
+  // Rewrite every reference to the option in this module's own text; the option's declaration
+  // line keeps the old name, so reading the text back keeps the old option in place.
+  TamTranslater translater;
+  translater.addOptionMapping(id_, oldName, newName);
+  setRixData(translater.translateRixData(option->moduleId(), getRixData()));
+  forgetOption(oldName);
+  return addOptionString(newDeclaration);
+}
+
+void TamModule::deleteOption(const std::string& name) {
+  ref_count_ptr<TamOption> option = getOption(name);
+  if (option->scope() == TamOption::SCOPE_LEGACY) {
+    legacyOptionMap_.erase(name);
+    return;
+  }
+  if (option->isReferenced()) fail(kOptionReferencedCode, name);
+  forgetOption(name);
+}
+
+std::string TamModule::askOptionRix(const std::string& name) const {
+  auto it = optionStrings_.find(name);
+  if (it == optionStrings_.end()) fail(kNoSuchOptionCode, name);
+  return it->second;
+}
+
+ref_count_ptr<TamOption> TamModule::declareLegacyOption(const std::string& name) {
+  if (legacyOptionMap_.count(name) != 0) fail(kOptionExistsCode, name);
+  ref_count_ptr<TamOption> option(new TamOption(window_, id_, name, TamOption::SCOPE_LEGACY));
+  legacyOptionMap_[name] = option;
+  return option;
+}
+
+void TamModule::setRix(const std::string& rules) {
+  TamRuleParser parser(rules);
+  ref_count_ptr<TamExpRoot> root = parser.parseRules();
+  rixRoot_ = root;
+}
+
+ref_count_ptr<TamExpRoot> TamModule::getRix() const {
+  if (rixRoot_) return rixRoot_;
+  return ref_count_ptr<TamExpRoot>(new TamExpRoot());
+}
+
+// Declaring. Outside test mode an option that exists under the name is reused when the
+// declaration keeps its kind and scope (so its object and id survive), and refused with 101
+// otherwise. In test mode nothing is compared with or stored in the module.
+
+ref_count_ptr<TamOption> TamModule::createOption(const std::string& name, TamOption::Scope scope) {
+  if (!testOptions_) {
+    auto it = optionMap_.find(name);
+    if (it != optionMap_.end()) {
+      ref_count_ptr<TamOption> existing = it->second;
+      if (existing->type() != TamOption::TYPE_DECLARED || existing->scope() != scope) {
+        fail(kOptionExistsCode, name);
+      }
+      existing->clearValues();
+      return existing;
+    }
+  }
+  ref_count_ptr<TamOption> option(new TamOption(window_, id_, name, scope));
+  if (!testOptions_) {
+    if (scope != TamOption::SCOPE_LEGACY) moduleBoundary_ = true;
+    optionMap_[name] = option;
+  }
+  return option;
+}
+
+ref_count_ptr<TamOption> TamModule::presentOption(const std::string& name,
+                                                  const ref_count_ptr<TamOption>& base,
+                                                  const TamPath& path) {
+  if (!testOptions_) {
+    if (base->scope() != TamOption::SCOPE_PUBLIC) fail(kPresentsNonPublicCode);
+    auto it = optionMap_.find(name);
+    if (it != optionMap_.end()) {
+      ref_count_ptr<TamOption> existing = it->second;
+      if (existing->type() != TamOption::TYPE_PRESENTS) fail(kOptionExistsCode, name);
+      existing->rebase(base, path);
+      existing->clearValues();
+      return existing;
+    }
+  }
+  ref_count_ptr<TamOption> option(new TamOption(base, id_, name, path));
+  if (!testOptions_) {
+    moduleBoundary_ = true;
+    optionMap_[name] = option;
+  }
+  return option;
+}
+
+ref_count_ptr<TamOption> TamModule::implementOrUseOption(const std::string& name,
+                                                         const ref_count_ptr<TamOption>& base,
+                                                         TamOption::Scope scope, bool uses) {
+  const TamOption::Type type = uses ? TamOption::TYPE_USES : TamOption::TYPE_IMPLEMENTS;
+  if (!testOptions_) {
+    if (base->scope() != TamOption::SCOPE_PUBLIC) {
+      fail(uses ? kUsesNonPublicCode : kImplementsNonPublicCode);
+    }
+    auto it = optionMap_.find(name);
+    if (it != optionMap_.end()) {
+      ref_count_ptr<TamOption> existing = it->second;
+      if (existing->type() != type || existing->scope() != scope) fail(kOptionExistsCode, name);
+      existing->rebase(base, TamPath());
+      existing->clearValues();
+      return existing;
+    }
+  }
+  ref_count_ptr<TamOption> option(new TamOption(base, id_, name, scope, type));
+  if (!testOptions_) {
+    moduleBoundary_ = true;
+    optionMap_[name] = option;
+    if (uses) usingOptions_.push_back(option);
+  }
+  return option;
+}
+
+void TamModule::forgetOption(const std::string& name) {
+  auto it = optionMap_.find(name);
+  if (it != optionMap_.end()) {
+    const int id = it->second->id();
+    usingOptions_.erase(
+        std::remove_if(usingOptions_.begin(), usingOptions_.end(),
+                       [id](const ref_count_ptr<TamOption>& option) { return option->id() == id; }),
+        usingOptions_.end());
+    // Keep the option alive until the map no longer holds it.
+    ref_count_ptr<TamOption> leaving = it->second;
+    optionMap_.erase(it);
+  }
+  optionStrings_.erase(name);
+}

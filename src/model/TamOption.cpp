@@ -1,0 +1,255 @@
+#include "tam/TamOption.h"
+
+#include <set>
+
+#include "tam/TamException.h"
+#include "tam/TamModule.h"
+#include "tam/TamWindow.h"
+
+namespace {
+
+constexpr int kMisuseCode = 2;
+constexpr int kMixedValueTypesCode = 1;
+constexpr int kInvalidDefaultCode = 105;
+constexpr int kNoSuchOptionIdCode = 110;
+constexpr int kBaseValueTypeCode = 112;
+constexpr int kValueNotValidCode = 204;
+
+// The value type a constraint stands for: fixed by the kind for the any-value kinds, by the
+// lower bound for a range, by the payload otherwise.
+TamValue::ValueType constraintValueType(const ref_count_ptr<TamOptionValue>& constraint) {
+  switch (constraint->kind()) {
+    case TamOptionValue::KIND_ANY_STRING:
+      return TamValue::VT_STRING;
+    case TamOptionValue::KIND_ANY_INT:
+      return TamValue::VT_INT;
+    case TamOptionValue::KIND_ANY_REAL:
+      return TamValue::VT_REAL;
+    case TamOptionValue::KIND_BOOLEAN:
+      return TamValue::VT_BOOL;
+    case TamOptionValue::KIND_RANGE:
+      return constraint->range().first->value()->type();
+    default:
+      return constraint->value()->type();
+  }
+}
+
+// Follows the bases of `start` (which is itself based) until an option satisfies `stop`, and
+// returns that option. Every link is resolved anew through the window. A chain that comes back to
+// an option already passed, or that runs longer than kMaxBaseChain links, would never end: it
+// raises kBaseChainLoopCode naming the option where the walk started. Options are told apart by
+// id: ids are never reused, so an option freed during the walk (a refresh may replace modules)
+// is never mistaken for a later one at the same address.
+template <class Stop>
+ref_count_ptr<TamOption> walkBases(const TamOption& start, Stop stop) {
+  std::set<int> seen{start.id()};
+  ref_count_ptr<TamOption> current = start.basedOn();
+  for (int links = 1;; ++links) {
+    if (links > TamOption::kMaxBaseChain || !seen.insert(current->id()).second) {
+      throw TamException(TamOption::kBaseChainLoopCode,
+                         "Option base chain loops at " + start.moduleId() + ":" + start.name(),
+                         std::string(), std::string());
+    }
+    if (current->type() == TamOption::TYPE_DECLARED || stop(*current)) return current;
+    current = current->basedOn();
+  }
+}
+
+// The options of the window that name `target` as their base, in module order and, within a
+// module, in option-name order; only the first when `firstOnly`. References are matched by module
+// id and option name, not by identity. Legacy options are not looked at.
+std::vector<ref_count_ptr<TamOption>> basedOnThis(const TamOption& target, bool firstOnly) {
+  std::vector<ref_count_ptr<TamOption>> found;
+  ref_count_ptr<TamWindow> window = target.window();
+  for (const auto& entry : window->moduleMap()) {
+    if (!entry.second) continue;
+    for (const ref_count_ptr<TamOption>& option : entry.second->options()) {
+      if (option->type() != TamOption::TYPE_DECLARED &&
+          option->basedOnModuleId() == target.moduleId() &&
+          option->basedOnName() == target.name()) {
+        found.push_back(option);
+        if (firstOnly) return found;
+      }
+    }
+  }
+  return found;
+}
+
+}  // namespace
+
+TamOption::TamOption(TamWindow* window, const std::string& moduleId, const std::string& name,
+                     Scope scope)
+    : name_(name), moduleId_(moduleId), window_(window), scope_(scope) {
+  id_ = idCounter();
+  optionIdMap()[id_] = this;
+}
+
+TamOption::TamOption(const ref_count_ptr<TamOption>& base, const std::string& moduleId,
+                     const std::string& name, const TamPath& path)
+    : name_(name),
+      moduleId_(moduleId),
+      path_(path),
+      window_(base->window_),
+      scope_(SCOPE_PUBLIC),
+      type_(TYPE_PRESENTS),
+      basedOnModuleId_(base->moduleId_),
+      basedOnName_(base->name_) {
+  id_ = idCounter();
+  optionIdMap()[id_] = this;
+}
+
+TamOption::TamOption(const ref_count_ptr<TamOption>& base, const std::string& moduleId,
+                     const std::string& name, Scope scope, Type type)
+    : name_(name),
+      moduleId_(moduleId),
+      window_(base->window_),
+      scope_(scope),
+      type_(type),
+      basedOnModuleId_(base->moduleId_),
+      basedOnName_(base->name_) {
+  // The id is taken before the check, so a refused construction uses up an id; the option never
+  // enters the id map.
+  id_ = idCounter();
+  if (type != TYPE_IMPLEMENTS && type != TYPE_USES) {
+    throw TamException(
+        kMisuseCode,
+        "Option c'tor called for implements or uses with wrong type (i.e. not implements or uses)",
+        std::string(), std::string());
+  }
+  optionIdMap()[id_] = this;
+}
+
+TamOption::~TamOption() {
+  std::map<int, TamOption*>& ids = optionIdMap();
+  auto it = ids.find(id_);
+  if (it != ids.end() && it->second == this) ids.erase(it);
+}
+
+int TamOption::idCounter() {
+  static int next = 1;
+  return next++;
+}
+
+std::map<int, TamOption*>& TamOption::optionIdMap() {
+  // Never destroyed, so options that outlive static destruction can still leave it.
+  static std::map<int, TamOption*>* ids = new std::map<int, TamOption*>();
+  return *ids;
+}
+
+ref_count_ptr<TamWindow> TamOption::window() const { return ref_count_ptr<TamWindow>(window_); }
+
+ref_count_ptr<TamOption> TamOption::basedOn() const {
+  if (basedOnName_.empty()) return ref_count_ptr<TamOption>();
+  return findOption(window(), basedOnModuleId_, basedOnName_);
+}
+
+ref_count_ptr<TamOption> TamOption::realOption() const {
+  if (type_ == TYPE_DECLARED) return ref_count_ptr<TamOption>(const_cast<TamOption*>(this));
+  return walkBases(*this, [](const TamOption&) { return false; });
+}
+
+TamValue::ValueType TamOption::valueType() const { return realOption()->declaredValueType_; }
+
+const std::vector<ref_count_ptr<TamOptionValue>>& TamOption::values() const {
+  if (type_ == TYPE_DECLARED || !ownValues_.empty()) return ownValues_;
+  // The option found is held by its module, so its constraint list outlives this handle.
+  ref_count_ptr<TamOption> source =
+      walkBases(*this, [](const TamOption& option) { return !option.ownValues_.empty(); });
+  return source->ownValues_;
+}
+
+ref_count_ptr<TamValue> TamOption::defaultValue() const {
+  // A default of an option between this one and the real option is not inherited.
+  if (type_ != TYPE_DECLARED && ownDefault_) return ownDefault_;
+  ref_count_ptr<TamOption> real = realOption();
+  if (real->ownDefault_) return real->ownDefault_;
+  return TamValue::createUnset();
+}
+
+bool TamOption::validateValue(const ref_count_ptr<TamValue>& value) const {
+  if (!value) return false;
+  if (value->type() == TamValue::VT_UNSET) return true;
+  for (const ref_count_ptr<TamOptionValue>& constraint : values()) {
+    if (constraint->accepts(value)) return true;
+  }
+  return false;
+}
+
+void TamOption::addValue(const ref_count_ptr<TamOptionValue>& constraint) {
+  TamValue::ValueType type = constraintValueType(constraint);
+  if (type_ == TYPE_DECLARED) {
+    if (declaredValueType_ != TamValue::VT_UNSET && declaredValueType_ != type) {
+      throw TamException(kMixedValueTypesCode,
+                         "Tried to mix value types in option " + moduleId_ + ":" + name_,
+                         std::string(), std::string());
+    }
+    declaredValueType_ = type;
+  } else {
+    if (type != valueType()) {
+      throw TamException(kBaseValueTypeCode, std::string(), std::string(), std::string());
+    }
+    // A based option may only narrow its base; a range is taken without that test.
+    if (constraint->kind() != TamOptionValue::KIND_RANGE) {
+      ref_count_ptr<TamOption> base = basedOn();
+      ref_count_ptr<TamValue> value = constraint->value();
+      if (!base->validateValue(value)) {
+        throw TamException(kValueNotValidCode, value->displayString(),
+                           base->moduleId() + ":" + base->name(), std::string());
+      }
+    }
+  }
+  ownValues_.push_back(constraint);
+}
+
+void TamOption::setDefaultValue(const ref_count_ptr<TamValue>& value) {
+  // A null handle drops the option's own default.
+  if (value && !validateValue(value)) {
+    throw TamException(kInvalidDefaultCode, value->displayString(), std::string(), std::string());
+  }
+  ownDefault_ = value;
+}
+
+void TamOption::clearValues() {
+  ownValues_.clear();
+  declaredValueType_ = TamValue::VT_UNSET;
+  ownDefault_ = ref_count_ptr<TamValue>();
+}
+
+void TamOption::rebase(const ref_count_ptr<TamOption>& base, const TamPath& path) {
+  basedOnModuleId_ = base->moduleId_;
+  basedOnName_ = base->name_;
+  path_ = path;
+}
+
+bool TamOption::isReferenced() const { return !basedOnThis(*this, true).empty(); }
+
+std::vector<ref_count_ptr<TamOption>> TamOption::references() const {
+  return basedOnThis(*this, false);
+}
+
+ref_count_ptr<TamOption> TamOption::findOption(const ref_count_ptr<TamWindow>& window,
+                                               const std::string& moduleId,
+                                               const std::string& optionName, bool external) {
+  return window->getModule(moduleId, external)->getOption(optionName);
+}
+
+ref_count_ptr<TamOption> TamOption::findOption(const ref_count_ptr<TamWindow>& window,
+                                               const std::string& moduleId,
+                                               const std::string& optionName) {
+  return findOption(window, moduleId, optionName, false);
+}
+
+ref_count_ptr<TamOption> TamOption::optionForId(int id) {
+  const std::map<int, TamOption*>& ids = optionIdMap();
+  auto it = ids.find(id);
+  if (it == ids.end()) {
+    throw TamException(kNoSuchOptionIdCode, std::string(), std::string(), std::string());
+  }
+  return ref_count_ptr<TamOption>(it->second);
+}
+
+bool operator<(const ref_count_ptr<TamOption>& a, const ref_count_ptr<TamOption>& b) {
+  if (!b) return false;
+  if (!a) return true;
+  return a->id() < b->id();
+}
