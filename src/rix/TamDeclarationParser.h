@@ -7,6 +7,8 @@
 #define TAM_SRC_RIX_TAMDECLARATIONPARSER_H
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "rix/TamLexer.h"
 #include "tam/TamOption.h"
@@ -17,7 +19,7 @@ class TamTranslater;
 
 class TamDeclarationParser {
  public:
-  // module may be null only for translation.
+  // module may be null only for translation; parse() without a module only checks the syntax.
   TamDeclarationParser(const std::string& text, TamModule* module);
   TamDeclarationParser(const TamDeclarationParser&) = delete;
   TamDeclarationParser& operator=(const TamDeclarationParser&) = delete;
@@ -29,10 +31,43 @@ class TamDeclarationParser {
   std::string translate(const TamTranslater* translater);
 
  private:
+  using Constraints = std::vector<ref_count_ptr<TamOptionValue>>;
+  // (module id, option name) of a reference as written.
+  using Reference = std::pair<std::string, std::string>;
+
+  // One function per grammar rule; each raises its SE_ code at the token it stands on.
+  TamOption::Scope parseVisibility();
+  std::string parseOptionName();
+  std::string parseDescription();
+  bool parseMandatory();
+  bool parseExclusivity();
+  void parseTypePart(TokenKind typeWord);
+  void parsePresents();
+  void parseImplementsOrUses(bool uses);
+  void parseString();
+  void parseNumeric(bool real);
+  void parseLogical();
+  Reference parseOptionReference();
+  void rewriteReference(const Reference& reference);
+  void parseBaseValues(TamValue::ValueType type, Constraints& out);
+  ref_count_ptr<TamValue> parseDefaultClause();
+  ref_count_ptr<TamValue> parseSignedNumber(bool real);
+  void parseConstraintList(bool real, Constraints& out);
+  ref_count_ptr<TamOptionValue> parseConstraint(bool real);
+  void parseStringList(Constraints& out);
+  void skipToEnd();
+
+  // True when the parse creates the option (a target module and no translation under way).
+  bool building() const { return module_ != nullptr && translater_ == nullptr; }
+  void attach(const Constraints& constraints, const ref_count_ptr<TamValue>& defaultValue);
+  [[noreturn]] void raise(const char* code) const;
+
   TamModule* module_;
   ref_count_ptr<TamOption> option_;
   TamLexer lexer_;
   const TamTranslater* translater_ = nullptr;
+  std::string name_;
+  TamOption::Scope scope_ = TamOption::SCOPE_PUBLIC;
 };
 
 #endif  // TAM_SRC_RIX_TAMDECLARATIONPARSER_H

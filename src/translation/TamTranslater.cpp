@@ -1,0 +1,86 @@
+// The translater hands each piece of RIX to the parser that understands it, in recording mode,
+// and lets the parsers ask lookupMapping for every option reference they read. A module text is
+// split into its lines here, with the same tokenizer the module uses, and written back in the
+// layout the module writes.
+#include "tam/TamTranslater.h"
+
+#include "model/TamTokenizer.h"
+#include "rix/TamDeclarationParser.h"
+#include "rix/TamRuleParser.h"
+#include "tam/TamException.h"
+
+namespace {
+
+const char kModulePrefix[] = "module ";
+const char kInterfaceStart[] = "interface start";
+const char kInterfaceEnd[] = "interface end";
+
+const char kNoModuleLine[] = "Expected \"module\" statement as top line of RIX";
+const char kNoInterfaceStart[] = "Expected \"interface start\"";
+const char kNoInterfaceEnd[] =
+    "Ran out of lines parsing RIX interface - did you forget an \"interface end\" line";
+
+// The format errors of a module text have no source context and no line.
+[[noreturn]] void raiseFormatError(const char* message) {
+  throw TamSyntaxError(message, std::string(), 0);
+}
+
+bool startsWith(const std::string& text, const std::string& prefix) {
+  return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+}  // namespace
+
+void TamTranslater::addModuleMapping(const std::string& from, const std::string& to) {
+  moduleMappings_[from] = to;
+}
+
+void TamTranslater::addOptionMapping(const std::string& moduleId, const std::string& from,
+                                     const std::string& to) {
+  optionMappings_[moduleId][from] = to;
+}
+
+// Both tables are keyed by the module id as the text holds it, and each is consulted once.
+std::pair<std::string, std::string> TamTranslater::lookupMapping(
+    const std::string& moduleId, const std::string& optionName) const {
+  std::pair<std::string, std::string> result(moduleId, optionName);
+  auto module = moduleMappings_.find(moduleId);
+  if (module != moduleMappings_.end()) result.first = module->second;
+  auto options = optionMappings_.find(moduleId);
+  if (options != optionMappings_.end()) {
+    auto option = options->second.find(optionName);
+    if (option != options->second.end()) result.second = option->second;
+  }
+  return result;
+}
+
+std::string TamTranslater::translateOption(const std::string& declaration) {
+  TamDeclarationParser parser(declaration, nullptr);
+  return parser.translate(this);
+}
+
+std::string TamTranslater::translateRix(const std::string& rules) {
+  TamRuleParser parser(rules);
+  return parser.translateRules(this);
+}
+
+std::string TamTranslater::translateCondition(const std::string& condition) {
+  TamRuleParser parser(condition);
+  return parser.translateCondition(this);
+}
+
+// Blank lines are dropped and every line up to "interface end" is ended by a line feed; the id
+// in the module line is replaced by moduleId; the rules after the interface keep every character.
+std::string TamTranslater::translateRixData(const std::string& moduleId, const std::string& text) {
+  if (text.empty()) return std::string();
+  TamTokenizer lines(text, TamTokenizer::kLineBreaks);
+  if (!startsWith(lines.nextToken(), kModulePrefix)) raiseFormatError(kNoModuleLine);
+  std::string out = kModulePrefix + moduleId + "\n" + kInterfaceStart + "\n";
+  if (lines.nextToken() != kInterfaceStart) raiseFormatError(kNoInterfaceStart);
+  for (std::string line = lines.nextToken(); line != kInterfaceEnd; line = lines.nextToken()) {
+    if (line.empty()) raiseFormatError(kNoInterfaceEnd);
+    out += translateOption(line) + "\n";
+  }
+  out += std::string(kInterfaceEnd) + "\n";
+  return out + translateRix(lines.remainder());
+}
