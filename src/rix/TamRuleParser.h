@@ -2,8 +2,12 @@
 // every step from the one current token. One parser is made per text and one entry point is run.
 // The roots it returns own their trees; on a syntax error nothing built so far leaks. In
 // translation mode the tree is built only to drive the lexer's rewriting and is then dropped.
-// Nesting deeper than kMaxNesting (parentheses, if statements, not, prefix minus) is a syntax
-// error rather than a stack overflow.
+//
+// Nesting is limited to kMaxNesting levels, so that deep input ends in a syntax error rather than
+// a stack overflow. A level is opened by a parenthesised value or condition, a "not", a prefix
+// "-", and an if statement (an if inside another's then or else part is one level deeper); a "("
+// directly after "not" or a prefix "-" belongs to that operator's level. elif chains, statement
+// lists and chains of binary operators are read in loops and do not nest.
 #ifndef TAM_SRC_RIX_TAMRULEPARSER_H
 #define TAM_SRC_RIX_TAMRULEPARSER_H
 
@@ -30,13 +34,20 @@ class TamRuleParser {
   TamRuleParser(const TamRuleParser&) = delete;
   TamRuleParser& operator=(const TamRuleParser&) = delete;
 
+  // A rule body: the statement list (null when the text holds none) under a new root. Stops at
+  // the end of the text or at a stray top-level "else", "elif" or "endif", ignoring what follows.
+  // Every entry point raises TamSyntaxError at the first error.
   ref_count_ptr<TamExpRoot> parseRules();
-  // Raises SE_extra_input when tokens follow the condition.
+  // One condition; raises SE_extra_input when tokens follow it.
   ref_count_ptr<TamConditionExp> parseCondition();
+  // The text with every option reference rewritten through the translater's mappings and every
+  // other character kept; the translater is only borrowed for the call.
   std::string translateRules(const TamTranslater* translater);
   std::string translateCondition(const TamTranslater* translater);
 
  private:
+  class NestingLevel;
+
   std::unique_ptr<TamExp> parseStatementList();
   std::unique_ptr<TamExp> parseStatement();
   std::unique_ptr<TamExp> parseSet(bool fix);
@@ -48,15 +59,20 @@ class TamRuleParser {
   std::unique_ptr<TamOptionExp> parseOptionReference();
   std::unique_ptr<TamValueExp> parseValue();
   std::unique_ptr<TamValueExp> parseTerm();
-  std::unique_ptr<TamValueExp> parseFactor();
+  // levelTaken: a prefix operator already opened the level a "(" here would open.
+  std::unique_ptr<TamValueExp> parseFactor(bool levelTaken);
   std::unique_ptr<TamValueExp> parsePrimary();
   std::unique_ptr<TamValueExp> parseDisjunction();
   std::unique_ptr<TamValueExp> parseConjunction();
   std::unique_ptr<TamValueExp> parseNegation();
-  std::unique_ptr<TamValueExp> parseConditionPrimary();
+  std::unique_ptr<TamValueExp> parseConditionPrimary(bool levelTaken);
   std::unique_ptr<TamValueExp> parseComparison();
 
+  // Raises the syntax error of code at the current token (SE_unexpected names the token).
+  [[noreturn]] void fail(const char* code) const;
+  // Requires the current token to be of kind (else fails with code) and moves past it.
   void expect(TokenKind kind, const char* code);
+  // Requires an identifier (else fails with code), moves past it and returns its value.
   std::string expectIdentifier(const char* code);
 
   std::string text_;

@@ -1,0 +1,474 @@
+#include "rix/TamRuleParser.h"
+
+#include <functional>
+#include <utility>
+
+#include "rix/SyntaxError.h"
+#include "rules/TamExp.h"
+#include "rules/TamOptionExp.h"
+#include "rules/TamValueExp.h"
+#include "tam/Tam.h"
+#include "tam/TamPath.h"
+#include "tam/TamTranslater.h"
+
+// Every node is held in a std::unique_ptr until its parent has taken it, so a syntax error
+// anywhere frees exactly what was built so far. A parent takes its children only once its own
+// construction has succeeded: the children are released after the parent exists.
+
+namespace {
+
+using ValuePtr = std::unique_ptr<TamValueExp>;
+using Value = ref_count_ptr<TamValue>;
+
+template <class Node>
+ValuePtr makeBinary(ValuePtr left, ValuePtr right) {
+  ValuePtr node(new Node(left.get(), right.get()));
+  left.release();
+  right.release();
+  return node;
+}
+
+// Folds a op b op c into a op (b op c) without recursing; operands holds at least one.
+template <class Node>
+ValuePtr foldRight(std::vector<ValuePtr>& operands) {
+  ValuePtr result = std::move(operands.back());
+  operands.pop_back();
+  while (!operands.empty()) {
+    result = makeBinary<Node>(std::move(operands.back()), std::move(result));
+    operands.pop_back();
+  }
+  return result;
+}
+
+std::unique_ptr<TamIfExp> makeIf(ValuePtr condition, std::unique_ptr<TamExp> thenPart,
+                                 std::unique_ptr<TamExp> elsePart, int line) {
+  std::unique_ptr<TamIfExp> node(
+      new TamIfExp(condition.get(), thenPart.get(), elsePart.get(), line));
+  condition.release();
+  thenPart.release();
+  elsePart.release();
+  return node;
+}
+
+template <template <class> class Test>
+using Comparison = TamLogicalValueExp<Test<Value>>;
+
+bool isComparison(TokenKind kind) {
+  return kind == TOKEN_EQ || kind == TOKEN_NE || kind == TOKEN_LT || kind == TOKEN_GT ||
+         kind == TOKEN_LE || kind == TOKEN_GE;
+}
+
+ValuePtr makeComparison(TokenKind op, ValuePtr left, ValuePtr right) {
+  switch (op) {
+    case TOKEN_EQ:
+      return makeBinary<Comparison<std::equal_to>>(std::move(left), std::move(right));
+    case TOKEN_NE:
+      return makeBinary<Comparison<std::not_equal_to>>(std::move(left), std::move(right));
+    case TOKEN_LT:
+      return makeBinary<Comparison<std::less>>(std::move(left), std::move(right));
+    case TOKEN_GT:
+      return makeBinary<Comparison<std::greater>>(std::move(left), std::move(right));
+    case TOKEN_LE:
+      return makeBinary<Comparison<std::less_equal>>(std::move(left), std::move(right));
+    default:
+      return makeBinary<Comparison<std::greater_equal>>(std::move(left), std::move(right));
+  }
+}
+
+std::string nestingMessage() {
+  return "Nesting too deep: more than " + std::to_string(TamRuleParser::kMaxNesting) + " levels";
+}
+
+}  // namespace
+
+// One nesting level, held while its construct is parsed. Opening a level beyond kMaxNesting
+// raises the nesting error at the current token, the one that opens it.
+class TamRuleParser::NestingLevel {
+ public:
+  explicit NestingLevel(TamRuleParser& parser, bool counted = true)
+      : parser_(parser), counted_(counted) {
+    if (!counted_) return;
+    if (parser_.depth_ >= kMaxNesting) {
+      tam::detail::raiseSyntaxError(parser_.lexer_, nestingMessage());
+    }
+    ++parser_.depth_;
+  }
+  ~NestingLevel() {
+    if (counted_) --parser_.depth_;
+  }
+  NestingLevel(const NestingLevel&) = delete;
+  NestingLevel& operator=(const NestingLevel&) = delete;
+
+ private:
+  TamRuleParser& parser_;
+  bool counted_;
+};
+
+TamRuleParser::TamRuleParser(const std::string& text) : text_(text), lexer_(text) {}
+
+// Entry points.
+
+ref_count_ptr<TamExpRoot> TamRuleParser::parseRules() {
+  optionRefs_.clear();
+  std::unique_ptr<TamExp> body = parseStatementList();
+  // The bucket frees the list should the root's construction fail; the root then takes it.
+  mem_bucket<TamExp> bucket(body.release());
+  ref_count_ptr<TamExpRoot> root(new TamExpRoot(bucket.get(), text_, optionRefs_));
+  bucket.release();
+  return root;
+}
+
+ref_count_ptr<TamConditionExp> TamRuleParser::parseCondition() {
+  optionRefs_.clear();
+  ValuePtr condition = parseDisjunction();
+  if (lexer_.kind() != TOKEN_END) fail("SE_extra_input");
+  mem_bucket<TamValueExp> bucket(condition.release());
+  ref_count_ptr<TamConditionExp> root(new TamConditionExp(bucket.get(), text_, optionRefs_));
+  bucket.release();
+  return root;
+}
+
+std::string TamRuleParser::translateRules(const TamTranslater* translater) {
+  optionRefs_.clear();
+  translater_ = translater;
+  lexer_.setRecording(true);
+  parseStatementList();  // the tree only drives the rewriting and is dropped at once
+  translater_ = nullptr;
+  return lexer_.finishRecording();
+}
+
+std::string TamRuleParser::translateCondition(const TamTranslater* translater) {
+  optionRefs_.clear();
+  translater_ = translater;
+  lexer_.setRecording(true);
+  parseDisjunction();
+  translater_ = nullptr;
+  if (lexer_.kind() != TOKEN_END) fail("SE_extra_input");
+  return lexer_.finishRecording();
+}
+
+// Statements.
+
+std::unique_ptr<TamExp> TamRuleParser::parseStatementList() {
+  std::unique_ptr<TamExp> statement = parseStatement();
+  if (!statement) return nullptr;
+  std::unique_ptr<TamExpListExp> list(new TamExpListExp());
+  do {
+    list->add(statement.get());
+    statement.release();
+    statement = parseStatement();
+  } while (statement);
+  return list;
+}
+
+std::unique_ptr<TamExp> TamRuleParser::parseStatement() {
+  switch (lexer_.kind()) {
+    case TOKEN_SET:
+      return parseSet(false);
+    case TOKEN_FIX:
+      return parseSet(true);
+    case TOKEN_INFORM:
+    case TOKEN_WARN:
+    case TOKEN_ERROR:
+      return parseMessage();
+    case TOKEN_IF:
+      return parseIf();
+    case TOKEN_MUTUALLY_EXCLUSIVE:
+      return parseMutuallyExclusive();
+    case TOKEN_ELSE:
+    case TOKEN_ELIF:
+    case TOKEN_ENDIF:
+    case TOKEN_END:
+      return nullptr;
+    default:
+      fail("SE_unexpected");
+  }
+}
+
+// set|fix reference "to" value. The line is the one the lexer stands on after the value.
+std::unique_ptr<TamExp> TamRuleParser::parseSet(bool fix) {
+  lexer_.next();
+  std::unique_ptr<TamOptionExp> option = parseOptionReference();
+  expect(TOKEN_TO, "SE_missing_to");
+  ValuePtr value = parseValue();
+  std::unique_ptr<TamExp> node(new TamSetExp(option.get(), value.get(), fix, lexer_.line()));
+  option.release();
+  value.release();
+  return node;
+}
+
+// inform|warn|error value.
+std::unique_ptr<TamExp> TamRuleParser::parseMessage() {
+  Tam::MsgSeverity severity = Tam::MSG_ERROR;
+  if (lexer_.kind() == TOKEN_INFORM) severity = Tam::MSG_INFORM;
+  if (lexer_.kind() == TOKEN_WARN) severity = Tam::MSG_WARN;
+  lexer_.next();
+  ValuePtr text = parseValue();
+  std::unique_ptr<TamExp> node(new TamMsgExp(severity, text.get(), lexer_.line()));
+  text.release();
+  return node;
+}
+
+// if condition then list {elif condition then list} [else list] endif.
+// An elif chain is one if whose else part is the if of the next elif, and so on; the whole chain
+// takes one "endif". Every if but the last takes the line of the "elif" that ends its then part;
+// the last takes the line after "endif". The chain is read in a loop and linked from its end, so
+// its length costs no stack.
+std::unique_ptr<TamExp> TamRuleParser::parseIf() {
+  NestingLevel level(*this);
+  std::vector<std::unique_ptr<TamIfExp>> chain;  // the ifs ended by an "elif", not yet linked
+  for (;;) {
+    lexer_.next();  // past "if" or "elif"
+    ValuePtr condition = parseDisjunction();
+    expect(TOKEN_THEN, "SE_missing_then");
+    std::unique_ptr<TamExp> thenPart = parseStatementList();
+    if (lexer_.kind() == TOKEN_ELIF) {
+      chain.push_back(makeIf(std::move(condition), std::move(thenPart), nullptr, lexer_.line()));
+      continue;
+    }
+    std::unique_ptr<TamExp> elsePart;
+    if (lexer_.kind() == TOKEN_ELSE) {
+      lexer_.next();
+      elsePart = parseStatementList();
+    }
+    expect(TOKEN_ENDIF, "SE_missing_endif");
+    std::unique_ptr<TamExp> result =
+        makeIf(std::move(condition), std::move(thenPart), std::move(elsePart), lexer_.line());
+    while (!chain.empty()) {
+      std::unique_ptr<TamIfExp> outer = std::move(chain.back());
+      chain.pop_back();
+      outer->setElse(result.release());
+      result = std::move(outer);
+    }
+    return result;
+  }
+}
+
+// "mutually_exclusive" ":" then "[" names "]" or "{" name.value pairs "}".
+std::unique_ptr<TamExp> TamRuleParser::parseMutuallyExclusive() {
+  lexer_.next();
+  expect(TOKEN_COLON, "SE_expect_colon");
+  if (lexer_.kind() == TOKEN_LBRACKET) return parseOptionList();
+  if (lexer_.kind() == TOKEN_LBRACE) return parseValueList();
+  fail("SE_mutually_exclusive");
+}
+
+// "[" name {"," name} "]": options of the module whose rules these are, by name alone. A quoted
+// empty name ends the list without being added. The names are not option references of the text:
+// they are neither collected nor rewritten.
+std::unique_ptr<TamExp> TamRuleParser::parseOptionList() {
+  lexer_.next();
+  std::string name = expectIdentifier("SE_expect_optname");
+  std::unique_ptr<TamMEExp> rule(new TamMEExp());
+  while (!name.empty()) {
+    std::unique_ptr<TamOptionExp> option(new TamOptionExp(std::string(), name, TamPath()));
+    rule->add(option.get());
+    option.release();
+    if (lexer_.kind() != TOKEN_COMMA) break;
+    lexer_.next();
+    name = expectIdentifier("SE_expect_optname");
+  }
+  expect(TOKEN_RBRACKET, "SE_unexpected");
+  return rule;
+}
+
+// "{" name "." value {"," name "." value} "}": the values are identifiers read as strings. Like
+// the option list form, the names are neither collected nor rewritten.
+std::unique_ptr<TamExp> TamRuleParser::parseValueList() {
+  lexer_.next();
+  std::unique_ptr<TamValueMEExp> rule(new TamValueMEExp());
+  for (;;) {
+    const std::string name = expectIdentifier("SE_expect_modid");
+    expect(TOKEN_DOT, "SE_mutually_exclusive");
+    const std::string value = expectIdentifier("SE_expect_optname");
+    if (name.empty() || value.empty()) fail("SE_mutually_exclusive");
+    ValuePtr literal(new TamLiteralValueExp(value));
+    rule->add(new TamOptionExp(std::string(), name, TamPath()), literal.get());
+    literal.release();
+    if (lexer_.kind() == TOKEN_RBRACE) {
+      lexer_.next();
+      return rule;
+    }
+    if (lexer_.kind() != TOKEN_COMMA) fail("SE_mutually_exclusive");
+    lexer_.next();
+  }
+}
+
+// module ":" option, then an optional "[path]". In translation mode the module id, colon and
+// option name are rewritten when the translater maps either; the path is kept as written.
+std::unique_ptr<TamOptionExp> TamRuleParser::parseOptionReference() {
+  if (translater_ != nullptr) lexer_.beginReplace();
+  const std::string moduleId = expectIdentifier("SE_expect_modid");
+  expect(TOKEN_COLON, "SE_expect_colon");
+  const std::string optionName = expectIdentifier("SE_expect_optname");
+  if (translater_ != nullptr) {
+    const std::pair<std::string, std::string> mapped =
+        translater_->lookupMapping(moduleId, optionName);
+    if (mapped.first == moduleId && mapped.second == optionName) {
+      lexer_.keepReplaced();
+    } else {
+      lexer_.replaceWith(Tam::rixQuoteModuleId(mapped.first) + ":" +
+                         Tam::rixQuoteId(mapped.second));
+    }
+  }
+  const TamPath path = tam::detail::readBracketedPath(lexer_);
+  std::unique_ptr<TamOptionExp> reference(new TamOptionExp(moduleId, optionName, path));
+  optionRefs_.push_back(reference.get());
+  return reference;
+}
+
+// Values: "+" and "-" over terms, "*" and "/" over factors, both left-associative.
+
+std::unique_ptr<TamValueExp> TamRuleParser::parseValue() {
+  ValuePtr left = parseTerm();
+  for (;;) {
+    const TokenKind op = lexer_.kind();
+    if (op != TOKEN_PLUS && op != TOKEN_MINUS) return left;
+    lexer_.next();
+    ValuePtr right = parseTerm();
+    left = op == TOKEN_PLUS ? makeBinary<TamPlusValueExp>(std::move(left), std::move(right))
+                            : makeBinary<TamMinusValueExp>(std::move(left), std::move(right));
+  }
+}
+
+std::unique_ptr<TamValueExp> TamRuleParser::parseTerm() {
+  ValuePtr left = parseFactor(false);
+  for (;;) {
+    const TokenKind op = lexer_.kind();
+    if (op != TOKEN_MULTIPLY && op != TOKEN_DIVIDE) return left;
+    lexer_.next();
+    ValuePtr right = parseFactor(false);
+    left = op == TOKEN_MULTIPLY
+               ? makeBinary<TamMultipliesValueExp>(std::move(left), std::move(right))
+               : makeBinary<TamDividesValueExp>(std::move(left), std::move(right));
+  }
+}
+
+// "(" value ")" (no node of its own) or a primary.
+std::unique_ptr<TamValueExp> TamRuleParser::parseFactor(bool levelTaken) {
+  if (lexer_.kind() != TOKEN_LPAREN) return parsePrimary();
+  NestingLevel level(*this, !levelTaken);
+  lexer_.next();
+  ValuePtr value = parseValue();
+  expect(TOKEN_RPAREN, "SE_expect_closebracket");
+  return value;
+}
+
+std::unique_ptr<TamValueExp> TamRuleParser::parsePrimary() {
+  ValuePtr literal;
+  switch (lexer_.kind()) {
+    case TOKEN_IDENT: {
+      std::unique_ptr<TamOptionExp> reference = parseOptionReference();
+      ValuePtr node(new TamOptionValueExp(reference.get()));
+      reference.release();
+      return node;
+    }
+    case TOKEN_TRUE:
+      literal.reset(new TamLiteralValueExp(true));
+      break;
+    case TOKEN_FALSE:
+      literal.reset(new TamLiteralValueExp(false));
+      break;
+    case TOKEN_STRING_LIT:
+      literal.reset(new TamLiteralValueExp(lexer_.stringValue()));
+      break;
+    case TOKEN_INT_LIT:
+      literal.reset(new TamLiteralValueExp(lexer_.intValue()));
+      break;
+    case TOKEN_REAL_LIT:
+      literal.reset(new TamLiteralValueExp(lexer_.realValue()));
+      break;
+    case TOKEN_MINUS: {
+      // Prefix minus is 0 - factor.
+      NestingLevel level(*this);
+      lexer_.next();
+      ValuePtr operand = parseFactor(true);
+      return makeBinary<TamMinusValueExp>(ValuePtr(new TamLiteralValueExp(0)), std::move(operand));
+    }
+    default:
+      fail("SE_expect_optorval");
+  }
+  lexer_.next();
+  return literal;
+}
+
+// Conditions: "or" over conjunctions and "and" over negations, both right-associative; the chains
+// are read in a loop and folded from their end.
+
+std::unique_ptr<TamValueExp> TamRuleParser::parseDisjunction() {
+  std::vector<ValuePtr> operands;
+  operands.push_back(parseConjunction());
+  while (lexer_.kind() == TOKEN_OR) {
+    lexer_.next();
+    operands.push_back(parseConjunction());
+  }
+  return foldRight<TamOrValueExp>(operands);
+}
+
+std::unique_ptr<TamValueExp> TamRuleParser::parseConjunction() {
+  std::vector<ValuePtr> operands;
+  operands.push_back(parseNegation());
+  while (lexer_.kind() == TOKEN_AND) {
+    lexer_.next();
+    operands.push_back(parseNegation());
+  }
+  return foldRight<TamAndValueExp>(operands);
+}
+
+// "not" applies to one condition primary; "not not" is refused.
+std::unique_ptr<TamValueExp> TamRuleParser::parseNegation() {
+  if (lexer_.kind() != TOKEN_NOT) return parseConditionPrimary(false);
+  NestingLevel level(*this);
+  lexer_.next();
+  if (lexer_.kind() == TOKEN_NOT) fail("SE_expect_optorval");
+  ValuePtr operand = parseConditionPrimary(true);
+  ValuePtr node(new TamNotValueExp(operand.get()));
+  operand.release();
+  return node;
+}
+
+// "(" condition ")" or a comparison. A "(" here always opens a condition, so a parenthesised
+// value cannot begin a comparison.
+std::unique_ptr<TamValueExp> TamRuleParser::parseConditionPrimary(bool levelTaken) {
+  if (lexer_.kind() != TOKEN_LPAREN) return parseComparison();
+  NestingLevel level(*this, !levelTaken);
+  lexer_.next();
+  ValuePtr condition = parseDisjunction();
+  expect(TOKEN_RPAREN, "SE_expect_closebracket");
+  return condition;
+}
+
+// value [op value]: comparisons do not chain.
+std::unique_ptr<TamValueExp> TamRuleParser::parseComparison() {
+  ValuePtr left = parseValue();
+  const TokenKind op = lexer_.kind();
+  if (!isComparison(op)) return left;
+  lexer_.next();
+  ValuePtr right = parseValue();
+  return makeComparison(op, std::move(left), std::move(right));
+}
+
+// Helpers.
+
+void TamRuleParser::fail(const char* code) const {
+  std::string suffix;
+  if (std::string(code) == "SE_unexpected") {
+    // The message names the token met; the end of the text and an invalid character have no text.
+    const TokenKind kind = lexer_.kind();
+    suffix = " " + (kind == TOKEN_END || kind == TOKEN_INVALID ? std::string()
+                                                              : lexer_.identifierValue());
+  }
+  tam::detail::raiseSyntaxError(lexer_, code, suffix);
+}
+
+void TamRuleParser::expect(TokenKind kind, const char* code) {
+  if (lexer_.kind() != kind) fail(code);
+  lexer_.next();
+}
+
+std::string TamRuleParser::expectIdentifier(const char* code) {
+  if (lexer_.kind() != TOKEN_IDENT) fail(code);
+  std::string value = lexer_.identifierValue();
+  lexer_.next();
+  return value;
+}
