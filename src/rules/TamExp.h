@@ -56,7 +56,11 @@ class TamIfExp : public TamExp {
  public:
   TamIfExp(TamValueExp* condition, TamExp* thenExp, TamExp* elseExp, int line)
       : TamExp(line), thenExp_(thenExp), elseExp_(elseExp), condition_(condition) {}
+  // Frees an elif chain link by link, without recursing once per elif.
   ~TamIfExp() override;
+  // Replaces the else part (the previous one is deleted); takes ownership. Lets a parser link a
+  // long elif chain in a loop.
+  void setElse(TamExp* elseExp);
   std::string dump() const override;
 
  protected:

@@ -47,6 +47,7 @@ class TamLiteralValueExp : public TamValueExp {
   ref_count_ptr<TamValue> evaluate(const TamSelOptionSet& sos) const override;
   std::vector<ref_count_ptr<TamValue>> values(const TamSelOptionSet& sos) const override;
   std::string dump() const override;
+  const ref_count_ptr<TamValue>& value() const { return value_; }
 
  private:
   ref_count_ptr<TamValue> value_;
@@ -71,6 +72,7 @@ class TamOptionValueExp : public TamValueExp {
 class TamBinaryValueExp : public TamValueExp {
  public:
   TamBinaryValueExp(TamValueExp* left, TamValueExp* right) : left_(left), right_(right) {}
+  // Frees nested two-operand nodes with a work list, so a long chain does not recurse.
   ~TamBinaryValueExp() override;
   std::vector<ref_count_ptr<TamValue>> values(const TamSelOptionSet& sos) const override;
 
@@ -94,16 +96,32 @@ template <> struct TamOperatorName<std::less_equal<ref_count_ptr<TamValue>>> { s
 template <> struct TamOperatorName<std::greater_equal<ref_count_ptr<TamValue>>> { static const char* name() { return "ge"; } };
 
 // Arithmetic: the right operand is evaluated first, then the left; the result is left op right.
-template <class Op>
-class TamMathValueExp : public TamBinaryValueExp {
+// The parser builds a - b - c as a left-leaning chain without nesting, so a long sum can be
+// arbitrarily deep; evaluate() and dump() walk such a chain in a loop instead of recursing.
+class TamArithmeticValueExp : public TamBinaryValueExp {
  public:
-  using TamBinaryValueExp::TamBinaryValueExp;
-  ref_count_ptr<TamValue> evaluate(const TamSelOptionSet& sos) const override {
-    ref_count_ptr<TamValue> right = right_->evaluate(sos);
-    ref_count_ptr<TamValue> left = left_->evaluate(sos);
+  TamArithmeticValueExp(TamValueExp* left, TamValueExp* right) : TamBinaryValueExp(left, right) {}
+  ref_count_ptr<TamValue> evaluate(const TamSelOptionSet& sos) const override;
+  std::string dump() const override;
+
+ protected:
+  // left op right, through the value handle operators.
+  virtual ref_count_ptr<TamValue> combine(const ref_count_ptr<TamValue>& left,
+                                          const ref_count_ptr<TamValue>& right) const = 0;
+  virtual const char* operatorName() const = 0;
+};
+
+template <class Op>
+class TamMathValueExp : public TamArithmeticValueExp {
+ public:
+  TamMathValueExp(TamValueExp* left, TamValueExp* right) : TamArithmeticValueExp(left, right) {}
+
+ protected:
+  ref_count_ptr<TamValue> combine(const ref_count_ptr<TamValue>& left,
+                                  const ref_count_ptr<TamValue>& right) const override {
     return Op()(left, right);
   }
-  std::string dump() const override { return dumpAs(TamOperatorName<Op>::name()); }
+  const char* operatorName() const override { return TamOperatorName<Op>::name(); }
 };
 
 namespace tam {
@@ -127,18 +145,20 @@ class TamLogicalValueExp : public TamBinaryValueExp {
   std::string dump() const override { return dumpAs(TamOperatorName<Op>::name()); }
 };
 
+// Or and And evaluate both operands, left first. Both associate to the right (a or (b or c)), and
+// evaluate() and dump() walk such a chain in a loop instead of recursing.
 class TamOrValueExp : public TamBinaryValueExp {
  public:
   using TamBinaryValueExp::TamBinaryValueExp;
   ref_count_ptr<TamValue> evaluate(const TamSelOptionSet& sos) const override;
-  std::string dump() const override { return dumpAs("or"); }
+  std::string dump() const override;
 };
 
 class TamAndValueExp : public TamBinaryValueExp {
  public:
   using TamBinaryValueExp::TamBinaryValueExp;
   ref_count_ptr<TamValue> evaluate(const TamSelOptionSet& sos) const override;
-  std::string dump() const override { return dumpAs("and"); }
+  std::string dump() const override;
 };
 
 class TamNotValueExp : public TamValueExp {

@@ -1,0 +1,56 @@
+// The parsed roots: a module's rule body (TamExpRoot) and a condition (TamConditionExp), with the
+// RIX text and option references they share through TamRixExp.
+#include "tam/TamRixExp.h"
+
+#include "rules/TamExp.h"
+#include "rules/TamOptionExp.h"
+#include "rules/TamValueExp.h"
+#include "tam/TamConditionExp.h"
+#include "tam/TamExpRoot.h"
+#include "tam/TamSelOptionSet.h"
+#include "tam/TamValue.h"
+#include "tam/TamWindow.h"
+
+TamRixExp::TamRixExp() = default;
+
+TamRixExp::TamRixExp(const std::string& rix, const std::vector<TamOptionExp*>& optionRefs)
+    : rix_(rix), optionRefs_(optionRefs) {}
+
+TamRixExp::~TamRixExp() = default;
+
+void TamRixExp::referencedOptions(const ref_count_ptr<TamWindow>& window,
+                                  std::set<ref_count_ptr<TamOption>>& out) const {
+  for (const TamOptionExp* reference : optionRefs_) out.insert(reference->resolve(window));
+}
+
+// Rule bodies.
+
+TamExpRoot::TamExpRoot() = default;
+
+TamExpRoot::TamExpRoot(const TamExp* body, const std::string& rix,
+                       const std::vector<TamOptionExp*>& refs)
+    : TamRixExp(rix, refs), body_(const_cast<TamExp*>(body)) {}
+
+TamExpRoot::~TamExpRoot() { delete body_; }
+
+void TamExpRoot::execute(TamSelOptionSet& sos) {
+  if (body_ != nullptr) body_->execute(sos);
+}
+
+// Conditions.
+
+TamConditionExp::TamConditionExp() = default;
+
+TamConditionExp::TamConditionExp(const TamValueExp* condition, const std::string& rix,
+                                 const std::vector<TamOptionExp*>& refs)
+    : TamRixExp(rix, refs), condition_(const_cast<TamValueExp*>(condition)) {}
+
+TamConditionExp::~TamConditionExp() { delete condition_; }
+
+std::pair<bool, bool> TamConditionExp::getValue(const TamSelOptionSet& sos) const {
+  if (condition_ == nullptr) return {true, false};
+  ref_count_ptr<TamValue> value = condition_->evaluate(sos);
+  if (value->type() == TamValue::VT_UNSET) return {true, false};
+  // boolValue() raises 202 for any kind but Bool.
+  return {false, value->boolValue()};
+}
