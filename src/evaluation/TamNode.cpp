@@ -1,0 +1,172 @@
+// Node tree evaluation: a node decides its configured state, binds the inherited selected option
+// set to its module, runs the module's rules and hands the result to its children.
+#include "tam/TamNode.h"
+
+#include <memory>
+#include <utility>
+
+#include "rix/TamRuleParser.h"
+#include "tam/TamException.h"
+#include "tam/TamExpRoot.h"
+#include "tam/TamModule.h"
+#include "tam/TamWindow.h"
+
+namespace {
+
+constexpr int kMisuseCode = 2;
+constexpr int kNoModuleCode = 309;
+
+// A node made without a window has nowhere to look its module up or to record that it is being
+// evaluated; that is the host's misuse, reported rather than dereferenced.
+ref_count_ptr<TamWindow> requireWindow(const TamNode& node) {
+  ref_count_ptr<TamWindow> window = node.window();
+  if (window.isNull()) throw TamException(kMisuseCode, "Node without a window", "", "");
+  return window;
+}
+
+}  // namespace
+
+TamNodeIterator::~TamNodeIterator() = default;
+
+TamNode::TamNode(ref_count_ptr<TamWindow> window) : sos_(window), childSos_(window) {}
+
+TamNode::TamNode(const TamNode& other)
+    : sos_(other.sos_),
+      childSos_(other.childSos_),
+      loadIf_(other.loadIf_),
+      configState_(other.configState_),
+      sosSet_(other.sosSet_) {}
+
+TamNode& TamNode::operator=(const TamNode& other) {
+  if (this == &other) return *this;
+  sos_ = other.sos_;
+  childSos_ = other.childSos_;
+  loadIf_ = other.loadIf_;
+  configState_ = other.configState_;
+  sosSet_ = other.sosSet_;
+  return *this;
+}
+
+TamNode::~TamNode() = default;
+
+void TamNode::stateChanged(ConfigState) {}
+void TamNode::evaluateLegacyExpressions() {}
+bool TamNode::legacyConditionExists() { return false; }
+TamNode::ConfigState TamNode::evaluateLegacyCondition() { return CS_UNDECIDED; }
+void TamNode::evaluateLegacyErrorChecks() {}
+TamNode::ConfigState TamNode::forcedConfigState() { return CS_UNDECIDED; }
+
+ref_count_ptr<TamWindow> TamNode::window() const { return sos_.window(); }
+
+ref_count_ptr<TamModule> TamNode::module() {
+  if (!hasModule()) throw TamException(kNoModuleCode, "", "", "");
+  return requireWindow(*this)->getModule(moduleId());
+}
+
+// The host's operations are non-const; asking whether the node has a module and looking the
+// module up change nothing the caller of this const query can see.
+bool TamNode::isModuleBoundary() const {
+  TamNode* self = const_cast<TamNode*>(this);
+  return self->hasModule() && self->module()->isModuleBoundary();
+}
+
+void TamNode::setLoadIf(const std::string& text) {
+  if (text.empty()) {
+    loadIf_ = ref_count_ptr<TamConditionExp>();
+    return;
+  }
+  TamRuleParser parser(text);
+  loadIf_ = parser.parseCondition();
+}
+
+ref_count_ptr<TamConditionExp> TamNode::getLoadIf() const {
+  if (loadIf_) return loadIf_;
+  return ref_count_ptr<TamConditionExp>(new TamConditionExp());
+}
+
+const TamSelOptionSet& TamNode::getSos() const {
+  sos_.setContext(this, true);
+  return sos_;
+}
+
+void TamNode::setSos(TamSelOptionSet& sos) {
+  sosSet_ = true;
+  sos_ = sos;
+  sos_.setContext(this, true);
+}
+
+void TamNode::clearSos() {
+  sosSet_ = false;
+  sos_.clear();
+}
+
+void TamNode::evaluate(const TamSelOptionSet& parentSos, bool notify) {
+  requireWindow(*this)->setCurrentlyEvaluating(this);
+
+  // The configured state: from the load-if condition, else from the host's legacy condition,
+  // else as it was. Only an evaluation that notifies records and reports a change.
+  ConfigState newState = configState_;
+  bool decided = false;
+  if (loadIf_) {
+    std::pair<bool, bool> value;
+    try {
+      value = loadIf_->getValue(parentSos);
+    } catch (TamException& e) {
+      e.setNode(this);
+      throw;
+    }
+    newState = value.first ? CS_UNDECIDED : (value.second ? CS_CONFIGURED : CS_NOT_CONFIGURED);
+    decided = true;
+  } else if (legacyConditionExists()) {
+    newState = evaluateLegacyCondition();
+    decided = true;
+  }
+  if (decided && notify && newState != configState_) {
+    configState_ = newState;
+    stateChanged(newState);
+  }
+
+  // A node switched off, by its condition or by the host, keeps its sets from the previous
+  // evaluation and leaves its children alone. Undecided nodes go on like configured ones.
+  const ConfigState forced = forcedConfigState();
+  if (forced == CS_NOT_CONFIGURED) return;
+  if (newState == CS_NOT_CONFIGURED && forced != CS_CONFIGURED) return;
+
+  TamSelOptionSet working(parentSos);
+  if (isModuleBoundary()) working.setContext(this, false);
+  if (sosSet_) working.merge(sos_);
+  evaluateLegacyExpressions();
+  if (hasModule()) {
+    try {
+      // The handle keeps the rules alive while they run, even if the module is given new ones.
+      const ref_count_ptr<TamExpRoot> rules = module()->getRix();
+      rules->execute(working);
+    } catch (TamException& e) {
+      e.setNode(this);
+      throw;
+    }
+  }
+  sos_ = working;
+  childSos_ = working;
+  evaluateChildren(notify);
+  evaluateLegacyErrorChecks();
+}
+
+// Every child gets the same copy of this node's result and works on its own copy of it, so
+// siblings never see each other's selections.
+void TamNode::evaluateChildren(bool notify) {
+  std::unique_ptr<TamNodeIterator> children(this->children());
+  if (!children) return;
+  const TamSelOptionSet inherited(childSos_);
+  while (children->more()) {
+    TamNode* child = children->current();
+    if (child != nullptr) child->evaluate(inherited, notify);
+    children->next();
+  }
+}
+
+void TamNode::evaluateChild(TamNode* child, bool notify) {
+  if (child == nullptr) return;
+  const TamSelOptionSet inherited(childSos_);
+  child->evaluate(inherited, notify);
+}

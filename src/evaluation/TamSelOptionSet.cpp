@@ -1,0 +1,388 @@
+// The selected option set: entries per option and path, the override decision on set, the merge
+// of host choices, and the rebinding of a set to a node of a module.
+#include "tam/TamSelOptionSet.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tam/Tam.h"
+#include "tam/TamException.h"
+#include "tam/TamModule.h"
+#include "tam/TamNode.h"
+#include "tam/TamWindow.h"
+
+namespace {
+
+constexpr int kMisuseCode = 2;  // the set used against its contract
+constexpr int kNoAdapterCode = 3;
+constexpr int kNullOptionCode = 103;
+constexpr int kInvalidValueCode = 204;
+constexpr int kOptionNotInModuleCode = 102;
+constexpr int kIncompleteCode = 113;
+
+bool isUnset(const ref_count_ptr<TamValue>& value) {
+  return value.isNull() || value->type() == TamValue::VT_UNSET;
+}
+
+bool isHostHowSet(TamSelOptionSet::HowSet howSet) {
+  return howSet == TamSelOptionSet::HOWSET_HOST || howSet == TamSelOptionSet::HOWSET_HOST_FIRM ||
+         howSet == TamSelOptionSet::HOWSET_HOST_FORCED;
+}
+
+// The host's nodes declare their operations non-const (a host may cache or load lazily behind
+// them), while the set only ever reads through them. The set receives the node it is bound to
+// as const, so it casts the qualifier away to ask those read-only questions.
+TamNode* asHostNode(const TamNode* node) { return const_cast<TamNode*>(node); }
+
+// A used option takes its values from the ancestors that provide its base: an ancestor of the
+// base's own module gives the base's values, any other ancestor the values of its own options
+// that use the same base. The match farthest up the tree wins. The taken values replace the
+// option's entry (reset to the default first) as inherited values.
+void inheritUsedOption(TamSelOptionSet& sos, TamNode* node,
+                       const ref_count_ptr<TamOption>& option) {
+  const ref_count_ptr<TamOption> base = option->basedOn();
+  if (base.isNull()) return;
+  bool taken = false;
+  std::vector<ref_count_ptr<TamValue>> values;
+  for (TamNode* ancestor = node->parent(); ancestor != nullptr; ancestor = ancestor->parent()) {
+    if (!ancestor->hasModule()) continue;
+    const ref_count_ptr<TamModule> module = ancestor->module();
+    if (module->id() == base->moduleId()) {
+      values = ancestor->getSos().get(base).values;
+      taken = true;
+      continue;
+    }
+    for (const ref_count_ptr<TamOption>& user : module->usingOptions()) {
+      const ref_count_ptr<TamOption> userBase = user->basedOn();
+      if (userBase.isNull() || userBase->id() != base->id()) continue;
+      values = ancestor->getSos().get(user).values;
+      taken = true;
+    }
+  }
+  if (!taken || values.empty()) return;
+  TamSelOptionSet::TamSosEntry inherited = sos.get(option);
+  sos.clearEntry(inherited);
+  inherited.values = values;
+  inherited.howSet.assign(values.size(), TamSelOptionSet::HOWSET_INHERITED);
+  sos.set(inherited);
+}
+
+}  // namespace
+
+TamSelOptionSet::TamSelOptionSet(const ref_count_ptr<TamWindow>& window) : window_(window.get()) {}
+
+TamSelOptionSet::TamSelOptionSet(TamWindow* window) : window_(window) {}
+
+TamSelOptionSet::TamSelOptionSet(const TamSelOptionSet& other)
+    : contextNode_(other.contextNode_),
+      contextId_(other.contextId_),
+      contents_(other.contents_),
+      window_(other.window_) {}
+
+TamSelOptionSet& TamSelOptionSet::operator=(const TamSelOptionSet& other) {
+  if (this == &other) return *this;
+  contents_ = other.contents_;
+  contextNode_ = other.contextNode_;
+  contextId_ = other.contextId_;
+  return *this;
+}
+
+TamSelOptionSet::~TamSelOptionSet() = default;
+
+ref_count_ptr<TamWindow> TamSelOptionSet::window() const {
+  return ref_count_ptr<TamWindow>(window_);
+}
+
+const TamSelOptionSet::TamSosEntry& TamSelOptionSet::get(const ref_count_ptr<TamOption>& option,
+                                                        const TamPath& path) const {
+  if (option.isNull()) throw TamException(kNullOptionCode, "", "", "");
+  if (option->scope() == TamOption::SCOPE_LEGACY) {
+    // The host keeps legacy values; the cache only gives the caller an entry to look at, and is
+    // refreshed on every read so that it never answers with a stale value.
+    if (window_ == nullptr) {
+      throw TamException(kMisuseCode, "Selected option set without a window", "", "");
+    }
+    ref_count_ptr<TamValue> value = window_->getLegacyOptionValue(option);
+    TamSosEntry& cached = legacyCache_[option];
+    cached.option = option;
+    cached.values.assign(1, value);
+    cached.howSet.assign(1, HOWSET_DEFAULT);
+    return cached;
+  }
+  auto range = contents_.equal_range(option);
+  for (auto it = range.first; it != range.second; ++it) {
+    if (it->second.path == path) return it->second;
+  }
+  return setDefault(option, path);
+}
+
+const TamSelOptionSet::TamSosEntry& TamSelOptionSet::get(
+    const ref_count_ptr<TamOption>& option) const {
+  return get(option, TamPath::EmptyPath);
+}
+
+const TamSelOptionSet::TamSosEntry& TamSelOptionSet::setDefault(
+    const ref_count_ptr<TamOption>& option, const TamPath& path) const {
+  TamSosEntry entry;
+  entry.option = option;
+  entry.path = path;
+  entry.values.push_back(option->defaultValue());
+  entry.howSet.push_back(HOWSET_DEFAULT);
+  return contents_.emplace(option, std::move(entry))->second;
+}
+
+void TamSelOptionSet::ensureContains(const ref_count_ptr<TamOption>& option) {
+  auto range = contents_.equal_range(option);
+  for (auto it = range.first; it != range.second; ++it) {
+    if (it->second.path.isEmpty()) return;
+  }
+  setDefault(option, TamPath::EmptyPath);
+}
+
+void TamSelOptionSet::clearEntry(const TamSosEntry& entry) {
+  if (entry.option.isNull()) return;
+  auto range = contents_.equal_range(entry.option);
+  for (auto it = range.first; it != range.second; ++it) {
+    if (!(it->second.path == entry.path)) continue;
+    it->second.values.assign(1, entry.option->defaultValue());
+    it->second.howSet.assign(1, HOWSET_DEFAULT);
+  }
+}
+
+void TamSelOptionSet::clear() { contents_.clear(); }
+
+// Values enter the set only here. A stored entry always holds at least one value with a HowSet
+// for each, so the lists of an entry handed in are checked before anything reads them: an entry
+// without values, or with fewer HowSets than values, is refused as a misuse (code 2) instead of
+// being read past its end. A legacy entry is handed to the host as it is and needs no HowSets.
+void TamSelOptionSet::set(const TamSosEntry& entry) {
+  if (entry.option.isNull()) throw TamException(kNullOptionCode, "", "", "");
+  if (entry.values.empty()) {
+    throw TamException(kMisuseCode, "Selected option set entry without values", "", "");
+  }
+  for (const ref_count_ptr<TamValue>& value : entry.values) {
+    if (value.isNull()) {
+      throw TamException(kMisuseCode, "Selected option set entry with a null value", "", "");
+    }
+  }
+  const ref_count_ptr<TamOption>& option = entry.option;
+  if (option->scope() == TamOption::SCOPE_LEGACY) {
+    if (window_ == nullptr) {
+      throw TamException(kMisuseCode, "Selected option set without a window", "", "");
+    }
+    if (entry.values.size() == 1) {
+      window_->setLegacyOptionValue(option, entry.values[0]);
+    } else {
+      window_->setLegacyOptionValues(option, entry.values);
+    }
+    return;
+  }
+  if (entry.howSet.size() < entry.values.size()) {
+    throw TamException(kMisuseCode, "Selected option set entry without a HowSet for each value",
+                       "", "");
+  }
+  const ref_count_ptr<TamValue>& first = entry.values[0];
+  if (!option->validateValue(first)) {
+    throw TamException(kInvalidValueCode, first->displayString(), option->name(), "");
+  }
+
+  TamSosEntry* stored = nullptr;
+  auto range = contents_.equal_range(option);
+  for (auto it = range.first; it != range.second; ++it) {
+    if (it->second.path == entry.path) {
+      stored = &it->second;
+      break;
+    }
+  }
+  if (stored == nullptr) {
+    contents_.emplace(option, entry);
+    return;
+  }
+
+  if (option->mutually_exclusive()) {
+    // One value at a time: an equal value changes nothing (not even how it was set); a different
+    // one replaces the first stored value only when the host's override decision allows it.
+    if (stored->values.empty() || stored->howSet.empty()) {
+      stored->values.assign(1, first);
+      stored->howSet.assign(1, entry.howSet[0]);
+      return;
+    }
+    if (stored->values[0] == first) return;
+    // A host that uninstalled its adapter while sets are in use gets the library's "no adapter"
+    // failure rather than a call through a null pointer.
+    Tam::AdapterInterface* host = Tam::adapterInterface();
+    if (host == nullptr) throw TamException(kNoAdapterCode, "", "", "");
+    if (host->allowOptionOverride(*stored, contextNode_, entry.howSet[0])) {
+      stored->values[0] = first;
+      stored->howSet[0] = entry.howSet[0];
+    }
+    return;
+  }
+
+  // Several values together: each new value replaces an Unset placeholder or is added, unless a
+  // value of the same display text is already selected. The host is not asked. The new values
+  // are copied first: the entry handed in may be the stored one itself.
+  const std::vector<ref_count_ptr<TamValue>> values = entry.values;
+  const std::vector<HowSet> howSets = entry.howSet;
+  for (size_t i = 0; i < values.size(); ++i) {
+    const ref_count_ptr<TamValue>& value = values[i];
+    const std::string text = value->displayString();
+    bool present = false;
+    for (size_t j = 0; j < stored->values.size(); ++j) {
+      if (isUnset(stored->values[j])) {
+        stored->values.erase(stored->values.begin() + static_cast<std::ptrdiff_t>(j));
+        if (j < stored->howSet.size()) {
+          stored->howSet.erase(stored->howSet.begin() + static_cast<std::ptrdiff_t>(j));
+        }
+        break;
+      }
+      if (stored->values[j]->displayString() == text) {
+        present = true;
+        break;
+      }
+    }
+    if (!present) {
+      stored->values.push_back(value);
+      stored->howSet.push_back(howSets[i]);
+    }
+  }
+}
+
+void TamSelOptionSet::merge(const TamSelOptionSet& other) {
+  // Merging a set into itself walks a snapshot, so the walk never sees its own changes.
+  const Contents snapshot = (&other == this) ? contents_ : Contents();
+  const Contents& source = (&other == this) ? snapshot : other.contents_;
+  for (const auto& item : source) {
+    const TamSosEntry& from = item.second;
+    TamSosEntry hostPart;
+    hostPart.option = from.option;
+    hostPart.path = from.path;
+    const size_t count = std::min(from.values.size(), from.howSet.size());
+    for (size_t i = 0; i < count; ++i) {
+      if (!isHostHowSet(from.howSet[i])) continue;
+      hostPart.values.push_back(from.values[i]);
+      hostPart.howSet.push_back(from.howSet[i]);
+    }
+    if (!hostPart.values.empty()) set(hostPart);
+  }
+}
+
+ref_count_ptr<TamOption> TamSelOptionSet::getOption(std::string name) const {
+  for (const auto& item : contents_) {
+    const TamSosEntry& entry = item.second;
+    const ref_count_ptr<TamOption>& option = entry.option;
+    if (option.isNull() || option->name() != name) continue;
+    if (option->valueType() != TamValue::VT_STRING) continue;
+    if (entry.values.empty() || isUnset(entry.values[0])) continue;
+    return option;
+  }
+  return ref_count_ptr<TamOption>();
+}
+
+bool TamSelOptionSet::matchValue(std::string optionName, std::string valueText) const {
+  for (const auto& item : contents_) {
+    const TamSosEntry& entry = item.second;
+    const ref_count_ptr<TamOption>& option = entry.option;
+    if (option.isNull() || option->name() != optionName) continue;
+    if (option->valueType() != TamValue::VT_STRING) continue;
+    for (const ref_count_ptr<TamValue>& value : entry.values) {
+      if (!value.isNull() && value->displayString() == valueText) return true;
+    }
+  }
+  return false;
+}
+
+void TamSelOptionSet::verifyCompleteness() const {
+  for (const auto& item : contents_) {
+    const TamSosEntry& entry = item.second;
+    if (entry.values.empty() || !isUnset(entry.values[0])) continue;
+    if (entry.option->mandatory()) {
+      throw TamException(kIncompleteCode, entry.option->name(), "", "");
+    }
+  }
+}
+
+// Binds the set to a node of a module. A null node, like a node without a module, leaves the
+// set as it is.
+void TamSelOptionSet::setContext(const TamNode* node, bool skipPath) {
+  if (node == nullptr) return;
+  TamNode* host = asHostNode(node);
+  if (!host->hasModule()) return;
+  const ref_count_ptr<TamModule> module = host->module();
+  const std::string moduleId = module->id();
+
+  // The node's position below the nearest ancestor that carries a module, outermost first.
+  TamPath contextPath;
+  if (!skipPath) {
+    TamNode* current = host;
+    for (;;) {
+      const std::string id = current->pathId();
+      if (!id.empty()) contextPath.append(id);
+      TamNode* parent = current->parent();
+      if (parent == nullptr || parent->hasModule()) break;
+      current = parent;
+    }
+    contextPath.reverse();
+  }
+
+  // Values presented for this module's options reach their base, tied to the presented position.
+  std::vector<TamSosEntry> presented;
+  for (const auto& item : contents_) {
+    const TamSosEntry& entry = item.second;
+    if (entry.option->type() != TamOption::TYPE_PRESENTS) continue;
+    ref_count_ptr<TamOption> base = entry.option->basedOn();
+    if (base.isNull() || base->moduleId() != moduleId) continue;
+    TamSosEntry carried = entry;
+    carried.option = base;
+    carried.path = entry.option->path();
+    presented.push_back(std::move(carried));
+  }
+  for (const TamSosEntry& carried : presented) set(carried);
+
+  // Keep, per option of this module, the entry whose path best matches the node's position.
+  struct Best {
+    int score;
+    TamSosEntry entry;
+  };
+  std::map<ref_count_ptr<TamOption>, Best> best;
+  for (const auto& item : contents_) {
+    const TamSosEntry& entry = item.second;
+    if (entry.option->moduleId() != moduleId) continue;
+    try {
+      module->getOption(entry.option->name());
+    } catch (const TamException& e) {
+      if (e.code() == kOptionNotInModuleCode) continue;
+      // Any other failure of the lookup says nothing about the entry: it is kept.
+    }
+    const int score = contextPath.compare(entry.path);
+    if (score < 0) continue;
+    auto found = best.find(entry.option);
+    if (found != best.end() && score <= found->second.score) continue;
+    TamSosEntry kept = entry;
+    kept.path = TamPath::EmptyPath;
+    if (found == best.end()) {
+      best.emplace(entry.option, Best{score, std::move(kept)});
+    } else {
+      found->second = Best{score, std::move(kept)};
+    }
+  }
+  Contents kept;
+  for (auto& item : best) kept.emplace(item.first, std::move(item.second.entry));
+  contents_.swap(kept);
+
+  contextNode_ = node;
+
+  for (const ref_count_ptr<TamOption>& option : module->options()) {
+    if (option->type() == TamOption::TYPE_USES) {
+      ensureContains(option);
+      inheritUsedOption(*this, host, option);
+    } else if (option->scope() == TamOption::SCOPE_PUBLIC ||
+               option->scope() == TamOption::SCOPE_PRIVATE) {
+      ensureContains(option);
+    }
+  }
+}
