@@ -7,6 +7,7 @@
 #ifndef TAM_TAMNODE_H
 #define TAM_TAMNODE_H
 
+#include <cstdint>
 #include <string>
 
 #include "tam/TamExport.h"
@@ -77,6 +78,8 @@ class TAM_API TamNode {
   ref_count_ptr<TamConditionExp> loadIf_;
   ConfigState configState_ = CS_UNDECIDED;
   bool sosSet_ = false;
+  // The binding pass in which sos_ was last rebound to this node (0: none).
+  mutable uint64_t boundInPass_ = 0;
 };
 
 #endif  // TAM_TAMNODE_H

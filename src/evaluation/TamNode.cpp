@@ -5,6 +5,7 @@
 #include <memory>
 #include <utility>
 
+#include "evaluation/BindingPass.h"
 #include "rix/TamRuleParser.h"
 #include "tam/TamException.h"
 #include "tam/TamExpRoot.h"
@@ -84,8 +85,12 @@ ref_count_ptr<TamConditionExp> TamNode::getLoadIf() const {
   return ref_count_ptr<TamConditionExp>(new TamConditionExp());
 }
 
+// Within one binding pass a node's set is rebound once; later reads in the pass find it bound.
 const TamSelOptionSet& TamNode::getSos() const {
+  tam::detail::BindingPass pass;
+  if (boundInPass_ == tam::detail::BindingPass::current()) return sos_;
   sos_.setContext(this, true);
+  boundInPass_ = tam::detail::BindingPass::current();
   return sos_;
 }
 
@@ -133,7 +138,14 @@ void TamNode::evaluate(const TamSelOptionSet& parentSos, bool notify) {
   if (newState == CS_NOT_CONFIGURED && forced != CS_CONFIGURED) return;
 
   TamSelOptionSet working(parentSos);
-  if (isModuleBoundary()) working.setContext(this, false);
+  try {
+    // Binding the inherited set to this node's module is this node's work too: a module the host
+    // cannot supply, or a presented value its base refuses, is reported at this node.
+    if (isModuleBoundary()) working.setContext(this, false);
+  } catch (TamException& e) {
+    e.setNode(this);
+    throw;
+  }
   if (sosSet_) working.merge(sos_);
   evaluateLegacyExpressions();
   if (hasModule()) {

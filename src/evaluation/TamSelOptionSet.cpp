@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "evaluation/BindingPass.h"
 #include "tam/Tam.h"
 #include "tam/TamException.h"
 #include "tam/TamModule.h"
@@ -310,6 +311,7 @@ void TamSelOptionSet::verifyCompleteness() const {
 // set as it is.
 void TamSelOptionSet::setContext(const TamNode* node, bool skipPath) {
   if (node == nullptr) return;
+  tam::detail::BindingPass pass;
   TamNode* host = asHostNode(node);
   if (!host->hasModule()) return;
   const ref_count_ptr<TamModule> module = host->module();

@@ -1,0 +1,35 @@
+// A binding pass is one outermost TamSelOptionSet::setContext call together with every rebinding
+// it causes. Inheriting a used option reads each providing ancestor's set through getSos(), which
+// rebinds that ancestor and walks its own ancestors in turn; without a pass, a chain of nodes that
+// all use one option would rebind the top of the chain once per path through it, doubling the
+// work with each level. Within one pass nothing but rebinding changes any set, and rebinding a
+// set that is already bound to its node changes nothing, so each node is rebound at most once
+// per pass. Outside a pass (a host calling getSos()) every call rebinds, as it always did.
+#ifndef TAM_SRC_EVALUATION_BINDINGPASS_H
+#define TAM_SRC_EVALUATION_BINDINGPASS_H
+
+#include <cstdint>
+
+namespace tam {
+namespace detail {
+
+class BindingPass {
+ public:
+  // Opens a pass, or joins the one already open.
+  BindingPass();
+  ~BindingPass();
+  BindingPass(const BindingPass&) = delete;
+  BindingPass& operator=(const BindingPass&) = delete;
+
+  // The number of the open pass; never 0, which marks a node never bound in a pass.
+  static uint64_t current();
+
+ private:
+  static int depth_;
+  static uint64_t number_;
+};
+
+}  // namespace detail
+}  // namespace tam
+
+#endif  // TAM_SRC_EVALUATION_BINDINGPASS_H
