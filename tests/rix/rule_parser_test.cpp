@@ -36,7 +36,9 @@ class RuleParserTest : public ::testing::Test {
   // Runs the rules in a fresh window; returns the code and line of the failure (0, 0 if none).
   std::pair<int, int> run(const std::string& text) {
     ref_count_ptr<TamExpRoot> root = TamRuleParser(text).parseRules();
-    TamSelOptionSet sos(Tam::createWindow());
+    // A set borrows its window: keep the window alive while the set is used.
+    ref_count_ptr<TamWindow> window = Tam::createWindow();
+    TamSelOptionSet sos(window);
     try {
       root->execute(sos);
     } catch (const TamException& e) {
@@ -47,7 +49,9 @@ class RuleParserTest : public ::testing::Test {
 
   std::pair<bool, bool> decide(const std::string& text) {
     ref_count_ptr<TamConditionExp> cond = TamRuleParser(text).parseCondition();
-    TamSelOptionSet sos(Tam::createWindow());
+    // A set borrows its window: keep the window alive while the set is used.
+    ref_count_ptr<TamWindow> window = Tam::createWindow();
+    TamSelOptionSet sos(window);
     return cond->getValue(sos);
   }
 
@@ -374,7 +378,9 @@ TEST_F(RuleParserTest, LongElifChainsParseRunAndAreDestroyed) {
   ASSERT_EQ(list.size(), 1u);
   EXPECT_EQ(list[0]->line(), 2);  // the line of the first elif
 
-  TamSelOptionSet sos(Tam::createWindow());
+  // A set borrows its window: keep the window alive while the set is used.
+  ref_count_ptr<TamWindow> window = Tam::createWindow();
+  TamSelOptionSet sos(window);
   root->execute(sos);
   ASSERT_EQ(adapter.messages.size(), 1u);
   EXPECT_EQ(adapter.messages[0].text, "last");
