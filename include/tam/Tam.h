@@ -38,7 +38,9 @@ class TAM_API Tam {
     virtual bool userMsg(TamWindow* window, MsgSeverity severity, const std::string& message,
                          TamNode* node);
     // Whether a new value set `howSet` may replace the existing entry's different value.
-    // Default: the override table by how the existing value was set.
+    // Default: the override table by how the existing value was first set; raises
+    // TamException 2 for a default replacing a default, or for an entry whose first HowSet is
+    // missing or not one of the seven.
     virtual bool allowOptionOverride(const TamSelOptionSet::TamSosEntry& existing,
                                      const TamNode* node, TamSelOptionSet::HowSet howSet);
     // Legacy option values the host keeps. Defaults: Unset, one-element vector, ignore.

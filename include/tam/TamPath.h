@@ -3,8 +3,9 @@
 // Display form: identifiers joined by "." unquoted. Parseable form: each identifier quoted for RIX
 // where needed, joined by "."; parsePath reads it back (dots and blanks separate identifiers).
 // compare() scores how a shorter path matches inside this one; scores are exact for paths of up
-// to 31 identifiers, and positions beyond the 31st weigh nothing (the score saturates instead of
-// overflowing), so longer paths still match but only their first 31 positions rank them.
+// to 31 identifiers. On a longer path the first 31 positions weigh 2^30 down to 1 and later
+// positions weigh nothing, so scores never overflow: longer paths still match, but only their
+// first 31 positions rank them.
 #ifndef TAM_TAMPATH_H
 #define TAM_TAMPATH_H
 
@@ -19,6 +20,7 @@ class TAM_API TamPath {
   TamPath(const TamPath& other) = default;
   TamPath& operator=(const TamPath& other) = default;
   explicit TamPath(const std::vector<std::string>& ids);
+  // The first `count` strings of an argument vector; a null entry ends the path early.
   TamPath(int count, char** ids);
   ~TamPath() = default;
 
@@ -29,16 +31,17 @@ class TAM_API TamPath {
 
   std::string toDisplayString() const;
   std::string toParseableString() const;
-  // Reads the parseable form. Raises TamSyntaxError (SE_path_internal) on anything but
-  // identifiers and dots.
+  // Reads the parseable form; the empty text gives the empty path. Raises TamSyntaxError
+  // (SE_path_internal) on anything but identifiers and dots, and the lexer's message for an
+  // unterminated quote.
   static TamPath parsePath(const std::string& text);
 
   bool operator==(const TamPath& other) const { return path_ == other.path_; }
   bool operator!=(const TamPath& other) const { return path_ != other.path_; }
 
   // Score of the leftmost occurrence of `other` inside this path: the sum of the weights of the
-  // matched positions, position i weighing 2^(n-1-i). 0 for an empty other, -1 when other is
-  // longer or does not occur.
+  // matched positions, position i of n weighing 2^(n-1-i) (see above for n > 31). 0 for an empty
+  // other, -1 when other is longer or does not occur.
   int compare(const TamPath& other) const;
 
   static const TamPath EmptyPath;

@@ -31,7 +31,8 @@ class TAM_API TamValue : public ref_count {
   virtual bool boolValue() const;
   virtual ValueType type() const = 0;
 
-  // The text of a value type: "Unset", "bool", "integer", "real", "string".
+  // The text of a value type: "Unset", "bool", "integer", "real", "string"; the empty text for a
+  // number that is no value type.
   static const std::string& typeName(ValueType type);
 
   static ref_count_ptr<TamValue> createInt(int value);
@@ -127,7 +128,8 @@ TAM_API bool operator>(const ref_count_ptr<TamValue>& a, const ref_count_ptr<Tam
 TAM_API bool operator<=(const ref_count_ptr<TamValue>& a, const ref_count_ptr<TamValue>& b);
 TAM_API bool operator>=(const ref_count_ptr<TamValue>& a, const ref_count_ptr<TamValue>& b);
 // Unset on either side gives Unset; Int with Int stays Int (32-bit wrap-around), a Real on either
-// side gives Real; String + String concatenates.
+// side gives Real; String + String concatenates. Any other mix (a Bool, a String with a number)
+// raises 202.
 TAM_API ref_count_ptr<TamValue> operator+(const ref_count_ptr<TamValue>& a, const ref_count_ptr<TamValue>& b);
 TAM_API ref_count_ptr<TamValue> operator-(const ref_count_ptr<TamValue>& a, const ref_count_ptr<TamValue>& b);
 TAM_API ref_count_ptr<TamValue> operator*(const ref_count_ptr<TamValue>& a, const ref_count_ptr<TamValue>& b);

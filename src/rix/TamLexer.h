@@ -104,10 +104,19 @@ class TamLexer {
   std::string tokenText() const { return text_.substr(pos_, length_); }
   size_t position() const { return pos_; }
 
-  void setRecording(bool recording) { recording_ = recording; }
-  void beginReplace() { replacing_ = true; }
+  // Switching recording on first copies the text before the current token, so the output always
+  // holds everything before the current token, even when recording starts after construction.
+  void setRecording(bool recording);
+  void beginReplace() {
+    replacing_ = true;
+    pendingSpace_.clear();
+  }
+  // Ends a replacement keeping the run as written, with the white space and comments after it.
   void keepReplaced();
+  // Ends a replacement substituting `text` for the run. Comments after the run are dropped; the
+  // line feed ending the last of them and the white space after it are kept.
   void replaceWith(const std::string& text);
+  // Copies the rest of the input, stops all copying and returns the rewritten text.
   std::string finishRecording();
 
  private:
@@ -135,7 +144,17 @@ class TamLexer {
 namespace tam {
 namespace detail {
 
-// Replaces every occurrence of `from` by `to`, resuming after each inserted text.
+// RIX character classes: plain ASCII, applied to bytes; a byte above 127 is none of them.
+inline bool isRixLetter(unsigned char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+inline bool isRixDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+inline bool isRixSpace(unsigned char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Replaces every occurrence of `from` by `to`, resuming after each inserted text. An empty
+// `from`, or `from` equal to `to`, leaves s unchanged.
 void replaceAll(std::string& s, const std::string& from, const std::string& to);
 
 }  // namespace detail

@@ -1,0 +1,320 @@
+#include "rix/TamLexer.h"
+
+#include <algorithm>
+#include <charconv>
+#include <climits>
+#include <cstdint>
+#include <iterator>
+#include <string_view>
+
+#include "tam/TamException.h"
+
+using tam::detail::isRixDigit;
+using tam::detail::isRixLetter;
+using tam::detail::isRixSpace;
+
+namespace {
+
+struct Keyword {
+  std::string_view spelling;
+  TokenKind kind;
+};
+
+// Every keyword and operator, tried in this order. Each two-character operator stands before the
+// one-character operator that is its prefix, so the first match is also the longest.
+constexpr Keyword kKeywords[] = {
+    {"=", TOKEN_EQ},
+    {"!=", TOKEN_NE},
+    {"<=", TOKEN_LE},
+    {">=", TOKEN_GE},
+    {"<", TOKEN_LT},
+    {">", TOKEN_GT},
+    {".", TOKEN_DOT},
+    {":", TOKEN_COLON},
+    {";", TOKEN_SEMICOLON},
+    {",", TOKEN_COMMA},
+    {"(", TOKEN_LPAREN},
+    {")", TOKEN_RPAREN},
+    {"[", TOKEN_LBRACKET},
+    {"]", TOKEN_RBRACKET},
+    {"{", TOKEN_LBRACE},
+    {"}", TOKEN_RBRACE},
+    {"+=", TOKEN_PLUS_ASSIGN},
+    {"+", TOKEN_PLUS},
+    {"-=", TOKEN_MINUS_ASSIGN},
+    {"-", TOKEN_MINUS},
+    {"*", TOKEN_MULTIPLY},
+    {"/", TOKEN_DIVIDE},
+    {"if", TOKEN_IF},
+    {"then", TOKEN_THEN},
+    {"elif", TOKEN_ELIF},
+    {"else", TOKEN_ELSE},
+    {"endif", TOKEN_ENDIF},
+    {"and", TOKEN_AND},
+    {"not", TOKEN_NOT},
+    {"or", TOKEN_OR},
+    {"unset", TOKEN_UNSET},
+    {"true", TOKEN_TRUE},
+    {"false", TOKEN_FALSE},
+    {"implements", TOKEN_IMPLEMENTS},
+    {"presents", TOKEN_PRESENTS},
+    {"uses", TOKEN_USES},
+    {"set", TOKEN_SET},
+    {"fix", TOKEN_FIX},
+    {"to", TOKEN_TO},
+    {"inform", TOKEN_INFORM},
+    {"warn", TOKEN_WARN},
+    {"error", TOKEN_ERROR},
+    {"public", TOKEN_PUBLIC},
+    {"private", TOKEN_PRIVATE},
+    {"mandatory", TOKEN_MANDATORY},
+    {"mutually_exclusive", TOKEN_MUTUALLY_EXCLUSIVE},
+    {"non_mutually_exclusive", TOKEN_NON_MUTUALLY_EXCLUSIVE},
+    {"enum", TOKEN_ENUM},
+    {"string", TOKEN_STRING},
+    {"real", TOKEN_REAL},
+    {"integer", TOKEN_INTEGER},
+    {"logical", TOKEN_LOGICAL},
+    {"default", TOKEN_DEFAULT},
+    {"legacy", TOKEN_LEGACY},
+    {"hide", TOKEN_RESERVED},
+    {"show", TOKEN_RESERVED},
+    {"interface", TOKEN_RESERVED},
+};
+static_assert(std::size(kKeywords) == 57, "one entry per keyword and operator spelling");
+
+// The error context shows this many characters before the current token, in a window of
+// kContextWidth characters.
+constexpr size_t kContextBefore = 20;
+constexpr size_t kContextWidth = 40;
+
+bool isWordChar(unsigned char c) { return isRixLetter(c) || isRixDigit(c) || c == '_'; }
+
+// Each backslash is dropped and the character after it kept as it is; there are no named escapes.
+std::string unescape(std::string_view text) {
+  std::string result;
+  result.reserve(text.size());
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\\') {
+      ++i;
+      if (i == text.size()) break;
+    }
+    result += text[i];
+  }
+  return result;
+}
+
+}  // namespace
+
+TamLexer::TamLexer(const std::string& text) : text_(text) { scan(); }
+
+// TOKEN_INVALID has no length to move past; a parser that meets it must stop.
+void TamLexer::next() {
+  if (kind_ == TOKEN_INVALID) return;
+  scan();
+}
+
+void TamLexer::scan() {
+  pos_ += length_;
+  length_ = 0;
+  skipSpaceAndComments();
+  if (recording_ && !replacing_ && !finished_) {
+    output_.append(text_, mark_, pos_ - mark_);
+    mark_ = pos_;
+  }
+  if (pos_ >= text_.size()) {
+    kind_ = TOKEN_END;
+    return;
+  }
+  const unsigned char c = static_cast<unsigned char>(text_[pos_]);
+  if (c == '"') return scanQuoted('"', TOKEN_STRING_LIT);
+  if (c == '\'') return scanQuoted('\'', TOKEN_IDENT);
+  if (matchKeyword()) return;
+  if (isRixLetter(c) || c == '_') return scanWord();
+  if (isRixDigit(c)) return scanNumber();
+  kind_ = TOKEN_INVALID;
+}
+
+void TamLexer::skipSpace() {
+  const size_t start = pos_;
+  while (pos_ < text_.size() && isRixSpace(static_cast<unsigned char>(text_[pos_]))) {
+    if (text_[pos_] == '\n') ++line_;
+    ++pos_;
+  }
+  if (recording_ && replacing_) pendingSpace_.assign(text_, start, pos_ - start);
+}
+
+// A comment runs from "#" to the end of its line; the line feed ending it is counted.
+void TamLexer::skipSpaceAndComments() {
+  skipSpace();
+  while (pos_ < text_.size() && text_[pos_] == '#') {
+    const size_t lineFeed = text_.find('\n', pos_);
+    if (lineFeed == std::string::npos) {
+      pos_ = text_.size();
+    } else {
+      pos_ = lineFeed + 1;
+      ++line_;
+    }
+    skipSpace();
+    // A replacement drops the comment, but the line feed that ended it still separates the
+    // replaced run from the next token ("m:a # c" + LF + "set" must not become "n:bset").
+    if (recording_ && replacing_ && lineFeed != std::string::npos) {
+      pendingSpace_.insert(0, 1, '\n');
+    }
+  }
+}
+
+// The token runs to the first unescaped quote of the same kind, both quotes included. Line feeds
+// inside it are not counted.
+void TamLexer::scanQuoted(char quote, TokenKind kind) {
+  size_t i = pos_ + 1;
+  while (i < text_.size() && text_[i] != quote) i += text_[i] == '\\' ? 2 : 1;
+  if (i >= text_.size()) {
+    const ErrorContext where = errorContext();
+    throw TamSyntaxError(quote == '"' ? "Unterminated double quotes" : "Unterminated single quotes",
+                         where.context, where.line);
+  }
+  kind_ = kind;
+  length_ = i + 1 - pos_;
+}
+
+// A keyword counts only when white space or the end of the text follows it, so "if(" begins an
+// identifier; operators need no such separation.
+bool TamLexer::matchKeyword() {
+  const std::string_view rest = std::string_view(text_).substr(pos_);
+  const bool operatorPosition = !isRixLetter(static_cast<unsigned char>(rest[0]));
+  for (const Keyword& keyword : kKeywords) {
+    const size_t len = keyword.spelling.size();
+    if (rest.substr(0, len) != keyword.spelling) continue;
+    if (len == rest.size() || isRixSpace(static_cast<unsigned char>(rest[len])) ||
+        operatorPosition) {
+      kind_ = keyword.kind;
+      length_ = len;
+      return true;
+    }
+  }
+  return false;
+}
+
+void TamLexer::scanWord() {
+  size_t end = pos_;
+  while (end < text_.size() && isWordChar(static_cast<unsigned char>(text_[end]))) ++end;
+  kind_ = TOKEN_IDENT;
+  length_ = end - pos_;
+}
+
+// Digits alone are an integer; followed by a letter or "_" they begin an identifier such as
+// "2ways"; followed by ":" they are an identifier naming a module; followed by "." a real.
+void TamLexer::scanNumber() {
+  size_t end = pos_;
+  while (end < text_.size() && isRixDigit(static_cast<unsigned char>(text_[end]))) ++end;
+  const unsigned char after = end < text_.size() ? static_cast<unsigned char>(text_[end]) : 0;
+  if (end < text_.size() && (isRixLetter(after) || after == '_')) return scanWord();
+  if (after == ':') {
+    kind_ = TOKEN_IDENT;
+  } else if (after == '.') {
+    ++end;
+    while (end < text_.size() && isRixDigit(static_cast<unsigned char>(text_[end]))) ++end;
+    kind_ = TOKEN_REAL_LIT;
+  } else {
+    kind_ = TOKEN_INT_LIT;
+  }
+  length_ = end - pos_;
+}
+
+std::string TamLexer::stringValue() const {
+  const std::string_view token = std::string_view(text_).substr(pos_, length_);
+  if (kind_ == TOKEN_STRING_LIT && token.size() >= 2) {
+    return unescape(token.substr(1, token.size() - 2));
+  }
+  return unescape(token);
+}
+
+std::string TamLexer::identifierValue() const {
+  const std::string_view token = std::string_view(text_).substr(pos_, length_);
+  if (kind_ == TOKEN_IDENT && token.size() >= 2 && token[0] == '\'') {
+    return unescape(token.substr(1, token.size() - 2));
+  }
+  return unescape(token);
+}
+
+// The value of the leading digits, saturating instead of overflowing.
+int TamLexer::intValue() const {
+  int64_t value = 0;
+  for (size_t i = pos_; i < pos_ + length_ && isRixDigit(static_cast<unsigned char>(text_[i]));
+       ++i) {
+    value = std::min<int64_t>(value * 10 + (text_[i] - '0'), INT_MAX);
+  }
+  return static_cast<int>(value);
+}
+
+// Read independently of the process locale: RIX always writes a point.
+double TamLexer::realValue() const {
+  double value = 0.0;
+  const char* first = text_.data() + pos_;
+  std::from_chars(first, first + length_, value);
+  return value;
+}
+
+TamLexer::ErrorContext TamLexer::errorContext() const {
+  const size_t start = pos_ < kContextBefore ? 0 : pos_ - kContextBefore;
+  const size_t caret = std::min(pos_, kContextBefore);
+  std::string window = text_.substr(start, kContextWidth);
+  tam::detail::replaceAll(window, "\n", " ");
+  tam::detail::replaceAll(window, "\t", " ");
+  tam::detail::replaceAll(window, "\r", " ");
+  return {window + "\n" + std::string(caret, ' ') + "^", line_};
+}
+
+void TamLexer::setRecording(bool recording) {
+  if (recording && !recording_ && !replacing_ && !finished_) {
+    output_.append(text_, mark_, pos_ - mark_);
+    mark_ = pos_;
+  }
+  recording_ = recording;
+}
+
+// Keeps the run as written, with the white space and comments after it.
+void TamLexer::keepReplaced() {
+  if (recording_ && !finished_) {
+    output_.append(text_, mark_, pos_ - mark_);
+    mark_ = pos_;
+  }
+  replacing_ = false;
+}
+
+// Substitutes the run; of what followed it only the white space after the last comment is kept,
+// behind the line feed that ended that comment.
+void TamLexer::replaceWith(const std::string& text) {
+  if (recording_ && !finished_) {
+    output_ += text;
+    output_ += pendingSpace_;
+    mark_ = pos_;
+  }
+  replacing_ = false;
+}
+
+std::string TamLexer::finishRecording() {
+  if (!finished_) {
+    output_.append(text_, mark_, std::string::npos);
+    mark_ = text_.size();
+    finished_ = true;
+    recording_ = false;
+  }
+  return output_;
+}
+
+namespace tam {
+namespace detail {
+
+void replaceAll(std::string& s, const std::string& from, const std::string& to) {
+  if (from.empty() || from == to) return;
+  size_t at = s.find(from);
+  while (at != std::string::npos) {
+    s.replace(at, from.size(), to);
+    at = s.find(from, at + to.size());
+  }
+}
+
+}  // namespace detail
+}  // namespace tam
