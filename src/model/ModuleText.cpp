@@ -2,22 +2,26 @@
 // declaration per line, and the rules.
 #include <set>
 
+#include "model/ModuleTextFormat.h"
 #include "model/TamTokenizer.h"
 #include "tam/TamException.h"
 #include "tam/TamExpRoot.h"
 #include "tam/TamModule.h"
 
-namespace {
+namespace tam {
+namespace detail {
 
-const char* const kModuleKeyword = "module ";
-const char* const kInterfaceStart = "interface start";
-const char* const kInterfaceEnd = "interface end";
-
-[[noreturn]] void failText(const std::string& message) {
+void raiseModuleTextError(const std::string& message) {
   throw TamSyntaxError(message, std::string(), 0);
 }
 
-}  // namespace
+}  // namespace detail
+}  // namespace tam
+
+using tam::detail::kInterfaceEnd;
+using tam::detail::kInterfaceStart;
+using tam::detail::kModuleKeyword;
+using tam::detail::raiseModuleTextError;
 
 void TamModule::setRixData(const std::string& text) {
   if (text.empty()) return;
@@ -26,23 +30,21 @@ void TamModule::setRixData(const std::string& text) {
   const std::string keyword(kModuleKeyword);
   const std::string moduleLine = lines.nextToken();
   if (moduleLine.compare(0, keyword.size(), keyword) != 0) {
-    failText("Expected \"module\" statement as top line of RIX");
+    raiseModuleTextError(tam::detail::kNoModuleLine);
   }
   const std::string textId = moduleLine.substr(keyword.size());
   if (textId != id_) {
-    failText("RIX module statement \"module " + textId +
+    raiseModuleTextError("RIX module statement \"module " + textId +
              "\" does not match this module's id of \"" + id_ + "\".");
   }
   // The translater reads module texts the same way, so a text it refuses is refused here too.
-  if (lines.nextToken() != kInterfaceStart) failText("Expected \"interface start\"");
+  if (lines.nextToken() != kInterfaceStart) raiseModuleTextError(tam::detail::kNoInterfaceStart);
 
   std::set<std::string> undeclared;
   for (const auto& entry : optionMap_) undeclared.insert(entry.first);
   for (;;) {
     const std::string line = lines.nextToken();
-    if (line.empty()) {
-      failText("Ran out of lines parsing RIX interface - did you forget an \"interface end\" line");
-    }
+    if (line.empty()) raiseModuleTextError(tam::detail::kNoInterfaceEnd);
     if (line == kInterfaceEnd) break;
     ref_count_ptr<TamOption> option = addOptionString(line);
     if (option) undeclared.erase(option->name());

@@ -4,26 +4,18 @@
 // layout the module writes.
 #include "tam/TamTranslater.h"
 
+#include "model/ModuleTextFormat.h"
 #include "model/TamTokenizer.h"
 #include "rix/TamDeclarationParser.h"
 #include "rix/TamRuleParser.h"
 #include "tam/TamException.h"
 
+using tam::detail::kInterfaceEnd;
+using tam::detail::kInterfaceStart;
+using tam::detail::kModuleKeyword;
+using tam::detail::raiseModuleTextError;
+
 namespace {
-
-const char kModulePrefix[] = "module ";
-const char kInterfaceStart[] = "interface start";
-const char kInterfaceEnd[] = "interface end";
-
-const char kNoModuleLine[] = "Expected \"module\" statement as top line of RIX";
-const char kNoInterfaceStart[] = "Expected \"interface start\"";
-const char kNoInterfaceEnd[] =
-    "Ran out of lines parsing RIX interface - did you forget an \"interface end\" line";
-
-// The format errors of a module text have no source context and no line.
-[[noreturn]] void raiseFormatError(const char* message) {
-  throw TamSyntaxError(message, std::string(), 0);
-}
 
 bool startsWith(const std::string& text, const std::string& prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
@@ -74,11 +66,11 @@ std::string TamTranslater::translateCondition(const std::string& condition) {
 std::string TamTranslater::translateRixData(const std::string& moduleId, const std::string& text) {
   if (text.empty()) return std::string();
   TamTokenizer lines(text, TamTokenizer::kLineBreaks);
-  if (!startsWith(lines.nextToken(), kModulePrefix)) raiseFormatError(kNoModuleLine);
-  std::string out = kModulePrefix + moduleId + "\n" + kInterfaceStart + "\n";
-  if (lines.nextToken() != kInterfaceStart) raiseFormatError(kNoInterfaceStart);
+  if (!startsWith(lines.nextToken(), kModuleKeyword)) raiseModuleTextError(tam::detail::kNoModuleLine);
+  std::string out = kModuleKeyword + moduleId + "\n" + kInterfaceStart + "\n";
+  if (lines.nextToken() != kInterfaceStart) raiseModuleTextError(tam::detail::kNoInterfaceStart);
   for (std::string line = lines.nextToken(); line != kInterfaceEnd; line = lines.nextToken()) {
-    if (line.empty()) raiseFormatError(kNoInterfaceEnd);
+    if (line.empty()) raiseModuleTextError(tam::detail::kNoInterfaceEnd);
     out += translateOption(line) + "\n";
   }
   out += std::string(kInterfaceEnd) + "\n";
