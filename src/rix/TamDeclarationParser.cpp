@@ -20,6 +20,7 @@
 // and flags are attached afterwards, and only then is leftover input reported.
 #include "rix/TamDeclarationParser.h"
 
+#include "rix/ReferenceRewrite.h"
 #include "rix/SyntaxError.h"
 #include "tam/Tam.h"
 #include "tam/TamModule.h"
@@ -248,12 +249,7 @@ TamDeclarationParser::Reference TamDeclarationParser::parseOptionReference() {
 // Called with the token after the reference current: the reference is written anew only when
 // the mapping changes it, so an unmapped reference keeps its spelling (quotes included).
 void TamDeclarationParser::rewriteReference(const Reference& reference) {
-  Reference mapped = translater_->lookupMapping(reference.first, reference.second);
-  if (mapped == reference) {
-    lexer_.keepReplaced();
-  } else {
-    lexer_.replaceWith(Tam::rixQuoteModuleId(mapped.first) + ":" + Tam::rixQuoteId(mapped.second));
-  }
+  tam::detail::finishReferenceRewrite(lexer_, *translater_, reference.first, reference.second);
 }
 
 // A base of another value type (logical) takes no list: the "=" alone is consumed.

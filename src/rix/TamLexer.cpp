@@ -307,6 +307,14 @@ std::string TamLexer::finishRecording() {
 namespace tam {
 namespace detail {
 
+bool isRixKeyword(const std::string& word) {
+  if (word.empty() || !isRixLetter(static_cast<unsigned char>(word[0]))) return false;
+  for (const Keyword& keyword : kKeywords) {
+    if (keyword.spelling == word) return true;
+  }
+  return false;
+}
+
 void replaceAll(std::string& s, const std::string& from, const std::string& to) {
   if (from.empty() || from == to) return;
   size_t at = s.find(from);

@@ -153,6 +153,10 @@ inline bool isRixSpace(unsigned char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
+// True when the word is spelled like a RIX keyword ("set", "if", "mandatory", ...), which the
+// lexer reads as that keyword wherever white space or the end of the text follows it.
+bool isRixKeyword(const std::string& word);
+
 // Replaces every occurrence of `from` by `to`, resuming after each inserted text. An empty
 // `from`, or `from` equal to `to`, leaves s unchanged.
 void replaceAll(std::string& s, const std::string& from, const std::string& to);

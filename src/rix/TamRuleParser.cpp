@@ -3,6 +3,7 @@
 #include <functional>
 #include <utility>
 
+#include "rix/ReferenceRewrite.h"
 #include "rix/SyntaxError.h"
 #include "rules/TamExp.h"
 #include "rules/TamOptionExp.h"
@@ -302,14 +303,7 @@ std::unique_ptr<TamOptionExp> TamRuleParser::parseOptionReference() {
   expect(TOKEN_COLON, "SE_expect_colon");
   const std::string optionName = expectIdentifier("SE_expect_optname");
   if (translater_ != nullptr) {
-    const std::pair<std::string, std::string> mapped =
-        translater_->lookupMapping(moduleId, optionName);
-    if (mapped.first == moduleId && mapped.second == optionName) {
-      lexer_.keepReplaced();
-    } else {
-      lexer_.replaceWith(Tam::rixQuoteModuleId(mapped.first) + ":" +
-                         Tam::rixQuoteId(mapped.second));
-    }
+    tam::detail::finishReferenceRewrite(lexer_, *translater_, moduleId, optionName);
   }
   const TamPath path = tam::detail::readBracketedPath(lexer_);
   std::unique_ptr<TamOptionExp> reference(new TamOptionExp(moduleId, optionName, path));
