@@ -14,6 +14,8 @@
 
 namespace evaltest {
 
+using HowSet = TamSelOptionSet::HowSet;
+
 inline std::string moduleText(const std::string& id, const std::vector<std::string>& declarations,
                               const std::string& rules) {
   std::string text = "module " + id + "\ninterface start\n";
@@ -25,22 +27,30 @@ inline std::string moduleText(const std::string& id, const std::vector<std::stri
 inline std::string allValues(const TamSelOptionSet& sos, const ref_count_ptr<TamOption>& option) {
   std::string text;
   for (const ref_count_ptr<TamValue>& value : sos.get(option).values) {
-    if (!text.empty()) text += ",";
-    text += value->displayString();
+    text += (text.empty() ? "" : ",") + value->displayString();
   }
   return text;
 }
 
 inline TamSelOptionSet::TamSosEntry entry(const ref_count_ptr<TamOption>& option,
                                           std::vector<ref_count_ptr<TamValue>> values,
-                                          std::vector<TamSelOptionSet::HowSet> howSet,
-                                          const TamPath& path = TamPath()) {
-  TamSelOptionSet::TamSosEntry e;
-  e.option = option;
-  e.path = path;
-  e.values = std::move(values);
-  e.howSet = std::move(howSet);
-  return e;
+                                          std::vector<HowSet> howSet) {
+  return {option, TamPath(), std::move(values), std::move(howSet)};
+}
+
+// What the call raises: "code info|context|extrainfo2", then " line N" and " at <node's path
+// id>" when the failure carries a line and a node; "none" when it raises nothing.
+template <class Call>
+std::string failureOf(Call call) {
+  try {
+    call();
+  } catch (const TamException& e) {
+    std::string text = std::to_string(e.code()) + " " + e.info() + "|" + e.context() + "|" +
+                       e.extrainfo2();
+    if (e.line() != 0) text += " line " + std::to_string(e.line());
+    return e.node() ? text + " at " + e.node()->pathId() : text;
+  }
+  return "none";
 }
 
 class EvalTest : public ::testing::Test {
@@ -51,6 +61,22 @@ class EvalTest : public ::testing::Test {
   }
   ref_count_ptr<TamOption> option(const std::string& moduleId, const std::string& name) {
     return TamOption::findOption(window, moduleId, name);
+  }
+  // The values of moduleId:name selected at the node, joined by ",".
+  std::string value(TamNode& node, const std::string& moduleId, const std::string& name) {
+    return allValues(node.getSos(), option(moduleId, name));
+  }
+  // The host's choice of one value at the node, as the node's own set.
+  void hostSet(TamNode& node, const std::string& moduleId, const std::string& name,
+               ref_count_ptr<TamValue> v, HowSet how = TamSelOptionSet::HOWSET_HOST) {
+    TamSelOptionSet chosen(window);
+    chosen.set(entry(option(moduleId, name), {std::move(v)}, {how}));
+    node.setSos(chosen);
+  }
+  // Evaluates the tree as the window's root (the window reads its root only here).
+  void evaluate(TamNode& root, bool notify = true) {
+    window->setRoot(&root);
+    window->evaluate(notify);
   }
   // The messages the host received from rules run at this node.
   std::vector<std::string> messagesAt(const TamNode* node) const {

@@ -1,5 +1,5 @@
 // Helpers shared by the model tests: a window under the in-memory test host, module texts built
-// from declaration lines, and catching the exception an operation raises.
+// from declaration lines, names as one text, and the exception an operation raises.
 #ifndef TAM_TESTS_MODEL_MODELTESTSUPPORT_H
 #define TAM_TESTS_MODEL_MODELTESTSUPPORT_H
 
@@ -21,7 +21,22 @@ inline std::string moduleText(const std::string& id, const std::vector<std::stri
   return text + "interface end\n" + rules;
 }
 
-// Runs `operation` and returns the TamException it raised; records a failure when it raised none.
+// The texts in their order, separated by blanks.
+inline std::string joined(const std::vector<std::string>& texts) {
+  std::string text;
+  for (const std::string& part : texts) text += (text.empty() ? "" : " ") + part;
+  return text;
+}
+
+// The names of these options in their order, separated by blanks.
+template <class Options>
+std::string names(const Options& options) {
+  std::vector<std::string> all;
+  for (const ref_count_ptr<TamOption>& option : options) all.push_back(option->name());
+  return joined(all);
+}
+
+// The TamException `operation` raises; one with code 0 when it raises none.
 template <class Operation>
 TamException raised(Operation operation) {
   try {
@@ -29,17 +44,25 @@ TamException raised(Operation operation) {
   } catch (const TamException& e) {
     return e;
   }
-  ADD_FAILURE() << "no TamException raised";
   return TamException();
+}
+
+// The TamException `operation` raises as "code info @context", leaving out empty texts; "none"
+// when it raises none.
+template <class Operation>
+std::string failure(Operation operation) {
+  const TamException e = raised(operation);
+  if (e.code() == 0) return "none";
+  return std::to_string(e.code()) + (e.info().empty() ? "" : " " + e.info()) +
+         (e.context().empty() ? "" : " @" + e.context());
 }
 
 class ModelTest : public ::testing::Test {
  protected:
   // A module created in the window and given these declarations one by one.
-  ref_count_ptr<TamModule> declare(const std::string& id,
-                                   const std::vector<std::string>& declarations) {
+  ref_count_ptr<TamModule> declare(const std::string& id, const std::vector<std::string>& lines) {
     ref_count_ptr<TamModule> module = window->createModule(id);
-    for (const std::string& line : declarations) module->addOptionString(line);
+    for (const std::string& line : lines) module->addOptionString(line);
     return module;
   }
 

@@ -4,7 +4,6 @@
 #include <string>
 #include <utility>
 
-#include "rix/TamRuleParser.h"
 #include "rules_fixture.h"
 
 namespace rulestest {
@@ -12,81 +11,80 @@ namespace {
 
 using RootTest = RulesTest;
 
-TEST_F(RootTest, EmptyRootIsANoOp) {
-  ref_count_ptr<TamExpRoot> root = TamRuleParser("").parseRules();
-  EXPECT_EQ(root->body(), nullptr);
-  root->execute(*sos);
-  EXPECT_TRUE(sos->contents().empty());
+// Every entry of the set as option[path]=values/howSets.
+std::string entries(const TamSelOptionSet& sos) {
+  std::string text;
+  for (const auto& item : sos.contents()) {
+    const TamSelOptionSet::TamSosEntry& entry = item.second;
+    text += (text.empty() ? "" : " ") + entry.option->name();
+    if (!entry.path.isEmpty()) text += "[" + entry.path.toDisplayString() + "]";
+    for (size_t i = 0; i < entry.values.size(); ++i) {
+      text += (i ? "," : "=") + entry.values[i]->displayString() + "/" +
+              std::to_string(entry.howSet[i]);
+    }
+  }
+  return text;
 }
 
 TEST_F(RootTest, RootRunsItsStatementsInOrderAndStopsAtAFailure) {
-  const std::string text = "set m:a to 3\nset m:color to \"red\"\nset m:small to 9\nset m:size to \"big\"";
-  ref_count_ptr<TamExpRoot> root = TamRuleParser(text).parseRules();
-  EXPECT_EQ(root->rix(), text);
-  EXPECT_EQ(codeOf([&] { root->execute(*sos); }), 204);
-  EXPECT_EQ(tamtest::valueText(*sos, option("a")), "3");
-  EXPECT_EQ(tamtest::valueText(*sos, option("color")), "red");
-  EXPECT_EQ(sos->contents().count(option("size")), 0u);
+  ref_count_ptr<TamExpRoot> empty = TamRuleParser("").parseRules();
+  EXPECT_EQ(empty->body(), nullptr);
+  empty->execute(sos);
+  EXPECT_EQ(entries(sos), "");
+
+  // set writes HOWSET_SET (2), fix HOWSET_FIX (4); a value the option rejects fails with 204.
+  EXPECT_EQ(describe(run("set m:a to 3 fix m:color to \"red\" set m:size[p.q] to \"big\"\n"
+                         "set m:small to 9 set m:size to \"small\"")),
+            "204 9 @small :2");
+  EXPECT_EQ(entries(sos), "a=3/2 color=red/4 size[p.q]=big/2");
 }
 
 TEST_F(RootTest, ConditionAnswersUndecidedOrTheBool) {
-  setValues("n", {I(1), I(5)});
+  run("set m:n to 1 set m:n to 5");
   struct Case {
     const char* text;
     int code;  // 0: no failure
     std::pair<bool, bool> expected;
   };
   const Case cases[] = {
-      {"true", 0, {false, true}},
-      {"false", 0, {false, false}},
-      {"m:a = 7", 0, {false, true}},
-      {"m:n > 4 and m:n < 2", 0, {false, true}},
-      {"m:u", 0, {true, false}},
-      {"m:u = 1 or false", 0, {true, false}},
-      {"m:a", 202, {false, false}},
-      {"\"text\"", 202, {false, false}},
+      {"true", 0, {false, true}},    {"false", 0, {false, false}},
+      {"m:a = 7", 0, {false, true}}, {"m:n > 4 and m:n < 2", 0, {false, true}},
+      {"m:u", 0, {true, false}},     {"m:u = 1 or false", 0, {true, false}},
+      {"m:a", 202, {false, false}},  {"\"text\"", 202, {false, false}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     ref_count_ptr<TamConditionExp> condition = TamRuleParser(c.text).parseCondition();
     EXPECT_EQ(condition->rix(), c.text);
-    if (c.code != 0) {
-      EXPECT_EQ(codeOf([&] { condition->getValue(*sos); }), c.code);
-    } else {
-      EXPECT_EQ(condition->getValue(*sos), c.expected);
-    }
+    std::pair<bool, bool> value;
+    EXPECT_EQ(failureOf([&] { value = condition->getValue(sos); }).code(), c.code);
+    EXPECT_EQ(value, c.expected);
   }
 }
 
-TEST_F(RootTest, ReferencedOptionsResolvesInTextOrder) {
-  std::set<ref_count_ptr<TamOption>> out;
+TEST_F(RootTest, ReferencedOptionsResolveInTextOrder) {
+  using Options = std::set<ref_count_ptr<TamOption>>;
+  Options out;
   TamRuleParser("set m:k to m:a if m:n > 1 then set m:far to 1 endif")
       .parseRules()
       ->referencedOptions(window, out);
-  EXPECT_EQ(out, (std::set<ref_count_ptr<TamOption>>{option("k"), option("a"), option("n"),
-                                                      option("far")}));
+  EXPECT_EQ(out, (Options{option("k"), option("a"), option("n"), option("far")}));
+  out.clear();
+  TamRuleParser("m:u = 1 or m:color = \"x\"").parseCondition()->referencedOptions(window, out);
+  EXPECT_EQ(out, (Options{option("u"), option("color")}));
 
   // The first reference that cannot be resolved stops the walk; what came before stays.
-  struct Case {
-    const char* text;
-    int code;
-  };
-  const Case cases[] = {
+  const std::pair<const char*, int> cases[] = {
       {"set m:a to m:n + 1 set nosuch:x to 2 set m:k to 3", 302},
       {"set m:a to m:n + 1 set m:nosuch to 2 set m:k to 3", 102},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.text);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.first);
     out.clear();
-    ref_count_ptr<TamExpRoot> root = TamRuleParser(c.text).parseRules();
-    EXPECT_EQ(codeOf([&] { root->referencedOptions(window, out); }), c.code);
-    EXPECT_EQ(out, (std::set<ref_count_ptr<TamOption>>{option("a"), option("n")}));
+    ref_count_ptr<TamExpRoot> root = TamRuleParser(c.first).parseRules();
+    EXPECT_EQ(failureOf([&] { root->referencedOptions(window, out); }).code(), c.second);
+    EXPECT_EQ(out, (Options{option("a"), option("n")}));
   }
-
-  // Conditions list their references too.
-  out.clear();
-  TamRuleParser("m:u = 1 or m:color = \"x\"").parseCondition()->referencedOptions(window, out);
-  EXPECT_EQ(out, (std::set<ref_count_ptr<TamOption>>{option("u"), option("color")}));
 }
 
 }  // namespace

@@ -1,0 +1,15 @@
+# The e-bike example evaluates cleanly, its module files check cleanly, and it validates without
+# findings (its two references to legacy options are notes).
+cp -R "$TEST_DIR/../../examples/ebike" ebike
+tam eval ebike/product.json
+expect_status 0
+expect_stdout example_ebike.out
+expect_no_stderr
+
+tam check --product ebike/product.json
+expect_status 0
+expect_no_stderr
+
+tam validate ebike/product.json
+expect_status 0
+expect_no_stderr
