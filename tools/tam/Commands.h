@@ -1,0 +1,17 @@
+// The tam subcommands. Each add function registers its subcommand with its options and, when the
+// subcommand is chosen on the command line, stores in `run` the function that performs it and
+// returns its exit status (kExitOk, kExitReported or kExitUsage, see Diagnostics.h).
+#ifndef TAM_TOOL_COMMANDS_H
+#define TAM_TOOL_COMMANDS_H
+
+#include <CLI/CLI.hpp>
+#include <functional>
+
+using CommandRun = std::function<int()>;
+
+void addEvalCommand(CLI::App& app, CommandRun& run);
+void addCheckCommand(CLI::App& app, CommandRun& run);
+void addValidateCommand(CLI::App& app, CommandRun& run);
+void addRenameCommand(CLI::App& app, CommandRun& run);
+
+#endif  // TAM_TOOL_COMMANDS_H

@@ -1,0 +1,187 @@
+#include "Diagnostics.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace {
+
+// Width of the context window a syntax error carries, and where its caret stands at most.
+constexpr std::size_t kContextWidth = 40;
+constexpr std::size_t kContextLead = 20;
+
+std::string quoted(const std::string& text) { return "'" + text + "'"; }
+
+// The context text with line feeds, tabs and carriage returns as blanks, as the window shows it.
+std::string flattened(const std::string& text) {
+  std::string flat = text;
+  for (char& c : flat) {
+    if (c == '\n' || c == '\t' || c == '\r') c = ' ';
+  }
+  return flat;
+}
+
+// Whether the window, with its caret `caret` characters in, can stand at `start` of the text.
+bool windowFits(const std::string& flat, const std::string& window, std::size_t start,
+                std::size_t caret) {
+  if (start > flat.size() || flat.compare(start, window.size(), window) != 0) return false;
+  std::size_t expected = std::min(kContextWidth, flat.size() - start);
+  if (window.size() != expected) return false;
+  return caret == kContextLead || start == 0;
+}
+
+}  // namespace
+
+std::string Diagnostic::format() const {
+  std::string out = file;
+  if (line > 0) {
+    out += ":" + std::to_string(line);
+    if (column > 0) out += ":" + std::to_string(column);
+  }
+  out += ": " + severity + ": " + message + "\n";
+  if (column > 0 && line > 0) {
+    std::string source = sourceLine;
+    if (!source.empty() && source.back() == '\r') source.pop_back();
+    out += source + "\n";
+    std::string caret;
+    for (std::size_t i = 0; i + 1 < static_cast<std::size_t>(column); ++i) {
+      caret += (i < source.size() && source[i] == '\t') ? '\t' : ' ';
+    }
+    out += caret + "^\n";
+  }
+  return out;
+}
+
+std::string describeException(const TamException& e) {
+  const std::string& info = e.info();
+  switch (e.code()) {
+    case 1:
+      return info;
+    case 2:
+      return "internal library error: " + info;
+    case 3:
+      return "internal error: no host adapter installed";
+    case TamSyntaxError::kCode:
+      return info;
+    case 101:
+      return "option " + quoted(info) + " is already declared with another kind or scope";
+    case 102:
+      return "no option " + quoted(info);
+    case 103:
+      return "internal library error: a selected option set was asked for a null option";
+    case 105:
+      return "default value " + info + " is not allowed for this option";
+    case 106:
+      if (e.context() == e.extrainfo2()) {
+        return "mutually exclusive rule: option " + quoted(e.context()) +
+               " holds more than one value";
+      }
+      return "mutually exclusive rule: options " + quoted(e.context()) + " and " +
+             quoted(e.extrainfo2()) + " both hold a value";
+    case 107:
+      return "option value mutually exclusive rule: " + quoted(e.context()) + " and " +
+             quoted(e.extrainfo2()) + " are both selected";
+    case 109:
+      return "option " + quoted(info) + " is still the base of another option";
+    case 110:
+      return "no option with this identifier";
+    case 112:
+      return "the value type does not match the base option's value type";
+    case 113:
+      return "mandatory option " + quoted(info) + " has no value";
+    case TamOption::kBaseChainLoopCode:
+      return "the chain of base options of " + quoted(info) + " loops or is too long";
+    case 202:
+      return "values of these kinds cannot be compared or combined";
+    case 203:
+      return "division by zero";
+    case 204:
+      return "value " + info + " is not allowed for option " + quoted(e.context());
+    case 301:
+      return "module " + quoted(info) + " exists already";
+    case 302:
+      return "no module " + quoted(info);
+    case 303:
+      return "a presented option must be based on a public option";
+    case 305:
+      return "a used option must be based on a public option";
+    case 306:
+      return "an implemented option must be based on a public option";
+    case 309:
+      return "the node has no module";
+    case 500:
+      return "the host refused a message rule";
+    default:
+      break;
+  }
+  std::string text = "library error " + std::to_string(e.code());
+  if (!info.empty()) text += ": " + info;
+  return text;
+}
+
+bool locateSyntaxError(const std::string& text, const TamException& e, std::size_t& offset) {
+  const std::string& context = e.context();
+  std::size_t lineBreak = context.rfind('\n');
+  if (lineBreak == std::string::npos) return false;
+  std::string window = context.substr(0, lineBreak);
+  std::size_t caretAt = context.find('^', lineBreak + 1);
+  if (caretAt == std::string::npos) return false;
+  std::size_t caret = caretAt - (lineBreak + 1);
+  if (caret > kContextLead) return false;
+
+  std::string flat = flattened(text);
+  bool found = false;
+  std::size_t best = 0;
+  if (caret < kContextLead) {
+    found = windowFits(flat, window, 0, caret);
+    best = caret;
+  } else {
+    for (std::size_t start = flat.find(window); start != std::string::npos;
+         start = flat.find(window, start + 1)) {
+      if (!windowFits(flat, window, start, caret)) continue;
+      int line = 0;
+      int column = 0;
+      lineAndColumn(text, start + caret, line, column);
+      if (!found || line == e.line()) {
+        best = start + caret;
+        found = true;
+        if (line == e.line()) break;
+      }
+      if (window.empty()) break;
+    }
+  }
+  if (!found || best > text.size()) return false;
+  // At the end of the text, point just after the last token rather than at the blank lines after
+  // it.
+  if (best == text.size()) {
+    while (best > 0 && std::isspace(static_cast<unsigned char>(text[best - 1]))) --best;
+  }
+  offset = best;
+  return true;
+}
+
+void lineAndColumn(const std::string& text, std::size_t offset, int& line, int& column) {
+  line = 1;
+  std::size_t lineStart = 0;
+  for (std::size_t i = 0; i < offset && i < text.size(); ++i) {
+    if (text[i] == '\n') {
+      ++line;
+      lineStart = i + 1;
+    }
+  }
+  column = static_cast<int>(offset - lineStart) + 1;
+}
+
+std::string lineOf(const std::string& text, int line) {
+  if (line < 1) return "";
+  std::size_t start = 0;
+  for (int current = 1; current < line; ++current) {
+    start = text.find('\n', start);
+    if (start == std::string::npos) return "";
+    ++start;
+  }
+  std::size_t end = text.find('\n', start);
+  std::string result =
+      text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+  if (!result.empty() && result.back() == '\r') result.pop_back();
+  return result;
+}

@@ -1,0 +1,94 @@
+// FileAdapter is the tam command's host adapter: it supplies modules from RIX files, keeps the
+// values of legacy options, and records the messages the rules emit.
+//
+// Module files are indexed by the id on their module line, not by their names; two files that
+// declare one id are an error naming both. A module is created and given its file's text
+// (setRixData) only when the library asks for it through loadModule. When that text fails, the
+// exception goes back through the library unchanged and the adapter remembers which module failed,
+// so that the command can report the problem at its place in the file (describeLoadFailure).
+//
+// The adapter must outlive every window that uses it; it is installed with Tam::initialize.
+#ifndef TAM_TOOL_FILEADAPTER_H
+#define TAM_TOOL_FILEADAPTER_H
+
+#include <tam/libtam.h>
+
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "Diagnostics.h"
+#include "ModuleFile.h"
+#include "RixScan.h"
+
+struct EmittedMessage {
+  Tam::MsgSeverity severity = Tam::MSG_INFORM;
+  std::string text;
+  std::string nodePath;
+  std::string moduleId;
+  std::string file;  // the module's file, empty when the node has no module
+  int line = 0;      // the file line of the message statement, 0 when it cannot be told
+};
+
+struct LegacyValue {
+  std::vector<ref_count_ptr<TamValue>> values;
+  bool changed = false;  // a rule has set it
+};
+
+class FileAdapter : public Tam::AdapterInterface {
+ public:
+  using LegacyKey = std::pair<std::string, std::string>;  // module id, option name
+
+  FileAdapter() = default;
+  FileAdapter(const FileAdapter&) = delete;
+  FileAdapter& operator=(const FileAdapter&) = delete;
+  ~FileAdapter() override;
+
+  // Indexes module files. Returns the problems found (a file that cannot be read or has no module
+  // line, an id declared by two files); the files without problems are indexed.
+  std::vector<Diagnostic> addFiles(const std::vector<std::string>& paths);
+  const ModuleFile* moduleFile(const std::string& id) const;
+  const std::map<std::string, ModuleFile>& moduleFiles() const { return files_; }
+
+  // A legacy option of a module with the values the host keeps; declared in the module when the
+  // module is loaded.
+  void addLegacyOption(const std::string& moduleId, const std::string& option,
+                       const std::vector<ref_count_ptr<TamValue>>& values);
+  const std::map<LegacyKey, LegacyValue>& legacyValues() const { return legacy_; }
+  // Declares in a new module the legacy options the host keeps for it.
+  void declareLegacyOptions(const ref_count_ptr<TamModule>& module) const;
+
+  const std::vector<EmittedMessage>& messages() const { return messages_; }
+
+  // Ids of the modules whose text failed to load, innermost first, in the order of failure.
+  const std::vector<std::string>& failedLoads() const { return failedLoads_; }
+  // The first module that failed to load, checked again piece by piece to place the problem in
+  // its file.
+  Diagnostic describeLoadFailure();
+
+  bool loadModule(TamWindow* window, const std::string& moduleId) override;
+  bool refreshModule(TamWindow* window, ref_count_ptr<TamModule> module) override;
+  bool userMsg(TamWindow* window, Tam::MsgSeverity severity, const std::string& message,
+               TamNode* node) override;
+  ref_count_ptr<TamValue> getLegacyOptionValue(TamWindow* window,
+                                               const ref_count_ptr<TamOption>& option) override;
+  std::vector<ref_count_ptr<TamValue>> getLegacyOptionValues(
+      TamWindow* window, const ref_count_ptr<TamOption>& option) override;
+  void setLegacyOptionValue(TamWindow* window, const ref_count_ptr<TamOption>& option,
+                            const ref_count_ptr<TamValue>& value) override;
+  void setLegacyOptionValues(TamWindow* window, const ref_count_ptr<TamOption>& option,
+                             std::vector<ref_count_ptr<TamValue>> values) override;
+
+ private:
+  const RixScan& scanOf(const ModuleFile& file);
+
+  std::map<std::string, ModuleFile> files_;
+  std::map<LegacyKey, LegacyValue> legacy_;
+  std::vector<EmittedMessage> messages_;
+  std::vector<std::string> failedLoads_;
+  std::string firstLoadError_;
+  std::map<std::string, RixScan> scans_;
+};
+
+#endif  // TAM_TOOL_FILEADAPTER_H

@@ -1,0 +1,302 @@
+#include "Session.h"
+
+#include <filesystem>
+#include <set>
+
+#include "Diagnostics.h"
+#include "Files.h"
+#include "RixScan.h"
+#include "ValueText.h"
+
+namespace {
+
+// A host value from the product file is placed at its line; one from the command line is named
+// by its argument.
+[[noreturn]] void failValue(const HostValueEntry& given, const std::string& message) {
+  if (given.pointer.empty())
+    throw ToolError("tam: error: " + given.where + ": " + message, kExitUsage);
+  throw ToolError(given.where + ": error: " + message, kExitUsage);
+}
+
+std::string optionName(const HostValueEntry& given) {
+  return given.moduleId + ":" + given.optionName;
+}
+
+// The line of a condition holding `offset`, with a caret line under it, indented as an excerpt.
+std::string excerpt(const std::string& text, std::size_t offset) {
+  int line = 0;
+  int column = 0;
+  lineAndColumn(text, offset, line, column);
+  std::string source = lineOf(text, line);
+  std::string caret(static_cast<std::size_t>(column - 1), ' ');
+  return "    " + source + "\n    " + caret + "^\n";
+}
+
+}  // namespace
+
+CommandLineValue parseSetArgument(const std::string& argument) {
+  CommandLineValue value;
+  value.argument = argument;
+  std::size_t firstColon = argument.find(':');
+  std::size_t secondColon =
+      firstColon == std::string::npos ? std::string::npos : argument.find(':', firstColon + 1);
+  std::size_t equals =
+      secondColon == std::string::npos ? std::string::npos : argument.find('=', secondColon + 1);
+  if (equals == std::string::npos || firstColon == 0 || secondColon == firstColon + 1 ||
+      equals == secondColon + 1) {
+    throw ToolError("tam: error: --set " + argument +
+                        ": expected NODEPATH:module:option=VALUE (for example "
+                        "ebike.frame:frame:size=54)",
+                    kExitUsage);
+  }
+  value.nodePath = argument.substr(0, firstColon);
+  value.moduleId = argument.substr(firstColon + 1, secondColon - firstColon - 1);
+  value.optionName = argument.substr(secondColon + 1, equals - secondColon - 1);
+  value.text = argument.substr(equals + 1);
+  return value;
+}
+
+Session::Session(const std::string& productPath) : product_(Product::load(productPath)) {
+  std::vector<std::string> files;
+  std::set<std::string> seen;
+  for (std::size_t i = 0; i < product_.folderPaths().size(); ++i) {
+    std::vector<std::string> found;
+    std::string problem;
+    if (!listModuleFiles(product_.folderPaths()[i], found, problem)) {
+      product_.fail(JsonDocument::element("/module_folders", i),
+                    "module folder " + product_.folderPaths()[i] + ": " + problem);
+    }
+    for (const std::string& file : found) {
+      // A folder named twice is read once.
+      if (seen.insert(std::filesystem::path(file).lexically_normal().string()).second) {
+        files.push_back(file);
+      }
+    }
+  }
+  std::vector<Diagnostic> problems = adapter_.addFiles(files);
+  if (!problems.empty()) {
+    std::string text;
+    for (const Diagnostic& problem : problems) text += problem.format();
+    text.pop_back();
+    throw ToolError(text, kExitUsage);
+  }
+  for (const LegacyEntry& legacy : product_.legacyOptions()) {
+    if (adapter_.moduleFile(legacy.moduleId) == nullptr) {
+      product_.fail(legacy.pointer, "legacy option of module '" + legacy.moduleId +
+                                        "', which no file in the module folders declares");
+    }
+    std::vector<ref_count_ptr<TamValue>> values;
+    for (const nlohmann::json& value : legacy.values) values.push_back(legacyValueFromJson(value));
+    adapter_.addLegacyOption(legacy.moduleId, legacy.optionName, values);
+  }
+  Tam::initialize(&adapter_);
+  window_ = Tam::createWindow();
+  window_->setVariantsMode(product_.variantsMode());
+}
+
+Session::~Session() = default;
+
+void Session::buildTree(const std::vector<CommandLineValue>& commandLine) {
+  root_ = buildNode(product_.root(), nullptr);
+  window_->setRoot(root_.get());
+
+  std::map<std::string, std::vector<HostValueEntry>> extra;
+  for (const CommandLineValue& value : commandLine) {
+    HostValueEntry given;
+    given.moduleId = value.moduleId;
+    given.optionName = value.optionName;
+    given.values.push_back(value.text);
+    given.where = "--set " + value.argument;
+    extra[value.nodePath].push_back(given);
+  }
+  std::vector<ProductNode*> all = nodes();
+  for (const auto& entry : extra) {
+    bool known = false;
+    for (ProductNode* node : all) {
+      if (node->path() != entry.first) continue;
+      known = true;
+      for (const HostValueEntry& given : entry.second) {
+        if (given.moduleId != node->module()) {
+          failValue(given,
+                    node->module().empty()
+                        ? "node '" + node->path() + "' has no module, so it takes no host values"
+                        : "only options of the node's module '" + node->module() +
+                              "' can be set at node '" + node->path() + "'");
+        }
+      }
+    }
+    if (!known) failValue(entry.second.front(), "no node '" + entry.first + "' in the product");
+  }
+  for (ProductNode* node : all) {
+    std::vector<HostValueEntry> values = entries_[node]->values;
+    auto fromCommandLine = extra.find(node->path());
+    if (fromCommandLine != extra.end()) {
+      values.insert(values.end(), fromCommandLine->second.begin(), fromCommandLine->second.end());
+    }
+    applyHostValues(*node, values);
+  }
+}
+
+std::unique_ptr<ProductNode> Session::buildNode(const NodeEntry& given, ProductNode* parent) {
+  if (!given.moduleId.empty() && adapter_.moduleFile(given.moduleId) == nullptr) {
+    product_.fail(JsonDocument::member(given.pointer, "module"),
+                  "no file in the module folders declares module '" + given.moduleId + "'");
+  }
+  auto node = std::make_unique<ProductNode>(window_, parent, given.id, given.moduleId);
+  node->setSource(given.pointer);
+  node->setForcedState(given.forced);
+  if (given.hasLoadIf) {
+    node->setLoadIfText(given.loadIf);
+    try {
+      node->setLoadIf(given.loadIf);
+    } catch (const TamException& e) {
+      std::string text = product_.where(JsonDocument::member(given.pointer, "load_if")) +
+                         ": error: load_if of node '" + node->path() + "': " + describeException(e);
+      std::size_t offset = 0;
+      if (e.code() == TamSyntaxError::kCode && locateSyntaxError(given.loadIf, e, offset)) {
+        text += "\n" + excerpt(given.loadIf, offset);
+        text.pop_back();
+      }
+      throw ToolError(text, kExitUsage);
+    }
+  }
+  entries_[node.get()] = &given;
+  for (const NodeEntry& child : given.children) node->addChild(buildNode(child, node.get()));
+  return node;
+}
+
+std::vector<ProductNode*> Session::nodes() const {
+  std::vector<ProductNode*> result;
+  if (!root_) return result;
+  std::vector<ProductNode*> stack{root_.get()};
+  while (!stack.empty()) {
+    ProductNode* node = stack.back();
+    stack.pop_back();
+    result.push_back(node);
+    const auto& children = node->childNodes();
+    for (auto it = children.rbegin(); it != children.rend(); ++it) stack.push_back(it->get());
+  }
+  return result;
+}
+
+void Session::applyHostValues(ProductNode& node, const std::vector<HostValueEntry>& values) {
+  if (values.empty()) return;
+  TamSelOptionSet set(window_);
+  for (const HostValueEntry& given : values) addHostValue(set, given);
+  std::size_t failedBefore = adapter_.failedLoads().size();
+  try {
+    node.setSos(set);
+  } catch (const TamException& e) {
+    failLoadOrValue(values.front(), e, failedBefore);
+  }
+}
+
+void Session::addHostValue(TamSelOptionSet& set, const HostValueEntry& given) {
+  std::size_t failedBefore = adapter_.failedLoads().size();
+  try {
+    ref_count_ptr<TamOption> option =
+        TamOption::findOption(window_, given.moduleId, given.optionName);
+    if (option->scope() == TamOption::SCOPE_LEGACY) {
+      failValue(given,
+                optionName(given) + " is a legacy option: its value is kept in \"legacy_options\"");
+    }
+    if (given.values.size() > 1 && option->mutually_exclusive()) {
+      failValue(given, optionName(given) +
+                           " takes one value at a time (declare it non_mutually_exclusive to "
+                           "select several)");
+    }
+    TamValue::ValueType type = option->valueType();
+    TamSelOptionSet::TamSosEntry entry;
+    entry.option = option;
+    for (std::size_t i = 0; i < given.values.size(); ++i) {
+      const nlohmann::json& json = given.values[i];
+      // A value is placed at its own line when the product file gives it.
+      HostValueEntry at = given;
+      if (i < given.valueWhere.size()) at.where = given.valueWhere[i];
+      std::string problem;
+      ref_count_ptr<TamValue> value = given.pointer.empty() && json.is_string()
+                                          ? valueFromText(type, json.get<std::string>(), problem)
+                                          : valueFromJson(type, json, problem);
+      if (!value) {
+        failValue(at, "value for " + optionName(given) + ": " + problem + " (" + optionName(given) +
+                          " takes " + typeWord(type) + " values)");
+      }
+      if (!option->validateValue(value)) {
+        failValue(at, "value " + valueText(value) + " is not allowed for " + optionName(given) +
+                          " (allowed: " + describeConstraints(option) + ")");
+      }
+      entry.values.push_back(value);
+      entry.howSet.push_back(given.how);
+    }
+    set.set(entry);
+  } catch (const TamException& e) {
+    failLoadOrValue(given, e, failedBefore);
+  }
+}
+
+void Session::failLoadOrValue(const HostValueEntry& given, const TamException& e,
+                              std::size_t failedBefore) {
+  if (adapter_.failedLoads().size() > failedBefore) {
+    std::string text = adapter_.describeLoadFailure().format();
+    text.pop_back();
+    throw ToolError(text, kExitReported);
+  }
+  if (e.code() == 102)
+    failValue(given, "module '" + given.moduleId + "' has no option '" + given.optionName + "'");
+  failValue(given, "host value for " + optionName(given) + ": " + describeException(e));
+}
+
+bool Session::failsInLoadIf(ProductNode& node, const TamException& e) {
+  try {
+    ProductNode* parent = node.parentNode();
+    if (parent != nullptr) {
+      node.getLoadIf()->getValue(parent->getSos());
+    } else {
+      node.getLoadIf()->getValue(TamSelOptionSet(window_));
+    }
+  } catch (const TamException& again) {
+    return again.code() == e.code();
+  }
+  return false;
+}
+
+Diagnostic Session::ruleDiagnostic(const ModuleFile& file, const TamException& e) {
+  Diagnostic diagnostic{file.path(), 0, 0, "error", describeException(e), ""};
+  const std::string& rules = file.rules();
+  std::size_t offset = 0;
+  bool found = false;
+  if (e.code() == 106 || e.code() == 107) {
+    // 107 names the pairs as option.value; the rule lists the option names.
+    std::string first =
+        e.context().substr(0, e.code() == 107 ? e.context().find('.') : std::string::npos);
+    std::string second =
+        e.extrainfo2().substr(0, e.code() == 107 ? e.extrainfo2().find('.') : std::string::npos);
+    found = exclusiveRuleNaming(scanRix(rules), first, second, offset);
+  }
+  if (!found && e.line() > 0) found = statementForLine(rules, e.line(), offset);
+  if (found) {
+    int line = 0;
+    int column = 0;
+    lineAndColumn(rules, offset, line, column);
+    diagnostic.line = file.rulesLine() + line - 1;
+    diagnostic.column = column;
+    diagnostic.sourceLine = file.sourceLine(diagnostic.line);
+  } else if (e.line() > 0) {
+    diagnostic.line = file.rulesLine() + e.line() - 1;
+  }
+  return diagnostic;
+}
+
+std::string Session::describeFailure(const TamException& e) {
+  if (!adapter_.failedLoads().empty()) return adapter_.describeLoadFailure().format();
+  auto* node = dynamic_cast<ProductNode*>(e.node());
+  if (node == nullptr) return product_.path() + ": error: " + describeException(e) + "\n";
+  std::string note = where(*node) + ": note: while evaluating node '" + node->path() + "'\n";
+  if (!node->loadIfText().empty() && !node->wasEvaluated() && failsInLoadIf(*node, e)) {
+    return product_.where(JsonDocument::member(node->source(), "load_if")) +
+           ": error: load_if of node '" + node->path() + "': " + describeException(e) + "\n";
+  }
+  const ModuleFile* file = adapter_.moduleFile(node->module());
+  if (file == nullptr) return where(*node) + ": error: " + describeException(e) + "\n";
+  return ruleDiagnostic(*file, e).format() + note;
+}

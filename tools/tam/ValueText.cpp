@@ -1,0 +1,225 @@
+#include "ValueText.h"
+
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <limits>
+
+namespace {
+
+struct HowSetName {
+  TamSelOptionSet::HowSet how;
+  const char* name;
+};
+
+const HowSetName kHowSetNames[] = {{TamSelOptionSet::HOWSET_DEFAULT, "default"},
+                                   {TamSelOptionSet::HOWSET_HOST, "host"},
+                                   {TamSelOptionSet::HOWSET_SET, "set"},
+                                   {TamSelOptionSet::HOWSET_HOST_FIRM, "host_firm"},
+                                   {TamSelOptionSet::HOWSET_FIX, "fix"},
+                                   {TamSelOptionSet::HOWSET_INHERITED, "inherited"},
+                                   {TamSelOptionSet::HOWSET_HOST_FORCED, "host_forced"}};
+
+std::string jsonString(const std::string& text) {
+  return nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
+}
+
+std::string constraintText(const ref_count_ptr<TamOptionValue>& constraint) {
+  switch (constraint->kind()) {
+    case TamOptionValue::KIND_ENUM:
+      return valueText(constraint->value());
+    case TamOptionValue::KIND_MAX:
+      return "< " + valueText(constraint->value());
+    case TamOptionValue::KIND_MIN:
+      return "> " + valueText(constraint->value());
+    case TamOptionValue::KIND_MAX_INC:
+      return "<= " + valueText(constraint->value());
+    case TamOptionValue::KIND_MIN_INC:
+      return ">= " + valueText(constraint->value());
+    case TamOptionValue::KIND_RANGE: {
+      TamOptionValue::Range range = constraint->range();
+      return valueText(range.first->value()) + " to " + valueText(range.second->value());
+    }
+    case TamOptionValue::KIND_ANY_STRING:
+      return "any string";
+    case TamOptionValue::KIND_ANY_INT:
+      return "any integer";
+    case TamOptionValue::KIND_ANY_REAL:
+      return "any number";
+    case TamOptionValue::KIND_BOOLEAN:
+      return "true or false";
+  }
+  return "?";
+}
+
+}  // namespace
+
+const char* howSetName(TamSelOptionSet::HowSet how) {
+  for (const HowSetName& entry : kHowSetNames) {
+    if (entry.how == how) return entry.name;
+  }
+  return "unknown";
+}
+
+bool parseHostHowSet(const std::string& name, TamSelOptionSet::HowSet& how) {
+  for (TamSelOptionSet::HowSet candidate :
+       {TamSelOptionSet::HOWSET_HOST, TamSelOptionSet::HOWSET_HOST_FIRM,
+        TamSelOptionSet::HOWSET_HOST_FORCED}) {
+    if (name == howSetName(candidate)) {
+      how = candidate;
+      return true;
+    }
+  }
+  return false;
+}
+
+std::string typeWord(TamValue::ValueType type) {
+  switch (type) {
+    case TamValue::VT_BOOL:
+      return "logical";
+    case TamValue::VT_INT:
+      return "integer";
+    case TamValue::VT_REAL:
+      return "real";
+    case TamValue::VT_STRING:
+      return "string";
+    case TamValue::VT_UNSET:
+      break;
+  }
+  return "untyped";
+}
+
+std::string valueText(const ref_count_ptr<TamValue>& value) {
+  if (!value) return "unset";
+  switch (value->type()) {
+    case TamValue::VT_UNSET:
+      return "unset";
+    case TamValue::VT_STRING:
+      return jsonString(value->strValue());
+    default:
+      return value->displayString();
+  }
+}
+
+OutputJson valueJson(const ref_count_ptr<TamValue>& value) {
+  if (!value) return nullptr;
+  switch (value->type()) {
+    case TamValue::VT_BOOL:
+      return value->boolValue();
+    case TamValue::VT_INT:
+      return value->intValue();
+    case TamValue::VT_REAL:
+      if (!std::isfinite(value->realValue())) return value->displayString();
+      return value->realValue();
+    case TamValue::VT_STRING:
+      return value->strValue();
+    case TamValue::VT_UNSET:
+      break;
+  }
+  return nullptr;
+}
+
+ref_count_ptr<TamValue> valueFromText(TamValue::ValueType type, const std::string& text,
+                                      std::string& problem) {
+  switch (type) {
+    case TamValue::VT_BOOL:
+      if (text == "true" || text == "false") return TamValue::createBool(text == "true");
+      problem = "'" + text + "' is not true or false";
+      return nullptr;
+    case TamValue::VT_INT: {
+      int value = 0;
+      const char* end = text.data() + text.size();
+      auto result = std::from_chars(text.data(), end, value);
+      if (text.empty() || result.ec != std::errc() || result.ptr != end) {
+        problem = "'" + text + "' is not an integer";
+        return nullptr;
+      }
+      return TamValue::createInt(value);
+    }
+    case TamValue::VT_REAL: {
+      const char* begin = text.c_str();
+      char* end = nullptr;
+      double value = std::strtod(begin, &end);
+      if (text.empty() || end != begin + text.size() || !std::isfinite(value) ||
+          std::isspace(static_cast<unsigned char>(text[0]))) {
+        problem = "'" + text + "' is not a number";
+        return nullptr;
+      }
+      return TamValue::createReal(value);
+    }
+    case TamValue::VT_STRING:
+      return TamValue::createString(text);
+    case TamValue::VT_UNSET:
+      break;
+  }
+  problem = "the option declares no value type";
+  return nullptr;
+}
+
+ref_count_ptr<TamValue> valueFromJson(TamValue::ValueType type, const nlohmann::json& json,
+                                      std::string& problem) {
+  switch (type) {
+    case TamValue::VT_BOOL:
+      if (json.is_boolean()) return TamValue::createBool(json.get<bool>());
+      problem = "expected true or false";
+      return nullptr;
+    case TamValue::VT_INT:
+      if (json.is_number_integer()) {
+        if (json.is_number_unsigned() &&
+            json.get<std::uint64_t>() >
+                static_cast<std::uint64_t>(std::numeric_limits<int>::max())) {
+          problem = "the integer is too large";
+          return nullptr;
+        }
+        std::int64_t value = json.get<std::int64_t>();
+        if (value < std::numeric_limits<int>::min() || value > std::numeric_limits<int>::max()) {
+          problem = "the integer is out of range";
+          return nullptr;
+        }
+        return TamValue::createInt(static_cast<int>(value));
+      }
+      problem = "expected an integer";
+      return nullptr;
+    case TamValue::VT_REAL:
+      if (json.is_number()) return TamValue::createReal(json.get<double>());
+      problem = "expected a number";
+      return nullptr;
+    case TamValue::VT_STRING:
+      if (json.is_string()) return TamValue::createString(json.get<std::string>());
+      problem = "expected a string";
+      return nullptr;
+    case TamValue::VT_UNSET:
+      break;
+  }
+  problem = "the option declares no value type";
+  return nullptr;
+}
+
+ref_count_ptr<TamValue> legacyValueFromJson(const nlohmann::json& json) {
+  if (json.is_boolean()) return TamValue::createBool(json.get<bool>());
+  if (json.is_number_integer()) {
+    std::string problem;
+    ref_count_ptr<TamValue> value = valueFromJson(TamValue::VT_INT, json, problem);
+    if (value) return value;
+    return TamValue::createReal(json.get<double>());
+  }
+  if (json.is_number()) return TamValue::createReal(json.get<double>());
+  if (json.is_string()) return TamValue::createString(json.get<std::string>());
+  return nullptr;
+}
+
+std::string describeConstraints(const ref_count_ptr<TamOption>& option) {
+  const std::vector<ref_count_ptr<TamOptionValue>>& constraints = option->values();
+  if (constraints.empty()) return "no value but unset";
+  bool allEnum = true;
+  for (const ref_count_ptr<TamOptionValue>& constraint : constraints) {
+    if (constraint->kind() != TamOptionValue::KIND_ENUM) allEnum = false;
+  }
+  std::string text = allEnum && constraints.size() > 1 ? "one of " : "";
+  for (std::size_t i = 0; i < constraints.size(); ++i) {
+    if (i > 0) text += ", ";
+    text += constraintText(constraints[i]);
+  }
+  return text;
+}

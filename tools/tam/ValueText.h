@@ -1,0 +1,41 @@
+// Option values as the tam command reads and prints them: values typed by their option from
+// command-line text or JSON, values shown in text and JSON output, the names of how a value was
+// set, and a short description of an option's allowed values for error messages.
+#ifndef TAM_TOOL_VALUETEXT_H
+#define TAM_TOOL_VALUETEXT_H
+
+#include <tam/libtam.h>
+
+#include <nlohmann/json.hpp>
+#include <string>
+
+using OutputJson = nlohmann::ordered_json;
+
+// "default", "host", "set", "host_firm", "fix", "inherited", "host_forced".
+const char* howSetName(TamSelOptionSet::HowSet how);
+// Reads the three ways a host sets a value: "host", "host_firm", "host_forced".
+bool parseHostHowSet(const std::string& name, TamSelOptionSet::HowSet& how);
+
+// The word a declaration uses for a value type: "logical", "integer", "real", "string".
+std::string typeWord(TamValue::ValueType type);
+
+// A value for text output: strings in double quotes, Unset as "unset", others as the library
+// displays them.
+std::string valueText(const ref_count_ptr<TamValue>& value);
+// A value for JSON output: a JSON boolean, number or string, null for Unset.
+OutputJson valueJson(const ref_count_ptr<TamValue>& value);
+
+// A value of the given type from command-line text ("true"/"false", integers, reals, any text for
+// strings). Returns a null handle and says why in `problem` when the text does not fit the type.
+ref_count_ptr<TamValue> valueFromText(TamValue::ValueType type, const std::string& text,
+                                      std::string& problem);
+// The same from a JSON value: a boolean, an integer, any number, or a string.
+ref_count_ptr<TamValue> valueFromJson(TamValue::ValueType type, const nlohmann::json& json,
+                                      std::string& problem);
+// A legacy value, typed by its JSON kind (legacy options declare no type); null for other kinds.
+ref_count_ptr<TamValue> legacyValueFromJson(const nlohmann::json& json);
+
+// The allowed values of an option, as "44 to 62", "one of \"a\", \"b\"", "any integer" and so on.
+std::string describeConstraints(const ref_count_ptr<TamOption>& option);
+
+#endif  // TAM_TOOL_VALUETEXT_H
