@@ -3,6 +3,7 @@
 #   bash scripts/run.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
 jobs=$(nproc 2>/dev/null || echo 2)
 cmake -S . -B build-run -DCMAKE_BUILD_TYPE=Release
 cmake --build build-run -j "$jobs"

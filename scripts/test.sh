@@ -5,6 +5,7 @@
 # TAM_CMAKE_ARGS adds CMake options (for example -DTAM_BUILD_TOOLS=OFF).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
 jobs=$(nproc 2>/dev/null || echo 2)
 if [ "${TAM_SANITIZE:-0}" = 1 ]; then
   dir=${BUILD_DIR:-build-asan}
