@@ -6,7 +6,8 @@
 // options of the next boundaries down. Boundary paths are recorded outermost first, the same
 // order in which presented options write their paths, so paths of any length compare as written.
 // A start node that is a module boundary and has a parent has its load-if judged against the
-// scope of its parent, as it would be in a walk from the root.
+// scope it would inherit in a walk from the root: the one collected at its nearest ancestor that
+// is a module boundary, or at the root when no ancestor is.
 #ifndef TAM_TAMVALIDATOR_H
 #define TAM_TAMVALIDATOR_H
 
