@@ -20,6 +20,7 @@
 #include "tam/TamValue.h"
 #include "tam/ref_count.h"
 
+class TamModule;
 class TamNode;
 class TamWindow;
 
@@ -82,6 +83,16 @@ class TAM_API TamSelOptionSet {
 
   const TamSosEntry& setDefault(const ref_count_ptr<TamOption>& option, const TamPath& path) const;
   void ensureContains(const ref_count_ptr<TamOption>& option);
+
+  // The steps of set().
+  void checkEntry(const TamSosEntry& entry) const;
+  void setLegacy(const TamSosEntry& entry);
+  TamSosEntry* storedEntry(const ref_count_ptr<TamOption>& option, const TamPath& path);
+  void replaceExclusive(TamSosEntry& stored, const TamSosEntry& entry);
+  static void addValues(TamSosEntry& stored, const TamSosEntry& entry);
+  // The steps of setContext().
+  void carryPresentedValues(const std::string& moduleId);
+  void keepBestEntries(const ref_count_ptr<TamModule>& module, const TamPath& contextPath);
 
   const TamNode* contextNode_ = nullptr;
   std::string contextId_;

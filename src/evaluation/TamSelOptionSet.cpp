@@ -156,11 +156,31 @@ void TamSelOptionSet::clearEntry(const TamSosEntry& entry) {
 
 void TamSelOptionSet::clear() { contents_.clear(); }
 
-// Values enter the set only here. A stored entry always holds at least one value with a HowSet
-// for each, so the lists of an entry handed in are checked before anything reads them: an entry
-// without values, or with fewer HowSets than values, is refused as a misuse (code 2) instead of
-// being read past its end. A legacy entry is handed to the host as it is and needs no HowSets.
+// Values enter the set only here: legacy values go to the host; any other first value must be
+// valid for the option; a new entry is stored as it is; an entry already stored for the same
+// path is replaced (one value at a time) or added to (several values together).
 void TamSelOptionSet::set(const TamSosEntry& entry) {
+  checkEntry(entry);
+  if (entry.option->scope() == TamOption::SCOPE_LEGACY) return setLegacy(entry);
+  const ref_count_ptr<TamValue>& first = entry.values[0];
+  if (!entry.option->validateValue(first)) {
+    throw TamException(kInvalidValueCode, first->displayString(), entry.option->name(), "");
+  }
+  TamSosEntry* stored = storedEntry(entry.option, entry.path);
+  if (stored == nullptr) {
+    contents_.emplace(entry.option, entry);
+  } else if (entry.option->mutually_exclusive()) {
+    replaceExclusive(*stored, entry);
+  } else {
+    addValues(*stored, entry);
+  }
+}
+
+// A stored entry always holds at least one value with a HowSet for each, so the lists of an
+// entry handed in are checked before anything reads them: an entry without values, with a null
+// value, or (legacy entries aside, which the host takes as they are) with fewer HowSets than
+// values is refused as a misuse (code 2) instead of being read past its end.
+void TamSelOptionSet::checkEntry(const TamSosEntry& entry) const {
   if (entry.option.isNull()) throw TamException(kNullOptionCode, "", "", "");
   if (entry.values.empty()) {
     throw TamException(kMisuseCode, "Selected option set entry without values", "", "");
@@ -170,85 +190,78 @@ void TamSelOptionSet::set(const TamSosEntry& entry) {
       throw TamException(kMisuseCode, "Selected option set entry with a null value", "", "");
     }
   }
-  const ref_count_ptr<TamOption>& option = entry.option;
-  if (option->scope() == TamOption::SCOPE_LEGACY) {
-    if (window_ == nullptr) {
-      throw TamException(kMisuseCode, "Selected option set without a window", "", "");
-    }
-    if (entry.values.size() == 1) {
-      window_->setLegacyOptionValue(option, entry.values[0]);
-    } else {
-      window_->setLegacyOptionValues(option, entry.values);
-    }
-    return;
-  }
-  if (entry.howSet.size() < entry.values.size()) {
+  if (entry.option->scope() != TamOption::SCOPE_LEGACY &&
+      entry.howSet.size() < entry.values.size()) {
     throw TamException(kMisuseCode, "Selected option set entry without a HowSet for each value",
                        "", "");
   }
-  const ref_count_ptr<TamValue>& first = entry.values[0];
-  if (!option->validateValue(first)) {
-    throw TamException(kInvalidValueCode, first->displayString(), option->name(), "");
-  }
+}
 
-  TamSosEntry* stored = nullptr;
+void TamSelOptionSet::setLegacy(const TamSosEntry& entry) {
+  if (window_ == nullptr) {
+    throw TamException(kMisuseCode, "Selected option set without a window", "", "");
+  }
+  if (entry.values.size() == 1) {
+    window_->setLegacyOptionValue(entry.option, entry.values[0]);
+  } else {
+    window_->setLegacyOptionValues(entry.option, entry.values);
+  }
+}
+
+TamSelOptionSet::TamSosEntry* TamSelOptionSet::storedEntry(const ref_count_ptr<TamOption>& option,
+                                                           const TamPath& path) {
   auto range = contents_.equal_range(option);
   for (auto it = range.first; it != range.second; ++it) {
-    if (it->second.path == entry.path) {
-      stored = &it->second;
-      break;
-    }
+    if (it->second.path == path) return &it->second;
   }
-  if (stored == nullptr) {
-    contents_.emplace(option, entry);
+  return nullptr;
+}
+
+// One value at a time: an equal value changes nothing (not even how it was set); a different
+// one replaces the first stored value only when the host's override decision allows it.
+void TamSelOptionSet::replaceExclusive(TamSosEntry& stored, const TamSosEntry& entry) {
+  const ref_count_ptr<TamValue>& first = entry.values[0];
+  if (stored.values.empty() || stored.howSet.empty()) {
+    stored.values.assign(1, first);
+    stored.howSet.assign(1, entry.howSet[0]);
     return;
   }
-
-  if (option->mutually_exclusive()) {
-    // One value at a time: an equal value changes nothing (not even how it was set); a different
-    // one replaces the first stored value only when the host's override decision allows it.
-    if (stored->values.empty() || stored->howSet.empty()) {
-      stored->values.assign(1, first);
-      stored->howSet.assign(1, entry.howSet[0]);
-      return;
-    }
-    if (stored->values[0] == first) return;
-    // A host that uninstalled its adapter while sets are in use gets the library's "no adapter"
-    // failure rather than a call through a null pointer.
-    Tam::AdapterInterface* host = Tam::adapterInterface();
-    if (host == nullptr) throw TamException(kNoAdapterCode, "", "", "");
-    if (host->allowOptionOverride(*stored, contextNode_, entry.howSet[0])) {
-      stored->values[0] = first;
-      stored->howSet[0] = entry.howSet[0];
-    }
-    return;
+  if (stored.values[0] == first) return;
+  // A host that uninstalled its adapter while sets are in use gets the library's "no adapter"
+  // failure rather than a call through a null pointer.
+  Tam::AdapterInterface* host = Tam::adapterInterface();
+  if (host == nullptr) throw TamException(kNoAdapterCode, "", "", "");
+  if (host->allowOptionOverride(stored, contextNode_, entry.howSet[0])) {
+    stored.values[0] = first;
+    stored.howSet[0] = entry.howSet[0];
   }
+}
 
-  // Several values together: each new value replaces an Unset placeholder or is added, unless a
-  // value of the same display text is already selected. The host is not asked. The new values
-  // are copied first: the entry handed in may be the stored one itself.
+// Several values together: each new value replaces an Unset placeholder or is added, unless a
+// value of the same display text is already selected. The host is not asked. The new values
+// are copied first: the entry handed in may be the stored one itself.
+void TamSelOptionSet::addValues(TamSosEntry& stored, const TamSosEntry& entry) {
   const std::vector<ref_count_ptr<TamValue>> values = entry.values;
   const std::vector<HowSet> howSets = entry.howSet;
   for (size_t i = 0; i < values.size(); ++i) {
-    const ref_count_ptr<TamValue>& value = values[i];
-    const std::string text = value->displayString();
+    const std::string text = values[i]->displayString();
     bool present = false;
-    for (size_t j = 0; j < stored->values.size(); ++j) {
-      if (isUnset(stored->values[j])) {
-        stored->values.erase(stored->values.begin() + static_cast<std::ptrdiff_t>(j));
-        if (j < stored->howSet.size()) {
-          stored->howSet.erase(stored->howSet.begin() + static_cast<std::ptrdiff_t>(j));
+    for (size_t j = 0; j < stored.values.size(); ++j) {
+      if (isUnset(stored.values[j])) {
+        stored.values.erase(stored.values.begin() + static_cast<std::ptrdiff_t>(j));
+        if (j < stored.howSet.size()) {
+          stored.howSet.erase(stored.howSet.begin() + static_cast<std::ptrdiff_t>(j));
         }
         break;
       }
-      if (stored->values[j]->displayString() == text) {
+      if (stored.values[j]->displayString() == text) {
         present = true;
         break;
       }
     }
     if (!present) {
-      stored->values.push_back(value);
-      stored->howSet.push_back(howSets[i]);
+      stored.values.push_back(values[i]);
+      stored.howSet.push_back(howSets[i]);
     }
   }
 }
@@ -307,31 +320,50 @@ void TamSelOptionSet::verifyCompleteness() const {
   }
 }
 
-// Binds the set to a node of a module. A null node, like a node without a module, leaves the
-// set as it is.
+namespace {
+
+// The node's position below the nearest ancestor that carries a module, outermost first.
+TamPath contextPathOf(TamNode* node) {
+  TamPath path;
+  for (TamNode* current = node;;) {
+    const std::string id = current->pathId();
+    if (!id.empty()) path.append(id);
+    TamNode* parent = current->parent();
+    if (parent == nullptr || parent->hasModule()) break;
+    current = parent;
+  }
+  path.reverse();
+  return path;
+}
+
+}  // namespace
+
+// Binds the set to a node of a module: presented values reach their base, the module's entries
+// that best match the node's position are kept (and no others), and every option of the module
+// gets an entry, used options with the values their providers above hold. A null node, like a
+// node without a module, leaves the set as it is.
 void TamSelOptionSet::setContext(const TamNode* node, bool skipPath) {
   if (node == nullptr) return;
   tam::detail::BindingPass pass;
   TamNode* host = asHostNode(node);
   if (!host->hasModule()) return;
   const ref_count_ptr<TamModule> module = host->module();
-  const std::string moduleId = module->id();
-
-  // The node's position below the nearest ancestor that carries a module, outermost first.
-  TamPath contextPath;
-  if (!skipPath) {
-    TamNode* current = host;
-    for (;;) {
-      const std::string id = current->pathId();
-      if (!id.empty()) contextPath.append(id);
-      TamNode* parent = current->parent();
-      if (parent == nullptr || parent->hasModule()) break;
-      current = parent;
+  carryPresentedValues(module->id());
+  keepBestEntries(module, skipPath ? TamPath() : contextPathOf(host));
+  contextNode_ = node;
+  for (const ref_count_ptr<TamOption>& option : module->options()) {
+    if (option->type() == TamOption::TYPE_USES) {
+      ensureContains(option);
+      inheritUsedOption(*this, host, option);
+    } else if (option->scope() == TamOption::SCOPE_PUBLIC ||
+               option->scope() == TamOption::SCOPE_PRIVATE) {
+      ensureContains(option);
     }
-    contextPath.reverse();
   }
+}
 
-  // Values presented for this module's options reach their base, tied to the presented position.
+// Values presented for this module's options reach their base, tied to the presented position.
+void TamSelOptionSet::carryPresentedValues(const std::string& moduleId) {
   std::vector<TamSosEntry> presented;
   for (const auto& item : contents_) {
     const TamSosEntry& entry = item.second;
@@ -344,8 +376,13 @@ void TamSelOptionSet::setContext(const TamNode* node, bool skipPath) {
     presented.push_back(std::move(carried));
   }
   for (const TamSosEntry& carried : presented) set(carried);
+}
 
-  // Keep, per option of this module, the entry whose path best matches the node's position.
+// Keeps, per option of the module, the entry whose path best matches the context path (the
+// earlier one on a tie), moved to the empty path. Entries of other modules, of options the module
+// no longer has, and of paths that do not occur in the context path are dropped.
+void TamSelOptionSet::keepBestEntries(const ref_count_ptr<TamModule>& module,
+                                      const TamPath& contextPath) {
   struct Best {
     int score;
     TamSosEntry entry;
@@ -353,7 +390,7 @@ void TamSelOptionSet::setContext(const TamNode* node, bool skipPath) {
   std::map<ref_count_ptr<TamOption>, Best> best;
   for (const auto& item : contents_) {
     const TamSosEntry& entry = item.second;
-    if (entry.option->moduleId() != moduleId) continue;
+    if (entry.option->moduleId() != module->id()) continue;
     try {
       module->getOption(entry.option->name());
     } catch (const TamException& e) {
@@ -375,16 +412,4 @@ void TamSelOptionSet::setContext(const TamNode* node, bool skipPath) {
   Contents kept;
   for (auto& item : best) kept.emplace(item.first, std::move(item.second.entry));
   contents_.swap(kept);
-
-  contextNode_ = node;
-
-  for (const ref_count_ptr<TamOption>& option : module->options()) {
-    if (option->type() == TamOption::TYPE_USES) {
-      ensureContains(option);
-      inheritUsedOption(*this, host, option);
-    } else if (option->scope() == TamOption::SCOPE_PUBLIC ||
-               option->scope() == TamOption::SCOPE_PRIVATE) {
-      ensureContains(option);
-    }
-  }
 }
