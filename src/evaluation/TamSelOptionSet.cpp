@@ -84,11 +84,16 @@ TamSelOptionSet::TamSelOptionSet(const TamSelOptionSet& other)
       contents_(other.contents_),
       window_(other.window_) {}
 
+// Copies first and then swaps, so that a copy that fails for want of memory leaves this set as
+// it was (assigning a multimap in place would leave it half filled): a node's set keeps the
+// host's values through a failed evaluation.
 TamSelOptionSet& TamSelOptionSet::operator=(const TamSelOptionSet& other) {
   if (this == &other) return *this;
-  contents_ = other.contents_;
+  Contents contents(other.contents_);
+  std::string contextId(other.contextId_);
+  contents_.swap(contents);
+  contextId_.swap(contextId);
   contextNode_ = other.contextNode_;
-  contextId_ = other.contextId_;
   return *this;
 }
 

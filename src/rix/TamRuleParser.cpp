@@ -283,8 +283,10 @@ std::unique_ptr<TamExp> TamRuleParser::parseValueList() {
     expect(TOKEN_DOT, "SE_mutually_exclusive");
     const std::string value = expectIdentifier("SE_expect_optname");
     if (name.empty() || value.empty()) fail("SE_mutually_exclusive");
+    std::unique_ptr<TamOptionExp> option(new TamOptionExp(std::string(), name, TamPath()));
     ValuePtr literal(new TamLiteralValueExp(value));
-    rule->add(new TamOptionExp(std::string(), name, TamPath()), literal.get());
+    rule->add(option.get(), literal.get());
+    option.release();
     literal.release();
     if (lexer_.kind() == TOKEN_RBRACE) {
       lexer_.next();

@@ -56,7 +56,7 @@ class TamIfExp : public TamExp {
  public:
   TamIfExp(TamValueExp* condition, TamExp* thenExp, TamExp* elseExp, int line)
       : TamExp(line), thenExp_(thenExp), elseExp_(elseExp), condition_(condition) {}
-  // Frees an elif chain link by link, without recursing once per elif.
+  // Frees an elif chain link by link, without recursing once per elif; never allocates.
   ~TamIfExp() override;
   // Replaces the else part (the previous one is deleted); takes ownership. Lets a parser link a
   // long elif chain in a loop.
@@ -123,7 +123,10 @@ class TamValueMEExp : public TamExp {
  public:
   TamValueMEExp() : TamExp(0) {}
   ~TamValueMEExp() override;
+  // Takes both or, when it fails for want of memory, neither.
   void add(TamOptionExp* option, TamValueExp* value) {
+    options_.reserve(options_.size() + 1);
+    valueExps_.reserve(valueExps_.size() + 1);
     options_.push_back(option);
     valueExps_.push_back(value);
   }
