@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "evaluation/BindingPass.h"
+#include "evaluation/TreeLimit.h"
 #include "rix/TamRuleParser.h"
 #include "tam/TamException.h"
 #include "tam/TamExpRoot.h"
@@ -24,6 +25,21 @@ ref_count_ptr<TamWindow> requireWindow(const TamNode& node) {
   if (window.isNull()) throw TamException(kMisuseCode, "Node without a window", "", "");
   return window;
 }
+
+// Node evaluations under way on this thread, nested through the host's evaluate(): one per level
+// of the tree being walked down (and more when a callback evaluates a node again).
+thread_local int evaluationDepth = 0;
+
+class EvaluationLevel {
+ public:
+  explicit EvaluationLevel(TamNode* node) {
+    if (evaluationDepth >= TamNode::kMaxTreeDepth) tam::detail::raiseTreeTooDeep(node);
+    ++evaluationDepth;
+  }
+  ~EvaluationLevel() { --evaluationDepth; }
+  EvaluationLevel(const EvaluationLevel&) = delete;
+  EvaluationLevel& operator=(const EvaluationLevel&) = delete;
+};
 
 }  // namespace
 
@@ -87,6 +103,7 @@ ref_count_ptr<TamConditionExp> TamNode::getLoadIf() const {
 
 // Within one binding pass a node's set is rebound once; later reads in the pass find it bound.
 const TamSelOptionSet& TamNode::getSos() const {
+  const ref_count_ptr<TamWindow> keep = window();  // the host may drop its own in a callback
   tam::detail::BindingPass pass;
   if (boundInPass_ == tam::detail::BindingPass::current()) return sos_;
   sos_.setContext(this, true);
@@ -95,6 +112,7 @@ const TamSelOptionSet& TamNode::getSos() const {
 }
 
 void TamNode::setSos(TamSelOptionSet& sos) {
+  const ref_count_ptr<TamWindow> keep = window();
   sosSet_ = true;
   sos_ = sos;
   sos_.setContext(this, true);
@@ -105,8 +123,12 @@ void TamNode::clearSos() {
   sos_.clear();
 }
 
+// The window is held for the whole evaluation of this node and its children: a host that drops
+// its last handle in a callback does not free it under the evaluation.
 void TamNode::evaluate(const TamSelOptionSet& parentSos, bool notify) {
-  requireWindow(*this)->setCurrentlyEvaluating(this);
+  const EvaluationLevel level(this);
+  const ref_count_ptr<TamWindow> window = requireWindow(*this);
+  window->setCurrentlyEvaluating(this);
 
   // The configured state: from the load-if condition, else from the host's legacy condition,
   // else as it was. Only an evaluation that notifies records and reports a change.
