@@ -9,9 +9,10 @@
 // deeper than kMaxTreeDepth levels (which is also how a parent() or children() that loops is
 // caught): evaluation, the validator and every walk up the parents raise TamException
 // kTreeTooDeepCode naming the node reached. Evaluation recurses through evaluate() once per
-// level, so each level takes a little of the calling thread's stack (about 1 KB in an optimised
-// build). A node must outlive any evaluation or validation that reaches it; the library holds
-// a handle on the window while it evaluates, so the host may drop its own in a callback.
+// level, so each level takes a little of the calling thread's stack: a tree at the limit
+// evaluates in 512 KB of stack in an optimised build. A node must outlive any evaluation or
+// validation that reaches it; the library holds a handle on the window while it evaluates, so
+// the host may drop its own in a callback.
 #ifndef TAM_TAMNODE_H
 #define TAM_TAMNODE_H
 
