@@ -177,6 +177,27 @@ TEST_F(TranslaterTest, RenameThenRenameBack) {
   }
 }
 
+// RIX has no escape for a line break: a module line or a declaration line that would hold one
+// is refused rather than written in two pieces.
+TEST_F(TranslaterTest, NamesWithLineBreaksAreRefusedInModuleTexts) {
+  const std::string text =
+      "module a\ninterface start\npublic w presents a:x\ninterface end\nset a:w to a:x\n";
+  translater.addOptionMapping("a", "x", "two\nlines");
+  EXPECT_EQ(translater.translateRix("set a:w to a:x"), "set a:w to a:'two\nlines'");
+  struct Case { const char* moduleId; const char* refused; };
+  const Case cases[] = {{"a", "public w presents a:'two\nlines'"}, {"b\rc", "module b\rc"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.moduleId);
+    try {
+      translater.translateRixData(c.moduleId, text);
+      ADD_FAILURE() << "not refused";
+    } catch (const TamException& e) {
+      EXPECT_EQ(std::to_string(e.code()) + " " + e.info(),
+                std::string("2 A module text line cannot hold a line break: ") + c.refused);
+    }
+  }
+}
+
 // What translateRixData writes a module reads back and writes again unchanged.
 TEST_F(TranslaterTest, TranslatedModuleTextLoads) {
   ref_count_ptr<TamWindow> window = Tam::createWindow();
