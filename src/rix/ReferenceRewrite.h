@@ -19,7 +19,8 @@ void finishReferenceRewrite(TamLexer& lexer, const TamTranslater& translater,
 
 // The text of a reference to optionName of moduleId. Names are quoted as identifiers are for
 // RIX; in addition an option name spelled like a keyword ("set", "if", ...) is quoted, since
-// bare it would read back as that keyword and a rename would break the text around it.
+// bare it would read back as that keyword and a rename would break the text around it, and an
+// empty name is written as two quotes, since written as nothing it would not read back at all.
 std::string rixReferenceText(const std::string& moduleId, const std::string& optionName);
 
 }  // namespace detail

@@ -101,6 +101,7 @@ TEST_F(TranslaterTest, ReferencesAreRewritten) {
   translater.addOptionMapping("c", "x", "two words");
   translater.addModuleMapping("d", "9d");
   translater.addModuleMapping("s", "s");
+  translater.addModuleMapping("e", "");
   check(translater, {
       {'o', "public o uses a:x = 1, 2", "public o uses b:z = 1, 2"},
       {'o', "public o presents c:x [p] default 3", "public o presents c:'two words' [p] default 3"},
@@ -123,6 +124,8 @@ TEST_F(TranslaterTest, ReferencesAreRewritten) {
       {'r', "set k:y to a:x # c\r\nset k:z to 1", "set k:y to b:z\nset k:z to 1"},
       {'r', "set k:y to a:x#c\n#d\n\tset k:z to 1", "set k:y to b:z\n\tset k:z to 1"},
       {'c', " a:x = 1 or a:y\n", " b:z = 1 or b:y\n"},
+      // Empty names are written as two quotes, so that the reference still reads.
+      {'c', "a:'' = 1 or e:v = 2", "b:'' = 1 or '':v = 2"},
       {'c', "a:x = 1 a:y", "SE_extra_input\na:x = 1 a:y\n        ^ @1"},
   });
 }
