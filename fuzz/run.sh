@@ -35,6 +35,7 @@ done
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+trap 'exit 130' INT TERM
 summary=()
 found_any=0
 export ASAN_OPTIONS=detect_leaks=1

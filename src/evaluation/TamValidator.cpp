@@ -74,8 +74,8 @@ class TreeWalk {
   template <class Descend>
   static void below(TamNode* node, Descend descend) {
     std::vector<std::unique_ptr<TamNodeIterator>> levels;
-    levels.emplace_back(node->children());
-    std::vector<bool> advance(1, false);
+    std::vector<bool> advance;
+    push(levels, advance, node);
     while (!levels.empty()) {
       TamNodeIterator* level = levels.back().get();
       if (level != nullptr && advance.back()) level->next();
@@ -90,9 +90,17 @@ class TreeWalk {
       if (levels.size() >= static_cast<size_t>(TamNode::kMaxTreeDepth)) {
         tam::detail::raiseTreeTooDeep(child);
       }
-      levels.emplace_back(child->children());
-      advance.push_back(false);
+      push(levels, advance, child);
     }
+  }
+
+  // Opens a level for the children of `node`. The host's iterator is owned before the stack
+  // grows, so a stack that cannot grow frees it.
+  static void push(std::vector<std::unique_ptr<TamNodeIterator>>& levels,
+                   std::vector<bool>& advance, TamNode* node) {
+    std::unique_ptr<TamNodeIterator> children(node->children());
+    levels.push_back(std::move(children));
+    advance.push_back(false);
   }
 };
 
@@ -145,8 +153,8 @@ class Walker {
     if (!recurse) return;
     // Each level of the walk pushes the scope its children see; leaving it pops that scope.
     std::vector<std::unique_ptr<TamNodeIterator>> levels;
-    levels.emplace_back(node->children());
-    std::vector<bool> advance(1, false);
+    std::vector<bool> advance;
+    TreeWalk::push(levels, advance, node);
     std::vector<bool> ownScope(1, false);
     while (!levels.empty()) {
       TamNodeIterator* level = levels.back().get();
@@ -168,8 +176,7 @@ class Walker {
       const size_t before = fresh.size();
       scopes.push_back(&check(child, *scopes.back(), fresh));
       ownScope.push_back(fresh.size() != before);
-      levels.emplace_back(child->children());
-      advance.push_back(false);
+      TreeWalk::push(levels, advance, child);
     }
   }
 
