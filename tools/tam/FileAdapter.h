@@ -66,6 +66,10 @@ class FileAdapter : public Tam::AdapterInterface {
 
   // Ids of the modules whose text failed to load, innermost first, in the order of failure.
   const std::vector<std::string>& failedLoads() const { return failedLoads_; }
+  void forgetFailedLoads() {
+    failedLoads_.clear();
+    firstLoadError_.clear();
+  }
   // The first module that failed to load, checked again piece by piece to place the problem in
   // its file.
   Diagnostic describeLoadFailure();

@@ -194,7 +194,13 @@ void Session::setHostValues(ProductNode& node, const std::vector<HostValueEntry>
   }
 }
 
+void Session::forgetFailedLoads() {
+  for (const std::string& id : adapter_.failedLoads()) window_->deleteModule(id);
+  adapter_.forgetFailedLoads();
+}
+
 void Session::evaluate() {
+  forgetFailedLoads();
   adapter_.startEvaluation();
   for (ProductNode* node : nodes()) node->startEvaluation();
   window_->evaluate(true);

@@ -53,11 +53,15 @@ class Session {
   // The product file's "file:line" of a node.
   std::string where(const ProductNode& node) const { return product_.where(node.source()); }
 
-  // Evaluates the tree from the root. The adapter's messages and legacy values and each node's
-  // record of the last evaluation start afresh, so that evaluating again after host values
+  // Evaluates the tree from the root. Failed module loads, the adapter's messages and legacy
+  // values and each node's record of the last evaluation start afresh, so that evaluating again after host values
   // changed gives what a first evaluation with those values would. Raises what the evaluation
   // raises.
   void evaluate();
+
+  // Takes the modules whose text failed to load out of the window and forgets the failures, so
+  // that the next lookup asks the adapter again (and fails again, placed anew).
+  void forgetFailedLoads();
 
   // Replaces the host values of a node by `values`, applied in order; with none the node keeps no
   // set of its own. Throws ToolError, as buildTree does, for a value that does not fit.
