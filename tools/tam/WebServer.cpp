@@ -103,6 +103,12 @@ WebServer::WebServer(Configurator& configurator, const std::string& host, int po
       host_(host),
       token_(randomToken(kTokenBytes)) {
   server_->set_payload_max_length(kMaxBodyBytes);
+  // Only this process may listen on the port: no SO_REUSEPORT, which would let another program
+  // bind the same port and take some of the connections.
+  server_->set_socket_options([](socket_t socket) {
+    int yes = 1;
+    setsockopt(socket, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof(yes));
+  });
   server_->set_default_headers({{"Cache-Control", "no-store"},
                                 {"X-Content-Type-Options", "nosniff"},
                                 {"Referrer-Policy", "no-referrer"},
