@@ -26,8 +26,8 @@ Json canonicalJson(const ref_count_ptr<TamValue>& value) {
 std::string requestString(const Json& request, const char* key, bool required) {
   if (!request.contains(key)) {
     if (!required) return "";
-    throw ApiError(kStatusBadRequest, "bad_request", std::string("the request needs \"") + key +
-                                                         "\"");
+    throw ApiError(kStatusBadRequest, "bad_request",
+                   std::string("the request needs \"") + key + "\"");
   }
   const Json& value = request[key];
   if (!value.is_string() || value.get<std::string>().empty()) {
@@ -42,7 +42,8 @@ void requireObject(const Json& request, std::initializer_list<const char*> keys)
     throw ApiError(kStatusBadRequest, "bad_request", "the request body must be a JSON object");
   }
   for (const auto& item : request.items()) {
-    if (std::none_of(keys.begin(), keys.end(), [&](const char* key) { return item.key() == key; })) {
+    if (std::none_of(keys.begin(), keys.end(),
+                     [&](const char* key) { return item.key() == key; })) {
       throw ApiError(kStatusBadRequest, "bad_request", "unknown key \"" + item.key() + "\"");
     }
   }
@@ -153,8 +154,10 @@ Configurator::NodeResult Configurator::resultOf(ProductNode& node) const {
     result.reason = "It has no load_if: it is configured whenever the node above it is.";
   } else if (result.report.state == NodeState::kUndecided) {
     result.cause = "load_if_undecided";
-    result.reason = "Its load_if has no value (it refers to an option without a value), so its "
-                    "rules run undecided: " + loadIf;
+    result.reason =
+        "Its load_if has no value (it refers to an option without a value), so its "
+        "rules run undecided: " +
+        loadIf;
   } else {
     result.cause = "load_if_true";
     result.reason = "Its load_if is true: " + loadIf;
@@ -170,7 +173,8 @@ OutputJson Configurator::failureJson(const TamException& e) {
   json["file"] = where.file;
   json["line"] = where.line > 0 ? OutputJson(where.line) : OutputJson(nullptr);
   json["column"] = where.column > 0 ? OutputJson(where.column) : OutputJson(nullptr);
-  json["source_line"] = where.sourceLine.empty() ? OutputJson(nullptr) : OutputJson(where.sourceLine);
+  json["source_line"] =
+      where.sourceLine.empty() ? OutputJson(nullptr) : OutputJson(where.sourceLine);
   json["node"] = failure.node != nullptr ? OutputJson(failure.node->path()) : OutputJson(nullptr);
   json["text"] = where.format() + failure.note;
   return json;
@@ -204,8 +208,8 @@ HostValueEntry Configurator::checkedEntry(ProductNode& node, const Json& request
   }
   if (entry.moduleId != node.module()) {
     throw ApiError(kStatusBadRequest, "not_settable",
-                   "only options of the node's module '" + node.module() + "' can be set at node '" +
-                       node.path() + "'");
+                   "only options of the node's module '" + node.module() +
+                       "' can be set at node '" + node.path() + "'");
   }
   bool one = request.contains("value");
   bool many = request.contains("values");
@@ -259,7 +263,8 @@ HostValueEntry Configurator::checkedEntry(ProductNode& node, const Json& request
 
 OutputJson Configurator::set(const Json& request) {
   std::lock_guard<std::mutex> lock(mutex_);
-  requireObject(request, {"node", "option", "value", "values", "how"});
+  requireObject(request, {"node", "option", "value", "values", "how", "focus"});
+  std::string focus = focusOf(request);
   ProductNode& node = nodeAt(requestString(request, "node", true));
   HostValueEntry entry = checkedEntry(node, request);
   HostStep step;
@@ -269,38 +274,54 @@ OutputJson Configurator::set(const Json& request) {
   step.after = {entry};
   step.label = "set " + step.option + " = " + valuesText(entry.values) + " (" +
                howSetName(entry.how) + ") at " + step.nodePath;
-  if (HostChoices::sameEntries(step.before, step.after)) return resultsJson({}, false);
-  return change(step, StepKind::kNew);
+  if (HostChoices::sameEntries(step.before, step.after))
+    return change(step, StepKind::kNone, focus);
+  return change(step, StepKind::kNew, focus);
 }
 
 OutputJson Configurator::clear(const Json& request) {
   std::lock_guard<std::mutex> lock(mutex_);
-  requireObject(request, {"node", "option"});
+  requireObject(request, {"node", "option", "focus"});
+  std::string focus = focusOf(request);
   ProductNode& node = nodeAt(requestString(request, "node", true));
   HostStep step;
   step.nodePath = node.path();
   step.option = requestString(request, "option", true);
   step.before = choices_.entriesOf(step.nodePath, step.option);
   step.label = "clear " + step.option + " at " + step.nodePath;
-  if (step.before.empty()) return resultsJson({}, false);
-  return change(step, StepKind::kNew);
+  return change(step, step.before.empty() ? StepKind::kNone : StepKind::kNew, focus);
 }
 
-OutputJson Configurator::undo() {
+OutputJson Configurator::undo(const Json& request) {
   std::lock_guard<std::mutex> lock(mutex_);
+  requireObject(request, {"focus"});
+  std::string focus = focusOf(request);
   if (!choices_.canUndo()) throw ApiError(kStatusConflict, "nothing_to_undo", "nothing to undo");
   HostStep step = choices_.nextUndo();
-  return change(step, StepKind::kUndo);
+  return change(step, StepKind::kUndo, focus);
 }
 
-OutputJson Configurator::redo() {
+OutputJson Configurator::redo(const Json& request) {
   std::lock_guard<std::mutex> lock(mutex_);
+  requireObject(request, {"focus"});
+  std::string focus = focusOf(request);
   if (!choices_.canRedo()) throw ApiError(kStatusConflict, "nothing_to_redo", "nothing to redo");
   HostStep step = choices_.nextRedo();
-  return change(step, StepKind::kRedo);
+  return change(step, StepKind::kRedo, focus);
 }
 
-OutputJson Configurator::change(const HostStep& step, StepKind kind) {
+std::string Configurator::focusOf(const Json& request) const {
+  std::string focus = requestString(request, "focus", false);
+  if (!focus.empty()) indexOf(focus);
+  return focus;
+}
+
+OutputJson Configurator::change(const HostStep& step, StepKind kind, const std::string& focus) {
+  if (kind == StepKind::kNone) {
+    OutputJson answer = resultsJson({}, false);
+    if (!focus.empty()) answer["node"] = nodeJson(indexOf(focus));
+    return answer;
+  }
   bool forward = kind != StepKind::kUndo;
   choices_.apply(step, forward);
   OutputJson failure;
@@ -322,11 +343,15 @@ OutputJson Configurator::change(const HostStep& step, StepKind kind) {
     case StepKind::kRedo:
       choices_.redone();
       break;
+    case StepKind::kNone:
+      break;
   }
   ++revision_;
   if (!results) {
     failure_ = failure;
-    return resultsJson({}, true);
+    OutputJson answer = resultsJson({}, true);
+    if (!focus.empty()) answer["node"] = nodeJson(indexOf(focus));
+    return answer;
   }
   std::vector<std::size_t> changed;
   bool everything = !results_;
@@ -345,6 +370,7 @@ OutputJson Configurator::change(const HostStep& step, StepKind kind) {
   failure_ = OutputJson();
   OutputJson answer = resultsJson(changed, everything);
   previous_.reset();
+  if (!focus.empty()) answer["node"] = nodeJson(indexOf(focus));
   return answer;
 }
 
@@ -431,8 +457,10 @@ OutputJson Configurator::historyJson() const {
   OutputJson history = OutputJson::object();
   history["can_undo"] = choices_.canUndo();
   history["can_redo"] = choices_.canRedo();
-  history["undo"] = choices_.canUndo() ? OutputJson(choices_.nextUndo().label) : OutputJson(nullptr);
-  history["redo"] = choices_.canRedo() ? OutputJson(choices_.nextRedo().label) : OutputJson(nullptr);
+  history["undo"] =
+      choices_.canUndo() ? OutputJson(choices_.nextUndo().label) : OutputJson(nullptr);
+  history["redo"] =
+      choices_.canRedo() ? OutputJson(choices_.nextRedo().label) : OutputJson(nullptr);
   return history;
 }
 
@@ -475,9 +503,9 @@ OutputJson Configurator::resultsJson(const std::vector<std::size_t>& changed,
   OutputJson list = OutputJson::array();
   for (std::size_t index : changed) {
     OutputJson item = treeNodeJson(index);
-    bool stateChanged = previous_ && (previous_->nodes[index].report.state !=
-                                          results_->nodes[index].report.state ||
-                                      previous_->nodes[index].cause != results_->nodes[index].cause);
+    bool stateChanged =
+        previous_ && (previous_->nodes[index].report.state != results_->nodes[index].report.state ||
+                      previous_->nodes[index].cause != results_->nodes[index].cause);
     item["state_changed"] = stateChanged;
     OutputJson options = OutputJson::array();
     if (previous_) {
@@ -525,7 +553,16 @@ OutputJson Configurator::product() {
 OutputJson Configurator::node(const std::string& path) {
   std::lock_guard<std::mutex> lock(mutex_);
   std::size_t index = indexOf(path);
+  OutputJson answer = OutputJson::object();
+  answer["version"] = kServeApiVersion;
+  answer["revision"] = revision_;
+  answer["node"] = nodeJson(index);
+  return answer;
+}
+
+OutputJson Configurator::nodeJson(std::size_t index) {
   ProductNode& node = *nodes_[index];
+  const std::string& path = node.path();
   OutputJson item = treeNodeJson(index);
   std::map<std::string, const OptionReport*> selected;
   if (results_) {
@@ -560,11 +597,7 @@ OutputJson Configurator::node(const std::string& path) {
     options.push_back(entry);
   }
   item["options"] = options;
-  OutputJson answer = OutputJson::object();
-  answer["version"] = kServeApiVersion;
-  answer["revision"] = revision_;
-  answer["node"] = item;
-  return answer;
+  return item;
 }
 
 OutputJson Configurator::source(const std::string& file, int line) {

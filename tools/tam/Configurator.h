@@ -4,9 +4,10 @@
 // answers a JSON document of the serve API (docs/serve-api.md) or throws ApiError.
 //
 // Every operation holds one lock from start to end, so evaluations never overlap; answers are
-// built from the results of the last evaluation that succeeded, never from the tree itself. A change whose evaluation fails is taken back, and
-// the product stays as it was before it; only when no evaluation has succeeded yet (the file's own
-// host values fail) are changes kept while they fail, so that a person can repair the product.
+// built from the results of the last evaluation that succeeded, never from the tree itself. A
+// change whose evaluation fails is taken back, and the product stays as it was before it; only when
+// no evaluation has succeeded yet (the file's own host values fail) are changes kept while they
+// fail, so that a person can repair the product.
 #ifndef TAM_TOOL_CONFIGURATOR_H
 #define TAM_TOOL_CONFIGURATOR_H
 
@@ -71,11 +72,13 @@ class Configurator {
   OutputJson product();
   // GET /api/node: one node with its options, values and host values.
   OutputJson node(const std::string& path);
-  // POST /api/set, /api/clear, /api/undo, /api/redo: the changes since the last evaluation.
+  // POST /api/set, /api/clear, /api/undo, /api/redo: the changes since the last evaluation, and
+  // the node the request names as "focus" as GET /api/node shows it, so that a page shows the
+  // outcome of a change after one request.
   OutputJson set(const nlohmann::json& request);
   OutputJson clear(const nlohmann::json& request);
-  OutputJson undo();
-  OutputJson redo();
+  OutputJson undo(const nlohmann::json& request);
+  OutputJson redo(const nlohmann::json& request);
   // POST /api/save: writes the host values into the product file.
   OutputJson save();
   // GET /api/why: why a node has its state, or an option at a node its values.
@@ -99,7 +102,8 @@ class Configurator {
     ReportCounts counts;
   };
 
-  enum class StepKind { kNew, kUndo, kRedo };
+  // A step to make (kNew), to take back or make again, or none (a change to what already is).
+  enum class StepKind { kNew, kUndo, kRedo, kNone };
 
   // Reads the product file and its module files into a new session.
   void open();
@@ -109,7 +113,11 @@ class Configurator {
   // the evaluation raises.
   std::unique_ptr<Results> evaluateResults(OutputJson& failure);
   // Applies a step, evaluates, and answers with what changed; a failing step is taken back.
-  OutputJson change(const HostStep& step, StepKind kind);
+  OutputJson change(const HostStep& step, StepKind kind, const std::string& focus);
+  // The node at the index with its options, as GET /api/node answers.
+  OutputJson nodeJson(std::size_t index);
+  // The "focus" of a change request: a node path, or empty.
+  std::string focusOf(const nlohmann::json& request) const;
   HostValueEntry checkedEntry(ProductNode& node, const nlohmann::json& request);
 
   ProductNode& nodeAt(const std::string& path);

@@ -76,28 +76,28 @@ OutputJson Configurator::whyNode(std::size_t index) const {
   const NodeResult& result = results_->nodes[index];
   body["summary"] = node.path() + " is " + stateWords(result.report.state) + ". " + result.reason;
   if (node.forcedState() != TamNode::CS_UNDECIDED) {
-    facts.push_back(factAt("forced",
-                           std::string("The product file forces the node ") +
-                               (node.forcedState() == TamNode::CS_CONFIGURED ? "configured"
-                                                                              : "not configured") +
-                               ".",
-                           product.path(),
-                           product.document().line(JsonDocument::member(node.source(), "forced"))));
+    facts.push_back(factAt(
+        "forced",
+        std::string("The product file forces the node ") +
+            (node.forcedState() == TamNode::CS_CONFIGURED ? "configured" : "not configured") + ".",
+        product.path(), product.document().line(JsonDocument::member(node.source(), "forced"))));
   }
   if (result.cause == "ancestor_not_configured") {
     ProductNode* stopped = &node;
     while (stopped->parentNode() != nullptr && !stopped->parentNode()->wasEvaluated()) {
       stopped = stopped->parentNode();
     }
-    OutputJson item = fact("ancestor", "Nodes below a node that is not configured are not "
-                                       "configured either; the highest such node above it is " +
-                                           stopped->path() + ".");
+    OutputJson item = fact("ancestor",
+                           "Nodes below a node that is not configured are not "
+                           "configured either; the highest such node above it is " +
+                               stopped->path() + ".");
     item["node"] = stopped->path();
     facts.push_back(item);
   }
   if (!node.loadIfText().empty()) {
-    facts.push_back(factAt("load_if", "load_if: " + node.loadIfText(), product.path(),
-                           product.document().line(JsonDocument::member(node.source(), "load_if"))));
+    facts.push_back(
+        factAt("load_if", "load_if: " + node.loadIfText(), product.path(),
+               product.document().line(JsonDocument::member(node.source(), "load_if"))));
     // The options the condition reads, with their values where the nearest node above with a
     // module of their own holds them: that node's values are the ones the condition was given.
     std::set<ref_count_ptr<TamOption>> read;
@@ -159,16 +159,19 @@ OutputJson Configurator::whyOption(std::size_t index, const std::string& option)
   }
   if (selected == nullptr) {
     body["summary"] = option + " has no value at " + node.path() +
-                      (results_ ? ": the node is not configured." : ": the product cannot be "
-                                                                    "evaluated now.");
+                      (results_ ? ": the node is not configured."
+                                : ": the product cannot be "
+                                  "evaluated now.");
     if (results_) facts.push_back(fact("state", results_->nodes[index].reason));
   } else {
     std::string summary = option + " = ";
     for (std::size_t i = 0; i < selected->values.size(); ++i) {
       TamSelOptionSet::HowSet how =
           i < selected->how.size() ? selected->how[i] : TamSelOptionSet::HOWSET_DEFAULT;
-      summary += (i > 0 ? ", " : "") + valueText(selected->values[i]) + " (" + howSetName(how) + ")";
-      facts.push_back(fact("value", valueText(selected->values[i]) + ": " + howSetMeaning(how) + "."));
+      summary +=
+          (i > 0 ? ", " : "") + valueText(selected->values[i]) + " (" + howSetName(how) + ")";
+      facts.push_back(
+          fact("value", valueText(selected->values[i]) + ": " + howSetMeaning(how) + "."));
     }
     body["summary"] = summary + " at " + node.path() + ".";
   }
@@ -184,9 +187,8 @@ OutputJson Configurator::whyOption(std::size_t index, const std::string& option)
     bool saved = HostChoices::sameEntries(host, choices_.savedEntriesOf(node.path(), option));
     std::string text = "Chosen at this node: " + values + " (" + howSetName(host.back().how) + ")" +
                        (saved ? ", as the product file holds it." : ", not saved yet.");
-    int line = saved && !host.front().pointer.empty()
-                   ? product.document().line(host.front().pointer)
-                   : 0;
+    int line =
+        saved && !host.front().pointer.empty() ? product.document().line(host.front().pointer) : 0;
     facts.push_back(line > 0 ? factAt("host_value", text, product.path(), line)
                              : fact("host_value", text));
     bool replaced = selected != nullptr && std::none_of(selected->how.begin(), selected->how.end(),
@@ -194,8 +196,9 @@ OutputJson Configurator::whyOption(std::size_t index, const std::string& option)
                                                           return how == host.back().how;
                                                         });
     if (replaced) {
-      facts.push_back(fact("replaced", "The value chosen here is not the one selected: a rule or "
-                                       "a value from above replaced it."));
+      facts.push_back(fact("replaced",
+                           "The value chosen here is not the one selected: a rule or "
+                           "a value from above replaced it."));
     }
   }
   if (declared->type() != TamOption::TYPE_DECLARED) {

@@ -86,8 +86,8 @@ void printText(Session& session, const std::vector<NodeReport>& nodes, const Rep
             << plural(nodes.size(), "node") << ": " << counts.configured << " configured, "
             << counts.notConfigured << " not configured, " << counts.undecided << " undecided\n"
             << "messages: " << plural(counts.errors, "error") << ", "
-            << plural(counts.warnings, "warning") << ", "
-            << plural(counts.informs, "inform") << "\n";
+            << plural(counts.warnings, "warning") << ", " << plural(counts.informs, "inform")
+            << "\n";
 }
 
 // The keys are inserted in the documented order, which ordered_json keeps.

@@ -109,7 +109,8 @@ std::set<std::pair<std::string, std::string>> HostChoices::optionsIn(const Entri
   std::set<std::pair<std::string, std::string>> options;
   for (const Entries* entries : {&a, &b}) {
     for (const auto& node : *entries) {
-      for (const HostValueEntry& entry : node.second) options.insert({node.first, entryOption(entry)});
+      for (const HostValueEntry& entry : node.second)
+        options.insert({node.first, entryOption(entry)});
     }
   }
   return options;

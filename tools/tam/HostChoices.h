@@ -74,7 +74,7 @@ class HostChoices {
 
   // The node paths and options with entries in either of two sets of entries.
   static std::set<std::pair<std::string, std::string>> optionsIn(const Entries& a,
-                                                                  const Entries& b);
+                                                                 const Entries& b);
   static std::vector<HostValueEntry> of(const Entries& entries, const std::string& nodePath,
                                         const std::string& option);
 

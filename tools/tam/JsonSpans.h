@@ -16,9 +16,9 @@
 struct JsonSpan {
   static constexpr std::size_t kNoKey = static_cast<std::size_t>(-1);
 
-  std::size_t keyBegin = kNoKey;  // the opening quote of the member's key; kNoKey otherwise
-  std::size_t begin = 0;          // the value's first byte
-  std::size_t end = 0;            // one past the value's last byte
+  std::size_t keyBegin = kNoKey;      // the opening quote of the member's key; kNoKey otherwise
+  std::size_t begin = 0;              // the value's first byte
+  std::size_t end = 0;                // one past the value's last byte
   std::vector<std::string> children;  // members or elements, in text order
 };
 

@@ -27,8 +27,7 @@ const HowMeaning kHowMeanings[] = {
      "fix rules may replace it"},
     {TamSelOptionSet::HOWSET_SET,
      "set by a set rule of this node's module or of a module above it"},
-    {TamSelOptionSet::HOWSET_HOST_FIRM,
-     "a firm host value: set and fix rules do not replace it"},
+    {TamSelOptionSet::HOWSET_HOST_FIRM, "a firm host value: set and fix rules do not replace it"},
     {TamSelOptionSet::HOWSET_FIX,
      "fixed by a fix rule of this node's module or of a module above it; set rules do not "
      "replace it"},
@@ -99,7 +98,8 @@ OutputJson allowedJson(const ref_count_ptr<TamOption>& option) {
   return list;
 }
 
-OutputJson optionJson(const ref_count_ptr<TamModule>& module, const ref_count_ptr<TamOption>& option) {
+OutputJson optionJson(const ref_count_ptr<TamModule>& module,
+                      const ref_count_ptr<TamOption>& option) {
   OutputJson item = OutputJson::object();
   item["name"] = option->name();
   item["option"] = module->id() + ":" + option->name();

@@ -17,7 +17,8 @@ std::vector<ref_count_ptr<TamOption>> shownOptions(const ref_count_ptr<TamModule
 
 // {"name", "option", "type", "description", "kind", "base", "scope", "mandatory", "multiple",
 //  "default", "allowed", "allowed_text", "declaration"}; see docs/serve-api.md.
-OutputJson optionJson(const ref_count_ptr<TamModule>& module, const ref_count_ptr<TamOption>& option);
+OutputJson optionJson(const ref_count_ptr<TamModule>& module,
+                      const ref_count_ptr<TamOption>& option);
 
 // [{"kind": "value", "value"} | {"kind": "range", "min", "max"} |
 //  {"kind": "below" | "above" | "at_most" | "at_least", "value"} | {"kind": "any"}].

@@ -139,8 +139,8 @@ void ProductEditor::addEntry(const std::string& nodePointer, const std::string& 
     // After the last entry, separated as the entries before it are (or as the first entry is
     // from the opening bracket).
     const JsonSpan* last = spans.find(list->children.back());
-    std::size_t from = list->children.size() > 1 ? spans.find(list->children.end()[-2])->end
-                                                 : list->begin;
+    std::size_t from =
+        list->children.size() > 1 ? spans.find(list->children.end()[-2])->end : list->begin;
     std::string between = text_.substr(from, last->begin - from);
     std::string blanks = between.substr(between.find_last_of(",[") + 1);
     if (blanks.empty()) blanks = " ";

@@ -77,8 +77,9 @@ int runServe(const ServeOptions& options) {
 void addServeCommand(CLI::App& app, CommandRun& run) {
   auto options = std::make_shared<ServeOptions>();
   CLI::App* command = app.add_subcommand(
-      "serve", "Configure a product in the browser: a local web page with the product tree, "
-               "its options, messages, undo and save");
+      "serve",
+      "Configure a product in the browser: a local web page with the product tree, "
+      "its options, messages, undo and save");
   command->add_option("PRODUCT", options->product, "The product file (JSON)")->required();
   command->add_option("--port", options->port, "The port to listen on (default: a free one)")
       ->check(CLI::Range(0, kMaxPort));

@@ -208,7 +208,8 @@ void Session::evaluate() {
 
 bool Session::hostEntry(const HostValueEntry& given, TamSelOptionSet::TamSosEntry& entry,
                         std::string& problem, std::size_t& badValue) {
-  ref_count_ptr<TamOption> option = TamOption::findOption(window_, given.moduleId, given.optionName);
+  ref_count_ptr<TamOption> option =
+      TamOption::findOption(window_, given.moduleId, given.optionName);
   badValue = given.values.size();
   if (option->scope() == TamOption::SCOPE_LEGACY) {
     problem = optionName(given) + " is a legacy option: its value is kept in \"legacy_options\"";

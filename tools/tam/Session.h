@@ -54,9 +54,9 @@ class Session {
   std::string where(const ProductNode& node) const { return product_.where(node.source()); }
 
   // Evaluates the tree from the root. Failed module loads, the adapter's messages and legacy
-  // values and each node's record of the last evaluation start afresh, so that evaluating again after host values
-  // changed gives what a first evaluation with those values would. Raises what the evaluation
-  // raises.
+  // values and each node's record of the last evaluation start afresh, so that evaluating again
+  // after host values changed gives what a first evaluation with those values would. Raises what
+  // the evaluation raises.
   void evaluate();
 
   // Takes the modules whose text failed to load out of the window and forgets the failures, so

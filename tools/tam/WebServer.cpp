@@ -15,7 +15,8 @@ constexpr int kStatusForbidden = 403;
 constexpr int kStatusMethodNotAllowed = 405;
 constexpr int kStatusTooLarge = 413;
 
-const char* const kJsonType = "application/json";
+// With a charset the library does not compress the answer (see the page's files below).
+const char* const kJsonType = "application/json; charset=utf-8";
 const char* const kIndexAsset = "index.html";
 const char* const kAssetPrefix = "/assets/";
 
@@ -103,6 +104,8 @@ WebServer::WebServer(Configurator& configurator, const std::string& host, int po
       host_(host),
       token_(randomToken(kTokenBytes)) {
   server_->set_payload_max_length(kMaxBodyBytes);
+  // Answers go out at once rather than wait for the browser's acknowledgement of the last ones.
+  server_->set_tcp_nodelay(true);
   // Only this process may listen on the port: no SO_REUSEPORT, which would let another program
   // bind the same port and take some of the connections.
   server_->set_socket_options([](socket_t socket) {
@@ -113,11 +116,11 @@ WebServer::WebServer(Configurator& configurator, const std::string& host, int po
                                 {"X-Content-Type-Options", "nosniff"},
                                 {"Referrer-Policy", "no-referrer"},
                                 {"Content-Security-Policy", kSecurityPolicy}});
-  server_->set_pre_routing_handler([this](const httplib::Request& request,
-                                          httplib::Response& response) {
-    return acceptable(request, response) ? httplib::Server::HandlerResponse::Unhandled
-                                         : httplib::Server::HandlerResponse::Handled;
-  });
+  server_->set_pre_routing_handler(
+      [this](const httplib::Request& request, httplib::Response& response) {
+        return acceptable(request, response) ? httplib::Server::HandlerResponse::Unhandled
+                                             : httplib::Server::HandlerResponse::Handled;
+      });
   // Statuses the library sets itself (no route, a body too large) get a JSON error too.
   server_->set_error_handler(httplib::Server::HandlerWithResponse(
       [this](const httplib::Request&, httplib::Response& response) {
@@ -156,9 +159,9 @@ void WebServer::stop() { server_->stop(); }
 
 bool WebServer::acceptable(const httplib::Request& request, httplib::Response& response) const {
   if (hostHeaders_.count(request.get_header_value("Host")) == 0) {
-    sendError(response, kStatusForbidden, "host_refused",
-              "this server answers only requests addressed to it (Host " +
-                  *hostHeaders_.begin() + ")");
+    sendError(
+        response, kStatusForbidden, "host_refused",
+        "this server answers only requests addressed to it (Host " + *hostHeaders_.begin() + ")");
     return false;
   }
   if (request.path.rfind("/api/", 0) == 0 &&
@@ -221,7 +224,14 @@ void WebServer::addRoutes() {
       response.status = kStatusNotFound;
       return;
     }
-    response.set_content(reinterpret_cast<const char*>(file->data), file->size, file->contentType);
+    // Sent as it is: content with a known length is never compressed, which on this machine's
+    // own loopback would cost more time than it saves.
+    const char* data = reinterpret_cast<const char*>(file->data);
+    response.set_content_provider(
+        file->size, file->contentType,
+        [data](std::size_t offset, std::size_t length, httplib::DataSink& sink) {
+          return sink.write(data + offset, length);
+        });
   };
   server_->Get("/", [asset](const httplib::Request&, httplib::Response& response) {
     asset(kIndexAsset, response);
@@ -271,8 +281,12 @@ OutputJson WebServer::postClear(const httplib::Request& request) {
   return configurator_.clear(requestBody(request, true));
 }
 
-OutputJson WebServer::postUndo(const httplib::Request&) { return configurator_.undo(); }
+OutputJson WebServer::postUndo(const httplib::Request& request) {
+  return configurator_.undo(requestBody(request, false));
+}
 
-OutputJson WebServer::postRedo(const httplib::Request&) { return configurator_.redo(); }
+OutputJson WebServer::postRedo(const httplib::Request& request) {
+  return configurator_.redo(requestBody(request, false));
+}
 
 OutputJson WebServer::postSave(const httplib::Request&) { return configurator_.save(); }

@@ -16,7 +16,7 @@ import subprocess
 import tempfile
 
 REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), '..', '..', '..'))
-TAM = os.environ.get('TAM', os.path.join(REPO, 'build', 'tools', 'tam'))
+TAM = os.path.abspath(os.environ.get('TAM', os.path.join(REPO, 'build', 'tools', 'tam')))
 EBIKE = os.path.join(REPO, 'examples', 'ebike')
 BASIC = os.path.join(REPO, 'tests', 'tools', 'products', 'basic')
 
@@ -39,10 +39,13 @@ def remove_product(product):
 
 
 class Server:
-    """`tam serve PRODUCT` started on a free port; stop() ends it with SIGINT."""
+    """`tam serve PRODUCT` started on a free port; stop() ends it with SIGINT. It runs in the
+    product's folder and is given the product file's name, so that the files it names are
+    relative: "product.json", "modules/drive.rix"."""
 
     def __init__(self, product, *extra):
-        self.process = subprocess.Popen([TAM, 'serve', product, *extra], stdout=subprocess.PIPE,
+        self.process = subprocess.Popen([TAM, 'serve', os.path.basename(product), *extra],
+                                        cwd=os.path.dirname(product), stdout=subprocess.PIPE,
                                         stderr=subprocess.PIPE, text=True)
         self.heading = self._line()
         self.address_line = self._line()
@@ -96,11 +99,12 @@ class Server:
 
 
 def eval_json(product, *sets):
-    """`tam eval --json` of a product with --set arguments, decoded."""
-    arguments = [TAM, 'eval', '--json', product]
+    """`tam eval --json` of a product with --set arguments, decoded; run as Server runs."""
+    arguments = [TAM, 'eval', '--json', os.path.basename(product)]
     for value in sets:
         arguments += ['--set', value]
-    done = subprocess.run(arguments, capture_output=True, text=True, check=False)
+    done = subprocess.run(arguments, capture_output=True, text=True, check=False,
+                          cwd=os.path.dirname(product))
     return json.loads(done.stdout)
 
 

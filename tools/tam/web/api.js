@@ -23,7 +23,8 @@ async function request(method, path, body) {
   try {
     answer = await response.json();
   } catch (e) {
-    throw new ApiError(response.status, { code: 'bad_answer', message: 'the server answered no JSON' });
+    throw new ApiError(response.status,
+      { code: 'bad_answer', message: 'the server answered no JSON' });
   }
   if (!response.ok) throw new ApiError(response.status, answer.error || {});
   return answer;
@@ -39,9 +40,11 @@ export const getNode = (path) => request('GET', query('/api/node', { path }));
 export const getWhy = (node, option) =>
   request('GET', query('/api/why', option ? { node, option } : { node }));
 export const getSource = (file, line) => request('GET', query('/api/source', { file, line }));
-export const setValue = (node, option, values, how) =>
-  request('POST', '/api/set', { node, option, values, how });
-export const clearValue = (node, option) => request('POST', '/api/clear', { node, option });
-export const undo = () => request('POST', '/api/undo');
-export const redo = () => request('POST', '/api/redo');
+// Changes name the node the page shows as "focus": the answer then holds it, up to date.
+export const setValue = (node, option, values, how, focus) =>
+  request('POST', '/api/set', { node, option, values, how, focus });
+export const clearValue = (node, option, focus) =>
+  request('POST', '/api/clear', { node, option, focus });
+export const undo = (focus) => request('POST', '/api/undo', { focus });
+export const redo = (focus) => request('POST', '/api/redo', { focus });
 export const save = () => request('POST', '/api/save');

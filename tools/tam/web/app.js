@@ -35,8 +35,9 @@ function showCommon(answer) {
   page.messages = answer.messages;
   const s = answer.summary;
   $('summary').textContent = s
-    ? `${plural(s.nodes, 'node')}: ${s.configured} configured, ${s.not_configured} not configured, ` +
-      `${s.undecided} undecided · ${plural(s.errors, 'error')}, ${plural(s.warnings, 'warning')}, ` +
+    ? `${plural(s.nodes, 'node')}: ${s.configured} configured, ` +
+      `${s.not_configured} not configured, ${s.undecided} undecided · ` +
+      `${plural(s.errors, 'error')}, ${plural(s.warnings, 'warning')}, ` +
       `${plural(s.informs, 'inform')}`
     : 'not evaluated';
   const history = answer.history;
@@ -64,7 +65,8 @@ async function loadProduct() {
   document.title = `${answer.product.name || answer.product.file} · tam serve`;
   tree.load(answer.nodes);
   showCommon(answer);
-  const path = page.selected && tree.indexOf(page.selected) >= 0 ? page.selected : answer.nodes[0].path;
+  const known = page.selected && tree.indexOf(page.selected) >= 0;
+  const path = known ? page.selected : answer.nodes[0].path;
   if (!page.selected) tree.reveal(path); else await showNode(path);
 }
 
@@ -72,8 +74,12 @@ async function showNode(path) {
   page.selected = path;
   const answer = await api.getNode(path);
   if (page.selected !== path) return;  // another node was chosen meanwhile
-  renderNode($('node'), answer.node, page.modules[answer.node.module], page.product,
-    page.changedOptions.get(path) || new Set(), actions);
+  drawNode(answer.node);
+}
+
+function drawNode(node) {
+  renderNode($('node'), node, page.modules[node.module], page.product,
+    page.changedOptions.get(node.path) || new Set(), actions);
 }
 
 function select(path, focusPanel) {
@@ -90,13 +96,14 @@ async function change(send, errorLine) {
     answer = await send();
   } catch (e) {
     if (!(e instanceof api.ApiError)) throw e;
-    if (e.code === 'evaluation_failed') {
-      showProblem('The change was not made', e.message, e.failure);
-    } else if (errorLine) {
+    if (errorLine && e.code !== 'evaluation_failed') {
+      // The field keeps what was typed, with the reason it was refused beside it.
       errorLine.textContent = e.message;
-    } else {
-      showProblem('The request was refused', e.message);
+      return;
     }
+    const title = e.code === 'evaluation_failed' ? 'The change was not made'
+      : 'The request was refused';
+    showProblem(title, e.message, e.failure);
     await showNode(page.selected);  // the inputs show the values in force again
     return;
   }
@@ -108,10 +115,12 @@ async function change(send, errorLine) {
     page.revision = answer.revision;
     if (!unchanged) {
       tree.update(answer.changed);
-      page.changedOptions = new Map(answer.changed.map((n) => [n.path, new Set(n.changed_options)]));
+      page.changedOptions =
+        new Map(answer.changed.map((n) => [n.path, new Set(n.changed_options)]));
     }
     showCommon(answer);
-    await showNode(page.selected);
+    if (answer.node && answer.node.path === page.selected) drawNode(answer.node);
+    else await showNode(page.selected);
   }
   const elapsed = performance.now() - started;
   const states = answer.changed.filter((n) => n.state_changed).length;
@@ -122,11 +131,11 @@ async function change(send, errorLine) {
 }
 
 function setValue(node, option, values, how, errorLine) {
-  change(() => api.setValue(node, option, values, how), errorLine).catch(failed);
+  change(() => api.setValue(node, option, values, how, page.selected), errorLine).catch(failed);
 }
 
 function clearValue(node, option, errorLine) {
-  change(() => api.clearValue(node, option), errorLine).catch(failed);
+  change(() => api.clearValue(node, option, page.selected), errorLine).catch(failed);
 }
 
 async function saveProduct() {
@@ -168,8 +177,8 @@ function typing(target) {
 
 function start() {
   tree = new ProductTree($('tree'), select);
-  $('undo').addEventListener('click', () => change(api.undo).catch(failed));
-  $('redo').addEventListener('click', () => change(api.redo).catch(failed));
+  $('undo').addEventListener('click', () => change(() => api.undo(page.selected)).catch(failed));
+  $('redo').addEventListener('click', () => change(() => api.redo(page.selected)).catch(failed));
   $('save').addEventListener('click', () => saveProduct().catch(failed));
   $('find').addEventListener('submit', (event) => {
     event.preventDefault();
@@ -180,7 +189,9 @@ function start() {
     if (!(event.ctrlKey || event.metaKey) || typing(event.target)) return;
     const key = event.key.toLowerCase();
     if (key === 'z' && !event.shiftKey && !$('undo').disabled) $('undo').click();
-    else if (((key === 'z' && event.shiftKey) || key === 'y') && !$('redo').disabled) $('redo').click();
+    else if ((key === 'z' && event.shiftKey) || key === 'y') {
+      if (!$('redo').disabled) $('redo').click();
+    }
     else if (key === 's') $('save').click();
     else return;
     event.preventDefault();

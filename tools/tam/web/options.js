@@ -17,10 +17,12 @@ export function renderNode(pane, node, meta, product, changedOptions, actions) {
   const state = element('p', { className: `node-state state-${node.state}` },
     element('span', { className: 'badge' }, node.state.replace('_', ' ')), ' ', node.reason || '');
   const facts = element('p', { className: 'muted' },
-    node.module ? `Module ${node.module}` : 'No module: the values of the node above pass on unchanged',
+    node.module ? `Module ${node.module}`
+      : 'No module: the values of the node above pass on unchanged',
     node.line ? ' · in ' : '',
     node.line ? fileLink(product.file, node.line, actions.source) : '');
-  const whyButton = element('button', { type: 'button', className: 'why-button' }, 'Why this state?');
+  const whyButton =
+    element('button', { type: 'button', className: 'why-button' }, 'Why this state?');
   whyButton.addEventListener('click', () => actions.why(node.path, null));
   const parts = [heading, state, facts, whyButton];
   if (meta && meta.error) parts.push(element('p', { className: 'problem-text' }, meta.error));
@@ -34,7 +36,8 @@ export function renderNode(pane, node, meta, product, changedOptions, actions) {
     }
     const legend = element('p', { className: 'small muted' }, 'How set: ',
       ...HOW_CHOICES.flatMap(([value, meaning], i) =>
-        [i > 0 ? '; ' : '', element('span', { className: `how how-${value}` }, value), ` ${meaning}`]));
+        [i > 0 ? '; ' : '', element('span', { className: `how how-${value}` }, value),
+          ` ${meaning}`]));
     parts.push(legend, list);
   }
   pane.replaceChildren(...parts);
@@ -44,7 +47,8 @@ function optionRow(node, option, info, changed, actions) {
   const id = `option-${info.option.replace(/[^A-Za-z0-9_-]/g, '-')}`;
   const row = element('li', { className: changed ? 'option changed' : 'option', id });
   const name = element('label', { className: 'option-name', htmlFor: `${id}-input` },
-    info.name, info.description ? element('span', { className: 'description' }, ` ${info.description}`) : '');
+    info.name,
+    info.description ? element('span', { className: 'description' }, ` ${info.description}`) : '');
   const kind = info.kind === 'declared' ? '' : `${info.kind} ${info.base}`;
   const about = element('p', { className: 'muted small' },
     `${info.type}${info.multiple ? ', several values' : ''}${info.mandatory ? ', mandatory' : ''}`,
@@ -63,7 +67,9 @@ function optionRow(node, option, info, changed, actions) {
   const error = element('p', { className: 'field-error', id: `${id}-error`, role: 'alert' });
   const editor = element('div', { className: 'editor' });
   const howSelect = element('select', { id: `${id}-how`, className: 'how-select' });
-  for (const [value, meaning] of HOW_CHOICES) howSelect.append(element('option', { value, title: meaning }, value));
+  for (const [value, meaning] of HOW_CHOICES) {
+    howSelect.append(element('option', { value, title: meaning }, value));
+  }
   howSelect.value = option.host ? option.host.how : 'host';
   const howLabel = element('label', { htmlFor: `${id}-how`, className: 'small' }, 'How set');
 
@@ -96,7 +102,8 @@ function optionRow(node, option, info, changed, actions) {
 
   const host = element('p', { className: 'small host-line' });
   if (option.host) {
-    host.append(`Host value here: ${option.host.values.map(valueText).join(', ')} (${option.host.how})`,
+    const chosen = option.host.values.map(valueText).join(', ');
+    host.append(`Host value here: ${chosen} (${option.host.how})`,
       option.host.saved ? ', saved' : ', not saved yet');
   }
   row.append(name, about, current, editor, host, error);
@@ -114,7 +121,11 @@ function inputFor(info, option, id) {
   if (info.type === 'logical' && !info.multiple) {
     const box = element('input', { type: 'checkbox', id });
     box.checked = chosen[0] === true;
-    return { element: box, onChange: (f) => box.addEventListener('change', f), values: () => [box.checked] };
+    return {
+      element: box,
+      onChange: (f) => box.addEventListener('change', f),
+      values: () => [box.checked],
+    };
   }
   if (listed && info.multiple) {
     const group = element('fieldset', { id, className: 'choices' },
@@ -133,7 +144,9 @@ function inputFor(info, option, id) {
   }
   if (listed) {
     const select = element('select', { id });
-    for (const value of listed) select.append(element('option', { value: JSON.stringify(value) }, valueText(value)));
+    for (const value of listed) {
+      select.append(element('option', { value: JSON.stringify(value) }, valueText(value)));
+    }
     if (chosen.length > 0) select.value = JSON.stringify(chosen[0]);
     return {
       element: select,
@@ -151,7 +164,8 @@ function inputFor(info, option, id) {
       if (bound.kind === 'at_most') field.max = String(bound.value);
     }
   }
-  field.value = chosen.length > 0 && chosen[0] !== null ? chosen.join(info.multiple ? ', ' : '') : '';
+  const shown = chosen.length > 0 && chosen[0] !== null;
+  field.value = shown ? chosen.join(info.multiple ? ', ' : '') : '';
   return {
     element: field,
     onChange: (f) => field.addEventListener('change', f),
@@ -159,7 +173,8 @@ function inputFor(info, option, id) {
       const text = field.value.trim();
       if (text === '') return [];
       // Values typed as text are read by the server, typed by the option.
-      return info.multiple ? text.split(',').map((part) => part.trim()).filter((part) => part !== '') : [text];
+      if (!info.multiple) return [text];
+      return text.split(',').map((part) => part.trim()).filter((part) => part !== '');
     },
   };
 }

@@ -10,7 +10,8 @@ export function renderMessages(list, messages, previous, actions) {
   const before = new Set((previous || []).map(messageKey));
   const items = messages.map((message) => {
     const fresh = previous !== null && !before.has(messageKey(message));
-    const item = element('li', { className: `message severity-${message.severity}${fresh ? ' new' : ''}` },
+    const className = `message severity-${message.severity}${fresh ? ' new' : ''}`;
+    const item = element('li', { className },
       element('span', { className: 'severity' }, message.severity),
       ' ', nodeLink(message.node, actions.reveal), ' ',
       message.file ? fileLink(message.file, message.line, actions.source) : '',
@@ -28,9 +29,13 @@ export function renderProblem(box, title, message, failure, actions) {
   if (failure) {
     const where = element('p', {});
     if (failure.file) where.append('At ', fileLink(failure.file, failure.line, actions.source));
-    if (failure.node) where.append(' while evaluating node ', nodeLink(failure.node, actions.reveal));
+    if (failure.node) {
+      where.append(' while evaluating node ', nodeLink(failure.node, actions.reveal));
+    }
     parts.push(where);
-    if (failure.source_line) parts.push(element('pre', { className: 'source-line' }, failure.source_line));
+    if (failure.source_line) {
+      parts.push(element('pre', { className: 'source-line' }, failure.source_line));
+    }
   }
   const close = element('button', { type: 'button' }, 'Dismiss');
   close.addEventListener('click', () => { box.hidden = true; });

@@ -51,7 +51,7 @@ export class ProductTree {
   // Takes the product's nodes (depth first, as the API lists them). Expansion and selection are
   // kept by path when the product is loaded again.
   load(nodes) {
-    const expandedPaths = new Set([...this.expanded].map((i) => this.nodes[i] && this.nodes[i].path));
+    const expandedPaths = new Set([...this.expanded].map((i) => this.nodes[i].path));
     const selectedPath = this.selected >= 0 ? this.nodes[this.selected].path : null;
     const activePath = this.active >= 0 ? this.nodes[this.active].path : null;
     const fresh = this.nodes.length === 0;
@@ -76,8 +76,8 @@ export class ProductTree {
                          : expandedPaths.has(node.path);
       if (open) this.expanded.add(index);
     });
-    this.selected = selectedPath !== null && this.byPath.has(selectedPath) ? this.byPath.get(selectedPath) : -1;
-    this.active = activePath !== null && this.byPath.has(activePath) ? this.byPath.get(activePath) : -1;
+    this.selected = selectedPath !== null ? this.indexOf(selectedPath) : -1;
+    this.active = activePath !== null ? this.indexOf(activePath) : -1;
     this.changed.clear();
     this.layout();
   }
@@ -149,7 +149,8 @@ export class ProductTree {
     const siblings = node.parent >= 0 ? this.nodes[node.parent].children : this.rootList;
     row.setAttribute('aria-setsize', String(siblings.length));
     row.setAttribute('aria-posinset', String(node.position + 1));
-    if (node.children.length > 0) row.setAttribute('aria-expanded', String(this.expanded.has(index)));
+    const open = this.expanded.has(index);
+    if (node.children.length > 0) row.setAttribute('aria-expanded', String(open));
     if (index === this.active) row.classList.add('active');
     if (index === this.selected) row.classList.add('selected');
     const change = this.changed.get(index);
@@ -161,7 +162,7 @@ export class ProductTree {
     const toggle = document.createElement('span');
     toggle.className = 'toggle';
     toggle.setAttribute('aria-hidden', 'true');
-    toggle.textContent = node.children.length === 0 ? '' : (this.expanded.has(index) ? '▾' : '▸');
+    toggle.textContent = node.children.length === 0 ? '' : (open ? '▾' : '▸');
     const dot = document.createElement('span');
     dot.className = 'dot';
     dot.setAttribute('aria-hidden', 'true');
@@ -228,7 +229,9 @@ export class ProductTree {
   reveal(path) {
     let index = this.indexOf(path);
     if (index < 0) return;
-    for (let up = this.nodes[index].parent; up >= 0; up = this.nodes[up].parent) this.expanded.add(up);
+    for (let up = this.nodes[index].parent; up >= 0; up = this.nodes[up].parent) {
+      this.expanded.add(up);
+    }
     this.layout();
     this.activate(index, true);
   }
@@ -238,8 +241,11 @@ export class ProductTree {
     if (at === undefined) return;
     const top = at * ROW_HEIGHT;
     const view = this.element.clientHeight;
-    if (top < this.element.scrollTop) this.element.scrollTop = top;
-    else if (top + ROW_HEIGHT > this.element.scrollTop + view) this.element.scrollTop = top + ROW_HEIGHT - view;
+    if (top < this.element.scrollTop) {
+      this.element.scrollTop = top;
+    } else if (top + ROW_HEIGHT > this.element.scrollTop + view) {
+      this.element.scrollTop = top + ROW_HEIGHT - view;
+    }
   }
 
   key(event) {
@@ -248,7 +254,8 @@ export class ProductTree {
     const current = this.visible[at];
     const node = this.nodes[current];
     const page = Math.max(1, Math.floor(this.element.clientHeight / ROW_HEIGHT) - 1);
-    const go = (pos) => this.activate(this.visible[Math.max(0, Math.min(this.visible.length - 1, pos))], true);
+    const last = this.visible.length - 1;
+    const go = (pos) => this.activate(this.visible[Math.max(0, Math.min(last, pos))], true);
     switch (event.key) {
       case 'ArrowDown': go(at + 1); break;
       case 'ArrowUp': go(at - 1); break;
@@ -272,7 +279,8 @@ export class ProductTree {
         this.onSelect(node.path, true);
         break;
       case '*':
-        for (const sibling of (node.parent >= 0 ? this.nodes[node.parent].children : this.rootList)) {
+        const siblings = node.parent >= 0 ? this.nodes[node.parent].children : this.rootList;
+        for (const sibling of siblings) {
           if (this.nodes[sibling].children.length > 0) this.expanded.add(sibling);
         }
         this.layout();
@@ -286,15 +294,18 @@ export class ProductTree {
   }
 
   // Typing jumps to the next visible node whose id starts with what was typed; letters typed
-  // in quick succession spell one prefix.
+  // in quick succession spell one prefix, and one letter typed again moves on to the next match.
   typeAhead(key, at) {
     const now = performance.now();
-    this.typed = now - this.typedAt < TYPE_AHEAD_MS ? this.typed + key.toLowerCase() : key.toLowerCase();
+    const letter = key.toLowerCase();
+    this.typed = now - this.typedAt < TYPE_AHEAD_MS ? this.typed + letter : letter;
     this.typedAt = now;
-    const begin = this.typed.length > 1 ? at : at + 1;
+    const repeated = [...this.typed].every((c) => c === this.typed[0]);
+    const prefix = repeated ? this.typed[0] : this.typed;
+    const begin = prefix.length > 1 ? at : at + 1;
     for (let step = 0; step < this.visible.length; step++) {
       const candidate = this.visible[(begin + step) % this.visible.length];
-      if (this.nodes[candidate].id.toLowerCase().startsWith(this.typed)) {
+      if (this.nodes[candidate].id.toLowerCase().startsWith(prefix)) {
         this.activate(candidate, true);
         return;
       }

@@ -5,8 +5,8 @@
 export function element(tag, properties = {}, ...children) {
   const node = document.createElement(tag);
   for (const [key, value] of Object.entries(properties)) {
-    if (key.startsWith('aria-') || key === 'role' || key.startsWith('data-')) node.setAttribute(key, value);
-    else node[key] = value;
+    const attribute = key.startsWith('aria-') || key === 'role' || key.startsWith('data-');
+    if (attribute) node.setAttribute(key, value); else node[key] = value;
   }
   for (const child of children) {
     if (child === null || child === undefined || child === '') continue;
