@@ -1,9 +1,14 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the tam command need, when any is missing.
 # Needs root (or sudo) only when something has to be installed.
+#   bash scripts/install-deps.sh             # build and tests
+#   bash scripts/install-deps.sh --browser   # also what the browser tests of tam serve need
 set -euo pipefail
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          nlohmann-json3-dev libcli11-dev)
+          nlohmann-json3-dev libcli11-dev libcpp-httplib-dev python3)
+if [ "${1:-}" = "--browser" ]; then
+  packages+=(chromium chromium-driver python3-selenium python3-pytest)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

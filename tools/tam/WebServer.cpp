@@ -10,6 +10,7 @@
 
 namespace {
 
+constexpr int kHttpPort = 80;
 constexpr int kStatusOk = 200;
 constexpr int kStatusForbidden = 403;
 constexpr int kStatusMethodNotAllowed = 405;
@@ -144,6 +145,12 @@ WebServer::WebServer(Configurator& configurator, const std::string& host, int po
   std::string suffix = ":" + std::to_string(port_);
   hostHeaders_ = {bracketed + suffix};
   if (host == "127.0.0.1") hostHeaders_.insert("localhost" + suffix);
+  // Browsers leave out the port when it is HTTP's own.
+  if (port_ == kHttpPort) {
+    for (const std::string& name : std::set<std::string>(hostHeaders_)) {
+      hostHeaders_.insert(name.substr(0, name.size() - suffix.size()));
+    }
+  }
 }
 
 WebServer::~WebServer() = default;
