@@ -11,7 +11,8 @@ namespace {
 
 using Json = nlohmann::json;
 
-const char* const kHostHowNames[] = {"host", "host_firm", "host_forced"};
+// The library's code for a module without the option asked for.
+constexpr int kNoSuchOptionCode = 102;
 
 // A value as the API and the product file write it: typed by the option it was checked against.
 Json canonicalJson(const ref_count_ptr<TamValue>& value) {
@@ -246,7 +247,7 @@ HostValueEntry Configurator::checkedEntry(ProductNode& node, const Json& request
       throw ApiError(kStatusBadRequest, "bad_value", problem);
     }
   } catch (const TamException& e) {
-    if (e.code() == 102) {
+    if (e.code() == kNoSuchOptionCode) {
       throw ApiError(kStatusNotFound, "unknown_option",
                      "module '" + entry.moduleId + "' has no option '" + entry.optionName + "'");
     }

@@ -11,6 +11,7 @@
 namespace {
 
 constexpr int kHttpPort = 80;
+constexpr time_t kKeepAliveSeconds = 1;
 constexpr int kStatusOk = 200;
 constexpr int kStatusForbidden = 403;
 constexpr int kStatusMethodNotAllowed = 405;
@@ -107,6 +108,8 @@ WebServer::WebServer(Configurator& configurator, const std::string& host, int po
   server_->set_payload_max_length(kMaxBodyBytes);
   // Answers go out at once rather than wait for the browser's acknowledgement of the last ones.
   server_->set_tcp_nodelay(true);
+  // An idle connection is closed soon: stopping waits for open connections to close.
+  server_->set_keep_alive_timeout(kKeepAliveSeconds);
   // Only this process may listen on the port: no SO_REUSEPORT, which would let another program
   // bind the same port and take some of the connections.
   server_->set_socket_options([](socket_t socket) {

@@ -303,6 +303,8 @@ def test_a_large_product_stays_usable(browser):
         server = support.Server(product)
         try:
             open_page(browser, server.url)
+            print(f'\nproduct of {LARGE_PRODUCT_NODES} nodes loaded and shown in '
+                  f'{body(browser, "load-ms")} ms')
             rows = browser.find_elements(By.CSS_SELECTOR, '.tree-row')
             # Only the rows in view are in the page.
             assert 0 < len(rows) < 100

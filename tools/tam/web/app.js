@@ -201,7 +201,11 @@ function start() {
       'Open the address that tam serve printed when it started: it ends with ?token=…');
     return;
   }
-  loadProduct().then(() => { document.body.dataset.ready = 'true'; }).catch((e) => {
+  loadProduct().then(() => {
+    // From the start of the page's navigation to the product shown.
+    document.body.dataset.loadMs = performance.now().toFixed(1);
+    document.body.dataset.ready = 'true';
+  }).catch((e) => {
     showProblem('The product cannot be shown', e.message || String(e));
   });
 }
