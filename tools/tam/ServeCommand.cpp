@@ -49,7 +49,11 @@ int runServe(const ServeOptions& options) {
   if (!options.host.empty() && host != kLoopback) {
     std::cerr << "tam serve: warning: listening on " << host
               << ", not only on this machine: whoever reaches this address and has the token "
-                 "can change and save the product, over a connection that is not encrypted\n";
+                 "can change and save the product, over a connection that is not encrypted"
+              << (server.anyHost() ? "; requests may name this machine in any way (the Host "
+                                     "header is not checked)"
+                                   : "")
+              << "\n";
   }
   std::cout << "tam serve: configuring " << configurator.productPath() << "\n"
             << "Open " << server.url() << " in a browser. Press Ctrl-C to stop.\n"

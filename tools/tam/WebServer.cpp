@@ -158,6 +158,8 @@ WebServer::WebServer(Configurator& configurator, const std::string& host, int po
 
 WebServer::~WebServer() = default;
 
+bool WebServer::anyHost() const { return host_ == "0.0.0.0" || host_ == "::"; }
+
 std::string WebServer::url() const {
   std::string bracketed = host_.find(':') != std::string::npos ? "[" + host_ + "]" : host_;
   return "http://" + bracketed + ":" + std::to_string(port_) + "/?token=" + token_;
@@ -168,7 +170,7 @@ void WebServer::run() { server_->listen_after_bind(); }
 void WebServer::stop() { server_->stop(); }
 
 bool WebServer::acceptable(const httplib::Request& request, httplib::Response& response) const {
-  if (hostHeaders_.count(request.get_header_value("Host")) == 0) {
+  if (!anyHost() && hostHeaders_.count(request.get_header_value("Host")) == 0) {
     sendError(
         response, kStatusForbidden, "host_refused",
         "this server answers only requests addressed to it (Host " + *hostHeaders_.begin() + ")");

@@ -6,7 +6,8 @@
 //   - every API request must carry the random token printed with the URL, in the header
 //     X-Tam-Token (a header, not a cookie, so another site's page cannot send it);
 //   - a request whose Host header names anything but this server is refused, so that a name
-//     rebound to 127.0.0.1 by another site's DNS cannot reach it;
+//     rebound to 127.0.0.1 by another site's DNS cannot reach it (unless the server listens on
+//     every address, see anyHost());
 //   - request bodies over kMaxBodyBytes are refused, and every malformed request gets a JSON
 //     error with a 4xx status, never a crash.
 // run() serves on the calling thread until stop() is called from another thread.
@@ -44,6 +45,9 @@ class WebServer {
   const std::string& token() const { return token_; }
   // The address to open, with the token.
   std::string url() const;
+  // Whether the server listens on every address of the machine (0.0.0.0 or ::). Then the names
+  // it is reached by are not known, and the Host header is not checked; the token still is.
+  bool anyHost() const;
 
   void run();
   void stop();

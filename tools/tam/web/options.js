@@ -75,6 +75,8 @@ function optionRow(node, option, info, changed, actions) {
 
   const input = inputFor(info, option, `${id}-input`);
   input.element.setAttribute('aria-describedby', `${id}-error`);
+  // A group of checkboxes is named by its legend; a label names one control only.
+  if (input.element.tagName === 'FIELDSET') name.htmlFor = '';
   const apply = (values) => {
     error.textContent = '';
     if (values === null) return;
