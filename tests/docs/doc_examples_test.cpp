@@ -201,6 +201,7 @@ TEST(GuideStructureTest, ShownOutputIsWhatTheProgramPrints) {
       SCOPED_TRACE(std::string(document) + ":" + std::to_string(output.block.line));
       auto program = programs.find(output.source);
       ASSERT_NE(program, programs.end()) << "no program " << output.source;
+      fs::create_directories(kWorkDir);
       const RunResult result = run(kWorkDir, quoted(program->second));
       EXPECT_EQ(result.exitStatus, 0);
       EXPECT_EQ(result.output, output.block.text);
