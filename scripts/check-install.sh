@@ -32,8 +32,11 @@ tam=$prefix/bin/tam
 
 echo "== the installed tam runs from the moved prefix"
 [ "$("$tam" --version)" = "tam $version" ] || fail "tam --version does not print tam $version"
-ldd "$tam" | grep -q "libtam.so.* => $prefix/bin/../lib/libtam.so" ||
-  fail "the installed tam does not load the installed library: $(ldd "$tam" | grep libtam)"
+# Whole outputs are captured before they are searched: a reader that stops early would make the
+# writer fail under pipefail.
+loaded=$(ldd "$tam")
+[[ $loaded == *"libtam.so"*" => $prefix/bin/../lib/libtam.so"* ]] ||
+  fail "the installed tam does not load the installed library: $loaded"
 if ! diff <("$build_dir/tools/tam" eval examples/ebike/product.json) \
           <("$tam" eval examples/ebike/product.json) >/dev/null; then
   fail "the installed tam evaluates the example differently from the built one"
@@ -63,14 +66,12 @@ export PKG_CONFIG_PATH=$prefix/lib/pkgconfig
 pkg-config --exact-version="$version" tam || fail "pkg-config does not find tam $version"
 [ "$(pkg-config --variable=includedir tam)" -ef "$prefix/include" ] ||
   fail "tam.pc points outside the moved prefix: $(pkg-config --variable=includedir tam)"
-build_host() {  # NAME SOURCE_DIR: builds with CMake and with pkg-config, runs both
-  local name=$1 dir=$2
+build_host() {  # NAME SOURCE_DIR PROGRAM: builds with CMake and with pkg-config, runs both
+  local name=$1 dir=$2 program=$3
   cmake -S "$dir" -B "$scratch/$name-cmake" -DCMAKE_PREFIX_PATH="$prefix" \
     -DCMAKE_BUILD_TYPE=Release >/dev/null
   cmake --build "$scratch/$name-cmake" -j "$jobs" >/dev/null
-  local binary
-  binary=$(find "$scratch/$name-cmake" -maxdepth 1 -type f -perm -u+x | head -n 1)
-  "$binary" >"$scratch/$name-cmake.out" || fail "$name built with CMake failed"
+  "$scratch/$name-cmake/$program" >"$scratch/$name-cmake.out" || fail "$name built with CMake failed"
   # shellcheck disable=SC2046  # pkg-config prints a list of flags
   g++ -std=c++17 -O1 -o "$scratch/$name-pc" "$dir"/*.cpp $(pkg-config --cflags --libs tam)
   LD_LIBRARY_PATH=$(pkg-config --variable=libdir tam) "$scratch/$name-pc" >"$scratch/$name-pc.out" ||
@@ -79,8 +80,8 @@ build_host() {  # NAME SOURCE_DIR: builds with CMake and with pkg-config, runs b
     fail "$name prints different results when built with CMake and with pkg-config"
   echo "$name: built both ways and ran"
 }
-build_host consumer "$source_dir/tests/consumer"
-build_host host-example "$source_dir/examples/host"
+build_host consumer "$source_dir/tests/consumer" consumer
+build_host host-example "$source_dir/examples/host" tam_host_example
 
 if [ "$failures" -ne 0 ]; then
   echo "check-install: $failures check(s) failed" >&2

@@ -124,7 +124,10 @@ describe 1
   echo ".\\\" Generated from the help of ${version} by tools/manual/make-manual.sh; do not edit."
   echo ".TH TAM 1 \"\" \"${version}\" \"User Commands\""
   echo ".SH NAME"
-  "$tam" --help | head -n 1 | sed -e 's/^tam: /tam \\- /' -e 's/-\([^ ]\)/\\-\1/g'
+  summary=$("$tam" --help)
+  summary=${summary%%$'\n'*}
+  summary=${summary#tam: }
+  echo "tam \\- ${summary//-/\\-}"
   echo ".SH SYNOPSIS"
   printf '%s' "$synopsis"
   printf '%s' "$man_body"

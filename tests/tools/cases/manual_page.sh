@@ -17,7 +17,8 @@ commands=$(sed -n '/^Subcommands:/,$s/^  \([^ ][^ ]*\).*/\1/p' out.txt)
 [ -n "$commands" ] || fail "the help lists no subcommands"
 top=$(offered "")
 for command in $commands; do
-  grep -qxF ".SS \"tam $command\"" "$page" || fail "the manual page has no section for $command"
+  heading=$(printf '%s' ".SS \"tam $command\"" | sed 's/-/\\-/g')
+  grep -qxF "$heading" "$page" || fail "the manual page has no section for $command"
   case $top in *" $command "*) ;; *) fail "the completion does not offer $command" ;; esac
   tam "$command" --help
   expect_status 0
