@@ -4,8 +4,9 @@
 #   bash scripts/install-deps.sh             # build and tests
 #   bash scripts/install-deps.sh --browser   # also what the browser tests of tam serve need
 set -euo pipefail
+# groff-base renders the manual page in the tests, man-db reads the installed one.
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          nlohmann-json3-dev libcli11-dev libcpp-httplib-dev python3)
+          nlohmann-json3-dev libcli11-dev groff-base man-db libcpp-httplib-dev python3)
 if [ "${1:-}" = "--browser" ]; then
   packages+=(chromium chromium-driver python3-selenium python3-pytest)
 fi
