@@ -378,6 +378,6 @@ void TamDeclarationParser::attach(const Constraints& constraints,
   if (defaultValue) option_->setDefaultValue(defaultValue);
 }
 
-void TamDeclarationParser::raise(const char* code) const {
+void TamDeclarationParser::raise(const char* code) {
   tam::detail::raiseSyntaxError(lexer_, code);
 }

@@ -60,7 +60,7 @@ class TamDeclarationParser {
   // True when the parse creates the option (a target module and no translation under way).
   bool building() const { return module_ != nullptr && translater_ == nullptr; }
   void attach(const Constraints& constraints, const ref_count_ptr<TamValue>& defaultValue);
-  [[noreturn]] void raise(const char* code) const;
+  [[noreturn]] void raise(const char* code);
 
   TamModule* module_;
   ref_count_ptr<TamOption> option_;
