@@ -4,6 +4,7 @@
 
 #include "tam/Tam.h"
 #include "tam/TamConditionExp.h"
+#include "tam/TamDeclarationOutline.h"
 #include "tam/TamException.h"
 #include "tam/TamExpRoot.h"
 #include "tam/TamLineIndex.h"
