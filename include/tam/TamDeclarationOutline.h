@@ -1,11 +1,13 @@
 // A TamDeclarationOutline is a read-only picture of one option declaration line, such as
 //   public size integer "Engine size" : mandatory = 1 to 4, 8 default 2
 // with every part as the library's declaration parser read it and its exact place in the line.
-// Reading never creates or changes an option and never asks the host for a module: base options
-// are not looked up. So the "=" list of an implements or uses declaration, whose meaning depends
-// on the base's value type, is read by what is written: strings as strings, numbers as integers
-// or reals by their spelling. Everything else is read exactly as TamModule::addOptionString reads
-// it, with the same syntax errors, except the checks that need the base option.
+// Reading never creates or changes an option. Read alone, a line never asks the host for a module
+// either: base options are not looked up, so the "=" list of an implements or uses declaration,
+// whose meaning depends on the base's value type, is read by what is written (strings as strings,
+// numbers as integers or reals by their spelling), and everything else exactly as
+// TamModule::addOptionString reads it, with the same syntax errors, except the checks that need
+// the base option. Read for a window, base options are looked up as addOptionString looks them up,
+// so that every syntax error is addOptionString's.
 //
 // It is a plain value that owns a copy of the line. A line that does not parse keeps the parts
 // read before the error, and failure() says what the thrown TamSyntaxError would have said and
@@ -27,6 +29,7 @@
 #include "tam/ref_count.h"
 
 class TamDeclarationParser;
+class TamWindow;
 
 class TAM_API TamDeclarationOutline {
  public:
@@ -64,8 +67,13 @@ class TAM_API TamDeclarationOutline {
     TamSourcePos end;
   };
 
-  // Reads one declaration line.
+  // Reads one declaration line without looking any base option up.
   static TamDeclarationOutline read(const std::string& declaration);
+  // Reads it as a module of this window would: the base option is looked up (the host may be asked
+  // to load its module), the "=" list read by its value type and the default judged against it.
+  // A base that cannot be looked up raises what TamOption::findOption raises (302, 102, ...).
+  static TamDeclarationOutline read(const std::string& declaration,
+                                    const ref_count_ptr<TamWindow>& window);
 
   const std::string& text() const { return text_; }
   const TamLineIndex& lines() const { return lines_; }

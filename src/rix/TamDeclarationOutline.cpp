@@ -5,6 +5,7 @@
 #include "rix/SyntaxError.h"
 #include "rix/TamDeclarationParser.h"
 #include "tam/TamException.h"
+#include "tam/TamWindow.h"
 
 namespace {
 
@@ -55,10 +56,15 @@ TamDeclarationOutline::TamDeclarationOutline(const std::string& text)
     : text_(text), lines_(text_) {}
 
 TamDeclarationOutline TamDeclarationOutline::read(const std::string& declaration) {
+  return read(declaration, ref_count_ptr<TamWindow>());
+}
+
+TamDeclarationOutline TamDeclarationOutline::read(const std::string& declaration,
+                                                  const ref_count_ptr<TamWindow>& window) {
   TamDeclarationOutline outline(declaration);
   TamLexer::Failure failure;
   try {
-    TamDeclarationParser(declaration, outline, failure).parse();
+    TamDeclarationParser(declaration, outline, failure, window.get()).parse();
   } catch (const TamSyntaxError&) {
     outline.failed_ = true;
     outline.failure_ = tam::detail::publicFailure(failure, outline.lines_);

@@ -48,8 +48,8 @@ TamDeclarationParser::TamDeclarationParser(const std::string& text, TamModule* m
 
 TamDeclarationParser::TamDeclarationParser(const std::string& text,
                                            TamDeclarationOutline& outline,
-                                           TamLexer::Failure& failureRecord)
-    : module_(nullptr), lexer_(text, &failureRecord), outline_(&outline) {}
+                                           TamLexer::Failure& failureRecord, TamWindow* window)
+    : module_(nullptr), lexer_(text, &failureRecord), outline_(&outline), window_(window) {}
 
 void TamDeclarationParser::parse() {
   scope_ = parseVisibility();
@@ -166,20 +166,22 @@ void TamDeclarationParser::parsePresents() {
     outline_->base_.pathEnd = outline_->lines_.position(lexer_.previousEnd());
   }
   ref_count_ptr<TamValue> defaultValue = parseDefaultClause();
-  if (!building()) return;
+  if (!resolvesBases()) return;
   ref_count_ptr<TamOption> base =
-      TamOption::findOption(module_->window(), reference.first, reference.second);
+      TamOption::findOption(lookupWindow(), reference.first, reference.second);
   if (defaultValue && !base->validateValue(defaultValue)) raise("SE_invalid_default");
+  if (!building()) return;
   option_ = module_->presentOption(name_, base, path);
   attach(Constraints(), defaultValue);
 }
 
 // The base's value type decides how an "=" list is read, so the base is looked up right after
 // its reference. When translating, no base can be looked up: the rest of the line is copied
-// token by token as written. An outline reads the list by what is written, and the default.
+// token by token as written. An outline without a window reads the list by what is written, and
+// the default; with a window it reads them as the module does, creating nothing.
 void TamDeclarationParser::parseImplementsOrUses(bool uses) {
   Reference reference = parseOptionReference();
-  if (outline_) {
+  if (outline_ && !window_) {
     Constraints constraints;
     if (lexer_.kind() == TOKEN_EQ) {
       lexer_.next();
@@ -188,12 +190,12 @@ void TamDeclarationParser::parseImplementsOrUses(bool uses) {
     parseDefaultClause();
     return;
   }
-  if (!building()) {
+  if (!resolvesBases()) {
     skipToEnd();
     return;
   }
   ref_count_ptr<TamOption> base =
-      TamOption::findOption(module_->window(), reference.first, reference.second, true);
+      TamOption::findOption(lookupWindow(), reference.first, reference.second, true);
   Constraints constraints;
   if (lexer_.kind() == TOKEN_EQ) {
     lexer_.next();
@@ -201,6 +203,7 @@ void TamDeclarationParser::parseImplementsOrUses(bool uses) {
   }
   ref_count_ptr<TamValue> defaultValue = parseDefaultClause();
   if (defaultValue && !base->validateValue(defaultValue)) raise("SE_invalid_default");
+  if (!building()) return;
   option_ = module_->implementOrUseOption(name_, base, scope_, uses);
   attach(constraints, defaultValue);
 }
@@ -446,6 +449,10 @@ void TamDeclarationParser::skipToEnd() {
     if (lexer_.kind() == TOKEN_INVALID) raise("SE_extrainput");
     lexer_.next();
   }
+}
+
+ref_count_ptr<TamWindow> TamDeclarationParser::lookupWindow() const {
+  return window_ != nullptr ? ref_count_ptr<TamWindow>(window_) : module_->window();
 }
 
 void TamDeclarationParser::attach(const Constraints& constraints,

@@ -5,7 +5,8 @@
 // implements or uses declaration through the lexer's recording. In outline mode (no module
 // either) it creates nothing and notes every part it reads, with its place, in a
 // TamDeclarationOutline; there the "=" list of implements and uses, which needs the base option
-// to be read for real, is read by what is written. The module and the outline are borrowed.
+// to be read for real, is read by what is written, unless a window is given to look base options
+// up in. The module, the outline and the window are borrowed.
 #ifndef TAM_SRC_RIX_TAMDECLARATIONPARSER_H
 #define TAM_SRC_RIX_TAMDECLARATIONPARSER_H
 
@@ -20,15 +21,16 @@
 
 class TamModule;
 class TamTranslater;
+class TamWindow;
 
 class TamDeclarationParser {
  public:
   // module may be null only for translation; parse() without a module only checks the syntax.
   TamDeclarationParser(const std::string& text, TamModule* module);
   // Outline mode: parse() fills the outline, and a syntax error is also noted in the failure
-  // record.
+  // record. With a window, base options are looked up in it as the module would look them up.
   TamDeclarationParser(const std::string& text, TamDeclarationOutline& outline,
-                       TamLexer::Failure& failureRecord);
+                       TamLexer::Failure& failureRecord, TamWindow* window);
   TamDeclarationParser(const TamDeclarationParser&) = delete;
   TamDeclarationParser& operator=(const TamDeclarationParser&) = delete;
 
@@ -70,6 +72,9 @@ class TamDeclarationParser {
 
   // True when the parse creates the option (a target module and no translation under way).
   bool building() const { return module_ != nullptr && translater_ == nullptr; }
+  // True when base options are looked up: to build, or for an outline given a window.
+  bool resolvesBases() const { return building() || window_ != nullptr; }
+  ref_count_ptr<TamWindow> lookupWindow() const;
   void attach(const Constraints& constraints, const ref_count_ptr<TamValue>& defaultValue);
   [[noreturn]] void raise(const char* code);
 
@@ -83,6 +88,7 @@ class TamDeclarationParser {
   TamLexer lexer_;
   const TamTranslater* translater_ = nullptr;
   TamDeclarationOutline* outline_ = nullptr;
+  TamWindow* window_ = nullptr;
   std::string name_;
   TamOption::Scope scope_ = TamOption::SCOPE_PUBLIC;
 };

@@ -1,6 +1,7 @@
 // Outlines of option declarations: every part with its place, the "=" lists of implements and
 // uses read by what is written, failures with the parts read before them (a refused default
-// included), no option created and no module asked for, and agreement with the real reading.
+// included), no option created and no module asked for, agreement with the real reading, and the
+// reading for a window, which looks base options up as the module does.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -210,6 +211,56 @@ TEST(DeclarationOutlineTest, AgreesWithTheRealReading) {
     for (size_t i = 0; i < written.size(); ++i) {
       EXPECT_EQ(written[i].constraint->kind(), built[i]->kind());
     }
+  }
+}
+
+// Read for a window, the base decides how the list is read and judges the default, so every
+// syntax error is the one the module's reading raises; still nothing is created.
+TEST(DeclarationOutlineTest, ReadForAWindowLooksBasesUpAsTheModuleDoes) {
+  tamtest::TestAdapter adapter;
+  adapter.addModuleText("m",
+                        "module m\ninterface start\npublic o integer = 1 to 10\n"
+                        "public s string = \"a\" \"b\"\npublic flag logical\ninterface end\n");
+  ref_count_ptr<TamWindow> window = Tam::createWindow();
+  ref_count_ptr<TamModule> module = window->createModule("n");
+  struct Case { const char* text; const char* alone; const char* forWindow; };
+  const Case cases[] = {
+      {"public u uses m:o = 1.5", "", "SE_expect_int at 1:21"},
+      {"public u uses m:o default 20", "", "SE_invalid_default at 1:29"},
+      {"public u uses m:flag = 1", "", "SE_extrainput at 1:24"},
+      {"public p presents m:s default \"z\"", "", "SE_invalid_default at 1:34"},
+      {"public u implements m:s = \"a\" default \"a\"", "", ""},
+      {"public u uses m:o = 1 to 3 default", "SE_expect_defvalue at 1:35",
+       "SE_expect_defvalue at 1:35"},
+  };
+  const auto failureOf = [](const TamDeclarationOutline& outline) {
+    if (!outline.failed()) return std::string();
+    const TamSourcePos at = outline.failure().position;
+    return outline.failure().code + " at " + std::to_string(at.line) + ":" +
+           std::to_string(at.column);
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.text);
+    EXPECT_EQ(failureOf(TamDeclarationOutline::read(c.text)), c.alone);
+    TamDeclarationOutline outline = TamDeclarationOutline::read(c.text, window);
+    EXPECT_EQ(failureOf(outline), c.forWindow);
+    EXPECT_TRUE(module->options().empty());
+    try {
+      module->addOptionString(c.text);
+      EXPECT_FALSE(outline.failed());
+    } catch (const TamSyntaxError& e) {
+      ASSERT_TRUE(outline.failed());
+      EXPECT_EQ(outline.failure().message, e.info());
+    }
+    for (const ref_count_ptr<TamOption>& option : module->options()) {
+      module->deleteOption(option->name());
+    }
+  }
+  try {
+    TamDeclarationOutline::read("public u uses q:r", window);
+    ADD_FAILURE() << "a missing base module must raise";
+  } catch (const TamException& e) {
+    EXPECT_EQ(e.code(), 302);
   }
 }
 
