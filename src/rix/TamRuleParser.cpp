@@ -49,14 +49,14 @@ ValuePtr foldRight(std::vector<ValuePtr>& operands) {
 }
 
 // begin is the "if" or "elif", elseOffset the "elif" or "else" ending the then part (or kNoPlace);
-// the end and the "endif" are filled in once the chain's "endif" has been read.
+// the end is filled in once the chain's "endif" has been read.
 std::unique_ptr<TamIfExp> makeIf(ValuePtr condition, std::unique_ptr<TamExp> thenPart,
                                  std::unique_ptr<TamExp> elsePart, int line, size_t begin,
                                  size_t elseOffset) {
   std::unique_ptr<TamIfExp> node(
       new TamIfExp(condition.get(), thenPart.get(), elsePart.get(), line));
   node->setSourceRange(begin, kNoPlace);
-  node->setKeywordOffsets(elseOffset, kNoPlace);
+  node->setElseOffset(elseOffset);
   condition.release();
   thenPart.release();
   elsePart.release();
@@ -263,18 +263,15 @@ std::unique_ptr<TamExp> TamRuleParser::parseIf() {
       lexer_.next();
       elsePart = parseStatementList();
     }
-    const size_t endif = lexer_.position();
     expect(TOKEN_ENDIF, "SE_missing_endif", opening);
     const size_t end = lexer_.previousEnd();
     std::unique_ptr<TamIfExp> last = makeIf(std::move(condition), std::move(thenPart),
                                             std::move(elsePart), lexer_.line(), begin, elseOffset);
-    last->setKeywordOffsets(elseOffset, endif);
     last->setSourceRange(begin, end);
     std::unique_ptr<TamExp> result = std::move(last);
     while (!chain.empty()) {
       std::unique_ptr<TamIfExp> outer = std::move(chain.back());
       chain.pop_back();
-      outer->setKeywordOffsets(outer->elseOffset(), endif);
       outer->setSourceRange(outer->beginOffset(), end);
       outer->setElse(result.release());
       result = std::move(outer);

@@ -87,23 +87,19 @@ class TamIfExp : public TamExp {
   const TamExp* thenPart() const { return thenExp_; }
   const TamExp* elsePart() const { return elseExp_; }
   // The "elif" or "else" that ends the then part (kNoOffset when neither does), and the "endif"
-  // that closes the whole elif chain.
+  // that closes the whole elif chain: every link of a chain ends with it.
   std::uint32_t elseOffset() const { return elseOffset_; }
-  std::uint32_t endifOffset() const { return endifOffset_; }
-  void setKeywordOffsets(std::size_t elseOffset, std::size_t endifOffset) {
-    elseOffset_ = TamSourcePos::narrow(elseOffset);
-    endifOffset_ = TamSourcePos::narrow(endifOffset);
-  }
+  std::uint32_t endifOffset() const;
+  void setElseOffset(std::size_t offset) { elseOffset_ = TamSourcePos::narrow(offset); }
 
  protected:
   void executeNode(TamSelOptionSet& sos) const override;
 
  private:
+  std::uint32_t elseOffset_ = TamSourcePos::kNoOffset;
   TamExp* thenExp_;
   TamExp* elseExp_;
   TamValueExp* condition_;
-  std::uint32_t elseOffset_ = TamSourcePos::kNoOffset;
-  std::uint32_t endifOffset_ = TamSourcePos::kNoOffset;
 };
 
 class TamSetExp : public TamExp {

@@ -36,7 +36,10 @@ class TamOptionExp {
   std::uint32_t moduleIdOffset() const { return moduleIdOffset_; }
   std::uint32_t optionNameOffset() const { return optionNameOffset_; }
   std::uint32_t pathBeginOffset() const { return pathBegin_; }
-  std::uint32_t pathEndOffset() const { return pathEnd_; }
+  // A written path ends the reference.
+  std::uint32_t pathEndOffset() const {
+    return pathBegin_ == TamSourcePos::kNoOffset ? TamSourcePos::kNoOffset : end_;
+  }
   // The first byte of the reference (its module id, or its name when it has none) and just past
   // its last token (the option name, or the "]" of its path).
   std::uint32_t beginOffset() const;
@@ -48,8 +51,7 @@ class TamOptionExp {
   }
   void setPathRange(std::size_t begin, std::size_t end) {
     pathBegin_ = TamSourcePos::narrow(begin);
-    pathEnd_ = TamSourcePos::narrow(end);
-    end_ = pathEnd_;
+    end_ = TamSourcePos::narrow(end);
   }
 
  private:
@@ -59,7 +61,6 @@ class TamOptionExp {
   std::uint32_t moduleIdOffset_ = TamSourcePos::kNoOffset;
   std::uint32_t optionNameOffset_ = TamSourcePos::kNoOffset;
   std::uint32_t pathBegin_ = TamSourcePos::kNoOffset;
-  std::uint32_t pathEnd_ = TamSourcePos::kNoOffset;
   std::uint32_t end_ = TamSourcePos::kNoOffset;
 };
 
