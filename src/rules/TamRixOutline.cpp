@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <functional>
+#include <iterator>
 #include <utility>
 
 #include "rix/SyntaxError.h"
@@ -30,32 +31,33 @@ bool isA(const TamValueExp* exp) {
 template <template <class> class Test>
 using Comparison = TamLogicalValueExp<Test<Value>>;
 
-// The kind of every operator node, one entry per node class.
+// The kind of every two-operand node, one entry per node class.
 struct OperatorKind {
   Kind kind;
   bool (*matches)(const TamValueExp*);
-  const char* name;
 };
 const OperatorKind kOperators[] = {
-    {TamRixOutline::KIND_PLUS, isA<TamPlusValueExp>, "plus"},
-    {TamRixOutline::KIND_MINUS, isA<TamMinusValueExp>, "minus"},
-    {TamRixOutline::KIND_MULTIPLY, isA<TamMultipliesValueExp>, "multiplies"},
-    {TamRixOutline::KIND_DIVIDE, isA<TamDividesValueExp>, "divides"},
-    {TamRixOutline::KIND_EQ, isA<Comparison<std::equal_to>>, "eq"},
-    {TamRixOutline::KIND_NE, isA<Comparison<std::not_equal_to>>, "ne"},
-    {TamRixOutline::KIND_LT, isA<Comparison<std::less>>, "lt"},
-    {TamRixOutline::KIND_GT, isA<Comparison<std::greater>>, "gt"},
-    {TamRixOutline::KIND_LE, isA<Comparison<std::less_equal>>, "le"},
-    {TamRixOutline::KIND_GE, isA<Comparison<std::greater_equal>>, "ge"},
-    {TamRixOutline::KIND_AND, isA<TamAndValueExp>, "and"},
-    {TamRixOutline::KIND_OR, isA<TamOrValueExp>, "or"},
+    {TamRixOutline::KIND_PLUS, isA<TamPlusValueExp>},
+    {TamRixOutline::KIND_MINUS, isA<TamMinusValueExp>},
+    {TamRixOutline::KIND_MULTIPLY, isA<TamMultipliesValueExp>},
+    {TamRixOutline::KIND_DIVIDE, isA<TamDividesValueExp>},
+    {TamRixOutline::KIND_EQ, isA<Comparison<std::equal_to>>},
+    {TamRixOutline::KIND_NE, isA<Comparison<std::not_equal_to>>},
+    {TamRixOutline::KIND_LT, isA<Comparison<std::less>>},
+    {TamRixOutline::KIND_GT, isA<Comparison<std::greater>>},
+    {TamRixOutline::KIND_LE, isA<Comparison<std::less_equal>>},
+    {TamRixOutline::KIND_GE, isA<Comparison<std::greater_equal>>},
+    {TamRixOutline::KIND_AND, isA<TamAndValueExp>},
+    {TamRixOutline::KIND_OR, isA<TamOrValueExp>},
 };
 
-// The names of the other kinds, in Kind order up to KIND_OPTION_REFERENCE, then "not".
-const char* const kStatementAndOperandNames[] = {
+// The name of every kind, in Kind order; operators and "not" are named as the parsed nodes print
+// themselves, so that dumpTree() gives the nodes' own form.
+const char* const kKindNames[] = {
     "statements", "if", "set", "fix", "message", "exclusive_options", "exclusive_values",
-    "literal", "option_value", "reference"};
-const char* const kNotName = "not";
+    "literal", "option_value", "reference", "plus", "minus", "multiplies", "divides", "eq", "ne",
+    "lt", "gt", "le", "ge", "and", "or", "not"};
+static_assert(std::size(kKindNames) == TamRixOutline::KIND_NOT + 1, "one name per kind");
 
 std::string literalText(const Value& value) {
   switch (value->type()) {
@@ -288,13 +290,7 @@ TamRixOutline TamRixOutline::fromRoot(const TamConditionExp& condition) {
   return outline;
 }
 
-const char* TamRixOutline::kindName(Kind kind) {
-  if (kind <= KIND_OPTION_REFERENCE) return kStatementAndOperandNames[kind];
-  for (const OperatorKind& op : kOperators) {
-    if (op.kind == kind) return op.name;
-  }
-  return kNotName;
-}
+const char* TamRixOutline::kindName(Kind kind) { return kKindNames[kind]; }
 
 // A walk with an explicit stack of (node, depth); an absent part of an if prints as "none".
 std::string TamRixOutline::print() const {
