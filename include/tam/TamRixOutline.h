@@ -12,8 +12,9 @@
 // A text that does not parse gives an outline without nodes whose failure() says what the thrown
 // TamSyntaxError would have said, and exactly where. Reading rules stops silently at a stray
 // top-level "endif", "else" or "elif", as the library does; stoppedEarly() and stopPosition()
-// tell where. (A failed parse still constructs its TamSyntaxError, so a throw callback installed
-// with TamException::setThrowCallback hears of it.)
+// tell where. (Reading text parses it as the library always does: a failed parse constructs its
+// TamSyntaxError, so a throw callback installed with TamException::setThrowCallback hears of it,
+// and its message is asked of the adapter's localizeString.)
 #ifndef TAM_TAMRIXOUTLINE_H
 #define TAM_TAMRIXOUTLINE_H
 

@@ -247,32 +247,30 @@ class TamRixOutline::Builder {
 
 TamRixOutline::TamRixOutline(const std::string& text) : text_(text), lines_(text_) {}
 
+// A text that does not parse is outlined only once the failure is known, so that a text that
+// does is indexed once, by fromRoot.
 TamRixOutline TamRixOutline::fromRules(const std::string& rules) {
-  TamRixOutline outline(rules);
   TamLexer::Failure failure;
-  ref_count_ptr<TamExpRoot> root;
   try {
-    root = TamRuleParser(rules, &failure).parseRules();
+    return fromRoot(*TamRuleParser(rules, &failure).parseRules());
   } catch (const TamSyntaxError&) {
-    outline.failed_ = true;
-    outline.failure_ = tam::detail::publicFailure(failure, outline.lines_);
-    return outline;
   }
-  return fromRoot(*root);
+  TamRixOutline outline(rules);
+  outline.failed_ = true;
+  outline.failure_ = tam::detail::publicFailure(failure, outline.lines_);
+  return outline;
 }
 
 TamRixOutline TamRixOutline::fromCondition(const std::string& condition) {
-  TamRixOutline outline(condition);
   TamLexer::Failure failure;
-  ref_count_ptr<TamConditionExp> root;
   try {
-    root = TamRuleParser(condition, &failure).parseCondition();
+    return fromRoot(*TamRuleParser(condition, &failure).parseCondition());
   } catch (const TamSyntaxError&) {
-    outline.failed_ = true;
-    outline.failure_ = tam::detail::publicFailure(failure, outline.lines_);
-    return outline;
   }
-  return fromRoot(*root);
+  TamRixOutline outline(condition);
+  outline.failed_ = true;
+  outline.failure_ = tam::detail::publicFailure(failure, outline.lines_);
+  return outline;
 }
 
 TamRixOutline TamRixOutline::fromRoot(const TamExpRoot& root) {
