@@ -54,6 +54,19 @@ TEST(RixOutlineTest, PlacesCountEveryLineFeedAndByte) {
             "    literal 7:8-7:11 \"x\"\n");
 }
 
+// The README shows this loop.
+TEST(RixOutlineTest, ReferencesAreFoundWithTheirPlaces) {
+  TamRixOutline outline =
+      TamRixOutline::fromRules("if engine:size > 2 then\n  fix engine:turbo to true\nendif");
+  std::string places;
+  for (const TamRixOutline::Node& node : outline.nodes()) {
+    if (node.kind != TamRixOutline::KIND_OPTION_REFERENCE) continue;
+    places += node.moduleId + ":" + node.optionName + " at " + std::to_string(node.begin.line) +
+              ":" + std::to_string(node.begin.column) + "\n";
+  }
+  EXPECT_EQ(places, "engine:size at 1:4\nengine:turbo at 2:7\n");
+}
+
 TEST(RixOutlineTest, EveryNodeKindInOnePrintedForm) {
   const std::string text =
       "set m:a to 1 + 2.5 - 3 * 4 / m:b\n"

@@ -22,8 +22,8 @@ TamRixOutline rulesOutline(const TamWindow* window, const std::string& moduleId,
 std::vector<const TamRixOutline::Node*> moduleReferences(const TamRixOutline& outline);
 
 // Where a syntax error is shown: at the offending token, or, when that is the end of the text,
-// just after the last token read rather than on the blank lines and comments after it; a quote
-// never closed is shown at the quote.
+// just after the last token read rather than on the blank lines and comments after it (at the
+// end when no token was read); a quote never closed is shown at the quote.
 TamSourcePos failurePlace(const TamParseFailure& failure, std::size_t textSize);
 
 // The statement (set, fix, message or if) that stamps this line into an exception it raises. When
