@@ -5,7 +5,7 @@
 
 #include "Diagnostics.h"
 #include "Files.h"
-#include "RixScan.h"
+#include "OutlineQueries.h"
 #include "ValueText.h"
 
 namespace {
@@ -22,13 +22,10 @@ std::string optionName(const HostValueEntry& given) {
   return given.moduleId + ":" + given.optionName;
 }
 
-// The line of a condition holding `offset`, with a caret line under it, indented as an excerpt.
-std::string excerpt(const std::string& text, std::size_t offset) {
-  int line = 0;
-  int column = 0;
-  lineAndColumn(text, offset, line, column);
-  std::string source = lineOf(text, line);
-  std::string caret(static_cast<std::size_t>(column - 1), ' ');
+// The line of a condition holding `place`, with a caret line under it, indented as an excerpt.
+std::string excerpt(const std::string& text, const TamSourcePos& place) {
+  std::string source = lineOf(text, place.line);
+  std::string caret(static_cast<std::size_t>(place.column - 1), ' ');
   return "    " + source + "\n    " + caret + "^\n";
 }
 
@@ -152,9 +149,9 @@ std::unique_ptr<ProductNode> Session::buildNode(const NodeEntry& given, ProductN
     } catch (const TamException& e) {
       std::string text = product_.where(JsonDocument::member(given.pointer, "load_if")) +
                          ": error: load_if of node '" + node->path() + "': " + describeException(e);
-      std::size_t offset = 0;
-      if (e.code() == TamSyntaxError::kCode && locateSyntaxError(given.loadIf, e, offset)) {
-        text += "\n" + excerpt(given.loadIf, offset);
+      const TamRixOutline outline = TamRixOutline::fromCondition(given.loadIf);
+      if (e.code() == TamSyntaxError::kCode && outline.failed()) {
+        text += "\n" + excerpt(given.loadIf, failurePlace(outline.failure(), given.loadIf.size()));
         text.pop_back();
       }
       throw ToolError(text, kExitUsage);
@@ -290,26 +287,24 @@ bool Session::failsInLoadIf(ProductNode& node, const TamException& e) {
   return false;
 }
 
+// The rules are those of the module the library evaluated, as it parsed them.
 Diagnostic Session::ruleDiagnostic(const ModuleFile& file, const TamException& e) {
   Diagnostic diagnostic{file.path(), 0, 0, "error", describeException(e), ""};
-  const std::string& rules = file.rules();
-  std::size_t offset = 0;
+  const TamRixOutline outline = rulesOutline(window_.get(), file.id(), file.rules());
+  TamSourcePos place;
   bool found = false;
   if (e.code() == 106 || e.code() == 107) {
     // 107 names the pairs as option.value; the rule lists the option names.
-    std::string first =
-        e.context().substr(0, e.code() == 107 ? e.context().find('.') : std::string::npos);
+    const bool valueForm = e.code() == 107;
+    std::string first = e.context().substr(0, valueForm ? e.context().find('.') : std::string::npos);
     std::string second =
-        e.extrainfo2().substr(0, e.code() == 107 ? e.extrainfo2().find('.') : std::string::npos);
-    found = exclusiveRuleNaming(scanRix(rules), first, second, offset);
+        e.extrainfo2().substr(0, valueForm ? e.extrainfo2().find('.') : std::string::npos);
+    found = exclusiveRuleNaming(outline, valueForm, first, second, place);
   }
-  if (!found && e.line() > 0) found = statementForLine(rules, e.line(), offset);
+  if (!found && e.line() > 0) found = statementForLine(outline, e.line(), place);
   if (found) {
-    int line = 0;
-    int column = 0;
-    lineAndColumn(rules, offset, line, column);
-    diagnostic.line = file.rulesLine() + line - 1;
-    diagnostic.column = column;
+    diagnostic.line = file.rulesLine() + place.line - 1;
+    diagnostic.column = place.column;
     diagnostic.sourceLine = file.sourceLine(diagnostic.line);
   } else if (e.line() > 0) {
     diagnostic.line = file.rulesLine() + e.line() - 1;
