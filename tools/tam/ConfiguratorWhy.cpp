@@ -36,6 +36,15 @@ std::string valuesText(const std::vector<ref_count_ptr<TamValue>>& values) {
   return text;
 }
 
+// The line of the module file that declares the option, as the library reads the declaration
+// lines; 0 when none does.
+int declarationLine(const ModuleFile& file, const std::string& name) {
+  for (const ModuleLine& declaration : file.declarations()) {
+    if (TamDeclarationOutline::read(declaration.text).name().text == name) return declaration.line;
+  }
+  return 0;
+}
+
 std::string stateWords(NodeState state) {
   std::string text = stateName(state);
   for (char& c : text) {
@@ -217,7 +226,8 @@ OutputJson Configurator::whyOption(std::size_t index, const std::string& option)
   facts.push_back(fact("allowed", "Allowed: " + describeConstraints(declared) + "."));
   const ModuleFile* file = session_->adapter().moduleFile(node.module());
   facts.push_back(factAt("declaration", module->askOptionRix(declared->name()),
-                         file == nullptr ? product.path() : file->path(), 0));
+                         file == nullptr ? product.path() : file->path(),
+                         file == nullptr ? 0 : declarationLine(*file, declared->name())));
   body["facts"] = facts;
   return body;
 }

@@ -281,6 +281,10 @@ class Answers(EbikeServer):
         self.assertIn('forced host value', facts['value'])
         self.assertEqual(facts['host_value'],
                          'Chosen at this node: "steel" (host_forced), as the product file holds it.')
+        declaration = [f for f in answer['facts'] if f['topic'] == 'declaration'][0]
+        self.assertEqual((declaration['text'], declaration['file'], declaration['line']),
+                         ('public material string "Frame material" = "aluminium" "steel" "carbon" '
+                          'default "aluminium"', 'modules/frame.rix', 4))
 
         status, answer, _ = self.server.get('/api/source?file=product.json&line=1')
         self.assertEqual([line['number'] for line in answer['lines']], [1, 2, 3, 4])
