@@ -65,6 +65,12 @@ TamIfExp::~TamIfExp() {
   delete next;
 }
 
+std::uint32_t TamIfExp::endifOffset() const {
+  static constexpr std::uint32_t kEndifLength = 5;  // the keyword "endif" ends every if
+  return endOffset() == TamSourcePos::kNoOffset ? TamSourcePos::kNoOffset
+                                                : endOffset() - kEndifLength;
+}
+
 void TamIfExp::setElse(TamExp* elseExp) {
   if (elseExp == elseExp_) return;
   TamExp* old = elseExp_;
