@@ -265,7 +265,7 @@ int runEval(const EvalOptions& options) {
   std::vector<NodeReport> nodes;
   Counts counts;
   try {
-    session.window()->evaluate(true);
+    session.evaluate();
     for (ProductNode* node : session.nodes()) nodes.push_back(reportNode(*node));
   } catch (const TamException& e) {
     std::cerr << session.describeFailure(e);

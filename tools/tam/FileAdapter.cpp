@@ -2,7 +2,6 @@
 
 #include "Files.h"
 #include "ModuleChecker.h"
-#include "OutlineQueries.h"
 #include "ProductNode.h"
 
 namespace {
@@ -97,8 +96,8 @@ bool FileAdapter::refreshModule(TamWindow*, ref_count_ptr<TamModule> module) {
   return true;
 }
 
-bool FileAdapter::userMsg(TamWindow* window, Tam::MsgSeverity severity,
-                          const std::string& message, TamNode* node) {
+bool FileAdapter::userMsg(TamWindow*, Tam::MsgSeverity severity, const std::string& message,
+                          TamNode* node) {
   EmittedMessage emitted;
   emitted.severity = severity;
   emitted.text = message;
@@ -106,11 +105,7 @@ bool FileAdapter::userMsg(TamWindow* window, Tam::MsgSeverity severity,
     emitted.nodePath = productNode->path();
     emitted.moduleId = productNode->module();
   }
-  if (const ModuleFile* file = moduleFile(emitted.moduleId)) {
-    emitted.file = file->path();
-    int line = messageLine(outlineOf(window, *file), severity, message);
-    if (line > 0) emitted.line = file->rulesLine() + line - 1;
-  }
+  if (const ModuleFile* file = moduleFile(emitted.moduleId)) emitted.file = file->path();
   messages_.push_back(emitted);
   return true;
 }
@@ -137,12 +132,4 @@ void FileAdapter::setLegacyOptionValue(TamWindow*, const ref_count_ptr<TamOption
 void FileAdapter::setLegacyOptionValues(TamWindow*, const ref_count_ptr<TamOption>& option,
                                         std::vector<ref_count_ptr<TamValue>> values) {
   legacy_[{option->moduleId(), option->name()}] = LegacyValue{std::move(values), true};
-}
-
-const TamRixOutline& FileAdapter::outlineOf(TamWindow* window, const ModuleFile& file) {
-  auto it = outlines_.find(file.id());
-  if (it == outlines_.end()) {
-    it = outlines_.emplace(file.id(), rulesOutline(window, file.id(), file.rules())).first;
-  }
-  return it->second;
 }

@@ -27,8 +27,7 @@ struct EmittedMessage {
   std::string nodePath;
   std::string moduleId;
   std::string file;  // the module's file, empty when the node has no module
-  int line = 0;      // the file line of the message statement, 0 when it cannot be told (a guess
-                     // by the message's leading text)
+  int line = 0;      // the file line of the message statement, 0 until it is placed
 };
 
 struct LegacyValue {
@@ -60,6 +59,8 @@ class FileAdapter : public Tam::AdapterInterface {
   void declareLegacyOptions(const ref_count_ptr<TamModule>& module) const;
 
   const std::vector<EmittedMessage>& messages() const { return messages_; }
+  // Places a message at the file line of the statement that emitted it (see Session::evaluate).
+  void setMessageLine(std::size_t index, int line) { messages_.at(index).line = line; }
 
   // Ids of the modules whose text failed to load, innermost first, in the order of failure.
   const std::vector<std::string>& failedLoads() const { return failedLoads_; }
@@ -81,14 +82,11 @@ class FileAdapter : public Tam::AdapterInterface {
                              std::vector<ref_count_ptr<TamValue>> values) override;
 
  private:
-  const TamRixOutline& outlineOf(TamWindow* window, const ModuleFile& file);
-
   std::map<std::string, ModuleFile> files_;
   std::map<LegacyKey, LegacyValue> legacy_;
   std::vector<EmittedMessage> messages_;
   std::vector<std::string> failedLoads_;
   std::string firstLoadError_;
-  std::map<std::string, TamRixOutline> outlines_;  // of each module's rules, by module id
 };
 
 #endif  // TAM_TOOL_FILEADAPTER_H

@@ -1,7 +1,8 @@
 // A Session is everything a command needs to work on one product: the product file, the file
-// adapter with the module index and the legacy values, a window, and the tree of ProductNodes
-// with their load-if conditions, forced states and host values. It also turns a failure raised
-// while the tree is evaluated or validated into a report placed in the file at fault.
+// adapter with the module index and the legacy values, a window with the record of its
+// evaluations (the window's observer), and the tree of ProductNodes with their load-if conditions,
+// forced states and host values. It also turns a failure raised while the tree is evaluated or
+// validated into a report placed in the file at fault.
 //
 // Problems with the product file, its module folders, node module ids and host values are
 // ToolErrors with kExitUsage; a module file that fails when the library loads it is a ToolError
@@ -16,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "EvaluationRecord.h"
 #include "FileAdapter.h"
 #include "Product.h"
 #include "ProductNode.h"
@@ -51,6 +53,16 @@ class Session {
   std::vector<ProductNode*> nodes() const;
   // The product file's "file:line" of a node.
   std::string where(const ProductNode& node) const { return product_.where(node.source()); }
+  // The host values given at a node, the product file's and then the command line's.
+  const std::vector<HostValueEntry>& hostValues(const ProductNode& node) const;
+
+  // What the window's observer heard. It keeps messages and rule failures; turn its history on
+  // before evaluating to explain values afterwards.
+  EvaluationRecord& record() { return record_; }
+  const EvaluationRecord& record() const { return record_; }
+  // Evaluates the tree from the root, recording it afresh, and gives each message the adapter
+  // received the line of its statement. Raises what the evaluation raises.
+  void evaluate();
 
   // A failure raised by the library while evaluating or validating, placed in its file (the
   // module file of the failing rule, or the product file for a load-if), ready to print.
@@ -63,13 +75,16 @@ class Session {
   [[noreturn]] void failLoadOrValue(const HostValueEntry& given, const TamException& e,
                                     std::size_t failedBefore);
   bool failsInLoadIf(ProductNode& node, const TamException& e);
+  void placeMessages(std::size_t first);
   Diagnostic ruleDiagnostic(const ModuleFile& file, const TamException& e);
 
   Product product_;
   FileAdapter adapter_;
+  EvaluationRecord record_;
   ref_count_ptr<TamWindow> window_;
   std::unique_ptr<ProductNode> root_;
   std::map<const ProductNode*, const NodeEntry*> entries_;
+  std::map<const ProductNode*, std::vector<HostValueEntry>> hostValues_;
 };
 
 #endif  // TAM_TOOL_SESSION_H
