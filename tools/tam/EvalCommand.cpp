@@ -1,7 +1,8 @@
 // tam eval: evaluates a product and prints, node by node, whether it is configured and the option
 // values selected at it with how each was set, then the messages of the rules, the legacy values
 // the host keeps, and a summary. --json prints the same as one JSON document whose keys always
-// come in the order documented in docs/product-format.md.
+// come in the order documented in docs/product-format.md. --explain adds to each value where it
+// came from.
 #include <iostream>
 #include <map>
 #include <memory>
@@ -10,6 +11,8 @@
 
 #include "Commands.h"
 #include "Diagnostics.h"
+#include "Explanation.h"
+#include "ExplanationOutput.h"
 #include "Session.h"
 #include "ValueText.h"
 
@@ -18,6 +21,7 @@ namespace {
 struct EvalOptions {
   std::string product;
   bool json = false;
+  bool explain = false;
   std::vector<std::string> sets;
 };
 
@@ -76,6 +80,7 @@ struct OptionReport {
   std::string option;
   std::vector<ref_count_ptr<TamValue>> values;
   std::vector<TamSelOptionSet::HowSet> how;
+  std::vector<ValueOrigin> origins;  // with --explain, one per value
 };
 
 struct NodeReport {
@@ -94,7 +99,7 @@ struct Counts {
   std::size_t messages[3] = {0, 0, 0};
 };
 
-NodeReport reportNode(ProductNode& node) {
+NodeReport reportNode(ProductNode& node, Explainer* explainer) {
   NodeReport report;
   report.path = node.path();
   report.id = node.id();
@@ -105,7 +110,8 @@ NodeReport reportNode(ProductNode& node) {
     for (const auto& item : node.getSos().contents()) {
       const TamSelOptionSet::TamSosEntry& entry = item.second;
       report.options.push_back(
-          {entry.option->moduleId() + ":" + entry.option->name(), entry.values, entry.howSet});
+          {entry.option->moduleId() + ":" + entry.option->name(), entry.values, entry.howSet,
+           explainer != nullptr ? explainer->originsOf(node, entry) : std::vector<ValueOrigin>()});
     }
   }
   return report;
@@ -120,7 +126,11 @@ void printNode(const NodeReport& node) {
     for (std::size_t i = 0; i < option.values.size(); ++i) {
       if (i > 0) std::cout << ", ";
       std::cout << valueText(option.values[i]);
-      if (i < option.how.size()) std::cout << " (" << howSetName(option.how[i]) << ")";
+      if (i >= option.how.size()) continue;
+      std::cout << " (" << howSetName(option.how[i]);
+      const std::string origin = i < option.origins.size() ? originText(option.origins[i]) : "";
+      if (!origin.empty()) std::cout << (option.origins[i].kind == "inherited" ? " " : ", ") << origin;
+      std::cout << ")";
     }
     std::cout << "\n";
   }
@@ -194,6 +204,9 @@ OutputJson nodesJson(const std::vector<NodeReport>& nodes) {
       OutputJson entry = OutputJson::object();
       entry["option"] = option.option;
       entry["values"] = valuesJson(option.values, &option.how);
+      for (std::size_t i = 0; i < option.origins.size(); ++i) {
+        entry["values"][i]["origin"] = originJson(option.origins[i]);
+      }
       options.push_back(entry);
     }
     item["options"] = options;
@@ -261,12 +274,15 @@ int runEval(const EvalOptions& options) {
   for (const std::string& argument : options.sets) sets.push_back(parseSetArgument(argument));
   Session session(options.product);
   session.buildTree(sets);
+  session.record().setHistory(options.explain);
 
   std::vector<NodeReport> nodes;
   Counts counts;
   try {
     session.evaluate();
-    for (ProductNode* node : session.nodes()) nodes.push_back(reportNode(*node));
+    std::unique_ptr<Explainer> explainer;
+    if (options.explain) explainer = std::make_unique<Explainer>(session);
+    for (ProductNode* node : session.nodes()) nodes.push_back(reportNode(*node, explainer.get()));
   } catch (const TamException& e) {
     std::cerr << session.describeFailure(e);
     return kExitReported;
@@ -295,6 +311,9 @@ void addEvalCommand(CLI::App& app, CommandRun& run) {
       "eval", "Evaluate a product and print each node's state, selected values and messages");
   command->add_option("PRODUCT", options->product, "The product file (JSON)")->required();
   command->add_flag("--json", options->json, "Print the result as one JSON document");
+  command->add_flag("--explain", options->explain,
+                    "Add to each value where it came from: the file and line of its rule, "
+                    "declaration or host value, or the node it was inherited from");
   command
       ->add_option("--set", options->sets,
                    "Add a host value, typed by its option: NODEPATH:module:option=VALUE "
