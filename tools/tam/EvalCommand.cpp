@@ -312,8 +312,8 @@ void addEvalCommand(CLI::App& app, CommandRun& run) {
   command->add_option("PRODUCT", options->product, "The product file (JSON)")->required();
   command->add_flag("--json", options->json, "Print the result as one JSON document");
   command->add_flag("--explain", options->explain,
-                    "Add to each value where it came from: the file and line of its rule, "
-                    "declaration or host value, or the node it was inherited from");
+                    "Show where each value came from: its rule, declaration or host value, or "
+                    "the node it was inherited from");
   command
       ->add_option("--set", options->sets,
                    "Add a host value, typed by its option: NODEPATH:module:option=VALUE "

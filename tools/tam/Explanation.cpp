@@ -78,8 +78,8 @@ std::string outcomeText(const TamObserver::Store& store) {
     case TamObserver::OUTCOME_REFUSED: {
       const char* kept = store.before.howSet.empty() ? "default"
                                                      : howSetName(store.before.howSet.front());
-      return ": refused, " + valuesWithHow(store.before) + " stays (a value set by " + kept +
-             " is not overridden by one set by " + howSetName(store.entry.howSet.front()) + ")";
+      return ": refused, " + valuesWithHow(store.before) + " stays: a " + kept +
+             " value is not overridden by a " + howSetName(store.entry.howSet.front()) + " value";
     }
     case TamObserver::OUTCOME_LEGACY:
       return ", handed to the host, which keeps this legacy option";
@@ -252,6 +252,7 @@ ExplainedStep Explainer::explainStep(const Step& step, const TamOption* subject)
       explained.outcome = kOutcomeNames[store.outcome];
       explained.path = store.entry.path.toDisplayString();
       if (store.before.option) explained.before = store.before;
+      if (store.after.option) explained.after = store.after;
       switch (store.cause) {
         case TamObserver::CAUSE_RULE:
           explained.kind = !store.entry.howSet.empty() &&
@@ -330,7 +331,7 @@ OptionExplanation Explainer::explainOption(ProductNode& node,
   explanation.option = optionName(option);
   explanation.nodeState = nodeStateName(node);
   if (!node.wasEvaluated()) {
-    explanation.note = "the node's rules did not run: it is not configured";
+    explanation.note = "the node is not configured, so its rules did not run";
     return explanation;
   }
   for (const auto& item : node.getSos().contents()) {

@@ -48,6 +48,7 @@ struct ExplainedStep {
   TamSelOptionSet::TamSosEntry values;  // what was stored, the default, or the entry applying now
   TamSelOptionSet::TamSosEntry before;  // the entry before a store that found one (option null
                                         // otherwise)
+  TamSelOptionSet::TamSosEntry after;   // the entry after a store (option null for legacy)
   std::string from;      // presented: the presenting option; inherited: the option taken from
   std::string fromNode;  // inherited: the node taken from
   std::string text;      // what happened, in words

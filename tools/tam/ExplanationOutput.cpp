@@ -50,8 +50,10 @@ std::string placeLines(const SourcePlace& place, const std::string& indent,
   std::string text = indent + place.text() + "\n";
   if (place.sourceLine.empty()) return text;
   if (place.column > 0) return text + sourceWithCaret(place.sourceLine, place.column, sourceIndent);
+  // A line shown without a caret (a product file's) is shown without its indentation.
   std::string source = place.sourceLine;
   if (!source.empty() && source.back() == '\r') source.pop_back();
+  source.erase(0, source.find_first_not_of(" \t"));
   return text + sourceIndent + source + "\n";
 }
 
@@ -89,6 +91,7 @@ OutputJson stepJson(const ExplainedStep& step) {
   item["path"] = textOrNull(step.path);
   item["values"] = valuesJson(step.values, nullptr);
   item["before"] = step.before.option ? valuesJson(step.before, nullptr) : OutputJson(nullptr);
+  item["after"] = step.after.option ? valuesJson(step.after, nullptr) : OutputJson(nullptr);
   item["from"] = textOrNull(step.from);
   item["from_node"] = textOrNull(step.fromNode);
   item["text"] = step.text;
@@ -132,7 +135,7 @@ std::string optionExplanationText(const OptionExplanation& explanation) {
   } else {
     text += explanation.option + " has no value here: " + explanation.note + "\n";
   }
-  if (explanation.nodeState != "configured") {
+  if (explanation.hasEntry && explanation.nodeState != "configured") {
     text += kIndent + std::string("the node is ") + words(explanation.nodeState) + "\n";
   }
   if (explanation.history.empty()) return text;
