@@ -364,6 +364,47 @@ TEST_F(ObserverTest, MessagesConflictsAndFailuresArePlaced) {
   }
 }
 
+// The rarer events: a default created when a rule reads an option the set has no entry for
+// (placed at the rule), a value handed to the host for a legacy option, a node forced off, and a
+// node whose state the host's legacy condition decides.
+class LegacyConditionNode : public TestNode {
+ public:
+  using TestNode::TestNode;
+  bool legacyConditionExists() override { return true; }
+  ConfigState evaluateLegacyCondition() override { return CS_CONFIGURED; }
+};
+
+TEST_F(ObserverTest, RarerEvents) {
+  tamtest::TestAdapter host;
+  ref_count_ptr<TamWindow> own = Tam::createWindow();
+  host.addModuleText("m", evaltest::moduleText("m", {"public a integer default 3"},
+                                               "set m:a to n:b + 1\nset m:note to m:a\n"));
+  host.addModuleText("n", evaltest::moduleText("n", {"public b integer default 4"}, ""));
+  own->getModule("m")->declareLegacyOption("note");
+  Recorder heard;
+  own->setObserver(&heard);
+  LegacyConditionNode top(own, "top", "m");
+  TestNode* off = top.addChild("off", "n");
+  off->forced = TamNode::CS_NOT_CONFIGURED;
+  own->setRoot(&top);
+  own->evaluate(true);
+  const std::vector<std::string> expected = {
+      "enter top",
+      "judge top legacy -> on",
+      "default top m:a 3(0)",
+      "default top n:b 4(0) @m:1:1-1:19",
+      "store top rule m:a 5(2) replaced was 3(0) now 5(2) @m:1:1-1:19",
+      "store top rule m:note 5(2) legacy @m:2:1-2:18",
+      "finish top on ran",
+      "enter off",
+      "forced off off",
+      "finish off undecided forced off forced off (no set)",
+  };
+  EXPECT_EQ(heard.log, expected);
+  ASSERT_EQ(host.legacyValues["m:note"].size(), 1u);
+  EXPECT_EQ(host.legacyValues["m:note"][0]->displayString(), "5");
+}
+
 // The result of every node as text: state, then each value with how it was set.
 std::string resultOf(TestNode& node) {
   std::string text = node.pathId() + ":" + std::to_string(node.isNodeConfigured());
