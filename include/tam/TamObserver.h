@@ -1,9 +1,10 @@
 // A TamObserver hears, step by step, how an evaluation reaches its results, so that a host can
 // answer "why has this option this value?" and "why is this node not configured?" in its own
 // user interface. The host derives from it, overrides the calls it cares about (every call has an
-// empty default body) and installs it on a window with TamWindow::setObserver. The window borrows
-// the observer; the host keeps it alive while it is installed. There is none by default, and then
-// the library only tests a null pointer: nothing is recorded and nothing else is done.
+// empty default body), says which kinds it wants (interests(); all by default) and installs it on
+// a window with TamWindow::setObserver. The window borrows the observer; the host keeps it alive
+// while it is installed. There is none by default, and then the library only tests a null
+// pointer: nothing is recorded and nothing else is done.
 //
 // Calls come synchronously, in evaluation order, on the thread that evaluates the window, and only
 // while one of its nodes is evaluated (TamNode::evaluate, through TamWindow::evaluate or a host's
@@ -193,10 +194,24 @@ class TAM_API TamObserver {
     const TamSelOptionSet* sos = nullptr;
   };
 
+  // The kinds of calls an observer wants, as bits of a mask.
+  enum Interest {
+    INTEREST_NODES = 1,   // nodeEntered, loadIfJudged, stateForced, nodeFinished
+    INTEREST_VALUES = 2,  // valueStored, defaultCreated, entryRebound
+    INTEREST_RULES = 4,   // messageEmitted, exclusiveConflict, ruleFailed
+    INTEREST_ALL = 7
+  };
+
   TamObserver() = default;
   TamObserver(const TamObserver&) = default;
   TamObserver& operator=(const TamObserver&) = default;
   virtual ~TamObserver();
+
+  // The calls this observer wants (Interest bits); asked when each node's evaluation starts. The
+  // library prepares no call outside the mask, so that an observer of messages alone does not pay
+  // for the copies every store event holds. Without INTEREST_VALUES a conflict side has no
+  // lastStore. Default: INTEREST_ALL.
+  virtual unsigned interests() const;
 
   virtual void nodeEntered(const TamNode* node);
   virtual void loadIfJudged(const LoadIf& judged);

@@ -5,9 +5,9 @@
 // a module: presented values move to their base options, only the module's entries matching the
 // node's position stay, and used options inherit values from the ancestors that provide them.
 // Sets are values: copying copies the entries and shares the value handles. The window and the
-// context node are borrowed, never owned. While a node is evaluated under a window's observer
-// (TamObserver.h), the node's working set reports what enters it; copies never do. Entries of one option keep their insertion order, and
-// options are visited in creation order.
+// context node are borrowed, never owned. Entries of one option keep their insertion order, and
+// options are visited in creation order. While a node is evaluated under a window's observer
+// (TamObserver.h), the node's working set reports what enters it; copies never do.
 #ifndef TAM_TAMSELOPTIONSET_H
 #define TAM_TAMSELOPTIONSET_H
 

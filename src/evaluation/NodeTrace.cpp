@@ -84,13 +84,13 @@ void NodeTrace::enterRules(const std::string& moduleId, const TamExpRoot* root) 
 
 NodeTrace::ConditionReads::ConditionReads(NodeTrace& trace, const TamSelOptionSet& read)
     : trace_(trace), read_(read), previous_(read.trace_) {
-  if (trace.observer_ == nullptr) return;
+  if (!trace.hears(TamObserver::INTEREST_NODES)) return;
   trace.judgingCondition_ = true;
   read.trace_ = &trace;
 }
 
 NodeTrace::ConditionReads::~ConditionReads() {
-  if (trace_.observer_ == nullptr) return;
+  if (!trace_.hears(TamObserver::INTEREST_NODES)) return;
   trace_.judgingCondition_ = false;
   read_.trace_ = previous_;
 }
@@ -143,9 +143,9 @@ void NodeTrace::reportFinished(TamNode::ConfigState state, TamNode::ConfigState 
   observer_->nodeFinished(result);
 }
 
-// Reads count only while the load-if is judged, once per option.
-void NodeTrace::read(const Entry& entry) {
-  if (!judgingCondition_ || entry.option.isNull()) return;
+// Each option read counts once.
+void NodeTrace::recordRead(const Entry& entry) {
+  if (entry.option.isNull()) return;
   for (const TamObserver::Read& earlier : reads_) {
     if (earlier.option.get() == entry.option.get()) return;
   }
@@ -153,6 +153,7 @@ void NodeTrace::read(const Entry& entry) {
 }
 
 void NodeTrace::message(Tam::MsgSeverity severity, const std::string& text, bool accepted) {
+  if (!hears(TamObserver::INTEREST_RULES)) return;
   TamObserver::Message message;
   message.node = node_;
   message.statement = place(statement_);
@@ -164,7 +165,7 @@ void NodeTrace::message(Tam::MsgSeverity severity, const std::string& text, bool
 
 // The innermost statement a failure passes reports it; the statements around it let it pass.
 void NodeTrace::ruleFailed(const TamException& e) {
-  if (failureReported_) return;
+  if (failureReported_ || !hears(TamObserver::INTEREST_RULES)) return;
   failureReported_ = true;
   TamObserver::Failure failure;
   failure.node = node_;
@@ -186,6 +187,7 @@ TamObserver::ConflictSide NodeTrace::side(const Entry* entry, const std::string&
 
 void NodeTrace::optionConflict(const TamSelOptionSet& sos, const std::string& first,
                                const std::string& second) {
+  if (!hears(TamObserver::INTEREST_RULES)) return;
   TamObserver::Conflict conflict;
   conflict.node = node_;
   conflict.statement = place(statement_);
@@ -197,6 +199,7 @@ void NodeTrace::optionConflict(const TamSelOptionSet& sos, const std::string& fi
 void NodeTrace::valueConflict(const TamSelOptionSet& sos, const std::string& firstName,
                               const std::string& firstValue, const std::string& secondName,
                               const std::string& secondValue) {
+  if (!hears(TamObserver::INTEREST_RULES)) return;
   TamObserver::Conflict conflict;
   conflict.node = node_;
   conflict.statement = place(statement_);
@@ -232,9 +235,7 @@ void NodeTrace::stored(const TamSelOptionSet& sos, const Entry& entry, const Ent
   observer_->valueStored(store);
 }
 
-// Defaults made while the load-if reads the parent's set are not the node's.
-void NodeTrace::defaultCreated(const Entry& entry) {
-  if (judgingCondition_) return;
+void NodeTrace::reportDefault(const Entry& entry) {
   TamObserver::Default created;
   created.node = node_;
   if (cause_ == TamObserver::CAUSE_RULE) created.statement = place(statement_);
@@ -243,6 +244,7 @@ void NodeTrace::defaultCreated(const Entry& entry) {
 }
 
 void NodeTrace::rebound(const TamPath& path, const Entry& entry) {
+  if (!hearsValues()) return;
   TamObserver::Rebound rebound;
   rebound.node = node_;
   rebound.path = path;

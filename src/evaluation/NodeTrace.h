@@ -29,41 +29,48 @@ namespace detail {
 class NodeTrace {
  public:
   // Null: the trace stays inactive.
-  NodeTrace(TamObserver* observer, const TamNode* node) : observer_(observer), node_(node) {}
+  NodeTrace(TamObserver* observer, const TamNode* node)
+      : observer_(observer),
+        node_(node),
+        interests_(observer != nullptr ? observer->interests() : 0) {}
   NodeTrace(const NodeTrace&) = delete;
   NodeTrace& operator=(const NodeTrace&) = delete;
 
   // The trace a set reports to; null when it reports to none.
   static NodeTrace* of(const TamSelOptionSet& sos) { return sos.trace_; }
 
+  // What the observer wants to hear (TamObserver::Interest bits).
+  bool hears(unsigned interest) const { return (interests_ & interest) != 0; }
+  bool hearsValues() const { return hears(TamObserver::INTEREST_VALUES); }
+
   // The node's evaluation, step by step (TamNode::evaluate).
   void entered() {
-    if (observer_ != nullptr) observer_->nodeEntered(node_);
+    if (hears(TamObserver::INTEREST_NODES)) observer_->nodeEntered(node_);
   }
   void loadIfJudged(const TamConditionExp& loadIf, TamNode::ConfigState result) {
-    if (observer_ != nullptr) reportLoadIf(false, &loadIf, result);
+    if (hears(TamObserver::INTEREST_NODES)) reportLoadIf(false, &loadIf, result);
   }
   void legacyConditionJudged(TamNode::ConfigState result) {
-    if (observer_ != nullptr) reportLoadIf(true, nullptr, result);
+    if (hears(TamObserver::INTEREST_NODES)) reportLoadIf(true, nullptr, result);
   }
   void forced(TamNode::ConfigState forced) {
-    if (observer_ != nullptr && forced != TamNode::CS_UNDECIDED) {
+    if (hears(TamObserver::INTEREST_NODES) && forced != TamNode::CS_UNDECIDED) {
       observer_->stateForced(node_, forced);
     }
   }
   void finished(TamNode::ConfigState state, TamNode::ConfigState forced, TamObserver::Stop stop,
                 const TamSelOptionSet* sos) {
-    if (observer_ != nullptr) reportFinished(state, forced, stop, sos);
+    if (hears(TamObserver::INTEREST_NODES)) reportFinished(state, forced, stop, sos);
   }
   // The working set reports to this trace from now on.
   void attach(TamSelOptionSet& working) {
-    if (observer_ != nullptr) working.trace_ = this;
+    if (interests_ != 0) working.trace_ = this;
   }
   // Values stored from now on come from the host's set (merge) or from the rules, whose module
   // and parsed root place the statements.
   void hostValues() { cause_ = TamObserver::CAUSE_HOST; }
   void rules(const std::string& moduleId, const TamExpRoot* root) {
-    if (observer_ != nullptr) enterRules(moduleId, root);
+    if (interests_ != 0) enterRules(moduleId, root);
   }
 
   // While the load-if is judged, the set it reads reports the options read.
@@ -112,8 +119,10 @@ class NodeTrace {
     NodeTrace* trace_;
   };
 
-  // From the statements and expressions.
-  void read(const TamSelOptionSet::TamSosEntry& entry);
+  // From the statements and expressions. Reads count only while the load-if is judged.
+  void read(const TamSelOptionSet::TamSosEntry& entry) {
+    if (judgingCondition_) recordRead(entry);
+  }
   void message(Tam::MsgSeverity severity, const std::string& text, bool accepted);
   void ruleFailed(const TamException& e);
   void optionConflict(const TamSelOptionSet& sos, const std::string& first,
@@ -128,10 +137,15 @@ class NodeTrace {
                                             const TamSelOptionSet::TamSosEntry& entry) const;
   void stored(const TamSelOptionSet& sos, const TamSelOptionSet::TamSosEntry& entry,
               const TamSelOptionSet::TamSosEntry& before);
-  void defaultCreated(const TamSelOptionSet::TamSosEntry& entry);
+  // Defaults made while the load-if reads the parent's set are not the node's.
+  void defaultCreated(const TamSelOptionSet::TamSosEntry& entry) {
+    if (!judgingCondition_ && hearsValues()) reportDefault(entry);
+  }
   void rebound(const TamPath& path, const TamSelOptionSet::TamSosEntry& entry);
 
  private:
+  void recordRead(const TamSelOptionSet::TamSosEntry& entry);
+  void reportDefault(const TamSelOptionSet::TamSosEntry& entry);
   void enterRules(const std::string& moduleId, const TamExpRoot* root);
   void reportLoadIf(bool legacy, const TamConditionExp* loadIf, TamNode::ConfigState result);
   void reportFinished(TamNode::ConfigState state, TamNode::ConfigState forced,
@@ -142,6 +156,7 @@ class NodeTrace {
 
   TamObserver* observer_;
   const TamNode* node_;
+  unsigned interests_;
   bool judgingCondition_ = false;
   std::vector<TamObserver::Read> reads_;
   // Why values are stored now.

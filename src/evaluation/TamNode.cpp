@@ -118,7 +118,8 @@ void TamNode::evaluate(const TamSelOptionSet& parentSos, bool notify) {
   ConfigState newState = configState_;
   bool decided = false;
   if (loadIf_) {
-    const ref_count_ptr<TamConditionExp> loadIf = loadIf_;  // the one judged, whatever the host does
+    // The condition judged is the one reported, whatever the host's callbacks do meanwhile.
+    const ref_count_ptr<TamConditionExp> loadIf = loadIf_;
     std::pair<bool, bool> value;
     try {
       const tam::detail::NodeTrace::ConditionReads reads(trace, parentSos);

@@ -2,6 +2,7 @@
 #include "tam/TamObserver.h"
 
 TamObserver::~TamObserver() = default;
+unsigned TamObserver::interests() const { return INTEREST_ALL; }
 void TamObserver::nodeEntered(const TamNode*) {}
 void TamObserver::loadIfJudged(const LoadIf&) {}
 void TamObserver::stateForced(const TamNode*, TamNode::ConfigState) {}

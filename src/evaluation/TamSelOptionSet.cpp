@@ -170,7 +170,7 @@ void TamSelOptionSet::clear() { contents_.clear(); }
 // Values enter the set only here. Under an observer, the entry the store changes is looked at
 // before and after, so that the store and its outcome are reported once it is done.
 void TamSelOptionSet::set(const TamSosEntry& entry) {
-  if (trace_ == nullptr) return storeEntry(entry);
+  if (trace_ == nullptr || !trace_->hearsValues()) return storeEntry(entry);
   tam::detail::NodeTrace* trace = trace_;
   const TamSosEntry before = trace->storedBefore(*this, entry);
   storeEntry(entry);
@@ -440,7 +440,7 @@ void TamSelOptionSet::keepBestEntries(const ref_count_ptr<TamModule>& module,
   Contents kept;
   for (auto& item : best) kept.emplace(item.first, std::move(item.second.entry));
   contents_.swap(kept);
-  if (trace_ == nullptr) return;
+  if (trace_ == nullptr || !trace_->hearsValues()) return;
   for (const auto& item : best) {
     if (item.second.path.isEmpty()) continue;
     const TamSosEntry* now = nullptr;

@@ -5,6 +5,7 @@
 // observer changes no result.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -98,8 +99,9 @@ class Recorder : public TamObserver {
                   at(message.statement));
   }
   void exclusiveConflict(const Conflict& conflict) override {
-    log.push_back("conflict " + id(conflict.node) + (conflict.valueForm ? " values " : " options ") +
-                  side(conflict.first) + " / " + side(conflict.second) + at(conflict.statement));
+    log.push_back("conflict " + id(conflict.node) +
+                  (conflict.valueForm ? " values " : " options ") + side(conflict.first) + " / " +
+                  side(conflict.second) + at(conflict.statement));
   }
   void ruleFailed(const Failure& failure) override {
     log.push_back("failed " + id(failure.node) + " " + std::to_string(failure.exception->code()) +
@@ -275,7 +277,8 @@ TEST_F(ObserverTest, RefusedHostValueAndForcedState) {
   for (const std::string& line : recorder.only({"store", "judge", "forced", "finish"})) {
     const bool atRearOrStand = line.find(" rear ") != std::string::npos ||
                                line.find(" stand ") != std::string::npos;
-    const bool aboutWidth = line.find("store") != 0 || line.find("wheel:width ") != std::string::npos;
+    const bool aboutWidth =
+        line.find("store") != 0 || line.find("wheel:width ") != std::string::npos;
     if (atRearOrStand && aboutWidth) heard.push_back(line);
   }
   EXPECT_EQ(heard, expected);
@@ -403,6 +406,44 @@ TEST_F(ObserverTest, RarerEvents) {
   EXPECT_EQ(heard.log, expected);
   ASSERT_EQ(host.legacyValues["m:note"].size(), 1u);
   EXPECT_EQ(host.legacyValues["m:note"][0]->displayString(), "5");
+}
+
+// An observer hears only the kinds of calls it asks for.
+class InterestedRecorder : public Recorder {
+ public:
+  explicit InterestedRecorder(unsigned interests) : interests_(interests) {}
+  unsigned interests() const override { return interests_; }
+
+ private:
+  unsigned interests_;
+};
+
+TEST_F(ObserverTest, AnObserverHearsWhatItAsksFor) {
+  struct Case {
+    unsigned interests;
+    std::vector<std::string> kinds;  // the first word of every line heard, each once
+  };
+  const Case cases[] = {
+      {TamObserver::INTEREST_ALL,
+       {"enter", "default", "store", "message", "finish", "rebound", "judge"}},
+      {TamObserver::INTEREST_NODES, {"enter", "finish", "judge"}},
+      {TamObserver::INTEREST_VALUES, {"default", "store", "rebound"}},
+      {TamObserver::INTEREST_RULES, {"message"}},
+      {0, {}},
+  };
+  chooseAtBike("city", 32);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.interests);
+    InterestedRecorder heard(c.interests);
+    window->setObserver(&heard);
+    evaluate(bike);
+    std::vector<std::string> kinds;
+    for (const std::string& line : heard.log) {
+      const std::string kind = line.substr(0, line.find(' '));
+      if (std::find(kinds.begin(), kinds.end(), kind) == kinds.end()) kinds.push_back(kind);
+    }
+    EXPECT_EQ(kinds, c.kinds);
+  }
 }
 
 // The result of every node as text: state, then each value with how it was set.

@@ -129,7 +129,9 @@ void printNode(const NodeReport& node) {
       if (i >= option.how.size()) continue;
       std::cout << " (" << howSetName(option.how[i]);
       const std::string origin = i < option.origins.size() ? originText(option.origins[i]) : "";
-      if (!origin.empty()) std::cout << (option.origins[i].kind == "inherited" ? " " : ", ") << origin;
+      if (!origin.empty()) {
+        std::cout << (option.origins[i].kind == "inherited" ? " " : ", ") << origin;
+      }
       std::cout << ")";
     }
     std::cout << "\n";

@@ -15,6 +15,10 @@ const EvaluationRecord::NodeOutcome* EvaluationRecord::outcome(const TamNode* no
   return it == nodes_.end() ? nullptr : &it->second;
 }
 
+unsigned EvaluationRecord::interests() const {
+  return history_ ? TamObserver::INTEREST_ALL : TamObserver::INTEREST_RULES;
+}
+
 void EvaluationRecord::addStep(ValueStep step) {
   step.sequence = steps_.size();
   nodes_[step.node].steps.push_back(step.sequence);
@@ -22,22 +26,20 @@ void EvaluationRecord::addStep(ValueStep step) {
 }
 
 void EvaluationRecord::nodeEntered(const TamNode* node) {
-  if (history_) nodes_[node].entered = true;
+  nodes_[node].entered = true;
 }
 
 void EvaluationRecord::loadIfJudged(const LoadIf& judged) {
-  if (!history_) return;
   NodeOutcome& outcome = nodes_[judged.node];
   outcome.judged = true;
   outcome.condition = judged;
 }
 
 void EvaluationRecord::stateForced(const TamNode* node, TamNode::ConfigState forced) {
-  if (history_) nodes_[node].forced = forced;
+  nodes_[node].forced = forced;
 }
 
 void EvaluationRecord::valueStored(const Store& store) {
-  if (!history_) return;
   ValueStep step;
   step.kind = ValueStep::kStore;
   step.node = store.node;
@@ -46,7 +48,6 @@ void EvaluationRecord::valueStored(const Store& store) {
 }
 
 void EvaluationRecord::defaultCreated(const Default& created) {
-  if (!history_) return;
   ValueStep step;
   step.kind = ValueStep::kDefault;
   step.node = created.node;
@@ -58,7 +59,6 @@ void EvaluationRecord::defaultCreated(const Default& created) {
 }
 
 void EvaluationRecord::entryRebound(const Rebound& rebound) {
-  if (!history_) return;
   ValueStep step;
   step.kind = ValueStep::kRebound;
   step.node = rebound.node;
@@ -79,7 +79,6 @@ void EvaluationRecord::ruleFailed(const Failure& failure) {
 }
 
 void EvaluationRecord::nodeFinished(const NodeResult& result) {
-  if (!history_) return;
   NodeOutcome& outcome = nodes_[result.node];
   outcome.finished = true;
   outcome.result = result;

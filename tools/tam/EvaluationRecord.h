@@ -53,7 +53,8 @@ class EvaluationRecord : public TamObserver {
 
   explicit EvaluationRecord(bool history = false) : history_(history) {}
 
-  // Keeps stores, defaults and node outcomes from now on (true) or only messages and failures.
+  // Keeps stores, defaults and node outcomes (true) or only messages and failures, from the next
+  // node evaluated on (the record's interests follow it).
   void setHistory(bool history) { history_ = history; }
   bool history() const { return history_; }
   void clear();
@@ -65,6 +66,9 @@ class EvaluationRecord : public TamObserver {
   const std::vector<TamObserver::Message>& messages() const { return messages_; }
   // The last rule failure; null when the rules raised nothing.
   const RuleFailure* failure() const { return failed_ ? &failure_ : nullptr; }
+
+  // Everything with history; only what the rules say (messages, failures) without.
+  unsigned interests() const override;
 
   void nodeEntered(const TamNode* node) override;
   void loadIfJudged(const LoadIf& judged) override;

@@ -173,8 +173,8 @@ std::string nodeExplanationText(const NodeExplanation& explanation) {
   if (explanation.options.empty()) return text;
   text += kIndent + std::string("values:\n");
   for (const ExplainedOption& option : explanation.options) {
-    text += kIndent + std::string(kIndent) + entryLine(option.option, option.entry, option.origins) +
-            "\n";
+    text += kIndent + std::string(kIndent) +
+            entryLine(option.option, option.entry, option.origins) + "\n";
   }
   return text;
 }

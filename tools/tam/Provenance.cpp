@@ -92,7 +92,8 @@ std::vector<const Provenance::Step*> Provenance::history(
     for (std::size_t index : outcome.steps) {
       const Step& step = record_.steps()[index];
       if (step.kind != Step::kRebound || !follows(step.entry().option)) continue;
-      std::vector<const Step*> steps = live[{step.entry().option->id(), step.path.toDisplayString()}];
+      const Key from{step.entry().option->id(), step.path.toDisplayString()};
+      std::vector<const Step*> steps = live[from];
       steps.push_back(&step);
       kept[keyOf(step.entry())] = steps;
     }
@@ -106,9 +107,9 @@ std::vector<const Provenance::Step*> Provenance::history(
 
   for (TamNode* at : chainTo(node)) {
     const EvaluationRecord::NodeOutcome* outcome = record_.outcome(at);
-    if (outcome == nullptr || !outcome->finished || outcome->result.stop != TamObserver::STOP_NONE) {
-      return {};
-    }
+    const bool ran = outcome != nullptr && outcome->finished &&
+                     outcome->result.stop == TamObserver::STOP_NONE;
+    if (!ran) return {};
     bool bound = false;
     for (std::size_t index : outcome->steps) {
       const Step& step = record_.steps()[index];
