@@ -11,6 +11,7 @@
 
 #include "Commands.h"
 #include "Diagnostics.h"
+#include "EvalReport.h"
 #include "Explanation.h"
 #include "ExplanationOutput.h"
 #include "Session.h"
@@ -25,43 +26,17 @@ struct EvalOptions {
   std::vector<std::string> sets;
 };
 
-const char* kStateConfigured = "configured";
-const char* kStateNotConfigured = "not_configured";
-const char* kStateUndecided = "undecided";
+// With --explain, where each value of each option of a node came from, in the node report's
+// order: one list per option, one origin per value.
+using NodeOrigins = std::vector<std::vector<ValueOrigin>>;
 
-const char* severityName(Tam::MsgSeverity severity) {
-  switch (severity) {
-    case Tam::MSG_ERROR:
-      return "error";
-    case Tam::MSG_WARN:
-      return "warn";
-    case Tam::MSG_INFORM:
-      break;
+NodeOrigins originsOf(Explainer& explainer, ProductNode& node) {
+  NodeOrigins origins;
+  if (!node.wasEvaluated() || !node.hasModule()) return origins;
+  for (const auto& item : node.getSos().contents()) {
+    origins.push_back(explainer.originsOf(node, item.second));
   }
-  return "inform";
-}
-
-const char* forcedName(TamNode::ConfigState state) {
-  switch (state) {
-    case TamNode::CS_CONFIGURED:
-      return kStateConfigured;
-    case TamNode::CS_NOT_CONFIGURED:
-      return kStateNotConfigured;
-    case TamNode::CS_UNDECIDED:
-      break;
-  }
-  return nullptr;
-}
-
-// A node is configured when its rules ran; undecided when they ran while its load-if had no value;
-// not configured when it was stopped, or a node above it was.
-const char* stateOf(ProductNode& node) {
-  if (!node.wasEvaluated()) return kStateNotConfigured;
-  if (node.forcedState() != TamNode::CS_CONFIGURED && !node.loadIfText().empty() &&
-      node.isNodeConfigured() == TamNode::CS_UNDECIDED) {
-    return kStateUndecided;
-  }
-  return kStateConfigured;
+  return origins;
 }
 
 std::string stateText(const char* state) {
@@ -76,61 +51,22 @@ std::string plural(std::size_t count, const std::string& word) {
   return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
 }
 
-struct OptionReport {
-  std::string option;
-  std::vector<ref_count_ptr<TamValue>> values;
-  std::vector<TamSelOptionSet::HowSet> how;
-  std::vector<ValueOrigin> origins;  // with --explain, one per value
-};
-
-struct NodeReport {
-  std::string path;
-  std::string id;
-  std::string module;
-  const char* state = kStateConfigured;
-  const char* forced = nullptr;
-  std::vector<OptionReport> options;
-};
-
-struct Counts {
-  std::size_t configured = 0;
-  std::size_t notConfigured = 0;
-  std::size_t undecided = 0;
-  std::size_t messages[3] = {0, 0, 0};
-};
-
-NodeReport reportNode(ProductNode& node, Explainer* explainer) {
-  NodeReport report;
-  report.path = node.path();
-  report.id = node.id();
-  report.module = node.module();
-  report.state = stateOf(node);
-  report.forced = forcedName(node.forcedState());
-  if (node.wasEvaluated() && node.hasModule()) {
-    for (const auto& item : node.getSos().contents()) {
-      const TamSelOptionSet::TamSosEntry& entry = item.second;
-      report.options.push_back(
-          {entry.option->moduleId() + ":" + entry.option->name(), entry.values, entry.howSet,
-           explainer != nullptr ? explainer->originsOf(node, entry) : std::vector<ValueOrigin>()});
-    }
-  }
-  return report;
-}
-
-void printNode(const NodeReport& node) {
-  std::cout << "\n" << node.path << ": " << stateText(node.state);
+void printNode(const NodeReport& node, const NodeOrigins* origins) {
+  std::cout << "\n" << node.path << ": " << stateText(stateName(node.state));
   if (node.forced != nullptr) std::cout << " (forced " << stateText(node.forced) << ")";
   std::cout << ", " << (node.module.empty() ? "no module" : "module " + node.module) << "\n";
-  for (const OptionReport& option : node.options) {
+  for (std::size_t k = 0; k < node.options.size(); ++k) {
+    const OptionReport& option = node.options[k];
     std::cout << "  " << option.option << " = ";
     for (std::size_t i = 0; i < option.values.size(); ++i) {
       if (i > 0) std::cout << ", ";
       std::cout << valueText(option.values[i]);
       if (i >= option.how.size()) continue;
       std::cout << " (" << howSetName(option.how[i]);
-      const std::string origin = i < option.origins.size() ? originText(option.origins[i]) : "";
-      if (!origin.empty()) {
-        std::cout << (option.origins[i].kind == "inherited" ? " " : ", ") << origin;
+      if (origins != nullptr && k < origins->size() && i < (*origins)[k].size()) {
+        const ValueOrigin& origin = (*origins)[k][i];
+        const std::string text = originText(origin);
+        if (!text.empty()) std::cout << (origin.kind == "inherited" ? " " : ", ") << text;
       }
       std::cout << ")";
     }
@@ -164,107 +100,44 @@ void printLegacy(const std::map<FileAdapter::LegacyKey, LegacyValue>& legacy) {
   }
 }
 
-void printText(Session& session, const std::vector<NodeReport>& nodes, const Counts& counts) {
+void printText(Session& session, const std::vector<NodeReport>& nodes,
+               const std::vector<NodeOrigins>& origins, const ReportCounts& counts) {
   const Product& product = session.product();
   std::cout << "product: " << (product.name().empty() ? product.path() : product.name())
             << " (variants mode " << product.variantsModeName() << ")\n";
-  for (const NodeReport& node : nodes) printNode(node);
+  for (std::size_t n = 0; n < nodes.size(); ++n) {
+    printNode(nodes[n], n < origins.size() ? &origins[n] : nullptr);
+  }
   printMessages(session.adapter().messages());
   printLegacy(session.adapter().legacyValues());
   std::cout << "\n"
             << plural(nodes.size(), "node") << ": " << counts.configured << " configured, "
             << counts.notConfigured << " not configured, " << counts.undecided << " undecided\n"
-            << "messages: " << plural(counts.messages[Tam::MSG_ERROR], "error") << ", "
-            << plural(counts.messages[Tam::MSG_WARN], "warning") << ", "
-            << plural(counts.messages[Tam::MSG_INFORM], "inform") << "\n";
-}
-
-OutputJson valuesJson(const std::vector<ref_count_ptr<TamValue>>& values,
-                      const std::vector<TamSelOptionSet::HowSet>* how) {
-  OutputJson list = OutputJson::array();
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    OutputJson value = OutputJson::object();
-    value["value"] = valueJson(values[i]);
-    value["type"] = TamValue::typeName(values[i]->type());
-    if (how != nullptr) value["how"] = i < how->size() ? howSetName((*how)[i]) : nullptr;
-    list.push_back(value);
-  }
-  return list;
-}
-
-OutputJson nodesJson(const std::vector<NodeReport>& nodes) {
-  OutputJson list = OutputJson::array();
-  for (const NodeReport& node : nodes) {
-    OutputJson item = OutputJson::object();
-    item["path"] = node.path;
-    item["id"] = node.id;
-    item["module"] = node.module.empty() ? OutputJson(nullptr) : OutputJson(node.module);
-    item["state"] = node.state;
-    item["forced"] = node.forced == nullptr ? OutputJson(nullptr) : OutputJson(node.forced);
-    OutputJson options = OutputJson::array();
-    for (const OptionReport& option : node.options) {
-      OutputJson entry = OutputJson::object();
-      entry["option"] = option.option;
-      entry["values"] = valuesJson(option.values, &option.how);
-      for (std::size_t i = 0; i < option.origins.size(); ++i) {
-        entry["values"][i]["origin"] = originJson(option.origins[i]);
-      }
-      options.push_back(entry);
-    }
-    item["options"] = options;
-    list.push_back(item);
-  }
-  return list;
-}
-
-OutputJson messagesJson(const std::vector<EmittedMessage>& messages) {
-  OutputJson list = OutputJson::array();
-  for (const EmittedMessage& message : messages) {
-    OutputJson item = OutputJson::object();
-    item["severity"] = severityName(message.severity);
-    item["node"] = message.nodePath;
-    item["module"] = message.moduleId;
-    item["file"] = message.file.empty() ? OutputJson(nullptr) : OutputJson(message.file);
-    item["line"] = message.line > 0 ? OutputJson(message.line) : OutputJson(nullptr);
-    item["text"] = message.text;
-    list.push_back(item);
-  }
-  return list;
-}
-
-OutputJson legacyJson(const std::map<FileAdapter::LegacyKey, LegacyValue>& legacy) {
-  OutputJson list = OutputJson::array();
-  for (const auto& entry : legacy) {
-    OutputJson item = OutputJson::object();
-    item["option"] = entry.first.first + ":" + entry.first.second;
-    item["values"] = valuesJson(entry.second.values, nullptr);
-    item["changed"] = entry.second.changed;
-    list.push_back(item);
-  }
-  return list;
-}
-
-OutputJson summaryJson(std::size_t nodes, const Counts& counts) {
-  OutputJson summary = OutputJson::object();
-  summary["nodes"] = nodes;
-  summary["configured"] = counts.configured;
-  summary["not_configured"] = counts.notConfigured;
-  summary["undecided"] = counts.undecided;
-  summary["errors"] = counts.messages[Tam::MSG_ERROR];
-  summary["warnings"] = counts.messages[Tam::MSG_WARN];
-  summary["informs"] = counts.messages[Tam::MSG_INFORM];
-  return summary;
+            << "messages: " << plural(counts.errors, "error") << ", "
+            << plural(counts.warnings, "warning") << ", " << plural(counts.informs, "inform")
+            << "\n";
 }
 
 // The keys are inserted in the documented order, which ordered_json keeps.
-void printJson(Session& session, const std::vector<NodeReport>& nodes, const Counts& counts) {
+void printJson(Session& session, const std::vector<NodeReport>& nodes,
+               const std::vector<NodeOrigins>& origins, const ReportCounts& counts) {
   const Product& product = session.product();
   OutputJson document = OutputJson::object();
   document["product"] = product.name().empty() ? OutputJson(nullptr) : OutputJson(product.name());
   document["file"] = product.path();
   document["variants_mode"] = product.variantsModeName();
-  document["status"] = counts.messages[Tam::MSG_ERROR] > 0 ? "errors" : "ok";
-  document["nodes"] = nodesJson(nodes);
+  document["status"] = counts.errors > 0 ? "errors" : "ok";
+  OutputJson list = OutputJson::array();
+  for (std::size_t n = 0; n < nodes.size(); ++n) {
+    OutputJson item = nodeJson(nodes[n]);
+    for (std::size_t k = 0; n < origins.size() && k < origins[n].size(); ++k) {
+      for (std::size_t i = 0; i < origins[n][k].size(); ++i) {
+        item["options"][k]["values"][i]["origin"] = originJson(origins[n][k][i]);
+      }
+    }
+    list.push_back(item);
+  }
+  document["nodes"] = list;
   document["messages"] = messagesJson(session.adapter().messages());
   document["legacy_options"] = legacyJson(session.adapter().legacyValues());
   document["summary"] = summaryJson(nodes.size(), counts);
@@ -279,30 +152,25 @@ int runEval(const EvalOptions& options) {
   session.record().setHistory(options.explain);
 
   std::vector<NodeReport> nodes;
-  Counts counts;
+  std::vector<NodeOrigins> origins;  // with --explain, one per node
   try {
     session.evaluate();
-    std::unique_ptr<Explainer> explainer;
-    if (options.explain) explainer = std::make_unique<Explainer>(session);
-    for (ProductNode* node : session.nodes()) nodes.push_back(reportNode(*node, explainer.get()));
+    for (ProductNode* node : session.nodes()) nodes.push_back(reportNode(*node));
+    if (options.explain) {
+      Explainer explainer(session);
+      for (ProductNode* node : session.nodes()) origins.push_back(originsOf(explainer, *node));
+    }
   } catch (const TamException& e) {
     std::cerr << session.describeFailure(e);
     return kExitReported;
   }
-  for (const NodeReport& node : nodes) {
-    if (node.state == kStateConfigured) ++counts.configured;
-    if (node.state == kStateNotConfigured) ++counts.notConfigured;
-    if (node.state == kStateUndecided) ++counts.undecided;
-  }
-  for (const EmittedMessage& message : session.adapter().messages()) {
-    ++counts.messages[message.severity];
-  }
+  ReportCounts counts = countReport(nodes, session.adapter().messages());
   if (options.json) {
-    printJson(session, nodes, counts);
+    printJson(session, nodes, origins, counts);
   } else {
-    printText(session, nodes, counts);
+    printText(session, nodes, origins, counts);
   }
-  return counts.messages[Tam::MSG_ERROR] > 0 ? kExitReported : kExitOk;
+  return counts.errors > 0 ? kExitReported : kExitOk;
 }
 
 }  // namespace

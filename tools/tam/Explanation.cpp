@@ -3,16 +3,13 @@
 #include <utility>
 
 #include "Diagnostics.h"
+#include "EvalReport.h"
 #include "ValueText.h"
 
 namespace {
 
 using Step = Provenance::Step;
 using Entry = TamSelOptionSet::TamSosEntry;
-
-const char* const kStateConfigured = "configured";
-const char* const kStateNotConfigured = "not_configured";
-const char* const kStateUndecided = "undecided";
 
 const char* const kOutcomeNames[] = {"stored", "replaced", "added", "unchanged", "refused",
                                      "legacy"};
@@ -52,18 +49,6 @@ const char* conditionResult(TamNode::ConfigState state) {
   return "undecided";
 }
 
-const char* forcedStateName(TamNode::ConfigState state) {
-  switch (state) {
-    case TamNode::CS_CONFIGURED:
-      return kStateConfigured;
-    case TamNode::CS_NOT_CONFIGURED:
-      return kStateNotConfigured;
-    case TamNode::CS_UNDECIDED:
-      break;
-  }
-  return "";
-}
-
 // What the outcome of a store adds to the sentence about it.
 std::string outcomeText(const TamObserver::Store& store) {
   switch (store.outcome) {
@@ -98,15 +83,6 @@ std::string SourcePlace::text() const {
   if (line <= 0) return file;
   std::string where = file + ":" + std::to_string(line);
   return column > 0 ? where + ":" + std::to_string(column) : where;
-}
-
-const char* nodeStateName(const ProductNode& node) {
-  if (!node.wasEvaluated()) return kStateNotConfigured;
-  if (node.forcedState() != TamNode::CS_CONFIGURED && !node.loadIfText().empty() &&
-      node.isNodeConfigured() == TamNode::CS_UNDECIDED) {
-    return kStateUndecided;
-  }
-  return kStateConfigured;
 }
 
 Explainer::Explainer(Session& session) : session_(session), provenance_(session.record()) {}
@@ -329,7 +305,7 @@ OptionExplanation Explainer::explainOption(ProductNode& node,
   OptionExplanation explanation;
   explanation.node = node.path();
   explanation.option = optionName(option);
-  explanation.nodeState = nodeStateName(node);
+  explanation.nodeState = stateName(stateOf(node));
   if (!node.wasEvaluated()) {
     explanation.note = "the node is not configured, so its rules did not run";
     return explanation;
@@ -361,8 +337,9 @@ NodeExplanation Explainer::explainNode(ProductNode& node) {
   NodeExplanation explanation;
   explanation.node = node.path();
   explanation.module = node.module();
-  explanation.state = nodeStateName(node);
-  explanation.forced = forcedStateName(node.forcedState());
+  explanation.state = stateName(stateOf(node));
+  const char* forced = forcedName(node.forcedState());
+  explanation.forced = forced != nullptr ? forced : "";
   if (!explanation.forced.empty()) {
     explanation.forcedPlace = productPlace(JsonDocument::member(node.source(), "forced"));
   }
@@ -384,23 +361,23 @@ NodeExplanation Explainer::explainNode(ProductNode& node) {
   if (!explanation.stoppedBy.empty()) {
     explanation.reason = "not evaluated: node " + explanation.stoppedBy +
                          " above it is not configured, so neither are the nodes below it";
-  } else if (explanation.forced == kStateNotConfigured) {
+  } else if (node.forcedState() == TamNode::CS_NOT_CONFIGURED) {
     explanation.reason = "forced not configured: its rules did not run and its children were "
                          "not evaluated";
   } else if (explanation.judged && explanation.loadIfResult == std::string("false")) {
-    explanation.reason = explanation.forced == kStateConfigured
+    explanation.reason = node.forcedState() == TamNode::CS_CONFIGURED
                              ? "load_if is false, but the node is forced configured: its rules ran"
                              : "load_if is false: its rules did not run and its children were "
                                "not evaluated";
   } else if (explanation.judged && explanation.loadIfResult == std::string("undecided")) {
-    explanation.reason = explanation.forced == kStateConfigured
+    explanation.reason = node.forcedState() == TamNode::CS_CONFIGURED
                              ? "load_if is undecided, but the node is forced configured: its "
                                "rules ran"
                              : "load_if is undecided (an option it reads has no value): its rules "
                                "ran";
   } else if (explanation.judged) {
     explanation.reason = "load_if is true: its rules ran";
-  } else if (explanation.forced == kStateConfigured) {
+  } else if (node.forcedState() == TamNode::CS_CONFIGURED) {
     explanation.reason = "forced configured: its rules ran";
   } else {
     explanation.reason = "no load_if: its rules ran";

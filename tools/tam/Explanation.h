@@ -131,7 +131,4 @@ class Explainer {
   std::map<std::string, ModuleDeclarations> declarations_;
 };
 
-// "configured", "not_configured" or "undecided", as `tam eval` reports the node.
-const char* nodeStateName(const ProductNode& node);
-
 #endif  // TAM_TOOL_EXPLANATION_H

@@ -1,6 +1,6 @@
 // tam: evaluates, explains, checks, validates and renames products whose modules are kept as RIX
-// files and whose structure is a JSON product file, and lists their options. See
-// docs/product-format.md.
+// files and whose structure is a JSON product file, lists their options, and configures them in
+// the browser. See docs/product-format.md and docs/serve-api.md.
 #include <tam/libtam.h>
 
 #include <CLI/CLI.hpp>
@@ -55,6 +55,7 @@ int main(int argc, char** argv) {
   addCheckCommand(app, run);
   addValidateCommand(app, run);
   addRenameCommand(app, run);
+  addServeCommand(app, run);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
