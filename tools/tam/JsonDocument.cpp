@@ -230,7 +230,7 @@ JsonDocument JsonDocument::parse(const std::string& path, const std::string& tex
   if (recorder.tooManyLine() > 0) {
     throw ToolError(path + ":" + std::to_string(recorder.tooManyLine()) +
                         ": error: the file holds more than " + std::to_string(kMaxValues) +
-                        " JSON values, more than a product file may hold",
+                        " JSON values, the most a product file may hold",
                     kExitUsage);
   }
   if (recorder.failed()) {
