@@ -18,6 +18,7 @@
 #include "Files.h"
 #include "ModuleChecker.h"
 #include "Product.h"
+#include "ProductLock.h"
 #include "ValueText.h"
 
 namespace {
@@ -74,6 +75,11 @@ std::vector<std::string> pathsToCheck(const CheckOptions& options, FileAdapter& 
 }
 
 int runCheck(const CheckOptions& options) {
+  // The product's files are read under its lock, which settles an interrupted commit first.
+  ProductLock lock;
+  if (!options.product.empty()) {
+    lock = ProductLock::acquire(options.product, ProductLock::Mode::kShared);
+  }
   FileAdapter adapter;
   std::vector<std::string> files = moduleFilesOf(pathsToCheck(options, adapter));
   Tam::initialize(&adapter);
