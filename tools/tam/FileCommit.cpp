@@ -465,13 +465,13 @@ std::string recoverCommit(const ProductLock& lock) {
                         "; check the files it names, then remove it",
                     kExitUsage);
   }
-  const std::string files = std::to_string(journal.entries.size()) +
-                            (journal.entries.size() == 1 ? " file" : " files");
+  const bool one = journal.entries.size() == 1;
+  const std::string files = std::to_string(journal.entries.size()) + (one ? " file" : " files");
   if (journal.state == CommitJournal::State::kPrepared) {
     for (const JournalEntry& entry : journal.entries) ::unlink(entry.temporary.c_str());
     removeJournal(lock);
-    return product + ": undid an interrupted " + journal.command + ": none of its " + files +
-           " was changed";
+    return product + ": undid an interrupted " + journal.command + ": " + files + " left as " +
+           (one ? "it was" : "they were");
   }
   CommitSteps noStops(false);
   try {
@@ -480,6 +480,6 @@ std::string recoverCommit(const ProductLock& lock) {
     throw ToolError(std::string(e.what()), kExitUsage);
   }
   removeJournal(lock);
-  return product + ": finished an interrupted " + journal.command + ": its " + files +
-         " now hold the new content";
+  return product + ": finished an interrupted " + journal.command + ": " + files + " now " +
+         (one ? "holds its" : "hold their") + " new content";
 }
