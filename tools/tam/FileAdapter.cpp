@@ -16,7 +16,9 @@ FileAdapter::~FileAdapter() = default;
 
 std::vector<Diagnostic> FileAdapter::addFiles(const std::vector<std::string>& paths) {
   std::vector<Diagnostic> problems;
-  for (const std::string& path : paths) addText(path, readTextFile(path, TextFileKind::kModule), problems);
+  for (const std::string& path : paths) {
+    addText(path, readTextFile(path, TextFileKind::kModule), problems);
+  }
   return problems;
 }
 

@@ -217,7 +217,8 @@ Target checkTarget(const FileUpdate& update, const CommitOptions& options) {
   std::error_code error;
   target.resolved = fs::canonical(update.path, error).string();
   if (error) fail(update.path, "cannot write: " + error.message());
-  if (::stat(target.resolved.c_str(), &target.status) != 0) fail(update.path, "cannot write: " + reason());
+  if (::stat(target.resolved.c_str(), &target.status) != 0)
+    fail(update.path, "cannot write: " + reason());
   if (!S_ISREG(target.status.st_mode)) fail(update.path, "cannot write: not a regular file");
   if (update.basedOn) {
     std::string now;
@@ -226,8 +227,8 @@ Target checkTarget(const FileUpdate& update, const CommitOptions& options) {
            "the file was changed by another program since tam read it; nothing was written");
     }
   }
-  bool readOnly = (target.status.st_mode & kWriteBits) == 0 ||
-                  ::access(target.resolved.c_str(), W_OK) != 0;
+  bool readOnly =
+      (target.status.st_mode & kWriteBits) == 0 || ::access(target.resolved.c_str(), W_OK) != 0;
   if (readOnly && !options.force) {
     fail(update.path,
          "the file is read-only; nothing was written (add --force to replace read-only files)");
@@ -274,8 +275,8 @@ void keepOwner(int fd, Target& target) {
 }
 
 void writeTemporary(Target& target, const std::string& content, CommitSteps& steps) {
-  int fd = ::open(target.temporary.c_str(),
-                  O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, S_IRUSR | S_IWUSR);
+  int fd = ::open(target.temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW,
+                  S_IRUSR | S_IWUSR);
   if (fd < 0 && errno == EEXIST) {
     fail(target.path, "the temporary file " + shown(target.temporary) +
                           " exists already (a tam working on another product that shares this "
@@ -290,7 +291,6 @@ void writeTemporary(Target& target, const std::string& content, CommitSteps& ste
   bool ok = writeAll(fd, content.data(), half);
   if (ok) steps.reached(target.path + ": new content half written");
   ok = ok && writeAll(fd, content.data() + half, content.size() - half);
-  int saved = errno;
   if (ok && target.method == JournalEntry::Method::kRename) {
     try {
       keepOwner(fd, target);
@@ -299,10 +299,9 @@ void writeTemporary(Target& target, const std::string& content, CommitSteps& ste
       throw;
     }
     ok = ::fchmod(fd, target.status.st_mode & kPermissionBits) == 0;
-    saved = errno;
   }
   ok = ok && ::fsync(fd) == 0;
-  if (!ok) saved = errno;
+  int saved = errno;
   if (::close(fd) != 0 && ok) {
     ok = false;
     saved = errno;
@@ -319,8 +318,8 @@ const char* stateName(CommitJournal::State state) {
 void writeJournal(const ProductLock& lock, const CommitJournal& journal, CommitSteps& steps) {
   const std::string next = lock.journalPath() + kJournalNewSuffix;
   const std::string text = journal.text();
-  int fd = ::open(next.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW,
-                  kJournalMode);
+  int fd =
+      ::open(next.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, kJournalMode);
   bool ok = fd >= 0 && writeAll(fd, text.data(), text.size()) && ::fsync(fd) == 0;
   int saved = errno;
   if (fd >= 0 && ::close(fd) != 0 && ok) {
@@ -397,9 +396,9 @@ void undo(const ProductLock& lock, const std::vector<Target>& targets) {
 void commitFiles(const ProductLock& lock, const std::vector<FileUpdate>& updates,
                  const CommitOptions& options) {
   if (!lock.exclusive()) {
-    throw ToolError("tam: error: internal: " + lock.productPath() +
-                        " is written without holding its lock",
-                    kExitReported);
+    throw ToolError(
+        "tam: error: internal: " + lock.productPath() + " is written without holding its lock",
+        kExitReported);
   }
   if (updates.empty()) return;
   SignalHold signals;
@@ -437,9 +436,9 @@ bool commitInterrupted(const ProductLock& lock) {
 
 std::string recoverCommit(const ProductLock& lock) {
   if (!lock.exclusive()) {
-    throw ToolError("tam: error: internal: " + lock.productPath() +
-                        " is settled without holding its lock",
-                    kExitReported);
+    throw ToolError(
+        "tam: error: internal: " + lock.productPath() + " is settled without holding its lock",
+        kExitReported);
   }
   const std::string product = lock.productPath();
   if (!exists(lock.journalPath())) {
@@ -457,8 +456,10 @@ std::string recoverCommit(const ProductLock& lock) {
   std::string text;
   std::string problem;
   CommitJournal journal;
-  if (!readFile(lock.journalPath(), kMaxJournalBytes, text)) problem = "cannot be read: " + reason();
-  if (problem.empty() && !CommitJournal::parse(text, journal, problem)) problem = "is not whole: " + problem;
+  if (!readFile(lock.journalPath(), kMaxJournalBytes, text))
+    problem = "cannot be read: " + reason();
+  if (problem.empty() && !CommitJournal::parse(text, journal, problem))
+    problem = "is not whole: " + problem;
   if (!problem.empty()) {
     throw ToolError(product + ": error: a change of the product was interrupted, but its journal " +
                         shown(lock.journalPath()) + " " + problem +

@@ -97,8 +97,7 @@ class LineRecorder : public nlohmann::json_sax<Json> {
   }
 
   bool failed() const {
-    return !errorMessage_.empty() || !duplicateKey_.empty() || tooDeepLine_ > 0 ||
-           tooManyLine_ > 0;
+    return !errorMessage_.empty() || !duplicateKey_.empty() || tooDeepLine_ > 0 || tooManyLine_ > 0;
   }
   int tooDeepLine() const { return tooDeepLine_; }
   int tooManyLine() const { return tooManyLine_; }
@@ -112,7 +111,7 @@ class LineRecorder : public nlohmann::json_sax<Json> {
   struct Frame {
     Json* value;
     std::string pointer;
-    std::string key;                          // the member being read, in an object
+    std::string key;                           // the member being read, in an object
     std::vector<int>* elementLines = nullptr;  // the lines of the elements, in an array
   };
 

@@ -104,8 +104,7 @@ void ProductLock::settleExclusively(Clock::time_point deadline, std::chrono::mil
     waitFor(Mode::kExclusive, deadline, wait);
   } catch (const ToolError& e) {
     throw ToolError(productPath_ + ": error: a change of the product was interrupted (journal " +
-                        journalPath_ + ") and must be finished before it is read, but: " +
-                        e.what(),
+                        journalPath_ + ") and must be finished before it is read, but: " + e.what(),
                     e.status());
   }
 }
@@ -125,8 +124,7 @@ void ProductLock::waitFor(Mode mode, Clock::time_point deadline, std::chrono::mi
     }
     if (Clock::now() >= deadline) {
       throw ToolError("tam: error: " + productPath_ + " is in use by another tam" +
-                          holder(lockPath_) + "; nothing was done (waited " + seconds(wait) +
-                          ")",
+                          holder(lockPath_) + "; nothing was done (waited " + seconds(wait) + ")",
                       kExitReported);
     }
     if (!announced_) {

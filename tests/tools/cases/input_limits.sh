@@ -20,7 +20,8 @@ refused input_device_check.err check /dev/null
 printf '{\n  "name": "x\000y",\n  "root": {}\n}\n' >nul.json
 refused input_nul_product.err eval nul.json
 cp -R basic nul_module
-printf 'module nul\ninterface start\ninterface end\nset nul:a\000 to 1\n' >nul_module/modules/nul.rix
+printf 'module nul\ninterface start\ninterface end\nset nul:a\000 to 1\n' \
+  >nul_module/modules/nul.rix
 refused input_nul_module.err eval nul_module/product.json
 refused input_nul_module.err check nul_module/modules/nul.rix
 

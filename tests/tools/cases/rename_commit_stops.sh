@@ -43,7 +43,11 @@ while [ "$step" -lt 50 ]; do
     echo "after the last step: $(outcome)" >>steps.txt
     break
   fi
-  { grep '^tam: ' stop.txt | sed 's/^tam: //'; sed 's/^/  then /' err.txt; echo "  leaving the $(outcome) product"; } >>steps.txt
+  {
+    grep '^tam: ' stop.txt | sed 's/^tam: //'
+    sed 's/^/  then /' err.txt
+    echo "  leaving the $(outcome) product"
+  } >>steps.txt
   step=$((step + 1))
 done
 expect_same steps.txt "$EXPECTED/rename_commit_kills.out"

@@ -47,7 +47,8 @@ if [ "$(id -u)" -eq 0 ] && command -v setpriv >/dev/null; then
   [ "$(stat -c %U shared/modules/light.rix)" = root ] || fail "light.rix changed its owner"
   grep -q '^module lamp$' shared/modules/light.rix || fail "light.rix was not renamed"
   chmod 644 shared/modules/wheel.rix
-  as_nobody rename --write --force --option wheel:width=tyre_mm shared/product.json >out.txt 2>err.txt
+  as_nobody rename --write --force --option wheel:width=tyre_mm shared/product.json \
+    >out.txt 2>err.txt
   status=$?
   expect_status 1
   expect_stderr rename_foreign_owner.err

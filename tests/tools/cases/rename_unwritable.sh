@@ -7,7 +7,8 @@ originals_intact() {
     expect_same basic/$file "$TEST_DIR/products/basic/$file"
   done
 }
-( ulimit -f 0; "$TAM" rename --write --module light=lamp basic/product.json 2>&1; echo "exit status $?" ) | cat >out.txt
+( ulimit -f 0; "$TAM" rename --write --module light=lamp basic/product.json 2>&1
+  echo "exit status $?" ) | cat >out.txt
 expect_same out.txt "$EXPECTED/rename_unwritable.out"
 originals_intact
 leftovers=$(ls -A basic basic/modules | grep -c 'tam-') || true
