@@ -51,6 +51,12 @@ const ModuleFile* FileAdapter::moduleFile(const std::string& id) const {
 void FileAdapter::addLegacyOption(const std::string& moduleId, const std::string& option,
                                   const std::vector<ref_count_ptr<TamValue>>& values) {
   legacy_[{moduleId, option}] = LegacyValue{values, false};
+  legacyGiven_[{moduleId, option}] = LegacyValue{values, false};
+}
+
+void FileAdapter::startEvaluation() {
+  messages_.clear();
+  legacy_ = legacyGiven_;
 }
 
 void FileAdapter::declareLegacyOptions(const ref_count_ptr<TamModule>& module) const {

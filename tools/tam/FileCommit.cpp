@@ -1,6 +1,7 @@
 #include "FileCommit.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -122,17 +123,18 @@ void syncFolder(const std::string& folder) {
 std::string folderOf(const std::string& path) { return fs::path(path).parent_path().string(); }
 
 // Holds SIGINT, SIGTERM and SIGHUP for the life of the object, so that the commit decides when a
-// stop takes effect.
+// stop takes effect. A signal the thread held already belongs to whoever held it (tam serve takes
+// its stop signals in a thread of their own): it is left alone.
 class SignalHold {
  public:
   SignalHold() {
     sigemptyset(&held_);
     for (int signal : kHeldSignals) sigaddset(&held_, signal);
-    ::sigprocmask(SIG_BLOCK, &held_, &previous_);
+    ::pthread_sigmask(SIG_BLOCK, &held_, &previous_);
   }
   SignalHold(const SignalHold&) = delete;
   SignalHold& operator=(const SignalHold&) = delete;
-  ~SignalHold() { ::sigprocmask(SIG_SETMASK, &previous_, nullptr); }
+  ~SignalHold() { ::pthread_sigmask(SIG_SETMASK, &previous_, nullptr); }
 
   // Takes a held signal that arrived and returns it; 0 when none did.
   int take() {
@@ -140,6 +142,7 @@ class SignalHold {
     sigemptyset(&pending);
     ::sigpending(&pending);
     for (int signal : kHeldSignals) {
+      if (sigismember(&previous_, signal) == 1) continue;
       if (sigismember(&pending, signal) != 1) continue;
       sigset_t one;
       sigemptyset(&one);

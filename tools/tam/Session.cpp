@@ -142,7 +142,7 @@ void Session::buildTree(const std::vector<CommandLineValue>& commandLine) {
     if (fromCommandLine != extra.end()) {
       values.insert(values.end(), fromCommandLine->second.begin(), fromCommandLine->second.end());
     }
-    applyHostValues(*node, values);
+    setHostValues(*node, values);
   }
 }
 
@@ -188,8 +188,11 @@ std::vector<ProductNode*> Session::nodes() const {
   return result;
 }
 
-void Session::applyHostValues(ProductNode& node, const std::vector<HostValueEntry>& values) {
-  if (values.empty()) return;
+void Session::setHostValues(ProductNode& node, const std::vector<HostValueEntry>& values) {
+  if (values.empty()) {
+    node.clearSos();
+    return;
+  }
   TamSelOptionSet set(window_);
   for (const HostValueEntry& given : values) addHostValue(set, given);
   std::size_t failedBefore = adapter_.failedLoads().size();
@@ -200,42 +203,69 @@ void Session::applyHostValues(ProductNode& node, const std::vector<HostValueEntr
   }
 }
 
+void Session::forgetFailedLoads() {
+  for (const std::string& id : adapter_.failedLoads()) window_->deleteModule(id);
+  adapter_.forgetFailedLoads();
+}
+
+void Session::evaluate() {
+  forgetFailedLoads();
+  adapter_.startEvaluation();
+  for (ProductNode* node : nodes()) node->startEvaluation();
+  window_->evaluate(true);
+}
+
+bool Session::hostEntry(const HostValueEntry& given, TamSelOptionSet::TamSosEntry& entry,
+                        std::string& problem, std::size_t& badValue) {
+  ref_count_ptr<TamOption> option =
+      TamOption::findOption(window_, given.moduleId, given.optionName);
+  badValue = given.values.size();
+  if (option->scope() == TamOption::SCOPE_LEGACY) {
+    problem = optionName(given) + " is a legacy option: its value is kept in \"legacy_options\"";
+    return false;
+  }
+  if (given.values.size() > 1 && option->mutually_exclusive()) {
+    problem = optionName(given) +
+              " takes one value at a time (declare it non_mutually_exclusive to select several)";
+    return false;
+  }
+  TamValue::ValueType type = option->valueType();
+  entry.option = option;
+  entry.values.clear();
+  entry.howSet.clear();
+  for (std::size_t i = 0; i < given.values.size(); ++i) {
+    const nlohmann::json& json = given.values[i];
+    ref_count_ptr<TamValue> value = given.pointer.empty() && json.is_string()
+                                        ? valueFromText(type, json.get<std::string>(), problem)
+                                        : valueFromJson(type, json, problem);
+    badValue = i;
+    if (!value) {
+      problem = "value for " + optionName(given) + ": " + problem + " (" + optionName(given) +
+                " takes " + typeWord(type) + " values)";
+      return false;
+    }
+    if (!option->validateValue(value)) {
+      problem = "value " + valueText(value) + " is not allowed for " + optionName(given) +
+                " (allowed: " + describeConstraints(option) + ")";
+      return false;
+    }
+    entry.values.push_back(value);
+    entry.howSet.push_back(given.how);
+  }
+  return true;
+}
+
 void Session::addHostValue(TamSelOptionSet& set, const HostValueEntry& given) {
   std::size_t failedBefore = adapter_.failedLoads().size();
   try {
-    ref_count_ptr<TamOption> option =
-        TamOption::findOption(window_, given.moduleId, given.optionName);
-    if (option->scope() == TamOption::SCOPE_LEGACY) {
-      failValue(given,
-                optionName(given) + " is a legacy option: its value is kept in \"legacy_options\"");
-    }
-    if (given.values.size() > 1 && option->mutually_exclusive()) {
-      failValue(given, optionName(given) +
-                           " takes one value at a time (declare it non_mutually_exclusive to "
-                           "select several)");
-    }
-    TamValue::ValueType type = option->valueType();
     TamSelOptionSet::TamSosEntry entry;
-    entry.option = option;
-    for (std::size_t i = 0; i < given.values.size(); ++i) {
-      const nlohmann::json& json = given.values[i];
+    std::string problem;
+    std::size_t badValue = 0;
+    if (!hostEntry(given, entry, problem, badValue)) {
       // A value is placed at its own line when the product file gives it.
       HostValueEntry at = given;
-      if (i < given.valueWhere.size()) at.where = given.valueWhere[i];
-      std::string problem;
-      ref_count_ptr<TamValue> value = given.pointer.empty() && json.is_string()
-                                          ? valueFromText(type, json.get<std::string>(), problem)
-                                          : valueFromJson(type, json, problem);
-      if (!value) {
-        failValue(at, "value for " + optionName(given) + ": " + problem + " (" + optionName(given) +
-                          " takes " + typeWord(type) + " values)");
-      }
-      if (!option->validateValue(value)) {
-        failValue(at, "value " + valueText(value) + " is not allowed for " + optionName(given) +
-                          " (allowed: " + describeConstraints(option) + ")");
-      }
-      entry.values.push_back(value);
-      entry.howSet.push_back(given.how);
+      if (badValue < given.valueWhere.size()) at.where = given.valueWhere[badValue];
+      failValue(at, problem);
     }
     set.set(entry);
   } catch (const TamException& e) {
@@ -294,16 +324,37 @@ Diagnostic Session::ruleDiagnostic(const ModuleFile& file, const TamException& e
   return diagnostic;
 }
 
-std::string Session::describeFailure(const TamException& e) {
-  if (!adapter_.failedLoads().empty()) return adapter_.describeLoadFailure().format();
-  auto* node = dynamic_cast<ProductNode*>(e.node());
-  if (node == nullptr) return product_.path() + ": error: " + describeException(e) + "\n";
-  std::string note = where(*node) + ": note: while evaluating node '" + node->path() + "'\n";
+Session::Failure Session::locateFailure(const TamException& e) {
+  Failure failure;
+  failure.node = dynamic_cast<ProductNode*>(e.node());
+  if (!adapter_.failedLoads().empty()) {
+    failure.diagnostic = adapter_.describeLoadFailure();
+    return failure;
+  }
+  ProductNode* node = failure.node;
+  if (node == nullptr) {
+    failure.diagnostic = Diagnostic{product_.path(), 0, 0, "error", describeException(e), ""};
+    return failure;
+  }
   if (!node->loadIfText().empty() && !node->wasEvaluated() && failsInLoadIf(*node, e)) {
-    return product_.where(JsonDocument::member(node->source(), "load_if")) +
-           ": error: load_if of node '" + node->path() + "': " + describeException(e) + "\n";
+    std::string pointer = JsonDocument::member(node->source(), "load_if");
+    failure.diagnostic =
+        Diagnostic{product_.path(), product_.document().line(pointer), 0, "error",
+                   "load_if of node '" + node->path() + "': " + describeException(e), ""};
+    return failure;
   }
   const ModuleFile* file = adapter_.moduleFile(node->module());
-  if (file == nullptr) return where(*node) + ": error: " + describeException(e) + "\n";
-  return ruleDiagnostic(*file, e).format() + note;
+  if (file == nullptr) {
+    failure.diagnostic = Diagnostic{product_.path(), product_.document().line(node->source()), 0,
+                                    "error", describeException(e), ""};
+    return failure;
+  }
+  failure.diagnostic = ruleDiagnostic(*file, e);
+  failure.note = where(*node) + ": note: while evaluating node '" + node->path() + "'\n";
+  return failure;
+}
+
+std::string Session::describeFailure(const TamException& e) {
+  Failure failure = locateFailure(e);
+  return failure.diagnostic.format() + failure.note;
 }
