@@ -10,6 +10,7 @@
 
 #include "Commands.h"
 #include "Diagnostics.h"
+#include "EvalReport.h"
 #include "Session.h"
 #include "ValueText.h"
 
@@ -21,45 +22,6 @@ struct EvalOptions {
   std::vector<std::string> sets;
 };
 
-const char* kStateConfigured = "configured";
-const char* kStateNotConfigured = "not_configured";
-const char* kStateUndecided = "undecided";
-
-const char* severityName(Tam::MsgSeverity severity) {
-  switch (severity) {
-    case Tam::MSG_ERROR:
-      return "error";
-    case Tam::MSG_WARN:
-      return "warn";
-    case Tam::MSG_INFORM:
-      break;
-  }
-  return "inform";
-}
-
-const char* forcedName(TamNode::ConfigState state) {
-  switch (state) {
-    case TamNode::CS_CONFIGURED:
-      return kStateConfigured;
-    case TamNode::CS_NOT_CONFIGURED:
-      return kStateNotConfigured;
-    case TamNode::CS_UNDECIDED:
-      break;
-  }
-  return nullptr;
-}
-
-// A node is configured when its rules ran; undecided when they ran while its load-if had no value;
-// not configured when it was stopped, or a node above it was.
-const char* stateOf(ProductNode& node) {
-  if (!node.wasEvaluated()) return kStateNotConfigured;
-  if (node.forcedState() != TamNode::CS_CONFIGURED && !node.loadIfText().empty() &&
-      node.isNodeConfigured() == TamNode::CS_UNDECIDED) {
-    return kStateUndecided;
-  }
-  return kStateConfigured;
-}
-
 std::string stateText(const char* state) {
   std::string text = state;
   for (char& c : text) {
@@ -70,45 +32,6 @@ std::string stateText(const char* state) {
 
 std::string plural(std::size_t count, const std::string& word) {
   return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
-}
-
-struct OptionReport {
-  std::string option;
-  std::vector<ref_count_ptr<TamValue>> values;
-  std::vector<TamSelOptionSet::HowSet> how;
-};
-
-struct NodeReport {
-  std::string path;
-  std::string id;
-  std::string module;
-  const char* state = kStateConfigured;
-  const char* forced = nullptr;
-  std::vector<OptionReport> options;
-};
-
-struct Counts {
-  std::size_t configured = 0;
-  std::size_t notConfigured = 0;
-  std::size_t undecided = 0;
-  std::size_t messages[3] = {0, 0, 0};
-};
-
-NodeReport reportNode(ProductNode& node) {
-  NodeReport report;
-  report.path = node.path();
-  report.id = node.id();
-  report.module = node.module();
-  report.state = stateOf(node);
-  report.forced = forcedName(node.forcedState());
-  if (node.wasEvaluated() && node.hasModule()) {
-    for (const auto& item : node.getSos().contents()) {
-      const TamSelOptionSet::TamSosEntry& entry = item.second;
-      report.options.push_back(
-          {entry.option->moduleId() + ":" + entry.option->name(), entry.values, entry.howSet});
-    }
-  }
-  return report;
 }
 
 void printNode(const NodeReport& node) {
@@ -152,108 +75,20 @@ void printLegacy(const std::map<FileAdapter::LegacyKey, LegacyValue>& legacy) {
   }
 }
 
-void printText(Session& session, const std::vector<NodeReport>& nodes, const Counts& counts) {
-  const Product& product = session.product();
+void printText(const Product& product, const EvalReport& report) {
+  const EvalCounts& counts = report.counts;
   std::cout << "product: " << (product.name().empty() ? product.path() : product.name())
             << " (variants mode " << product.variantsModeName() << ")\n";
-  for (const NodeReport& node : nodes) printNode(node);
-  printMessages(session.adapter().messages());
-  printLegacy(session.adapter().legacyValues());
+  for (const NodeReport& node : report.nodes) printNode(node);
+  printMessages(report.messages);
+  printLegacy(report.legacy);
   std::cout << "\n"
-            << plural(nodes.size(), "node") << ": " << counts.configured << " configured, "
-            << counts.notConfigured << " not configured, " << counts.undecided << " undecided\n"
+            << plural(report.nodes.size(), "node") << ": " << counts.configured
+            << " configured, " << counts.notConfigured << " not configured, " << counts.undecided
+            << " undecided\n"
             << "messages: " << plural(counts.messages[Tam::MSG_ERROR], "error") << ", "
             << plural(counts.messages[Tam::MSG_WARN], "warning") << ", "
             << plural(counts.messages[Tam::MSG_INFORM], "inform") << "\n";
-}
-
-OutputJson valuesJson(const std::vector<ref_count_ptr<TamValue>>& values,
-                      const std::vector<TamSelOptionSet::HowSet>* how) {
-  OutputJson list = OutputJson::array();
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    OutputJson value = OutputJson::object();
-    value["value"] = valueJson(values[i]);
-    value["type"] = TamValue::typeName(values[i]->type());
-    if (how != nullptr) value["how"] = i < how->size() ? howSetName((*how)[i]) : nullptr;
-    list.push_back(value);
-  }
-  return list;
-}
-
-OutputJson nodesJson(const std::vector<NodeReport>& nodes) {
-  OutputJson list = OutputJson::array();
-  for (const NodeReport& node : nodes) {
-    OutputJson item = OutputJson::object();
-    item["path"] = node.path;
-    item["id"] = node.id;
-    item["module"] = node.module.empty() ? OutputJson(nullptr) : OutputJson(node.module);
-    item["state"] = node.state;
-    item["forced"] = node.forced == nullptr ? OutputJson(nullptr) : OutputJson(node.forced);
-    OutputJson options = OutputJson::array();
-    for (const OptionReport& option : node.options) {
-      OutputJson entry = OutputJson::object();
-      entry["option"] = option.option;
-      entry["values"] = valuesJson(option.values, &option.how);
-      options.push_back(entry);
-    }
-    item["options"] = options;
-    list.push_back(item);
-  }
-  return list;
-}
-
-OutputJson messagesJson(const std::vector<EmittedMessage>& messages) {
-  OutputJson list = OutputJson::array();
-  for (const EmittedMessage& message : messages) {
-    OutputJson item = OutputJson::object();
-    item["severity"] = severityName(message.severity);
-    item["node"] = message.nodePath;
-    item["module"] = message.moduleId;
-    item["file"] = message.file.empty() ? OutputJson(nullptr) : OutputJson(message.file);
-    item["line"] = message.line > 0 ? OutputJson(message.line) : OutputJson(nullptr);
-    item["text"] = message.text;
-    list.push_back(item);
-  }
-  return list;
-}
-
-OutputJson legacyJson(const std::map<FileAdapter::LegacyKey, LegacyValue>& legacy) {
-  OutputJson list = OutputJson::array();
-  for (const auto& entry : legacy) {
-    OutputJson item = OutputJson::object();
-    item["option"] = entry.first.first + ":" + entry.first.second;
-    item["values"] = valuesJson(entry.second.values, nullptr);
-    item["changed"] = entry.second.changed;
-    list.push_back(item);
-  }
-  return list;
-}
-
-OutputJson summaryJson(std::size_t nodes, const Counts& counts) {
-  OutputJson summary = OutputJson::object();
-  summary["nodes"] = nodes;
-  summary["configured"] = counts.configured;
-  summary["not_configured"] = counts.notConfigured;
-  summary["undecided"] = counts.undecided;
-  summary["errors"] = counts.messages[Tam::MSG_ERROR];
-  summary["warnings"] = counts.messages[Tam::MSG_WARN];
-  summary["informs"] = counts.messages[Tam::MSG_INFORM];
-  return summary;
-}
-
-// The keys are inserted in the documented order, which ordered_json keeps.
-void printJson(Session& session, const std::vector<NodeReport>& nodes, const Counts& counts) {
-  const Product& product = session.product();
-  OutputJson document = OutputJson::object();
-  document["product"] = product.name().empty() ? OutputJson(nullptr) : OutputJson(product.name());
-  document["file"] = product.path();
-  document["variants_mode"] = product.variantsModeName();
-  document["status"] = counts.messages[Tam::MSG_ERROR] > 0 ? "errors" : "ok";
-  document["nodes"] = nodesJson(nodes);
-  document["messages"] = messagesJson(session.adapter().messages());
-  document["legacy_options"] = legacyJson(session.adapter().legacyValues());
-  document["summary"] = summaryJson(nodes.size(), counts);
-  std::cout << document.dump(2, ' ', false, OutputJson::error_handler_t::replace) << "\n";
 }
 
 int runEval(const EvalOptions& options) {
@@ -262,29 +97,22 @@ int runEval(const EvalOptions& options) {
   Session session(options.product);
   session.buildTree(sets);
 
-  std::vector<NodeReport> nodes;
-  Counts counts;
+  EvalReport report;
   try {
     session.window()->evaluate(true);
-    for (ProductNode* node : session.nodes()) nodes.push_back(reportNode(*node));
+    report = EvalReport::of(session);
   } catch (const TamException& e) {
     std::cerr << session.describeFailure(e);
     return kExitReported;
   }
-  for (const NodeReport& node : nodes) {
-    if (node.state == kStateConfigured) ++counts.configured;
-    if (node.state == kStateNotConfigured) ++counts.notConfigured;
-    if (node.state == kStateUndecided) ++counts.undecided;
-  }
-  for (const EmittedMessage& message : session.adapter().messages()) {
-    ++counts.messages[message.severity];
-  }
   if (options.json) {
-    printJson(session, nodes, counts);
+    std::cout << report.toJson(session.product())
+                     .dump(2, ' ', false, OutputJson::error_handler_t::replace)
+              << "\n";
   } else {
-    printText(session, nodes, counts);
+    printText(session.product(), report);
   }
-  return counts.messages[Tam::MSG_ERROR] > 0 ? kExitReported : kExitOk;
+  return report.hasErrors() ? kExitReported : kExitOk;
 }
 
 }  // namespace

@@ -51,6 +51,14 @@ const ModuleFile* FileAdapter::moduleFile(const std::string& id) const {
 void FileAdapter::addLegacyOption(const std::string& moduleId, const std::string& option,
                                   const std::vector<ref_count_ptr<TamValue>>& values) {
   legacy_[{moduleId, option}] = LegacyValue{values, false};
+  addedLegacy_[{moduleId, option}] = LegacyValue{values, false};
+}
+
+void FileAdapter::clearRun() {
+  messages_.clear();
+  failedLoads_.clear();
+  firstLoadError_.clear();
+  legacy_ = addedLegacy_;
 }
 
 void FileAdapter::declareLegacyOptions(const ref_count_ptr<TamModule>& module) const {
@@ -83,6 +91,7 @@ bool FileAdapter::loadModule(TamWindow* window, const std::string& moduleId) {
   } catch (const TamException& e) {
     if (failedLoads_.empty()) firstLoadError_ = describeException(e);
     failedLoads_.push_back(moduleId);
+    window->deleteModule(moduleId);
     throw;
   }
   return true;

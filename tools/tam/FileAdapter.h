@@ -4,8 +4,10 @@
 // Module files are indexed by the id on their module line, not by their names; two files that
 // declare one id are an error naming both. A module is created and given its file's text
 // (setRixData) only when the library asks for it through loadModule. When that text fails, the
-// exception goes back through the library unchanged and the adapter remembers which module failed,
-// so that the command can report the problem at its place in the file (describeLoadFailure).
+// module is taken out of the window again (a later lookup tries anew rather than finding half a
+// module), the exception goes back through the library unchanged and the adapter remembers which
+// module failed, so that the command can report the problem at its place in the file
+// (describeLoadFailure).
 //
 // The adapter must outlive every window that uses it; it is installed with Tam::initialize.
 #ifndef TAM_TOOL_FILEADAPTER_H
@@ -61,6 +63,10 @@ class FileAdapter : public Tam::AdapterInterface {
 
   const std::vector<EmittedMessage>& messages() const { return messages_; }
 
+  // Starts another evaluation afresh: forgets the messages and the failed loads, and gives the
+  // legacy options the values they were added with.
+  void clearRun();
+
   // Ids of the modules whose text failed to load, innermost first, in the order of failure.
   const std::vector<std::string>& failedLoads() const { return failedLoads_; }
   // The first module that failed to load, checked again piece by piece to place the problem in
@@ -85,6 +91,7 @@ class FileAdapter : public Tam::AdapterInterface {
 
   std::map<std::string, ModuleFile> files_;
   std::map<LegacyKey, LegacyValue> legacy_;
+  std::map<LegacyKey, LegacyValue> addedLegacy_;
   std::vector<EmittedMessage> messages_;
   std::vector<std::string> failedLoads_;
   std::string firstLoadError_;

@@ -53,10 +53,12 @@ CommandLineValue parseSetArgument(const std::string& argument) {
   value.moduleId = argument.substr(firstColon + 1, secondColon - firstColon - 1);
   value.optionName = argument.substr(secondColon + 1, equals - secondColon - 1);
   value.text = argument.substr(equals + 1);
+  value.where = "--set " + argument;
   return value;
 }
 
-Session::Session(const std::string& productPath) : product_(Product::load(productPath)) {
+Session::Session(const std::string& productPath, bool installAdapter)
+    : product_(Product::load(productPath)) {
   std::vector<std::string> files;
   std::set<std::string> seen;
   for (std::size_t i = 0; i < product_.folderPaths().size(); ++i) {
@@ -89,7 +91,7 @@ Session::Session(const std::string& productPath) : product_(Product::load(produc
     for (const nlohmann::json& value : legacy.values) values.push_back(legacyValueFromJson(value));
     adapter_.addLegacyOption(legacy.moduleId, legacy.optionName, values);
   }
-  Tam::initialize(&adapter_);
+  if (installAdapter) Tam::initialize(&adapter_);
   window_ = Tam::createWindow();
   window_->setVariantsMode(product_.variantsMode());
 }
@@ -99,17 +101,27 @@ Session::~Session() = default;
 void Session::buildTree(const std::vector<CommandLineValue>& commandLine) {
   root_ = buildNode(product_.root(), nullptr);
   window_->setRoot(root_.get());
+  setHostValues(commandLine);
+}
+
+void Session::setHostValues(const std::vector<CommandLineValue>& commandLine) {
+  std::vector<ProductNode*> all = nodes();
+  for (ProductNode* node : all) {
+    node->clearSos();
+    node->clearEvaluated();
+  }
+  adapter_.clearRun();
 
   std::map<std::string, std::vector<HostValueEntry>> extra;
   for (const CommandLineValue& value : commandLine) {
     HostValueEntry given;
     given.moduleId = value.moduleId;
     given.optionName = value.optionName;
-    given.values.push_back(value.text);
-    given.where = "--set " + value.argument;
+    given.values = value.values;
+    if (given.values.empty()) given.values.push_back(value.text);
+    given.where = value.where;
     extra[value.nodePath].push_back(given);
   }
-  std::vector<ProductNode*> all = nodes();
   for (const auto& entry : extra) {
     bool known = false;
     for (ProductNode* node : all) {

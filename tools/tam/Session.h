@@ -13,6 +13,7 @@
 
 #include <map>
 #include <memory>
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -20,13 +21,19 @@
 #include "Product.h"
 #include "ProductNode.h"
 
-// A host value from the command line: NODEPATH:module:option=VALUE.
+// A host value given beside the product file: NODEPATH:module:option=VALUE on the command line,
+// or one choice of a sweep variant.
 struct CommandLineValue {
   std::string argument;
   std::string nodePath;
   std::string moduleId;
   std::string optionName;
   std::string text;
+  // Typed values (JSON booleans, numbers, strings), several for an option that takes several at
+  // once; when empty, `text` is the one value. Strings are read by the option's type, as `text`.
+  std::vector<nlohmann::json> values;
+  // How messages name the value: "--set ARGUMENT" for the command line.
+  std::string where;
 };
 
 // Throws ToolError (kExitUsage) when the argument is not NODEPATH:module:option=VALUE.
@@ -34,7 +41,11 @@ CommandLineValue parseSetArgument(const std::string& argument);
 
 class Session {
  public:
-  explicit Session(const std::string& productPath);
+  // Reads the product and indexes its module files, then creates the window. The session's
+  // adapter must be the installed one whenever the library works on the window: the constructor
+  // installs it (Tam::initialize) unless `installAdapter` is false, for a host that installs one
+  // adapter of its own and hands each window's calls on to that window's adapter.
+  explicit Session(const std::string& productPath, bool installAdapter = true);
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
   ~Session();
@@ -42,6 +53,11 @@ class Session {
   // Builds the node tree and sets the root of the window. Host values are the product's, then
   // those of the command line, in order.
   void buildTree(const std::vector<CommandLineValue>& commandLine);
+  // Gives the built tree its host values anew, the product's and then `commandLine`'s, after
+  // clearing what an earlier evaluation left (node sets, evaluation marks, messages, legacy
+  // values), so that the next evaluation gives what a fresh session would. Bad values are
+  // ToolErrors as in buildTree; the nodes before the bad one have their values then.
+  void setHostValues(const std::vector<CommandLineValue>& commandLine);
 
   const Product& product() const { return product_; }
   FileAdapter& adapter() { return adapter_; }
