@@ -123,21 +123,10 @@ void Session::setHostValues(const std::vector<CommandLineValue>& commandLine) {
     extra[value.nodePath].push_back(given);
   }
   for (const auto& entry : extra) {
-    bool known = false;
-    for (ProductNode* node : all) {
-      if (node->path() != entry.first) continue;
-      known = true;
-      for (const HostValueEntry& given : entry.second) {
-        if (given.moduleId != node->module()) {
-          failValue(given,
-                    node->module().empty()
-                        ? "node '" + node->path() + "' has no module, so it takes no host values"
-                        : "only options of the node's module '" + node->module() +
-                              "' can be set at node '" + node->path() + "'");
-        }
-      }
+    for (const HostValueEntry& given : entry.second) {
+      std::string problem = hostValueProblem(entry.first, given.moduleId);
+      if (!problem.empty()) failValue(given, problem);
     }
-    if (!known) failValue(entry.second.front(), "no node '" + entry.first + "' in the product");
   }
   for (ProductNode* node : all) {
     std::vector<HostValueEntry> values = entries_[node]->values;
@@ -147,6 +136,19 @@ void Session::setHostValues(const std::vector<CommandLineValue>& commandLine) {
     }
     applyHostValues(*node, values);
   }
+}
+
+std::string Session::hostValueProblem(const std::string& nodePath,
+                                      const std::string& moduleId) const {
+  for (ProductNode* node : nodes()) {
+    if (node->path() != nodePath) continue;
+    if (moduleId == node->module()) return "";
+    return node->module().empty()
+               ? "node '" + node->path() + "' has no module, so it takes no host values"
+               : "only options of the node's module '" + node->module() +
+                     "' can be set at node '" + node->path() + "'";
+  }
+  return "no node '" + nodePath + "' in the product";
 }
 
 std::unique_ptr<ProductNode> Session::buildNode(const NodeEntry& given, ProductNode* parent) {

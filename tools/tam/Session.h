@@ -63,6 +63,9 @@ class Session {
   FileAdapter& adapter() { return adapter_; }
   const ref_count_ptr<TamWindow>& window() const { return window_; }
   ProductNode* root() const { return root_.get(); }
+  // Why host values for `moduleId` cannot be given at the node `nodePath` (there is no such node,
+  // or its module is another), or the empty text when they can.
+  std::string hostValueProblem(const std::string& nodePath, const std::string& moduleId) const;
   // Every node, depth first in the product's order.
   std::vector<ProductNode*> nodes() const;
   // The product file's "file:line" of a node.

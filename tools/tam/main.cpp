@@ -1,5 +1,5 @@
-// tam: evaluates, checks, validates and renames products whose modules are kept as RIX files and
-// whose structure is a JSON product file. See docs/product-format.md.
+// tam: evaluates, checks, validates, renames and sweeps products whose modules are kept as RIX
+// files and whose structure is a JSON product file. See docs/product-format.md.
 #include <tam/libtam.h>
 
 #include <CLI/CLI.hpp>
@@ -42,8 +42,8 @@ int main(int argc, char** argv) {
   // A file size limit must make a write fail with an error the command reports, not end it.
   std::signal(SIGXFSZ, SIG_IGN);
 
-  CLI::App app{"tam: evaluate, check, validate and rename products described in RIX modules",
-               "tam"};
+  CLI::App app{
+      "tam: evaluate, check, validate, rename and sweep products described in RIX modules", "tam"};
   app.set_version_flag("--version", std::string("tam ") + TAM_VERSION_STRING);
   app.require_subcommand(1);
   CommandRun run;
@@ -51,6 +51,7 @@ int main(int argc, char** argv) {
   addCheckCommand(app, run);
   addValidateCommand(app, run);
   addRenameCommand(app, run);
+  addSweepCommand(app, run);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
