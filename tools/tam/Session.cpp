@@ -57,8 +57,7 @@ CommandLineValue parseSetArgument(const std::string& argument) {
   return value;
 }
 
-Session::Session(const std::string& productPath, bool installAdapter)
-    : product_(Product::load(productPath)) {
+Session::Session(const std::string& productPath) : product_(Product::load(productPath)) {
   std::vector<std::string> files;
   std::set<std::string> seen;
   for (std::size_t i = 0; i < product_.folderPaths().size(); ++i) {
@@ -91,7 +90,7 @@ Session::Session(const std::string& productPath, bool installAdapter)
     for (const nlohmann::json& value : legacy.values) values.push_back(legacyValueFromJson(value));
     adapter_.addLegacyOption(legacy.moduleId, legacy.optionName, values);
   }
-  if (installAdapter) Tam::initialize(&adapter_);
+  Tam::initialize(&adapter_);
   window_ = Tam::createWindow();
   window_->setVariantsMode(product_.variantsMode());
 }

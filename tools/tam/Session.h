@@ -41,11 +41,7 @@ CommandLineValue parseSetArgument(const std::string& argument);
 
 class Session {
  public:
-  // Reads the product and indexes its module files, then creates the window. The session's
-  // adapter must be the installed one whenever the library works on the window: the constructor
-  // installs it (Tam::initialize) unless `installAdapter` is false, for a host that installs one
-  // adapter of its own and hands each window's calls on to that window's adapter.
-  explicit Session(const std::string& productPath, bool installAdapter = true);
+  explicit Session(const std::string& productPath);
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
   ~Session();

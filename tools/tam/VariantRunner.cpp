@@ -75,9 +75,8 @@ ref_count_ptr<TamOption> choiceOption(Session& session, const Choice& choice, st
   return nullptr;
 }
 
-VariantRunner::VariantRunner(const std::string& productPath, const std::vector<std::string>& select,
-                             bool installAdapter)
-    : session_(productPath, installAdapter) {
+VariantRunner::VariantRunner(const std::string& productPath, const std::vector<std::string>& select)
+    : session_(productPath) {
   session_.buildTree({});
   for (const std::string& key : select) selections_.push_back(this->select(key));
 }

@@ -41,9 +41,9 @@ class VariantRunner {
 
   // Reads the product and builds its tree; `select` names the values each record reports
   // (NODEPATH:module:option). ToolError (kExitUsage) for a product that cannot be used or a
-  // selected option that does not exist at its node. `installAdapter` as for Session.
-  VariantRunner(const std::string& productPath, const std::vector<std::string>& select,
-                bool installAdapter = true);
+  // selected option that does not exist at its node. The session's adapter is installed, as
+  // Session does.
+  VariantRunner(const std::string& productPath, const std::vector<std::string>& select);
   VariantRunner(const VariantRunner&) = delete;
   VariantRunner& operator=(const VariantRunner&) = delete;
 
