@@ -202,7 +202,7 @@ std::unique_ptr<VariantSource> openSource(const SweepOptions& options, VariantRu
   for (std::size_t i = 0; i < columns.size(); ++i) {
     std::string problem;
     if (!choiceOption(runner.session(), columns[i], problem)) {
-      throw ToolError(options.variants + ": error: column " + std::to_string(i + 1) + " '" +
+      throw ToolError(source->columnsSource() + ": error: column " + std::to_string(i + 1) + " '" +
                           columns[i].key + "': " + problem,
                       kExitUsage);
     }

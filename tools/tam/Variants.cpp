@@ -8,6 +8,8 @@
 namespace {
 
 using Json = nlohmann::json;
+// JSON Lines objects are read with their keys in the order written, so that choices keep it.
+using OrderedJson = nlohmann::ordered_json;
 
 // A row longer than this is refused rather than read into memory whole: no file of choices needs
 // it, and a file without line breaks must not exhaust memory.
@@ -17,8 +19,18 @@ constexpr std::size_t kMaxChoiceDepth = 2;
 
 const char kUtf8Bom[] = "\xEF\xBB\xBF";
 
-bool isScalar(const Json& value) {
+template <class AnyJson>
+bool isScalar(const AnyJson& value) {
   return value.is_boolean() || value.is_number() || value.is_string();
+}
+
+// A scalar read in key order, as a choice holds it.
+Json scalarOf(const OrderedJson& value) {
+  if (value.is_boolean()) return value.get<bool>();
+  if (value.is_number_unsigned()) return value.get<std::uint64_t>();
+  if (value.is_number_integer()) return value.get<std::int64_t>();
+  if (value.is_number()) return value.get<double>();
+  return value.get<std::string>();
 }
 
 bool endsWith(const std::string& text, const std::string& suffix) {
@@ -138,6 +150,7 @@ class CsvVariants : public VariantSource {
     if (!problem.empty()) {
       throw ToolError(where(line) + ": error: header row: " + problem, kExitUsage);
     }
+    headerLine_ = line;
     // Spreadsheets may start the file with a byte order mark.
     if (header[0].compare(0, 3, kUtf8Bom) == 0) header[0].erase(0, 3);
     for (std::size_t i = 0; i < header.size(); ++i) {
@@ -177,6 +190,7 @@ class CsvVariants : public VariantSource {
   }
 
   std::vector<Choice> columns() const override { return columns_; }
+  std::string columnsSource() const override { return where(headerLine_); }
 
  private:
   std::string where(int line) const { return input_.name() + ":" + std::to_string(line); }
@@ -184,6 +198,7 @@ class CsvVariants : public VariantSource {
   Input input_;
   CsvReader reader_;
   std::vector<Choice> columns_;
+  int headerLine_ = 0;
   std::int64_t index_ = 0;
 };
 
@@ -237,13 +252,14 @@ class JsonLinesVariants : public VariantSource {
 
   static std::string readChoices(const std::string& text, Variant& variant) {
     std::set<std::string> keys;
-    Json object;
+    OrderedJson object;
     try {
-      object = Json::parse(text, [&keys](int depth, Json::parse_event_t event, Json& parsed) {
+      object = OrderedJson::parse(text, [&keys](int depth, OrderedJson::parse_event_t event,
+                                                OrderedJson& parsed) {
         if (depth > static_cast<int>(kMaxChoiceDepth)) {
           throw ChoiceShapeError{"a choice must be a value or a list of values"};
         }
-        if (event == Json::parse_event_t::key && depth == 1 &&
+        if (event == OrderedJson::parse_event_t::key && depth == 1 &&
             !keys.insert(parsed.get<std::string>()).second) {
           throw ChoiceShapeError{"duplicate key \"" + parsed.get<std::string>() + "\""};
         }
@@ -251,7 +267,7 @@ class JsonLinesVariants : public VariantSource {
       });
     } catch (const ChoiceShapeError& e) {
       return e.message;
-    } catch (const Json::parse_error& e) {
+    } catch (const OrderedJson::parse_error& e) {
       std::string what = e.what();
       std::size_t colon = what.find(": ");
       return "invalid JSON at column " + std::to_string(e.byte) + ": " +
@@ -263,14 +279,14 @@ class JsonLinesVariants : public VariantSource {
       if (!parseChoiceKey(item.key(), choice)) {
         return "key \"" + item.key() + "\": expected NODEPATH:module:option";
       }
-      const Json& value = item.value();
+      const OrderedJson& value = item.value();
       if (value.is_null()) continue;
       if (isScalar(value)) {
-        choice.values.push_back(value);
+        choice.values.push_back(scalarOf(value));
       } else if (value.is_array() && !value.empty()) {
-        for (const Json& element : value) {
+        for (const OrderedJson& element : value) {
           if (!isScalar(element)) return "key \"" + item.key() + "\": values must be scalars";
-          choice.values.push_back(element);
+          choice.values.push_back(scalarOf(element));
         }
         choice.several = true;
       } else {

@@ -57,6 +57,8 @@ class VariantSource {
   // The choices every variant may make (a CSV file's columns), to be checked against the product
   // before the sweep starts; empty when variants name their choices one by one.
   virtual std::vector<Choice> columns() const { return {}; }
+  // Where the columns are named ("file:line" of the header row).
+  virtual std::string columnsSource() const { return ""; }
 };
 
 enum class VariantFormat { kAuto, kCsv, kJsonLines };
