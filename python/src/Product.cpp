@@ -59,11 +59,17 @@ Variant variantOf(std::int64_t index, py::handle choices, const std::string& sou
   variant.index = index;
   variant.source = source;
   if (choices.is_none()) return variant;
-  for (auto item : py::reinterpret_borrow<py::dict>(choices)) {
-    Choice choice;
-    if (choiceOf(item.first.cast<std::string>(), item.second, choice)) {
-      variant.choices.push_back(choice);
+  // As for a row of a file, a choice that cannot be read makes the variant fail, not the sweep.
+  try {
+    for (auto item : py::reinterpret_borrow<py::dict>(choices)) {
+      Choice choice;
+      if (choiceOf(py::str(item.first).cast<std::string>(), item.second, choice)) {
+        variant.choices.push_back(choice);
+      }
     }
+  } catch (const py::builtin_exception& e) {
+    variant.choices.clear();
+    variant.problem = (source.empty() ? "" : source + ": ") + e.what();
   }
   return variant;
 }
@@ -312,7 +318,10 @@ void bindProduct(py::module_& m) {
   py::class_<Variant>(m, "Variant",
                       "One variant of a sweep: its index, the choices it makes "
                       "(NODEPATH:module:option to a value or a list of values), the file and "
-                      "line it was read from, and the problem that kept it from being read.")
+                      "line it was read from, and the problem that kept it from being read (a "
+                      "choice that is not NODEPATH:module:option, or a value that is not a bool, "
+                      "int, float or str, is such a problem: the sweep records the variant as "
+                      "failed).")
       .def(py::init([](std::int64_t index, py::object choices, const std::string& source) {
              return variantOf(index, choices, source);
            }),
