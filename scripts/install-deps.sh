@@ -3,7 +3,8 @@
 # Needs root (or sudo) only when something has to be installed.
 set -euo pipefail
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          nlohmann-json3-dev libcli11-dev)
+          nlohmann-json3-dev libcli11-dev
+          pybind11-dev python3-dev python3-pytest python3-distributed)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
