@@ -249,16 +249,23 @@ def _sweep(product, source, vary, sample, seed, select, jobs, scheduler, client,
 
 
 class _Output:
-    """Records go to standard output, or to a file that takes its name only when complete."""
+    """Records go to standard output, or to a file that takes its name only when complete. A name
+    that stands for something other than a regular file (/dev/null, a pipe) is written to
+    directly; a symbolic link stays a link and its target is replaced."""
 
     def __init__(self, path: Optional[str]) -> None:
         self.path = path
+        self.temporary: Optional[str] = None
         if path is None:
             self.file = sys.stdout
             return
-        folder = os.path.dirname(os.path.abspath(path))
+        if os.path.exists(path) and not os.path.isfile(path):
+            self.file = open(path, "w", encoding="utf-8")
+            return
+        self.path = os.path.realpath(path)
+        folder = os.path.dirname(self.path)
         descriptor, self.temporary = tempfile.mkstemp(
-            dir=folder, prefix="." + os.path.basename(path) + ".tam-"
+            dir=folder, prefix="." + os.path.basename(self.path) + ".tam-"
         )
         self.file = os.fdopen(descriptor, "w", encoding="utf-8")
 
@@ -270,6 +277,10 @@ class _Output:
         self.file.flush()
         if self.path is None:
             return
+        if self.temporary is None:
+            self.file.close()
+            self.path = None
+            return
         os.fsync(self.file.fileno())
         self.file.close()
         mask = os.umask(0)
@@ -279,8 +290,10 @@ class _Output:
         self.path = None
 
     def discard(self) -> None:
-        if self.path is not None:
-            self.file.close()
+        if self.path is None:
+            return
+        self.file.close()
+        if self.temporary is not None:
             os.unlink(self.temporary)
 
 

@@ -75,6 +75,14 @@ def test_the_program_writes_what_tam_sweep_writes(tmp_path, single):
     assert done.returncode == 1 and done.stdout == ""
     assert output.read_text().splitlines() == single
     assert f"tam sweep: {len(single)} variants in " in done.stderr
+    pipe = tmp_path / "records.fifo"
+    os.mkfifo(pipe)
+    writer = subprocess.Popen([sys.executable, "-m", "tam.sweep", str(EBIKE), *[f"--vary={v}" for v in VARY],
+                               *[f"--select={s}" for s in SELECT], "--jobs", "1", "--output", str(pipe)],
+                              stderr=subprocess.DEVNULL)
+    with open(pipe) as reader:
+        assert reader.read().splitlines() == single
+    assert writer.wait() == 1 and pipe.is_fifo()  # a pipe is written to, not replaced
     refused = subprocess.run([sys.executable, "-m", "tam.sweep", str(EBIKE), "--vary", "ebike:ebike:budget"],
                              capture_output=True, text=True)
     assert refused.returncode == 2 and "cannot be listed" in refused.stderr

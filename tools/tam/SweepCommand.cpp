@@ -58,7 +58,9 @@ int defaultJobs() {
 }
 
 // Where records go: standard output, or a file that appears under its name only when the sweep
-// has written it whole (until then the records go to a temporary file beside it).
+// has written it whole (until then the records go to a temporary file beside it). A name that
+// stands for something other than a regular file (a device such as /dev/null, a pipe) is written
+// to directly; a symbolic link stays a link and its target is replaced.
 class RecordOutput {
  public:
   explicit RecordOutput(const std::string& path) : path_(path) {
@@ -66,7 +68,18 @@ class RecordOutput {
       file_ = stdout;
       return;
     }
-    std::filesystem::path target(path);
+    struct stat status;
+    if (::stat(path.c_str(), &status) == 0 && !S_ISREG(status.st_mode)) {
+      file_ = std::fopen(path.c_str(), "w");
+      if (file_ == nullptr) fail("cannot write");
+      return;
+    }
+    std::error_code error;
+    if (std::filesystem::is_symlink(path, error)) {
+      std::filesystem::path target = std::filesystem::canonical(path, error);
+      if (!error) path_ = target.string();
+    }
+    std::filesystem::path target(path_);
     std::string folder = target.has_parent_path() ? target.parent_path().string() : ".";
     std::string pattern = folder + "/." + target.filename().string() + ".tam-XXXXXX";
     std::vector<char> name(pattern.begin(), pattern.end());
@@ -83,9 +96,9 @@ class RecordOutput {
   RecordOutput(const RecordOutput&) = delete;
   RecordOutput& operator=(const RecordOutput&) = delete;
   ~RecordOutput() {
-    if (temporary_.empty()) return;
+    if (file_ == nullptr || file_ == stdout) return;
     std::fclose(file_);
-    ::unlink(temporary_.c_str());
+    if (!temporary_.empty()) ::unlink(temporary_.c_str());
   }
 
   void write(const std::string& record) {

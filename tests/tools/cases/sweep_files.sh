@@ -30,3 +30,14 @@ expect_stdout sweep_jsonl.out
 status=$?
 expect_status 1
 expect_stdout sweep_jsonl_stdin.out
+
+# Records written to a pipe (or a device such as /dev/null) go to it directly; it stays what it is.
+mkfifo records.fifo
+cat records.fifo >from_pipe.txt &
+reader=$!
+tam sweep basic/product.json sweep/variants.csv --jobs 2 --output records.fifo \
+  --select bike:bike:speed --select bike.lights.front_light:light:extras
+wait $reader
+expect_status 1
+[ -p records.fifo ] || fail "records.fifo is no longer a pipe"
+expect_same from_pipe.txt "$EXPECTED/sweep_csv.out"
