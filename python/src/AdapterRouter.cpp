@@ -51,8 +51,7 @@ void AdapterRouter::setLegacyOptionValue(TamWindow* window, const ref_count_ptr<
   adapterFor(window).setLegacyOptionValue(window, option, value);
 }
 
-void AdapterRouter::setLegacyOptionValues(TamWindow* window,
-                                          const ref_count_ptr<TamOption>& option,
+void AdapterRouter::setLegacyOptionValues(TamWindow* window, const ref_count_ptr<TamOption>& option,
                                           std::vector<ref_count_ptr<TamValue>> values) {
   adapterFor(window).setLegacyOptionValues(window, option, std::move(values));
 }

@@ -67,7 +67,8 @@ void bindEntry(py::module_& m) {
            py::arg("how") = TamSelOptionSet::HOWSET_HOST, py::arg("path") = py::none(),
            "An entry of `option` holding one value or a list of values, set `how` (one HowSet "
            "for all values, or a list with one per value), at `path`.")
-      .def_property_readonly("option", [](const EntryRef& e) { return optionObject(e.entry.option); })
+      .def_property_readonly("option",
+                             [](const EntryRef& e) { return optionObject(e.entry.option); })
       .def_property_readonly("path", [](const EntryRef& e) { return e.entry.path; })
       .def_property_readonly("values", [](const EntryRef& e) { return fromValues(e.entry.values); })
       .def_property_readonly(
@@ -76,10 +77,10 @@ void bindEntry(py::module_& m) {
             return e.entry.values.empty() ? py::none() : fromValue(e.entry.values.front());
           },
           "The first value.")
-      .def_property_readonly("how", [](const EntryRef& e) { return py::cast(e.entry.howSet); },
-                             "How each value was set, one HowSet per value.")
-      .def("__repr__",
-           [](const EntryRef& e) { return "SosEntry(" + entryText(e.entry) + ")"; });
+      .def_property_readonly(
+          "how", [](const EntryRef& e) { return py::cast(e.entry.howSet); },
+          "How each value was set, one HowSet per value.")
+      .def("__repr__", [](const EntryRef& e) { return "SosEntry(" + entryText(e.entry) + ")"; });
 }
 
 void bindSet(py::module_& m) {
@@ -95,8 +96,7 @@ void bindSet(py::module_& m) {
            }),
            py::arg("window"), "An empty set of the window.")
       .def_property_readonly("window", [](const SetRef& s) { return s.window; })
-      .def_property_readonly("entries",
-                             [](const SetRef& s) { return entryList(s.window, s.set); })
+      .def_property_readonly("entries", [](const SetRef& s) { return entryList(s.window, s.set); })
       .def("__iter__", [](const SetRef& s) { return py::iter(entryList(s.window, s.set)); })
       .def("__len__", [](const SetRef& s) { return s.set.contents().size(); })
       .def(
@@ -145,8 +145,7 @@ void bindSet(py::module_& m) {
           [](const SetRef& s, const std::string& name) {
             return optionObject(s.set.getOption(name));
           },
-          py::arg("name"),
-          "The first string option of this name that holds a value, or None.")
+          py::arg("name"), "The first string option of this name that holds a value, or None.")
       .def(
           "match_value",
           [](const SetRef& s, const std::string& name, const std::string& text) {
@@ -195,8 +194,8 @@ void bindValidator(py::module_& m) {
       .def("__repr__", [](const ValidationError& e) {
         std::string option =
             e.option() ? e.option()->moduleId() + ":" + e.option()->name() : std::string("?");
-        return "ValidationError(" +
-               py::str(py::cast(e.code()).attr("name")).cast<std::string>() + ", " + option + ")";
+        return "ValidationError(" + py::str(py::cast(e.code()).attr("name")).cast<std::string>() +
+               ", " + option + ")";
       });
   py::class_<TamValidator>(
       m, "Validator",
@@ -222,8 +221,7 @@ void bindTranslater(py::module_& m) {
       .def(py::init<>())
       .def("add_module_mapping", &TamTranslater::addModuleMapping, py::arg("old"), py::arg("new"))
       .def("add_option_mapping", &TamTranslater::addOptionMapping, py::arg("module_id"),
-           py::arg("old"), py::arg("new"),
-           "Keyed by the module id the text holds (the old id).")
+           py::arg("old"), py::arg("new"), "Keyed by the module id the text holds (the old id).")
       .def("lookup_mapping", &TamTranslater::lookupMapping, py::arg("module_id"),
            py::arg("option_name"), "The translated (module id, option name) of one reference.")
       .def("translate_option", &TamTranslater::translateOption, py::arg("declaration"),

@@ -150,7 +150,8 @@ class PyNode : public TamNode {
     if (!method) notImplemented("Node", "children");
     std::vector<py::object> children;
     try {
-      for (py::handle child : method()) children.push_back(py::reinterpret_borrow<py::object>(child));
+      for (py::handle child : method())
+        children.push_back(py::reinterpret_borrow<py::object>(child));
     } catch (py::error_already_set& error) {
       rethrowFromPython(error);
     }
@@ -218,9 +219,7 @@ class PyNode : public TamNode {
   py::object window;
 };
 
-PyNode* pyNode(const py::handle& self) {
-  return dynamic_cast<PyNode*>(&py::cast<TamNode&>(self));
-}
+PyNode* pyNode(const py::handle& self) { return dynamic_cast<PyNode*>(&py::cast<TamNode&>(self)); }
 
 int traverseNode(PyObject* self, visitproc visit, void* arg) {
   Py_VISIT(Py_TYPE(self));
@@ -361,30 +360,37 @@ void bindNode(py::module_& m) {
         type->tp_clear = &clearNode;
       }))
       .def(py::init([](py::object window) {
-             if (!py::isinstance<WindowState>(window)) throw py::type_error("expected a tam.Window");
+             if (!py::isinstance<WindowState>(window))
+               throw py::type_error("expected a tam.Window");
              return new PyNode(window);
            }),
            py::arg("window"))
-      .def("parent", [](TamNode&) -> py::object { notImplemented("Node", "parent"); },
-           "The parent node, None at the root.")
-      .def("children", [](TamNode&) -> py::object { notImplemented("Node", "children"); },
-           "The child nodes, in evaluation order (any iterable).")
+      .def(
+          "parent", [](TamNode&) -> py::object { notImplemented("Node", "parent"); },
+          "The parent node, None at the root.")
+      .def(
+          "children", [](TamNode&) -> py::object { notImplemented("Node", "children"); },
+          "The child nodes, in evaluation order (any iterable).")
       .def("has_module", [](TamNode&) -> bool { notImplemented("Node", "has_module"); })
       .def("module_id", [](TamNode&) -> std::string { notImplemented("Node", "module_id"); })
-      .def("path_id", [](TamNode&) -> std::string { notImplemented("Node", "path_id"); },
-           "The node's identifier as an element of paths (may be empty).")
-      .def("state_changed", [](TamNode&, TamNode::ConfigState) {}, py::arg("state"),
-           "Told the node's new state when an evaluation with notify changes it.")
-      .def("forced_config_state",
-           [](TamNode& self) { return self.TamNode::forcedConfigState(); },
-           "A state the host forces (UNDECIDED: none).")
+      .def(
+          "path_id", [](TamNode&) -> std::string { notImplemented("Node", "path_id"); },
+          "The node's identifier as an element of paths (may be empty).")
+      .def(
+          "state_changed", [](TamNode&, TamNode::ConfigState) {}, py::arg("state"),
+          "Told the node's new state when an evaluation with notify changes it.")
+      .def(
+          "forced_config_state", [](TamNode& self) { return self.TamNode::forcedConfigState(); },
+          "A state the host forces (UNDECIDED: none).")
       .def("legacy_condition_exists",
            [](TamNode& self) { return self.TamNode::legacyConditionExists(); })
       .def("evaluate_legacy_condition",
            [](TamNode& self) { return self.TamNode::evaluateLegacyCondition(); })
-      .def("evaluate_legacy_expressions", [](TamNode&) {},
-           "Runs before the module's rules, when the node was not stopped.")
-      .def("evaluate_legacy_error_checks", [](TamNode&) {}, "Runs after the children.")
+      .def(
+          "evaluate_legacy_expressions", [](TamNode&) {},
+          "Runs before the module's rules, when the node was not stopped.")
+      .def(
+          "evaluate_legacy_error_checks", [](TamNode&) {}, "Runs after the children.")
       .def_property_readonly("window", [](TamNode& self) { return nodeWindow(self); })
       .def(
           "module",

@@ -104,16 +104,18 @@ void bindPath(py::module_& m) {
       .def("__len__", [](const TamPath& path) { return path.path().size(); })
       .def("__iter__",
            [](const TamPath& path) { return py::iter(py::tuple(py::cast(path.path()))); })
-      .def("__eq__", [](const TamPath& a, py::handle b) {
-        try {
-          return a == toPath(b);
-        } catch (const py::error_already_set&) {
-          return false;
-        } catch (const py::cast_error&) {
-          return false;
-        }
-      })
-      .def("__hash__", [](const TamPath& path) { return py::hash(py::tuple(py::cast(path.path()))); });
+      .def("__eq__",
+           [](const TamPath& a, py::handle b) {
+             try {
+               return a == toPath(b);
+             } catch (const py::error_already_set&) {
+               return false;
+             } catch (const py::cast_error&) {
+               return false;
+             }
+           })
+      .def("__hash__",
+           [](const TamPath& path) { return py::hash(py::tuple(py::cast(path.path()))); });
 }
 
 void bindConstraint(py::module_& m) {
@@ -145,7 +147,8 @@ void bindConstraint(py::module_& m) {
           },
           "The two bounds of a range; TamException 2 for other constraints.")
       .def(
-          "accepts", [](const ConstraintRef& c, py::handle v) { return c.constraint->accepts(toValue(v)); },
+          "accepts",
+          [](const ConstraintRef& c, py::handle v) { return c.constraint->accepts(toValue(v)); },
           py::arg("value"))
       .def("__str__", [](const ConstraintRef& c) { return constraintText(c.constraint); })
       .def("__repr__", [](const ConstraintRef& c) {
@@ -179,14 +182,16 @@ void bindOption(py::module_& m) {
           "mutually_exclusive", [](const OptionRef& o) { return o.option->mutually_exclusive(); },
           [](OptionRef& o, bool value) { o.option->setMutuallyExclusive(value); },
           "True when the option takes one value at a time.")
-      .def_property_readonly("path", [](const OptionRef& o) { return o.option->path(); },
-                             "The path of a presented option; empty otherwise.")
+      .def_property_readonly(
+          "path", [](const OptionRef& o) { return o.option->path(); },
+          "The path of a presented option; empty otherwise.")
       .def_property(
           "scope", [](const OptionRef& o) { return o.option->scope(); },
           [](OptionRef& o, TamOption::Scope scope) { o.option->setVisibility(scope); })
       .def_property_readonly("type", [](const OptionRef& o) { return o.option->type(); })
-      .def_property_readonly("id", [](const OptionRef& o) { return o.option->id(); },
-                             "The process-wide id, from 1 in creation order, never reused.")
+      .def_property_readonly(
+          "id", [](const OptionRef& o) { return o.option->id(); },
+          "The process-wide id, from 1 in creation order, never reused.")
       .def_property_readonly("based_on_module_id",
                              [](const OptionRef& o) { return o.option->basedOnModuleId(); })
       .def_property_readonly("based_on_name",
@@ -271,8 +276,8 @@ void bindModule(py::module_& m) {
           [](ModuleRef& r, bool external) { r.module->setExternal(external); },
           "Set on a module the window loaded for an implements or uses lookup.")
       .def(
-          "set_test_options",
-          [](ModuleRef& r, bool on) { r.module->setTestOptions(on); }, py::arg("on"),
+          "set_test_options", [](ModuleRef& r, bool on) { r.module->setTestOptions(on); },
+          py::arg("on"),
           "In test mode declarations are checked and built but not kept in the module.")
       .def_property(
           "text",
@@ -298,11 +303,10 @@ void bindModule(py::module_& m) {
           },
           "The rules text. Setting it parses it at once; a syntax error keeps the old rules.")
       .def_property_readonly(
-          "options",
-          [](const ModuleRef& r) { return optionList(r.module->options()); },
+          "options", [](const ModuleRef& r) { return optionList(r.module->options()); },
           "The options the module declares, presents, implements or uses, by name.")
-      .def_property_readonly("using_options",
-                             [](const ModuleRef& r) { return optionList(r.module->usingOptions()); })
+      .def_property_readonly(
+          "using_options", [](const ModuleRef& r) { return optionList(r.module->usingOptions()); })
       .def(
           "referenced_options",
           [](const ModuleRef& r) {
@@ -427,7 +431,9 @@ void bindWindow(py::module_& m) {
           py::arg("id"), "A new, empty module (TamException 301 when the id is taken).")
       .def(
           "delete_module",
-          [](py::object self, const std::string& id) { windowState(self).window->deleteModule(id); },
+          [](py::object self, const std::string& id) {
+            windowState(self).window->deleteModule(id);
+          },
           py::arg("id"))
       .def(
           "get_module",

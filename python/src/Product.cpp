@@ -25,7 +25,8 @@ Json jsonOf(py::handle value) {
   if (PyBool_Check(value.ptr())) return value.ptr() == Py_True;
   if (PyFloat_Check(value.ptr())) return value.cast<double>();
   if (PyUnicode_Check(value.ptr())) return value.cast<std::string>();
-  if (PyIndex_Check(value.ptr())) return py::int_(py::reinterpret_borrow<py::object>(value)).cast<long long>();
+  if (PyIndex_Check(value.ptr()))
+    return py::int_(py::reinterpret_borrow<py::object>(value)).cast<long long>();
   throw py::type_error("a choice is a bool, int, float or str, or a list of them, not " +
                        py::str(py::type::handle_of(value).attr("__name__")).cast<std::string>());
 }
@@ -116,25 +117,23 @@ py::tuple reportTuple(const Product& product, const EvalReport& report) {
   for (const NodeReport& node : report.nodes) {
     py::list options;
     for (const OptionReport& option : node.options) options.append(optionTuple(option));
-    nodes.append(py::make_tuple(node.path, node.id,
-                                textOrNone(node.module),
-                                node.state, textOrNone(node.forced ? node.forced : ""),
-                                options));
+    nodes.append(py::make_tuple(node.path, node.id, textOrNone(node.module), node.state,
+                                textOrNone(node.forced ? node.forced : ""), options));
   }
   py::list messages;
   for (const EmittedMessage& message : report.messages) {
-    messages.append(py::make_tuple(message.severity, message.nodePath, message.moduleId,
-                                   textOrNone(message.file),
-                                   message.line > 0 ? py::object(py::int_(message.line)) : py::object(py::none()),
-                                   message.text));
+    messages.append(py::make_tuple(
+        message.severity, message.nodePath, message.moduleId, textOrNone(message.file),
+        message.line > 0 ? py::object(py::int_(message.line)) : py::object(py::none()),
+        message.text));
   }
   py::list legacy;
   for (const auto& entry : report.legacy) {
     legacy.append(py::make_tuple(entry.first.first + ":" + entry.first.second,
                                  fromValues(entry.second.values), entry.second.changed));
   }
-  return py::make_tuple(textOrNone(product.name()),
-                        product.path(), product.variantsModeName(), nodes, messages, legacy);
+  return py::make_tuple(textOrNone(product.name()), product.path(), product.variantsModeName(),
+                        nodes, messages, legacy);
 }
 
 // The host classes install their session's adapter for the whole process when they read a
@@ -331,7 +330,9 @@ void bindProduct(py::module_& m) {
       .def_readonly("problem", &Variant::problem)
       .def_property_readonly("choices", &choicesOf)
       .def(py::pickle(
-          [](const Variant& v) { return variantToJson(v).dump(-1, ' ', false, Json::error_handler_t::replace); },
+          [](const Variant& v) {
+            return variantToJson(v).dump(-1, ' ', false, Json::error_handler_t::replace);
+          },
           [](const std::string& text) {
             return variantFromJson(Json::parse(text, nullptr, /*allow_exceptions=*/false));
           }))
@@ -341,8 +342,9 @@ void bindProduct(py::module_& m) {
       });
 
   py::class_<VariantReader>(m, "VariantReader", "An iterator over the variants of a sweep.")
-      .def("__iter__", [](VariantReader& reader) -> VariantReader& { return reader; },
-           py::return_value_policy::reference_internal)
+      .def(
+          "__iter__", [](VariantReader& reader) -> VariantReader& { return reader; },
+          py::return_value_policy::reference_internal)
       .def("__next__", &VariantReader::next)
       .def_property_readonly("size", &VariantReader::size,
                              "How many variants there are, None when not known beforehand.")

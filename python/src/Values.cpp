@@ -91,7 +91,8 @@ void rethrowFromPython(py::error_already_set& error) {
     return value.is_none() ? 0 : value.cast<int>();
   };
   int code = number("code");
-  if (code == TamSyntaxError::kCode) throw TamSyntaxError(text("info"), text("context"), number("line"));
+  if (code == TamSyntaxError::kCode)
+    throw TamSyntaxError(text("info"), text("context"), number("line"));
   TamException again(code, number("line"), text("info"), text("context"), text("extrainfo2"));
   again.setNode(nodeOf(py::getattr(raised, "node", py::none())));
   throw again;

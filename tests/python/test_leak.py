@@ -2,6 +2,7 @@
 the thousand leave nothing behind, neither library objects nor memory."""
 
 import gc
+import os
 
 import tam
 
@@ -72,4 +73,5 @@ def test_ten_thousand_windows_leave_nothing_behind():
         one_window()
     gc.collect()
     assert tam.live_objects() == objects
-    assert rss_kb() - memory < ALLOWED_GROWTH_KB
+    if not os.environ.get("TAM_SANITIZED"):  # the sanitizer keeps freed memory in quarantine
+        assert rss_kb() - memory < ALLOWED_GROWTH_KB

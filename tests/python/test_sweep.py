@@ -6,6 +6,7 @@ import os
 import random
 import subprocess
 import sys
+import threading
 
 import pytest
 
@@ -79,10 +80,14 @@ def test_the_program_writes_what_tam_sweep_writes(tmp_path, single):
     os.mkfifo(pipe)
     writer = subprocess.Popen([sys.executable, "-m", "tam.sweep", str(EBIKE), *[f"--vary={v}" for v in VARY],
                                *[f"--select={s}" for s in SELECT], "--jobs", "1", "--output", str(pipe)],
-                              stderr=subprocess.DEVNULL)
-    with open(pipe) as reader:
-        assert reader.read().splitlines() == single
-    assert writer.wait() == 1 and pipe.is_fifo()  # a pipe is written to, not replaced
+                              stderr=subprocess.PIPE, text=True)
+    received = []
+    reader = threading.Thread(target=lambda: received.append(pipe.read_text()), daemon=True)
+    reader.start()
+    _, errors = writer.communicate()
+    reader.join(timeout=60)  # a writer that never opened the pipe leaves the reader waiting
+    assert not reader.is_alive() and writer.returncode == 1, errors
+    assert received[0].splitlines() == single and pipe.is_fifo()  # written to, not replaced
     refused = subprocess.run([sys.executable, "-m", "tam.sweep", str(EBIKE), "--vary", "ebike:ebike:budget"],
                              capture_output=True, text=True)
     assert refused.returncode == 2 and "cannot be listed" in refused.stderr

@@ -83,9 +83,8 @@ void printText(const Product& product, const EvalReport& report) {
   printMessages(report.messages);
   printLegacy(report.legacy);
   std::cout << "\n"
-            << plural(report.nodes.size(), "node") << ": " << counts.configured
-            << " configured, " << counts.notConfigured << " not configured, " << counts.undecided
-            << " undecided\n"
+            << plural(report.nodes.size(), "node") << ": " << counts.configured << " configured, "
+            << counts.notConfigured << " not configured, " << counts.undecided << " undecided\n"
             << "messages: " << plural(counts.messages[Tam::MSG_ERROR], "error") << ", "
             << plural(counts.messages[Tam::MSG_WARN], "warning") << ", "
             << plural(counts.messages[Tam::MSG_INFORM], "inform") << "\n";

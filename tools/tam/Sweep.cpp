@@ -298,8 +298,8 @@ class ProcessSweep {
 
 }  // namespace
 
-SweepTotals runSweep(VariantSource& source, VariantRunner& runner, int jobs,
-                     std::size_t chunkSize, const RecordSink& sink) {
+SweepTotals runSweep(VariantSource& source, VariantRunner& runner, int jobs, std::size_t chunkSize,
+                     const RecordSink& sink) {
   if (jobs > 1) return ProcessSweep(source, runner, jobs, chunkSize, sink).run();
   SweepTotals totals;
   Variant variant;

@@ -28,7 +28,7 @@ struct SweepTotals {
 
 using RecordSink = std::function<void(const VariantRunner::Record& record)>;
 
-SweepTotals runSweep(VariantSource& source, VariantRunner& runner, int jobs,
-                     std::size_t chunkSize, const RecordSink& sink);
+SweepTotals runSweep(VariantSource& source, VariantRunner& runner, int jobs, std::size_t chunkSize,
+                     const RecordSink& sink);
 
 #endif  // TAM_TOOL_SWEEP_H

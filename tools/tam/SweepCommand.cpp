@@ -5,12 +5,11 @@
 // are streamed, so memory does not grow with the number of variants. A progress line is shown
 // while standard error is a terminal, and a summary with the throughput at the end. The exit
 // status is 1 when any variant failed or emitted an error message.
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -161,9 +160,7 @@ class Progress {
     if (shown_) std::cerr << "\r\033[K" << std::flush;
   }
 
-  double seconds() const {
-    return std::chrono::duration<double>(Clock::now() - start_).count();
-  }
+  double seconds() const { return std::chrono::duration<double>(Clock::now() - start_).count(); }
 
  private:
   using Clock = std::chrono::steady_clock;
@@ -261,17 +258,17 @@ void addSweepCommand(CLI::App& app, CommandRun& run) {
                    "Generate variants: NODEPATH:module:option=V1,V2,... or NODEPATH:module:option "
                    "for the option's allowed values; every combination (repeatable)")
       ->allow_extra_args(false);
-  command->add_option("--sample", options->sample,
-                      "Draw this many random variants from the --vary values instead")
-      ->check(CLI::NonNegativeNumber);
   command
-      ->add_option_function<std::uint64_t>(
-          "--seed",
-          [options](std::uint64_t seed) {
-            options->seed = seed;
-            options->seedGiven = true;
-          },
-          "Seed of the random draws (default 1)");
+      ->add_option("--sample", options->sample,
+                   "Draw this many random variants from the --vary values instead")
+      ->check(CLI::NonNegativeNumber);
+  command->add_option_function<std::uint64_t>(
+      "--seed",
+      [options](std::uint64_t seed) {
+        options->seed = seed;
+        options->seedGiven = true;
+      },
+      "Seed of the random draws (default 1)");
   command
       ->add_option("--select", options->select,
                    "Report this value in every record: NODEPATH:module:option (repeatable)")

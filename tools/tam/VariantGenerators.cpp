@@ -211,8 +211,9 @@ class FactorialVariants : public VariantSource {
     std::uint64_t total = 1;
     for (std::size_t i = 0; i < domains_.size(); ++i) {
       if (!domains_[i].countable()) {
-        failSpec(specs_[i], "real values in a range cannot be listed: give them, or draw from "
-                            "them with --sample");
+        failSpec(specs_[i],
+                 "real values in a range cannot be listed: give them, or draw from "
+                 "them with --sample");
       }
       std::uint64_t count = domains_[i].count();
       if (total > static_cast<std::uint64_t>(kMaxVariants) / count) {
@@ -254,8 +255,8 @@ class FactorialVariants : public VariantSource {
 
 class SampledVariants : public VariantSource {
  public:
-  SampledVariants(std::vector<VarySpec> specs, std::vector<ValueDomain> domains,
-                  std::int64_t count, std::uint64_t seed)
+  SampledVariants(std::vector<VarySpec> specs, std::vector<ValueDomain> domains, std::int64_t count,
+                  std::uint64_t seed)
       : specs_(std::move(specs)), domains_(std::move(domains)), count_(count), random_(seed) {}
 
   bool next(Variant& variant) override {
@@ -279,11 +280,13 @@ class SampledVariants : public VariantSource {
 };
 
 std::vector<ValueDomain> domainsOf(Session& session, const std::vector<VarySpec>& specs) {
-  if (specs.empty()) throw ToolError("tam: error: no --vary spec to generate variants from", kExitUsage);
+  if (specs.empty())
+    throw ToolError("tam: error: no --vary spec to generate variants from", kExitUsage);
   std::vector<ValueDomain> domains;
   for (std::size_t i = 0; i < specs.size(); ++i) {
     for (std::size_t j = 0; j < i; ++j) {
-      if (specs[j].target.key == specs[i].target.key) failSpec(specs[i], "the option is varied twice");
+      if (specs[j].target.key == specs[i].target.key)
+        failSpec(specs[i], "the option is varied twice");
     }
     domains.push_back(specDomain(session, specs[i]));
   }

@@ -58,7 +58,8 @@ std::vector<CommandLineValue> hostValuesOf(const Variant& variant) {
 
 }  // namespace
 
-ref_count_ptr<TamOption> choiceOption(Session& session, const Choice& choice, std::string& problem) {
+ref_count_ptr<TamOption> choiceOption(Session& session, const Choice& choice,
+                                      std::string& problem) {
   problem = session.hostValueProblem(choice.nodePath, choice.moduleId);
   if (!problem.empty()) return nullptr;
   try {
@@ -68,9 +69,9 @@ ref_count_ptr<TamOption> choiceOption(Session& session, const Choice& choice, st
     problem = choice.moduleId + ":" + choice.optionName +
               " is a legacy option: its value is kept in \"legacy_options\"";
   } catch (const TamException& e) {
-    problem = e.code() == 102 ? "module '" + choice.moduleId + "' has no option '" +
-                                    choice.optionName + "'"
-                              : describeException(e);
+    problem = e.code() == 102
+                  ? "module '" + choice.moduleId + "' has no option '" + choice.optionName + "'"
+                  : describeException(e);
   }
   return nullptr;
 }
@@ -111,7 +112,8 @@ VariantRunner::Selection VariantRunner::select(const std::string& key) {
                    node->module() + "'");
   }
   try {
-    return {key, node, TamOption::findOption(session_.window(), target.moduleId, target.optionName)};
+    return {key, node,
+            TamOption::findOption(session_.window(), target.moduleId, target.optionName)};
   } catch (const TamException& e) {
     if (e.code() == 102) {
       fail("module '" + target.moduleId + "' has no option '" + target.optionName + "'");
@@ -210,9 +212,8 @@ VariantRunner::Record VariantRunner::run(const Variant& variant) {
     record["failure"] = failureJson(withoutToolPrefix(e.what()), nullptr, nullptr);
   } catch (const TamException& e) {
     auto* node = dynamic_cast<ProductNode*>(e.node());
-    record["failure"] =
-        failureJson(failureText(e), e.code(),
-                    node == nullptr ? OutputJson(nullptr) : OutputJson(node->path()));
+    record["failure"] = failureJson(
+        failureText(e), e.code(), node == nullptr ? OutputJson(nullptr) : OutputJson(node->path()));
   }
   record["states"] = nullptr;
   record["values"] = nullptr;

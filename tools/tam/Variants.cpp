@@ -220,9 +220,9 @@ class JsonLinesVariants : public VariantSource {
     variant = Variant();
     variant.index = index_++;
     variant.source = input_.name() + ":" + std::to_string(line_);
-    std::string problem = tooLong_ ? "the line is longer than " + std::to_string(kMaxRowBytes) +
-                                         " bytes"
-                                   : readChoices(text, variant);
+    std::string problem = tooLong_
+                              ? "the line is longer than " + std::to_string(kMaxRowBytes) + " bytes"
+                              : readChoices(text, variant);
     if (!problem.empty()) {
       variant.choices.clear();
       variant.problem = variant.source + ": " + problem;
@@ -254,17 +254,17 @@ class JsonLinesVariants : public VariantSource {
     std::set<std::string> keys;
     OrderedJson object;
     try {
-      object = OrderedJson::parse(text, [&keys](int depth, OrderedJson::parse_event_t event,
-                                                OrderedJson& parsed) {
-        if (depth > static_cast<int>(kMaxChoiceDepth)) {
-          throw ChoiceShapeError{"a choice must be a value or a list of values"};
-        }
-        if (event == OrderedJson::parse_event_t::key && depth == 1 &&
-            !keys.insert(parsed.get<std::string>()).second) {
-          throw ChoiceShapeError{"duplicate key \"" + parsed.get<std::string>() + "\""};
-        }
-        return true;
-      });
+      object = OrderedJson::parse(
+          text, [&keys](int depth, OrderedJson::parse_event_t event, OrderedJson& parsed) {
+            if (depth > static_cast<int>(kMaxChoiceDepth)) {
+              throw ChoiceShapeError{"a choice must be a value or a list of values"};
+            }
+            if (event == OrderedJson::parse_event_t::key && depth == 1 &&
+                !keys.insert(parsed.get<std::string>()).second) {
+              throw ChoiceShapeError{"duplicate key \"" + parsed.get<std::string>() + "\""};
+            }
+            return true;
+          });
     } catch (const ChoiceShapeError& e) {
       return e.message;
     } catch (const OrderedJson::parse_error& e) {

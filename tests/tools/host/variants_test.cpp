@@ -1,5 +1,7 @@
 // The sweep's variant sources: CSV and JSON Lines files read row by row, and variants generated
 // from vary specs over a product's option declarations.
+#include "Variants.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -10,7 +12,6 @@
 #include "Diagnostics.h"
 #include "Session.h"
 #include "VariantGenerators.h"
-#include "Variants.h"
 
 namespace {
 
@@ -66,14 +67,15 @@ TEST_F(VariantFileTest, CsvCellsAreReadAsTheyAreQuoted) {
     ASSERT_EQ(variants.size(), 1u);
     // The reader names the file by the path it was given.
     std::string got = variants[0];
-    for (std::size_t at; (at = got.find(path_)) != std::string::npos;) got.replace(at, path_.size(), "v.csv");
+    for (std::size_t at; (at = got.find(path_)) != std::string::npos;)
+      got.replace(at, path_.size(), "v.csv");
     EXPECT_EQ(got, c.expected);
   }
 }
 
 TEST_F(VariantFileTest, CsvRowsGoOnAfterOneThatCannotBeRead) {
-  std::vector<std::string> variants =
-      read("w.csv", "\xEF\xBB\xBFn:m:a\n\"broken\"x\nnext\n" + std::string(2 << 20, 'z') + "\nlast\n");
+  std::vector<std::string> variants = read(
+      "w.csv", "\xEF\xBB\xBFn:m:a\n\"broken\"x\nnext\n" + std::string(2 << 20, 'z') + "\nlast\n");
   ASSERT_EQ(variants.size(), 4u);
   EXPECT_NE(variants[0].find("text after the closing quote"), std::string::npos);
   EXPECT_NE(variants[1].find("n:m:a=\"next\""), std::string::npos);
@@ -82,18 +84,19 @@ TEST_F(VariantFileTest, CsvRowsGoOnAfterOneThatCannotBeRead) {
 }
 
 TEST_F(VariantFileTest, JsonLinesKeepTheirKeysInOrder) {
-  std::vector<std::string> variants = read(
-      "v.jsonl",
-      "{\"n:m:b\": 1, \"n:m:a\": [true, \"x\"], \"n:m:c\": null}\n"
-      "\n"
-      "{\"n:m:a\": 1, \"n:m:a\": 2}\n"
-      "{\"n:m:a\": [[1]]}\n"
-      "{\"n:m:a\": {}}\n"
-      "{\"nm\": 1}\n"
-      "[1]\n"
-      "{\"n:m:a\": 2.5e0}");
+  std::vector<std::string> variants =
+      read("v.jsonl",
+           "{\"n:m:b\": 1, \"n:m:a\": [true, \"x\"], \"n:m:c\": null}\n"
+           "\n"
+           "{\"n:m:a\": 1, \"n:m:a\": 2}\n"
+           "{\"n:m:a\": [[1]]}\n"
+           "{\"n:m:a\": {}}\n"
+           "{\"nm\": 1}\n"
+           "[1]\n"
+           "{\"n:m:a\": 2.5e0}");
   for (std::string& variant : variants) {
-    for (std::size_t at; (at = variant.find(path_)) != std::string::npos;) variant.replace(at, path_.size(), "v");
+    for (std::size_t at; (at = variant.find(path_)) != std::string::npos;)
+      variant.replace(at, path_.size(), "v");
   }
   const std::vector<std::string> expected = {
       "0 v:1: n:m:b=1 n:m:a=[true,\"x\"]",
@@ -133,8 +136,9 @@ class GeneratorTest : public ::testing::Test {
                                     std::uint64_t seed = 1) {
     std::vector<VarySpec> specs;
     for (const std::string& argument : vary) specs.push_back(parseVarySpec(argument));
-    std::unique_ptr<VariantSource> source = sample < 0 ? factorialVariants(session_, specs)
-                                                       : sampledVariants(session_, specs, sample, seed);
+    std::unique_ptr<VariantSource> source = sample < 0
+                                                ? factorialVariants(session_, specs)
+                                                : sampledVariants(session_, specs, sample, seed);
     std::vector<std::string> variants = readAll(*source);
     EXPECT_EQ(source->size(), static_cast<std::int64_t>(variants.size()));
     return variants;
@@ -160,7 +164,8 @@ TEST_F(GeneratorTest, FactorialsListTheDeclaredValuesFirstSpecSlowest) {
 }
 
 TEST_F(GeneratorTest, DrawsAreFixedBySeedAndStayInTheirRange) {
-  std::vector<std::string> first = generate({"bike:bike:speed", "bike.front:wheel:pressure"}, 200, 9);
+  std::vector<std::string> first =
+      generate({"bike:bike:speed", "bike.front:wheel:pressure"}, 200, 9);
   EXPECT_EQ(generate({"bike:bike:speed", "bike.front:wheel:pressure"}, 200, 9), first);
   EXPECT_NE(generate({"bike:bike:speed", "bike.front:wheel:pressure"}, 200, 10), first);
   std::vector<VarySpec> specs = {parseVarySpec("bike.front:wheel:pressure")};
