@@ -40,6 +40,15 @@ std::string moduleText(int i, int count) {
   return text;
 }
 
+std::string ruleBody(int statements) {
+  std::string text;
+  for (int i = 0; i < statements; ++i) {
+    text += "if m:a" + std::to_string(i % 10) + " > " + std::to_string(i) +
+            " and not m:flag then set m:b to (m:c + 2) * 3 - m:d / 4 # step\nelse fix m:e to \"x\" endif\n";
+  }
+  return text;
+}
+
 bool BenchAdapter::loadModule(TamWindow* window, const std::string& id) {
   int number = std::stoi(id.substr(3));
   if (number < 0 || number >= moduleCount_) return false;

@@ -15,6 +15,9 @@ namespace tambench {
 // The RIX text of module number i of a product of `count` modules.
 std::string moduleText(int i, int count);
 
+// A rule body of `statements` if statements, each with a comment, arithmetic and both branches.
+std::string ruleBody(int statements);
+
 class BenchAdapter : public Tam::AdapterInterface {
  public:
   explicit BenchAdapter(int moduleCount) : moduleCount_(moduleCount) {}

@@ -13,19 +13,10 @@ class QuietAdapter : public Tam::AdapterInterface {
   bool refreshModule(TamWindow*, ref_count_ptr<TamModule>) override { return true; }
 };
 
-std::string ruleBody(int statements) {
-  std::string text;
-  for (int i = 0; i < statements; ++i) {
-    text += "if m:a" + std::to_string(i % 10) + " > " + std::to_string(i) +
-            " and not m:flag then set m:b to (m:c + 2) * 3 - m:d / 4 # step\nelse fix m:e to \"x\" endif\n";
-  }
-  return text;
-}
-
 void BM_ParseRules(benchmark::State& state) {
   QuietAdapter adapter;
   Tam::initialize(&adapter);
-  std::string text = ruleBody(static_cast<int>(state.range(0)));
+  std::string text = tambench::ruleBody(static_cast<int>(state.range(0)));
   for (auto _ : state) benchmark::DoNotOptimize(TamRuleParser(text).parseRules());
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(text.size()));
   Tam::initialize(nullptr);
@@ -33,7 +24,7 @@ void BM_ParseRules(benchmark::State& state) {
 BENCHMARK(BM_ParseRules)->Arg(100)->Arg(2000);
 
 void BM_Lex(benchmark::State& state) {
-  std::string text = ruleBody(1000);
+  std::string text = tambench::ruleBody(1000);
   for (auto _ : state) {
     TamLexer lexer(text);
     int tokens = 0;

@@ -1,10 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the tam command need, when any is missing.
 # Needs root (or sudo) only when something has to be installed.
+#   bash scripts/install-deps.sh             # build and tests
+#   bash scripts/install-deps.sh --browser   # also what the browser tests of tam serve need
 set -euo pipefail
+# groff-base renders the manual page in the tests, man-db reads the installed one.
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          nlohmann-json3-dev libcli11-dev
+          nlohmann-json3-dev libcli11-dev groff-base man-db libcpp-httplib-dev python3
           pybind11-dev python3-dev python3-pytest python3-distributed)
+if [ "${1:-}" = "--browser" ]; then
+  packages+=(chromium chromium-driver python3-selenium python3-pytest)
+fi
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

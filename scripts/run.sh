@@ -1,10 +1,20 @@
 #!/usr/bin/env bash
-# Builds libtam and the tam command (Release, in build-run/) and evaluates the e-bike example.
+# Builds what the main job needs, the library and the tam command (Release, in build/), evaluates
+# the e-bike example and says where tam is.
 #   bash scripts/run.sh
 set -euo pipefail
 cd "$(dirname "$0")/.."
+. scripts/build-tree.sh
 bash scripts/install-deps.sh
-jobs=$(nproc 2>/dev/null || echo 2)
-cmake -S . -B build-run -DCMAKE_BUILD_TYPE=Release
-cmake --build build-run -j "$jobs"
-build-run/tools/tam eval examples/ebike/product.json
+configure_build_tree
+cmake --build "$build_dir" --target tam_tool -j "$jobs"
+tam_dir=$(pwd)/$build_dir/tools
+"$tam_dir/tam" eval examples/ebike/product.json
+cat <<MESSAGE
+
+tam is built: $tam_dir/tam
+To run it as plain \`tam\` in this shell (add the line to ~/.bashrc to keep it):
+  export PATH="$tam_dir:\$PATH"
+To install it with the library, its manual page and bash completion (here into ~/.local):
+  cmake --install $build_dir --prefix ~/.local
+MESSAGE

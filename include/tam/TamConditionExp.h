@@ -9,6 +9,7 @@
 
 #include "tam/TamExport.h"
 #include "tam/TamRixExp.h"
+#include "tam/TamRixOutline.h"
 
 class TamValueExp;
 class TamSelOptionSet;
@@ -23,6 +24,8 @@ class TAM_API TamConditionExp : public TamRixExp {
   std::pair<bool, bool> getValue(const TamSelOptionSet& sos) const;
   // The expression, null for an empty condition. Owned by this condition.
   const TamValueExp* condition() const { return condition_; }
+  // A read-only outline of the condition with its places (TamRixOutline::fromRoot).
+  TamRixOutline outline() const { return TamRixOutline::fromRoot(*this); }
 
  private:
   friend class TamNode;

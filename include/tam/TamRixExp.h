@@ -1,15 +1,21 @@
 // TamRixExp is the common base of the two parsed roots: it keeps the RIX text the tree was parsed
 // from and the list of every option reference in it (borrowed from the tree's nodes, valid as long
 // as the tree). Roots are shared through handles; destroying a root destroys its whole tree.
+// The nodes of the tree keep 32-bit offsets into that text; position() turns one into a line
+// and column through a line index built on the first call and kept with the root.
 #ifndef TAM_TAMRIXEXP_H
 #define TAM_TAMRIXEXP_H
 
+#include <cstdint>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "tam/TamExport.h"
+#include "tam/TamLineIndex.h"
 #include "tam/TamOption.h"
+#include "tam/TamSourcePos.h"
 #include "tam/ref_count.h"
 
 class TamOptionExp;
@@ -25,6 +31,11 @@ class TAM_API TamRixExp : public ref_count {
   void referencedOptions(const ref_count_ptr<TamWindow>& window,
                          std::set<ref_count_ptr<TamOption>>& out) const;
 
+  // The line and column of an offset into rix() (every line feed counts); the unknown place for
+  // kNoOffset or an offset past the end. Not thread-safe, like the rest of the library: the
+  // first call builds the line index.
+  TamSourcePos position(std::uint32_t offset) const;
+
  protected:
   TamRixExp();
   TamRixExp(const std::string& rix, const std::vector<TamOptionExp*>& optionRefs);
@@ -32,6 +43,7 @@ class TAM_API TamRixExp : public ref_count {
  private:
   std::string rix_;
   std::vector<TamOptionExp*> optionRefs_;
+  mutable std::unique_ptr<TamLineIndex> lines_;  // built on the first position() call
 };
 
 #endif  // TAM_TAMRIXEXP_H

@@ -89,49 +89,43 @@ py::dict choicesOf(const Variant& variant) {
   return choices;
 }
 
-std::vector<CommandLineValue> hostValues(py::handle set) {
-  std::vector<CommandLineValue> values;
-  if (set.is_none()) return values;
+std::vector<Choice> choicesFromDict(py::handle set) {
+  std::vector<Choice> choices;
+  if (set.is_none()) return choices;
   for (auto item : py::reinterpret_borrow<py::dict>(set)) {
     Choice choice;
-    std::string key = item.first.cast<std::string>();
-    if (!choiceOf(key, item.second, choice)) continue;
-    CommandLineValue value;
-    value.argument = key;
-    value.nodePath = choice.nodePath;
-    value.moduleId = choice.moduleId;
-    value.optionName = choice.optionName;
-    value.values = choice.values;
-    value.where = key;
-    values.push_back(value);
+    if (choiceOf(item.first.cast<std::string>(), item.second, choice)) choices.push_back(choice);
   }
-  return values;
+  return choices;
 }
 
 py::tuple optionTuple(const OptionReport& option) {
   return py::make_tuple(option.option, fromValues(option.values), py::cast(option.how));
 }
 
-py::tuple reportTuple(const Product& product, const EvalReport& report) {
+py::tuple reportTuple(Session& session) {
   py::list nodes;
-  for (const NodeReport& node : report.nodes) {
+  for (ProductNode* node : session.nodes()) {
+    NodeReport report = reportNode(*node);
     py::list options;
-    for (const OptionReport& option : node.options) options.append(optionTuple(option));
-    nodes.append(py::make_tuple(node.path, node.id, textOrNone(node.module), node.state,
-                                textOrNone(node.forced ? node.forced : ""), options));
+    for (const OptionReport& option : report.options) options.append(optionTuple(option));
+    nodes.append(py::make_tuple(report.path, report.id, textOrNone(report.module),
+                                stateName(report.state), textOrNone(report.forced ? report.forced : ""),
+                                options));
   }
   py::list messages;
-  for (const EmittedMessage& message : report.messages) {
+  for (const EmittedMessage& message : session.adapter().messages()) {
     messages.append(py::make_tuple(
         message.severity, message.nodePath, message.moduleId, textOrNone(message.file),
         message.line > 0 ? py::object(py::int_(message.line)) : py::object(py::none()),
         message.text));
   }
   py::list legacy;
-  for (const auto& entry : report.legacy) {
+  for (const auto& entry : session.adapter().legacyValues()) {
     legacy.append(py::make_tuple(entry.first.first + ":" + entry.first.second,
                                  fromValues(entry.second.values), entry.second.changed));
   }
+  const Product& product = session.product();
   return py::make_tuple(textOrNone(product.name()), product.path(), product.variantsModeName(),
                         nodes, messages, legacy);
 }
@@ -164,44 +158,44 @@ class RouterReinstall {
   throw py::error_already_set();
 }
 
-// A product read from its files, its tree built once and evaluated again for each call.
+// A product read from its files, its tree built once and evaluated again for each call (through
+// a VariantRunner, which gives the nodes their host values).
 class ProductHandle {
  public:
   explicit ProductHandle(const std::string& path) {
     {
       RouterReinstall reinstall;
-      session_ = std::make_unique<Session>(path);
-      session_->buildTree({});
+      runner_ = std::make_unique<VariantRunner>(path, std::vector<std::string>());
     }
-    AdapterRouter::instance().route(session_->window().get(), &session_->adapter());
+    AdapterRouter::instance().route(session().window().get(), &session().adapter());
   }
   ProductHandle(const ProductHandle&) = delete;
   ProductHandle& operator=(const ProductHandle&) = delete;
-  ~ProductHandle() { AdapterRouter::instance().unroute(session_->window().get()); }
+  ~ProductHandle() { AdapterRouter::instance().unroute(session().window().get()); }
 
   py::tuple evaluate(py::handle set) {
-    std::vector<CommandLineValue> values = hostValues(set);
-    AdapterRouter::Scope scope(&session_->adapter());
-    session_->setHostValues(values);
-    EvalReport report;
+    std::vector<Choice> choices = choicesFromDict(set);
+    AdapterRouter::Scope scope(&session().adapter());
+    runner_->applyChoices(choices);
     try {
-      session_->window()->evaluate(true);
-      report = EvalReport::of(*session_);
+      session().evaluate();
+      return reportTuple(session());
     } catch (const TamException& e) {
-      raiseEvaluationError(*session_, e);
+      raiseEvaluationError(session(), e);
     }
-    return reportTuple(session_->product(), report);
   }
 
-  const Product& product() const { return session_->product(); }
-  py::list nodePaths() const {
+  const Product& product() { return session().product(); }
+  py::list nodePaths() {
     py::list paths;
-    for (ProductNode* node : session_->nodes()) paths.append(node->path());
+    for (ProductNode* node : session().nodes()) paths.append(node->path());
     return paths;
   }
 
  private:
-  std::unique_ptr<Session> session_;
+  Session& session() { return runner_->session(); }
+
+  std::unique_ptr<VariantRunner> runner_;
 };
 
 // A VariantRunner for Python: records as (status, JSON text).
@@ -308,10 +302,10 @@ void bindProduct(py::module_& m) {
   py::class_<ProductHandle>(m, "_Product", "A product read from its files (see tam.Product).")
       .def(py::init<const std::string&>(), py::arg("path"))
       .def("evaluate", &ProductHandle::evaluate, py::arg("set") = py::none())
-      .def_property_readonly("name", [](const ProductHandle& p) { return p.product().name(); })
-      .def_property_readonly("path", [](const ProductHandle& p) { return p.product().path(); })
+      .def_property_readonly("name", [](ProductHandle& p) { return p.product().name(); })
+      .def_property_readonly("path", [](ProductHandle& p) { return p.product().path(); })
       .def_property_readonly("variants_mode",
-                             [](const ProductHandle& p) { return p.product().variantsModeName(); })
+                             [](ProductHandle& p) { return p.product().variantsModeName(); })
       .def_property_readonly("nodes", &ProductHandle::nodePaths);
 
   py::class_<Variant>(m, "Variant",

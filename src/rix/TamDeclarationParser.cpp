@@ -18,6 +18,9 @@
 // unknown type word is reported at the token that follows the flags. Each type part checks all
 // its syntax and its default before the option is created; constraints, default, description
 // and flags are attached afterwards, and only then is leftover input reported.
+//
+// In outline mode every rule also notes what it read, and where, in the outline (the `if
+// (outline_)` lines); that changes nothing read and nothing thrown.
 #include "rix/TamDeclarationParser.h"
 
 #include "rix/ReferenceRewrite.h"
@@ -43,10 +46,18 @@ bool anyAccepts(const std::vector<ref_count_ptr<TamOptionValue>>& constraints,
 TamDeclarationParser::TamDeclarationParser(const std::string& text, TamModule* module)
     : module_(module), lexer_(text) {}
 
+TamDeclarationParser::TamDeclarationParser(const std::string& text,
+                                           TamDeclarationOutline& outline,
+                                           TamLexer::Failure& failureRecord, TamWindow* window)
+    : module_(nullptr), lexer_(text, &failureRecord), outline_(&outline), window_(window) {}
+
 void TamDeclarationParser::parse() {
   scope_ = parseVisibility();
   name_ = parseOptionName();
   TokenKind typeWord = lexer_.kind();
+  if (outline_ && typeWord != TOKEN_END && typeWord != TOKEN_INVALID) {
+    outline_->type_ = here(lexer_.tokenText());
+  }
   lexer_.next();
   std::string description = parseDescription();
   bool mandatory = parseMandatory();
@@ -76,6 +87,7 @@ std::string TamDeclarationParser::translate(const TamTranslater* translater) {
 TamOption::Scope TamDeclarationParser::parseVisibility() {
   TokenKind kind = lexer_.kind();
   if (kind != TOKEN_PUBLIC && kind != TOKEN_PRIVATE) raise("SE_pubpriv");
+  if (outline_) outline_->scope_ = here(lexer_.tokenText());
   lexer_.next();
   return kind == TOKEN_PUBLIC ? TamOption::SCOPE_PUBLIC : TamOption::SCOPE_PRIVATE;
 }
@@ -83,6 +95,7 @@ TamOption::Scope TamDeclarationParser::parseVisibility() {
 std::string TamDeclarationParser::parseOptionName() {
   if (lexer_.kind() != TOKEN_IDENT) raise("SE_expect_optname");
   std::string name = lexer_.identifierValue();
+  if (outline_) outline_->name_ = here(name);
   lexer_.next();
   return name;
 }
@@ -90,6 +103,7 @@ std::string TamDeclarationParser::parseOptionName() {
 std::string TamDeclarationParser::parseDescription() {
   if (lexer_.kind() != TOKEN_STRING_LIT) return std::string();
   std::string description = lexer_.stringValue();
+  if (outline_) outline_->description_ = here(description);
   lexer_.next();
   return description;
 }
@@ -98,12 +112,14 @@ bool TamDeclarationParser::parseMandatory() {
   if (lexer_.kind() != TOKEN_COLON) return false;
   lexer_.next();
   if (lexer_.kind() != TOKEN_MANDATORY) raise("SE_unexpected");
+  if (outline_) outline_->mandatory_ = here(lexer_.tokenText());
   lexer_.next();
   return true;
 }
 
 bool TamDeclarationParser::parseExclusivity() {
   if (lexer_.kind() != TOKEN_NON_MUTUALLY_EXCLUSIVE) return true;
+  if (outline_) outline_->nonMutuallyExclusive_ = here(lexer_.tokenText());
   lexer_.next();
   return false;
 }
@@ -141,27 +157,45 @@ void TamDeclarationParser::parseTypePart(TokenKind typeWord) {
 // never asks the host for a module.
 void TamDeclarationParser::parsePresents() {
   Reference reference = parseOptionReference();
+  const bool hasPath = lexer_.kind() == TOKEN_LBRACKET;
+  const size_t pathAt = lexer_.position();
   TamPath path = tam::detail::readBracketedPath(lexer_);
+  if (outline_ && hasPath) {
+    outline_->base_.path = path;
+    outline_->base_.pathBegin = outline_->lines_.position(pathAt);
+    outline_->base_.pathEnd = outline_->lines_.position(lexer_.previousEnd());
+  }
   ref_count_ptr<TamValue> defaultValue = parseDefaultClause();
-  if (!building()) return;
+  if (!resolvesBases()) return;
   ref_count_ptr<TamOption> base =
-      TamOption::findOption(module_->window(), reference.first, reference.second);
+      TamOption::findOption(lookupWindow(), reference.first, reference.second);
   if (defaultValue && !base->validateValue(defaultValue)) raise("SE_invalid_default");
+  if (!building()) return;
   option_ = module_->presentOption(name_, base, path);
   attach(Constraints(), defaultValue);
 }
 
 // The base's value type decides how an "=" list is read, so the base is looked up right after
 // its reference. When translating, no base can be looked up: the rest of the line is copied
-// token by token as written.
+// token by token as written. An outline without a window reads the list by what is written, and
+// the default; with a window it reads them as the module does, creating nothing.
 void TamDeclarationParser::parseImplementsOrUses(bool uses) {
   Reference reference = parseOptionReference();
-  if (!building()) {
+  if (outline_ && !window_) {
+    Constraints constraints;
+    if (lexer_.kind() == TOKEN_EQ) {
+      lexer_.next();
+      parseValuesAsWritten(constraints);
+    }
+    parseDefaultClause();
+    return;
+  }
+  if (!resolvesBases()) {
     skipToEnd();
     return;
   }
   ref_count_ptr<TamOption> base =
-      TamOption::findOption(module_->window(), reference.first, reference.second, true);
+      TamOption::findOption(lookupWindow(), reference.first, reference.second, true);
   Constraints constraints;
   if (lexer_.kind() == TOKEN_EQ) {
     lexer_.next();
@@ -169,8 +203,30 @@ void TamDeclarationParser::parseImplementsOrUses(bool uses) {
   }
   ref_count_ptr<TamValue> defaultValue = parseDefaultClause();
   if (defaultValue && !base->validateValue(defaultValue)) raise("SE_invalid_default");
+  if (!building()) return;
   option_ = module_->implementOrUseOption(name_, base, scope_, uses);
   attach(constraints, defaultValue);
+}
+
+// Strings when a string is written, numbers when a number or a bound is, and nothing otherwise
+// (as for a logical base, which takes no list).
+void TamDeclarationParser::parseValuesAsWritten(Constraints& out) {
+  switch (lexer_.kind()) {
+    case TOKEN_STRING_LIT:
+      parseStringList(out);
+      break;
+    case TOKEN_INT_LIT:
+    case TOKEN_REAL_LIT:
+    case TOKEN_MINUS:
+    case TOKEN_LT:
+    case TOKEN_GT:
+    case TOKEN_LE:
+    case TOKEN_GE:
+      parseConstraintList(Number::kAsWritten, out);
+      break;
+    default:
+      break;
+  }
 }
 
 void TamDeclarationParser::parseString() {
@@ -181,9 +237,11 @@ void TamDeclarationParser::parseString() {
   }
   ref_count_ptr<TamValue> defaultValue;
   if (lexer_.kind() == TOKEN_DEFAULT) {
+    const size_t keyword = lexer_.position();
     lexer_.next();
     if (lexer_.kind() != TOKEN_STRING_LIT) raise("SE_expect_defvalue");
     defaultValue = TamValue::createString(lexer_.stringValue());
+    if (outline_) noteDefault(defaultValue, keyword, lexer_.position(), lexer_.tokenEnd());
     if (!constraints.empty() && !anyAccepts(constraints, defaultValue)) {
       raise("SE_invalid_default");
     }
@@ -198,9 +256,10 @@ void TamDeclarationParser::parseString() {
 
 void TamDeclarationParser::parseNumeric(bool real) {
   Constraints constraints;
+  const Number number = real ? Number::kReal : Number::kInteger;
   if (lexer_.kind() == TOKEN_EQ) {
     lexer_.next();
-    parseConstraintList(real, constraints);
+    parseConstraintList(number, constraints);
   } else if (real) {
     constraints.push_back(new TamOptionAnyRealValue());
   } else {
@@ -208,8 +267,11 @@ void TamDeclarationParser::parseNumeric(bool real) {
   }
   ref_count_ptr<TamValue> defaultValue;
   if (lexer_.kind() == TOKEN_DEFAULT) {
+    const size_t keyword = lexer_.position();
     lexer_.next();
-    defaultValue = parseSignedNumber(real);
+    const size_t begin = lexer_.position();
+    defaultValue = parseSignedNumber(number);
+    if (outline_) noteDefault(defaultValue, keyword, begin, lexer_.previousEnd());
     if (!anyAccepts(constraints, defaultValue)) raise("SE_invalid_default");
   }
   if (!building()) return;
@@ -220,10 +282,12 @@ void TamDeclarationParser::parseNumeric(bool real) {
 void TamDeclarationParser::parseLogical() {
   ref_count_ptr<TamValue> defaultValue;
   if (lexer_.kind() == TOKEN_DEFAULT) {
+    const size_t keyword = lexer_.position();
     lexer_.next();
     TokenKind kind = lexer_.kind();
     if (kind != TOKEN_TRUE && kind != TOKEN_FALSE) raise("SE_invalid_default");
     defaultValue = TamValue::createBool(kind == TOKEN_TRUE);
+    if (outline_) noteDefault(defaultValue, keyword, lexer_.position(), lexer_.tokenEnd());
     lexer_.next();
   }
   if (!building()) return;
@@ -236,11 +300,13 @@ TamDeclarationParser::Reference TamDeclarationParser::parseOptionReference() {
   if (lexer_.kind() != TOKEN_IDENT) raise("SE_expect_modid");
   Reference reference;
   reference.first = lexer_.identifierValue();
+  if (outline_) outline_->base_.moduleId = here(reference.first);
   lexer_.next();
   if (lexer_.kind() != TOKEN_COLON) raise("SE_expect_colon");
   lexer_.next();
   if (lexer_.kind() != TOKEN_IDENT) raise("SE_expect_optname");
   reference.second = lexer_.identifierValue();
+  if (outline_) outline_->base_.optionName = here(reference.second);
   lexer_.next();
   if (translater_) rewriteReference(reference);
   return reference;
@@ -256,10 +322,10 @@ void TamDeclarationParser::rewriteReference(const Reference& reference) {
 void TamDeclarationParser::parseBaseValues(TamValue::ValueType type, Constraints& out) {
   switch (type) {
     case TamValue::VT_INT:
-      parseConstraintList(false, out);
+      parseConstraintList(Number::kInteger, out);
       break;
     case TamValue::VT_REAL:
-      parseConstraintList(true, out);
+      parseConstraintList(Number::kReal, out);
       break;
     case TamValue::VT_STRING:
       parseStringList(out);
@@ -272,7 +338,9 @@ void TamDeclarationParser::parseBaseValues(TamValue::ValueType type, Constraints
 // No sign is accepted here, unlike the defaults of integer and real declarations.
 ref_count_ptr<TamValue> TamDeclarationParser::parseDefaultClause() {
   if (lexer_.kind() != TOKEN_DEFAULT) return ref_count_ptr<TamValue>();
+  const size_t keyword = lexer_.position();
   lexer_.next();
+  const size_t begin = lexer_.position();
   ref_count_ptr<TamValue> value;
   switch (lexer_.kind()) {
     case TOKEN_STRING_LIT:
@@ -291,16 +359,23 @@ ref_count_ptr<TamValue> TamDeclarationParser::parseDefaultClause() {
     default:
       raise("SE_expect_defvalue");
   }
+  if (outline_) noteDefault(value, keyword, begin, lexer_.tokenEnd());
   lexer_.next();
   return value;
 }
 
-// Integer literals saturate at the largest int, so negating one cannot overflow.
-ref_count_ptr<TamValue> TamDeclarationParser::parseSignedNumber(bool real) {
+// Integer literals saturate at the largest int, so negating one cannot overflow. A number read
+// as written is an integer or a real by its token; any other token is SE_expect_value.
+ref_count_ptr<TamValue> TamDeclarationParser::parseSignedNumber(Number number) {
   bool negative = lexer_.kind() == TOKEN_MINUS;
   if (negative) lexer_.next();
+  if (number == Number::kAsWritten) {
+    if (lexer_.kind() == TOKEN_REAL_LIT) number = Number::kReal;
+    else if (lexer_.kind() == TOKEN_INT_LIT) number = Number::kInteger;
+    else raise("SE_expect_value");
+  }
   ref_count_ptr<TamValue> value;
-  if (real) {
+  if (number == Number::kReal) {
     double number = 0;
     if (lexer_.kind() == TOKEN_INT_LIT) {
       number = lexer_.intValue();
@@ -319,35 +394,37 @@ ref_count_ptr<TamValue> TamDeclarationParser::parseSignedNumber(bool real) {
   return value;
 }
 
-void TamDeclarationParser::parseConstraintList(bool real, Constraints& out) {
-  out.push_back(parseConstraint(real));
-  while (lexer_.kind() == TOKEN_COMMA) {
+void TamDeclarationParser::parseConstraintList(Number number, Constraints& out) {
+  for (;;) {
+    const size_t begin = lexer_.position();
+    out.push_back(parseConstraint(number));
+    if (outline_) noteConstraint(out.back(), begin);
+    if (lexer_.kind() != TOKEN_COMMA) return;
     lexer_.next();
-    out.push_back(parseConstraint(real));
   }
 }
 
-ref_count_ptr<TamOptionValue> TamDeclarationParser::parseConstraint(bool real) {
+ref_count_ptr<TamOptionValue> TamDeclarationParser::parseConstraint(Number number) {
   switch (lexer_.kind()) {
     case TOKEN_LT:
       lexer_.next();
-      return new TamOptionMaxValue(parseSignedNumber(real));
+      return new TamOptionMaxValue(parseSignedNumber(number));
     case TOKEN_GT:
       lexer_.next();
-      return new TamOptionMinValue(parseSignedNumber(real));
+      return new TamOptionMinValue(parseSignedNumber(number));
     case TOKEN_LE:
       lexer_.next();
-      return new TamOptionMaxIncValue(parseSignedNumber(real));
+      return new TamOptionMaxIncValue(parseSignedNumber(number));
     case TOKEN_GE:
       lexer_.next();
-      return new TamOptionMinIncValue(parseSignedNumber(real));
+      return new TamOptionMinIncValue(parseSignedNumber(number));
     default:
       break;
   }
-  ref_count_ptr<TamValue> low = parseSignedNumber(real);
+  ref_count_ptr<TamValue> low = parseSignedNumber(number);
   if (lexer_.kind() != TOKEN_TO) return new TamOptionEnumValue(low);
   lexer_.next();
-  ref_count_ptr<TamValue> high = parseSignedNumber(real);
+  ref_count_ptr<TamValue> high = parseSignedNumber(number);
   if (low >= high) raise("SE_max_min");
   return new TamOptionRangeValue(new TamOptionMinIncValue(low), new TamOptionMaxIncValue(high));
 }
@@ -356,8 +433,10 @@ ref_count_ptr<TamOptionValue> TamDeclarationParser::parseConstraint(bool real) {
 void TamDeclarationParser::parseStringList(Constraints& out) {
   if (lexer_.kind() != TOKEN_STRING_LIT) raise("SE_expect_value");
   while (lexer_.kind() == TOKEN_STRING_LIT) {
+    const size_t begin = lexer_.position();
     out.push_back(new TamOptionEnumValue(TamValue::createString(lexer_.stringValue())));
     lexer_.next();
+    if (outline_) noteConstraint(out.back(), begin);
     if (lexer_.kind() == TOKEN_COMMA) lexer_.next();
   }
 }
@@ -372,12 +451,36 @@ void TamDeclarationParser::skipToEnd() {
   }
 }
 
+ref_count_ptr<TamWindow> TamDeclarationParser::lookupWindow() const {
+  return window_ != nullptr ? ref_count_ptr<TamWindow>(window_) : module_->window();
+}
+
 void TamDeclarationParser::attach(const Constraints& constraints,
                                   const ref_count_ptr<TamValue>& defaultValue) {
   for (const ref_count_ptr<TamOptionValue>& constraint : constraints) option_->addValue(constraint);
   if (defaultValue) option_->setDefaultValue(defaultValue);
 }
 
-void TamDeclarationParser::raise(const char* code) const {
+void TamDeclarationParser::raise(const char* code) {
   tam::detail::raiseSyntaxError(lexer_, code);
+}
+
+TamDeclarationOutline::Part TamDeclarationParser::here(const std::string& value) const {
+  return outline_->part(value, lexer_.position(), lexer_.tokenEnd());
+}
+
+// Called with the constraint's last token moved past.
+void TamDeclarationParser::noteConstraint(const ref_count_ptr<TamOptionValue>& constraint,
+                                          size_t begin) {
+  const TamLineIndex& lines = outline_->lines_;
+  outline_->constraints_.push_back(
+      {constraint, lines.position(begin), lines.position(lexer_.previousEnd())});
+}
+
+// Noted before the value is judged, so that a default refused by the constraints is in the
+// outline too.
+void TamDeclarationParser::noteDefault(const ref_count_ptr<TamValue>& value, size_t keyword,
+                                       size_t begin, size_t end) {
+  const TamLineIndex& lines = outline_->lines_;
+  outline_->default_ = {value, lines.position(keyword), lines.position(begin), lines.position(end)};
 }

@@ -2,7 +2,11 @@
 // through its module and attaches constraints, default, description and flags. Syntax is checked
 // before the option is created; what fails after creation leaves the option in place. In
 // translation mode (no module) it creates nothing and rewrites the option reference of a presents,
-// implements or uses declaration through the lexer's recording. The module is borrowed.
+// implements or uses declaration through the lexer's recording. In outline mode (no module
+// either) it creates nothing and notes every part it reads, with its place, in a
+// TamDeclarationOutline; there the "=" list of implements and uses, which needs the base option
+// to be read for real, is read by what is written, unless a window is given to look base options
+// up in. The module, the outline and the window are borrowed.
 #ifndef TAM_SRC_RIX_TAMDECLARATIONPARSER_H
 #define TAM_SRC_RIX_TAMDECLARATIONPARSER_H
 
@@ -11,16 +15,22 @@
 #include <vector>
 
 #include "rix/TamLexer.h"
+#include "tam/TamDeclarationOutline.h"
 #include "tam/TamOption.h"
 #include "tam/ref_count.h"
 
 class TamModule;
 class TamTranslater;
+class TamWindow;
 
 class TamDeclarationParser {
  public:
   // module may be null only for translation; parse() without a module only checks the syntax.
   TamDeclarationParser(const std::string& text, TamModule* module);
+  // Outline mode: parse() fills the outline, and a syntax error is also noted in the failure
+  // record. With a window, base options are looked up in it as the module would look them up.
+  TamDeclarationParser(const std::string& text, TamDeclarationOutline& outline,
+                       TamLexer::Failure& failureRecord, TamWindow* window);
   TamDeclarationParser(const TamDeclarationParser&) = delete;
   TamDeclarationParser& operator=(const TamDeclarationParser&) = delete;
 
@@ -44,6 +54,7 @@ class TamDeclarationParser {
   void parseTypePart(TokenKind typeWord);
   void parsePresents();
   void parseImplementsOrUses(bool uses);
+  void parseValuesAsWritten(Constraints& out);
   void parseString();
   void parseNumeric(bool real);
   void parseLogical();
@@ -51,21 +62,33 @@ class TamDeclarationParser {
   void rewriteReference(const Reference& reference);
   void parseBaseValues(TamValue::ValueType type, Constraints& out);
   ref_count_ptr<TamValue> parseDefaultClause();
-  ref_count_ptr<TamValue> parseSignedNumber(bool real);
-  void parseConstraintList(bool real, Constraints& out);
-  ref_count_ptr<TamOptionValue> parseConstraint(bool real);
+  // How a number is read: as an integer, as a real (integers widened), or as its spelling says.
+  enum class Number { kInteger, kReal, kAsWritten };
+  ref_count_ptr<TamValue> parseSignedNumber(Number number);
+  void parseConstraintList(Number number, Constraints& out);
+  ref_count_ptr<TamOptionValue> parseConstraint(Number number);
   void parseStringList(Constraints& out);
   void skipToEnd();
 
   // True when the parse creates the option (a target module and no translation under way).
   bool building() const { return module_ != nullptr && translater_ == nullptr; }
+  // True when base options are looked up: to build, or for an outline given a window.
+  bool resolvesBases() const { return building() || window_ != nullptr; }
+  ref_count_ptr<TamWindow> lookupWindow() const;
   void attach(const Constraints& constraints, const ref_count_ptr<TamValue>& defaultValue);
-  [[noreturn]] void raise(const char* code) const;
+  [[noreturn]] void raise(const char* code);
+
+  // Outline mode only: the current token as a part of the line, and the notes of what was read.
+  TamDeclarationOutline::Part here(const std::string& value) const;
+  void noteConstraint(const ref_count_ptr<TamOptionValue>& constraint, size_t begin);
+  void noteDefault(const ref_count_ptr<TamValue>& value, size_t keyword, size_t begin, size_t end);
 
   TamModule* module_;
   ref_count_ptr<TamOption> option_;
   TamLexer lexer_;
   const TamTranslater* translater_ = nullptr;
+  TamDeclarationOutline* outline_ = nullptr;
+  TamWindow* window_ = nullptr;
   std::string name_;
   TamOption::Scope scope_ = TamOption::SCOPE_PUBLIC;
 };

@@ -106,7 +106,10 @@ std::string unescape(std::string_view text) {
 
 }  // namespace
 
-TamLexer::TamLexer(const std::string& text) : text_(text) { scan(); }
+TamLexer::TamLexer(const std::string& text, Failure* failureRecord)
+    : text_(text), failureRecord_(failureRecord) {
+  scan();
+}
 
 // TOKEN_INVALID has no length to move past; a parser that meets it must stop.
 void TamLexer::next() {
@@ -116,6 +119,7 @@ void TamLexer::next() {
 
 void TamLexer::scan() {
   pos_ += length_;
+  previousEnd_ = pos_;
   length_ = 0;
   skipSpaceAndComments();
   if (recording_ && !replacing_ && !finished_) {
@@ -171,8 +175,11 @@ void TamLexer::scanQuoted(char quote, TokenKind kind) {
   while (i < text_.size() && text_[i] != quote) i += text_[i] == '\\' ? 2 : 1;
   if (i >= text_.size()) {
     const ErrorContext where = errorContext();
-    throw TamSyntaxError(quote == '"' ? "Unterminated double quotes" : "Unterminated single quotes",
-                         where.context, where.line);
+    const char* message =
+        quote == '"' ? "Unterminated double quotes" : "Unterminated single quotes";
+    recordFailure(message, std::string(), pos_);
+    if (failureRecord_ != nullptr) failureRecord_->offset = text_.size();  // the quote is missing
+    throw TamSyntaxError(message, where.context, where.line);
   }
   kind_ = kind;
   length_ = i + 1 - pos_;
@@ -254,6 +261,17 @@ double TamLexer::realValue() const {
   const char* first = text_.data() + pos_;
   std::from_chars(first, first + length_, value);
   return value;
+}
+
+void TamLexer::recordFailure(const std::string& code, const std::string& suffix, size_t related) {
+  if (failureRecord_ == nullptr) return;
+  failureRecord_->failed = true;
+  failureRecord_->code = code;
+  failureRecord_->suffix = suffix;
+  failureRecord_->offset = pos_;
+  failureRecord_->related = related;
+  failureRecord_->previousEnd = previousEnd_;
+  failureRecord_->line = line_;
 }
 
 TamLexer::ErrorContext TamLexer::errorContext() const {

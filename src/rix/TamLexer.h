@@ -4,6 +4,9 @@
 // output text while it scans and lets a parser replace chosen token runs (option references):
 // the translater's way of rewriting names while keeping every other character.
 // The lexer owns a copy of its text; the keyword table is shared, built once, read-only.
+// Beside the current token the lexer knows where the token before it ended, and when given a
+// failure record it notes there the place of the syntax error that ends a parse (see Failure),
+// so that positions can be reported without reading the text a second time.
 #ifndef TAM_SRC_RIX_TAMLEXER_H
 #define TAM_SRC_RIX_TAMLEXER_H
 
@@ -81,8 +84,24 @@ class TamLexer {
     int line;
   };
 
+  // Where and why a parse over this lexer stopped with a syntax error: recorded just before the
+  // error is thrown, so that an outline can report the exact place. The code is an SE_ code or,
+  // for a message without one, the plain text. The record belongs to whoever asked for it.
+  struct Failure {
+    bool failed = false;
+    std::string code;
+    std::string suffix;        // what follows the message (SE_unexpected names the token)
+    size_t offset = 0;         // the offending token; the end of the text for a quote never closed
+    size_t related = kNoPlace;  // the construct left open (an "if", a bracket, a quote), if any
+    size_t previousEnd = 0;    // just past the token before the offending one
+    int line = 0;              // the line the error carries
+  };
+  static constexpr size_t kNoPlace = static_cast<size_t>(-1);
+
   // Copies the text and scans the first token. Raises TamSyntaxError for an unterminated quote.
-  explicit TamLexer(const std::string& text);
+  // A failure record, when given, is borrowed for the lexer's life and filled in at the first
+  // syntax error, including one raised by the constructor.
+  explicit TamLexer(const std::string& text, Failure* failureRecord = nullptr);
   TamLexer(const TamLexer&) = delete;
   TamLexer& operator=(const TamLexer&) = delete;
 
@@ -103,6 +122,14 @@ class TamLexer {
   // The current token's text as written.
   std::string tokenText() const { return text_.substr(pos_, length_); }
   size_t position() const { return pos_; }
+  // Just past the current token.
+  size_t tokenEnd() const { return pos_ + length_; }
+  // Just past the token before the current one; 0 before the first token.
+  size_t previousEnd() const { return previousEnd_; }
+
+  // Notes a syntax error at the current token in the failure record, if there is one; the caller
+  // then throws it.
+  void recordFailure(const std::string& code, const std::string& suffix, size_t related);
 
   // Switching recording on first copies the text before the current token, so the output always
   // holds everything before the current token, even when recording starts after construction.
@@ -131,6 +158,7 @@ class TamLexer {
   std::string text_;
   size_t pos_ = 0;
   size_t length_ = 0;
+  size_t previousEnd_ = 0;
   int line_ = 1;
   TokenKind kind_ = TOKEN_END;
   bool recording_ = false;
@@ -139,6 +167,7 @@ class TamLexer {
   size_t mark_ = 0;
   std::string output_;
   std::string pendingSpace_;
+  Failure* failureRecord_;
 };
 
 namespace tam {

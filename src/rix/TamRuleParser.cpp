@@ -10,20 +10,27 @@
 #include "rules/TamValueExp.h"
 #include "tam/Tam.h"
 #include "tam/TamPath.h"
+#include "tam/TamSourcePos.h"
 #include "tam/TamTranslater.h"
 
 // Every node is held in a std::unique_ptr until its parent has taken it, so a syntax error
 // anywhere frees exactly what was built so far. A parent takes its children only once its own
 // construction has succeeded: the children are released after the parent exists.
+//
+// Ranges: a node's range runs from its first token to just past its last (lexer_.previousEnd()
+// once the last token has been moved past); an operator spans its operands.
 
 namespace {
 
 using ValuePtr = std::unique_ptr<TamValueExp>;
 using Value = ref_count_ptr<TamValue>;
 
+constexpr size_t kNoPlace = TamLexer::kNoPlace;
+
 template <class Node>
 ValuePtr makeBinary(ValuePtr left, ValuePtr right) {
   ValuePtr node(new Node(left.get(), right.get()));
+  node->setSourceRange(left->beginOffset(), right->endOffset());
   left.release();
   right.release();
   return node;
@@ -41,10 +48,15 @@ ValuePtr foldRight(std::vector<ValuePtr>& operands) {
   return result;
 }
 
+// begin is the "if" or "elif", elseOffset the "elif" or "else" ending the then part (or kNoPlace);
+// the end is filled in once the chain's "endif" has been read.
 std::unique_ptr<TamIfExp> makeIf(ValuePtr condition, std::unique_ptr<TamExp> thenPart,
-                                 std::unique_ptr<TamExp> elsePart, int line) {
+                                 std::unique_ptr<TamExp> elsePart, int line, size_t begin,
+                                 size_t elseOffset) {
   std::unique_ptr<TamIfExp> node(
       new TamIfExp(condition.get(), thenPart.get(), elsePart.get(), line));
+  node->setSourceRange(begin, kNoPlace);
+  node->setElseOffset(elseOffset);
   condition.release();
   thenPart.release();
   elsePart.release();
@@ -105,17 +117,21 @@ class TamRuleParser::NestingLevel {
   bool counted_;
 };
 
-TamRuleParser::TamRuleParser(const std::string& text) : text_(text), lexer_(text) {}
+TamRuleParser::TamRuleParser(const std::string& text, TamLexer::Failure* failureRecord)
+    : text_(text), lexer_(text, failureRecord) {}
 
 // Entry points.
 
 ref_count_ptr<TamExpRoot> TamRuleParser::parseRules() {
   optionRefs_.clear();
   std::unique_ptr<TamExp> body = parseStatementList();
+  // The list ends at the end of the text or at a stray "else", "elif" or "endif": remember where.
+  const size_t stop = lexer_.kind() == TOKEN_END ? kNoPlace : lexer_.position();
   // The bucket frees the list should the root's construction fail; the root then takes it.
   mem_bucket<TamExp> bucket(body.release());
   ref_count_ptr<TamExpRoot> root(new TamExpRoot(bucket.get(), text_, optionRefs_));
   bucket.release();
+  root->stopOffset_ = TamSourcePos::narrow(stop);
   return root;
 }
 
@@ -154,11 +170,15 @@ std::unique_ptr<TamExp> TamRuleParser::parseStatementList() {
   std::unique_ptr<TamExp> statement = parseStatement();
   if (!statement) return nullptr;
   std::unique_ptr<TamExpListExp> list(new TamExpListExp());
+  const uint32_t begin = statement->beginOffset();
+  uint32_t end = begin;
   do {
+    end = statement->endOffset();
     list->add(statement.get());
     statement.release();
     statement = parseStatement();
   } while (statement);
+  list->setSourceRange(begin, end);
   return list;
 }
 
@@ -188,11 +208,13 @@ std::unique_ptr<TamExp> TamRuleParser::parseStatement() {
 
 // set|fix reference "to" value. The line is the one the lexer stands on after the value.
 std::unique_ptr<TamExp> TamRuleParser::parseSet(bool fix) {
+  const size_t begin = lexer_.position();
   lexer_.next();
   std::unique_ptr<TamOptionExp> option = parseOptionReference();
   expect(TOKEN_TO, "SE_missing_to");
   ValuePtr value = parseValue();
   std::unique_ptr<TamExp> node(new TamSetExp(option.get(), value.get(), fix, lexer_.line()));
+  node->setSourceRange(begin, lexer_.previousEnd());
   option.release();
   value.release();
   return node;
@@ -203,9 +225,11 @@ std::unique_ptr<TamExp> TamRuleParser::parseMessage() {
   Tam::MsgSeverity severity = Tam::MSG_ERROR;
   if (lexer_.kind() == TOKEN_INFORM) severity = Tam::MSG_INFORM;
   if (lexer_.kind() == TOKEN_WARN) severity = Tam::MSG_WARN;
+  const size_t begin = lexer_.position();
   lexer_.next();
   ValuePtr text = parseValue();
   std::unique_ptr<TamExp> node(new TamMsgExp(severity, text.get(), lexer_.line()));
+  node->setSourceRange(begin, lexer_.previousEnd());
   text.release();
   return node;
 }
@@ -214,9 +238,11 @@ std::unique_ptr<TamExp> TamRuleParser::parseMessage() {
 // An elif chain is one if whose else part is the if of the next elif, and so on; the whole chain
 // takes one "endif". Every if but the last takes the line of the "elif" that ends its then part;
 // the last takes the line after "endif". The chain is read in a loop and linked from its end, so
-// its length costs no stack.
+// its length costs no stack. Every link spans from its "if" or "elif" to the chain's "endif".
 std::unique_ptr<TamExp> TamRuleParser::parseIf() {
   NestingLevel level(*this);
+  const size_t opening = lexer_.position();  // the "if" a missing "endif" leaves open
+  size_t begin = opening;
   std::vector<std::unique_ptr<TamIfExp>> chain;  // the ifs ended by an "elif", not yet linked
   for (;;) {
     lexer_.next();  // past "if" or "elif"
@@ -224,20 +250,29 @@ std::unique_ptr<TamExp> TamRuleParser::parseIf() {
     expect(TOKEN_THEN, "SE_missing_then");
     std::unique_ptr<TamExp> thenPart = parseStatementList();
     if (lexer_.kind() == TOKEN_ELIF) {
-      chain.push_back(makeIf(std::move(condition), std::move(thenPart), nullptr, lexer_.line()));
+      const size_t elif = lexer_.position();
+      chain.push_back(makeIf(std::move(condition), std::move(thenPart), nullptr, lexer_.line(),
+                             begin, elif));
+      begin = elif;
       continue;
     }
     std::unique_ptr<TamExp> elsePart;
+    size_t elseOffset = kNoPlace;
     if (lexer_.kind() == TOKEN_ELSE) {
+      elseOffset = lexer_.position();
       lexer_.next();
       elsePart = parseStatementList();
     }
-    expect(TOKEN_ENDIF, "SE_missing_endif");
-    std::unique_ptr<TamExp> result =
-        makeIf(std::move(condition), std::move(thenPart), std::move(elsePart), lexer_.line());
+    expect(TOKEN_ENDIF, "SE_missing_endif", opening);
+    const size_t end = lexer_.previousEnd();
+    std::unique_ptr<TamIfExp> last = makeIf(std::move(condition), std::move(thenPart),
+                                            std::move(elsePart), lexer_.line(), begin, elseOffset);
+    last->setSourceRange(begin, end);
+    std::unique_ptr<TamExp> result = std::move(last);
     while (!chain.empty()) {
       std::unique_ptr<TamIfExp> outer = std::move(chain.back());
       chain.pop_back();
+      outer->setSourceRange(outer->beginOffset(), end);
       outer->setElse(result.release());
       result = std::move(outer);
     }
@@ -247,50 +282,70 @@ std::unique_ptr<TamExp> TamRuleParser::parseIf() {
 
 // "mutually_exclusive" ":" then "[" names "]" or "{" name.value pairs "}".
 std::unique_ptr<TamExp> TamRuleParser::parseMutuallyExclusive() {
+  const size_t begin = lexer_.position();
   lexer_.next();
   expect(TOKEN_COLON, "SE_expect_colon");
-  if (lexer_.kind() == TOKEN_LBRACKET) return parseOptionList();
-  if (lexer_.kind() == TOKEN_LBRACE) return parseValueList();
-  fail("SE_mutually_exclusive");
+  std::unique_ptr<TamExp> rule;
+  if (lexer_.kind() == TOKEN_LBRACKET) {
+    rule = parseOptionList();
+  } else if (lexer_.kind() == TOKEN_LBRACE) {
+    rule = parseValueList();
+  } else {
+    fail("SE_mutually_exclusive");
+  }
+  rule->setSourceRange(begin, lexer_.previousEnd());
+  return rule;
 }
 
 // "[" name {"," name} "]": options of the module whose rules these are, by name alone. A quoted
 // empty name ends the list without being added. The names are not option references of the text:
 // they are neither collected nor rewritten.
 std::unique_ptr<TamExp> TamRuleParser::parseOptionList() {
+  const size_t open = lexer_.position();
   lexer_.next();
+  size_t nameAt = lexer_.position();
   std::string name = expectIdentifier("SE_expect_optname");
   std::unique_ptr<TamMEExp> rule(new TamMEExp());
   while (!name.empty()) {
     std::unique_ptr<TamOptionExp> option(new TamOptionExp(std::string(), name, TamPath()));
+    option->setOffsets(kNoPlace, nameAt, lexer_.previousEnd());
     rule->add(option.get());
     option.release();
     if (lexer_.kind() != TOKEN_COMMA) break;
     lexer_.next();
+    nameAt = lexer_.position();
     name = expectIdentifier("SE_expect_optname");
   }
-  expect(TOKEN_RBRACKET, "SE_unexpected");
+  expect(TOKEN_RBRACKET, "SE_unexpected", open);
   return rule;
 }
 
 // "{" name "." value {"," name "." value} "}": the values are identifiers read as strings. Like
 // the option list form, the names are neither collected nor rewritten.
 std::unique_ptr<TamExp> TamRuleParser::parseValueList() {
+  const size_t open = lexer_.position();
   lexer_.next();
   std::unique_ptr<TamValueMEExp> rule(new TamValueMEExp());
   for (;;) {
+    const size_t nameAt = lexer_.position();
     const std::string name = expectIdentifier("SE_expect_modid");
+    const size_t nameEnd = lexer_.previousEnd();
     expect(TOKEN_DOT, "SE_mutually_exclusive");
+    const size_t valueAt = lexer_.position();
     const std::string value = expectIdentifier("SE_expect_optname");
     if (name.empty() || value.empty()) fail("SE_mutually_exclusive");
     ValuePtr literal(new TamLiteralValueExp(value));
-    rule->add(new TamOptionExp(std::string(), name, TamPath()), literal.get());
+    literal->setSourceRange(valueAt, lexer_.previousEnd());
+    std::unique_ptr<TamOptionExp> option(new TamOptionExp(std::string(), name, TamPath()));
+    option->setOffsets(kNoPlace, nameAt, nameEnd);
+    rule->add(option.get(), literal.get());
+    option.release();
     literal.release();
     if (lexer_.kind() == TOKEN_RBRACE) {
       lexer_.next();
       return rule;
     }
-    if (lexer_.kind() != TOKEN_COMMA) fail("SE_mutually_exclusive");
+    if (lexer_.kind() != TOKEN_COMMA) fail("SE_mutually_exclusive", open);
     lexer_.next();
   }
 }
@@ -299,14 +354,21 @@ std::unique_ptr<TamExp> TamRuleParser::parseValueList() {
 // option name are rewritten when the translater maps either; the path is kept as written.
 std::unique_ptr<TamOptionExp> TamRuleParser::parseOptionReference() {
   if (translater_ != nullptr) lexer_.beginReplace();
+  const size_t moduleAt = lexer_.position();
   const std::string moduleId = expectIdentifier("SE_expect_modid");
   expect(TOKEN_COLON, "SE_expect_colon");
+  const size_t nameAt = lexer_.position();
   const std::string optionName = expectIdentifier("SE_expect_optname");
+  const size_t nameEnd = lexer_.previousEnd();
   if (translater_ != nullptr) {
     tam::detail::finishReferenceRewrite(lexer_, *translater_, moduleId, optionName);
   }
+  const bool hasPath = lexer_.kind() == TOKEN_LBRACKET;
+  const size_t pathAt = lexer_.position();
   const TamPath path = tam::detail::readBracketedPath(lexer_);
   std::unique_ptr<TamOptionExp> reference(new TamOptionExp(moduleId, optionName, path));
+  reference->setOffsets(moduleAt, nameAt, nameEnd);
+  if (hasPath) reference->setPathRange(pathAt, lexer_.previousEnd());
   optionRefs_.push_back(reference.get());
   return reference;
 }
@@ -342,18 +404,22 @@ std::unique_ptr<TamValueExp> TamRuleParser::parseTerm() {
 std::unique_ptr<TamValueExp> TamRuleParser::parseFactor(bool levelTaken) {
   if (lexer_.kind() != TOKEN_LPAREN) return parsePrimary();
   NestingLevel level(*this, !levelTaken);
+  const size_t open = lexer_.position();
   lexer_.next();
   ValuePtr value = parseValue();
-  expect(TOKEN_RPAREN, "SE_expect_closebracket");
+  expect(TOKEN_RPAREN, "SE_expect_closebracket", open);
+  value->setSourceRange(open, lexer_.previousEnd());
   return value;
 }
 
 std::unique_ptr<TamValueExp> TamRuleParser::parsePrimary() {
   ValuePtr literal;
+  const size_t begin = lexer_.position();
   switch (lexer_.kind()) {
     case TOKEN_IDENT: {
       std::unique_ptr<TamOptionExp> reference = parseOptionReference();
       ValuePtr node(new TamOptionValueExp(reference.get()));
+      node->setSourceRange(reference->beginOffset(), reference->endOffset());
       reference.release();
       return node;
     }
@@ -377,12 +443,15 @@ std::unique_ptr<TamValueExp> TamRuleParser::parsePrimary() {
       NestingLevel level(*this);
       lexer_.next();
       ValuePtr operand = parseFactor(true);
-      return makeBinary<TamMinusValueExp>(ValuePtr(new TamLiteralValueExp(0)), std::move(operand));
+      ValuePtr zero(new TamLiteralValueExp(0));
+      zero->setSourceRange(begin, begin);  // not written: the empty range at the "-"
+      return makeBinary<TamMinusValueExp>(std::move(zero), std::move(operand));
     }
     default:
       fail("SE_expect_optorval");
   }
   lexer_.next();
+  literal->setSourceRange(begin, lexer_.previousEnd());
   return literal;
 }
 
@@ -413,10 +482,12 @@ std::unique_ptr<TamValueExp> TamRuleParser::parseConjunction() {
 std::unique_ptr<TamValueExp> TamRuleParser::parseNegation() {
   if (lexer_.kind() != TOKEN_NOT) return parseConditionPrimary(false);
   NestingLevel level(*this);
+  const size_t begin = lexer_.position();
   lexer_.next();
   if (lexer_.kind() == TOKEN_NOT) fail("SE_expect_optorval");
   ValuePtr operand = parseConditionPrimary(true);
   ValuePtr node(new TamNotValueExp(operand.get()));
+  node->setSourceRange(begin, operand->endOffset());
   operand.release();
   return node;
 }
@@ -426,9 +497,11 @@ std::unique_ptr<TamValueExp> TamRuleParser::parseNegation() {
 std::unique_ptr<TamValueExp> TamRuleParser::parseConditionPrimary(bool levelTaken) {
   if (lexer_.kind() != TOKEN_LPAREN) return parseComparison();
   NestingLevel level(*this, !levelTaken);
+  const size_t open = lexer_.position();
   lexer_.next();
   ValuePtr condition = parseDisjunction();
-  expect(TOKEN_RPAREN, "SE_expect_closebracket");
+  expect(TOKEN_RPAREN, "SE_expect_closebracket", open);
+  condition->setSourceRange(open, lexer_.previousEnd());
   return condition;
 }
 
@@ -444,7 +517,7 @@ std::unique_ptr<TamValueExp> TamRuleParser::parseComparison() {
 
 // Helpers.
 
-void TamRuleParser::fail(const char* code) const {
+void TamRuleParser::fail(const char* code, size_t related) {
   std::string suffix;
   if (std::string(code) == "SE_unexpected") {
     // The message names the token met; the end of the text and an invalid character have no text.
@@ -452,11 +525,11 @@ void TamRuleParser::fail(const char* code) const {
     suffix = " " + (kind == TOKEN_END || kind == TOKEN_INVALID ? std::string()
                                                               : lexer_.identifierValue());
   }
-  tam::detail::raiseSyntaxError(lexer_, code, suffix);
+  tam::detail::raiseSyntaxError(lexer_, code, suffix, related);
 }
 
-void TamRuleParser::expect(TokenKind kind, const char* code) {
-  if (lexer_.kind() != kind) fail(code);
+void TamRuleParser::expect(TokenKind kind, const char* code, size_t related) {
+  if (lexer_.kind() != kind) fail(code, related);
   lexer_.next();
 }
 

@@ -8,6 +8,13 @@
 // "-", and an if statement (an if inside another's then or else part is one level deeper); a "("
 // directly after "not" or a prefix "-" belongs to that operator's level. elif chains, statement
 // lists and chains of binary operators are read in loops and do not nest.
+//
+// Positions: every node built records where it stands in the text (see TamExp, TamValueExp and
+// TamOptionExp), and a syntax error records its place in the lexer before it is thrown
+// (into the failure record given at construction), with the construct it leaves open: the "if" of a missing "endif", the "(" of a
+// missing ")", the "[" or "{" of an unclosed list. Neither changes a tree or an exception.
+// A statement's line() is the lexer's line after the statement (the line of the token that
+// follows it), counted without the line feeds inside quoted tokens; offsets count every byte.
 #ifndef TAM_SRC_RIX_TAMRULEPARSER_H
 #define TAM_SRC_RIX_TAMRULEPARSER_H
 
@@ -30,7 +37,8 @@ class TamRuleParser {
   // Deep input must end in a syntax error, not a stack overflow.
   static constexpr int kMaxNesting = 256;
 
-  explicit TamRuleParser(const std::string& text);
+  // The failure record, when given, is borrowed and filled in at a syntax error.
+  explicit TamRuleParser(const std::string& text, TamLexer::Failure* failureRecord = nullptr);
   TamRuleParser(const TamRuleParser&) = delete;
   TamRuleParser& operator=(const TamRuleParser&) = delete;
 
@@ -68,10 +76,11 @@ class TamRuleParser {
   std::unique_ptr<TamValueExp> parseConditionPrimary(bool levelTaken);
   std::unique_ptr<TamValueExp> parseComparison();
 
-  // Raises the syntax error of code at the current token (SE_unexpected names the token).
-  [[noreturn]] void fail(const char* code) const;
+  // Raises the syntax error of code at the current token (SE_unexpected names the token);
+  // related is the offset of the construct left open, if any.
+  [[noreturn]] void fail(const char* code, size_t related = TamLexer::kNoPlace);
   // Requires the current token to be of kind (else fails with code) and moves past it.
-  void expect(TokenKind kind, const char* code);
+  void expect(TokenKind kind, const char* code, size_t related = TamLexer::kNoPlace);
   // Requires an identifier (else fails with code), moves past it and returns its value.
   std::string expectIdentifier(const char* code);
 

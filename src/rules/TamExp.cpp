@@ -71,6 +71,12 @@ TamIfExp::~TamIfExp() {
   delete condition_;
 }
 
+std::uint32_t TamIfExp::endifOffset() const {
+  static constexpr std::uint32_t kEndifLength = 5;  // the keyword "endif" ends every if
+  return endOffset() == TamSourcePos::kNoOffset ? TamSourcePos::kNoOffset
+                                                : endOffset() - kEndifLength;
+}
+
 void TamIfExp::setElse(TamExp* elseExp) {
   if (elseExp == elseExp_) return;
   TamExp* old = elseExp_;

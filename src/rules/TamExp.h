@@ -3,9 +3,18 @@
 // TamExpRoot; every pointer field owns its node. execute() runs the node's own work and stamps
 // the statement's RIX line into a TamException that has none, so the innermost statement that
 // knows its line is reported.
+//
+// Every statement also knows where it stands in the rules text: the offset of its first token
+// ("set", "fix", "if" or "elif", "inform", "warn", "error", "mutually_exclusive") and the offset
+// just past its last token; an if also knows its "elif"/"else" and "endif" tokens. Offsets are
+// 32-bit (TamSourcePos::kNoOffset when not recorded); the owning root's TamRixExp::position()
+// turns them into lines and columns. The line() stamped into exceptions stays the line the lexer
+// counted, which may differ (see TamRuleParser).
 #ifndef TAM_SRC_RULES_TAMEXP_H
 #define TAM_SRC_RULES_TAMEXP_H
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -13,6 +22,7 @@
 #include "rules/TamOptionExp.h"
 #include "rules/TamValueExp.h"
 #include "tam/Tam.h"
+#include "tam/TamSourcePos.h"
 
 class TamSelOptionSet;
 
@@ -30,11 +40,21 @@ class TamExp {
   // A printed form of the tree for tests and diagnostics.
   virtual std::string dump() const = 0;
 
+  // The statement's first token and the offset just past its last one.
+  std::uint32_t beginOffset() const { return begin_; }
+  std::uint32_t endOffset() const { return end_; }
+  void setSourceRange(std::size_t begin, std::size_t end) {
+    begin_ = TamSourcePos::narrow(begin);
+    end_ = TamSourcePos::narrow(end);
+  }
+
  protected:
   virtual void executeNode(TamSelOptionSet& sos) const = 0;
 
  private:
   int line_;
+  std::uint32_t begin_ = TamSourcePos::kNoOffset;
+  std::uint32_t end_ = TamSourcePos::kNoOffset;
 };
 
 class TamExpListExp : public TamExp {
@@ -63,10 +83,20 @@ class TamIfExp : public TamExp {
   void setElse(TamExp* elseExp);
   std::string dump() const override;
 
+  const TamValueExp* condition() const { return condition_; }
+  const TamExp* thenPart() const { return thenExp_; }
+  const TamExp* elsePart() const { return elseExp_; }
+  // The "elif" or "else" that ends the then part (kNoOffset when neither does), and the "endif"
+  // that closes the whole elif chain: every link of a chain ends with it.
+  std::uint32_t elseOffset() const { return elseOffset_; }
+  std::uint32_t endifOffset() const;
+  void setElseOffset(std::size_t offset) { elseOffset_ = TamSourcePos::narrow(offset); }
+
  protected:
   void executeNode(TamSelOptionSet& sos) const override;
 
  private:
+  std::uint32_t elseOffset_ = TamSourcePos::kNoOffset;
   TamExp* thenExp_;
   TamExp* elseExp_;
   TamValueExp* condition_;
@@ -78,6 +108,9 @@ class TamSetExp : public TamExp {
       : TamExp(line), optionExp_(optionExp), valueExp_(valueExp), fix_(fix) {}
   ~TamSetExp() override;
   std::string dump() const override;
+  const TamOptionExp* option() const { return optionExp_; }
+  const TamValueExp* value() const { return valueExp_; }
+  bool isFix() const { return fix_; }
 
  protected:
   void executeNode(TamSelOptionSet& sos) const override;
@@ -94,6 +127,8 @@ class TamMsgExp : public TamExp {
       : TamExp(line), severity_(severity), textExp_(textExp) {}
   ~TamMsgExp() override;
   std::string dump() const override;
+  Tam::MsgSeverity severity() const { return severity_; }
+  const TamValueExp* text() const { return textExp_; }
 
  protected:
   void executeNode(TamSelOptionSet& sos) const override;
@@ -110,6 +145,7 @@ class TamMEExp : public TamExp {
   ~TamMEExp() override;
   void add(TamOptionExp* option) { options_.push_back(option); }
   std::string dump() const override;
+  const std::vector<TamOptionExp*>& options() const { return options_; }
 
  protected:
   void executeNode(TamSelOptionSet& sos) const override;
@@ -128,6 +164,9 @@ class TamValueMEExp : public TamExp {
     valueExps_.push_back(value);
   }
   std::string dump() const override;
+  // The option references and the values, pair by pair.
+  const std::vector<TamOptionExp*>& options() const { return options_; }
+  const std::vector<TamValueExp*>& values() const { return valueExps_; }
 
  protected:
   void executeNode(TamSelOptionSet& sos) const override;

@@ -11,3 +11,7 @@ std::string TamOptionExp::dump() const {
   if (!path_.isEmpty()) text += "[" + path_.toDisplayString() + "]";
   return text;
 }
+
+std::uint32_t TamOptionExp::beginOffset() const {
+  return moduleIdOffset_ != TamSourcePos::kNoOffset ? moduleIdOffset_ : optionNameOffset_;
+}

@@ -18,6 +18,11 @@ TamRixExp::TamRixExp(const std::string& rix, const std::vector<TamOptionExp*>& o
 
 TamRixExp::~TamRixExp() = default;
 
+TamSourcePos TamRixExp::position(std::uint32_t offset) const {
+  if (!lines_) lines_.reset(new TamLineIndex(rix_));
+  return offset == TamSourcePos::kNoOffset ? TamSourcePos() : lines_->position(offset);
+}
+
 void TamRixExp::referencedOptions(const ref_count_ptr<TamWindow>& window,
                                   std::set<ref_count_ptr<TamOption>>& out) const {
   for (const TamOptionExp* reference : optionRefs_) out.insert(reference->resolve(window));

@@ -4,14 +4,20 @@
 // pointer field owns its node. Trees never change after parsing.
 // Comparisons of multi-valued options hold when some pair of values satisfies them; Unset on the
 // left or right of a comparison makes it Unset; arithmetic evaluates its right operand first.
+// Every expression knows the range of the rules text it was read from (32-bit offsets, the first
+// byte and just past the last; kNoOffset when not recorded). A parenthesised expression's range
+// takes in its parentheses; the 0 the parser puts before a prefix "-" has the empty range at it.
 #ifndef TAM_SRC_RULES_TAMVALUEEXP_H
 #define TAM_SRC_RULES_TAMVALUEEXP_H
 
+#include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "rules/TamOptionExp.h"
+#include "tam/TamSourcePos.h"
 #include "tam/TamValue.h"
 #include "tam/ref_count.h"
 
@@ -30,6 +36,17 @@ class TamValueExp {
   virtual bool isMultiValued(const TamSelOptionSet& sos) const;
   // A printed form of the tree for tests and diagnostics, e.g. plus(1, multiplies(2, 3)).
   virtual std::string dump() const = 0;
+
+  std::uint32_t beginOffset() const { return begin_; }
+  std::uint32_t endOffset() const { return end_; }
+  void setSourceRange(std::size_t begin, std::size_t end) {
+    begin_ = TamSourcePos::narrow(begin);
+    end_ = TamSourcePos::narrow(end);
+  }
+
+ private:
+  std::uint32_t begin_ = TamSourcePos::kNoOffset;
+  std::uint32_t end_ = TamSourcePos::kNoOffset;
 };
 
 class TamLiteralValueExp : public TamValueExp {
@@ -75,6 +92,8 @@ class TamBinaryValueExp : public TamValueExp {
   // Frees nested two-operand nodes with a work list, so a long chain does not recurse.
   ~TamBinaryValueExp() override;
   std::vector<ref_count_ptr<TamValue>> values(const TamSelOptionSet& sos) const override;
+  const TamValueExp* left() const { return left_; }
+  const TamValueExp* right() const { return right_; }
 
  protected:
   std::string dumpAs(const char* name) const;
@@ -168,6 +187,7 @@ class TamNotValueExp : public TamValueExp {
   ref_count_ptr<TamValue> evaluate(const TamSelOptionSet& sos) const override;
   std::vector<ref_count_ptr<TamValue>> values(const TamSelOptionSet& sos) const override;
   std::string dump() const override;
+  const TamValueExp* operand() const { return operand_; }
 
  private:
   TamValueExp* operand_;

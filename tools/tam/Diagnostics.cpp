@@ -1,33 +1,8 @@
 #include "Diagnostics.h"
 
-#include <algorithm>
-#include <cctype>
-
 namespace {
 
-// Width of the context window a syntax error carries, and where its caret stands at most.
-constexpr std::size_t kContextWidth = 40;
-constexpr std::size_t kContextLead = 20;
-
 std::string quoted(const std::string& text) { return "'" + text + "'"; }
-
-// The context text with line feeds, tabs and carriage returns as blanks, as the window shows it.
-std::string flattened(const std::string& text) {
-  std::string flat = text;
-  for (char& c : flat) {
-    if (c == '\n' || c == '\t' || c == '\r') c = ' ';
-  }
-  return flat;
-}
-
-// Whether the window, with its caret `caret` characters in, can stand at `start` of the text.
-bool windowFits(const std::string& flat, const std::string& window, std::size_t start,
-                std::size_t caret) {
-  if (start > flat.size() || flat.compare(start, window.size(), window) != 0) return false;
-  std::size_t expected = std::min(kContextWidth, flat.size() - start);
-  if (window.size() != expected) return false;
-  return caret == kContextLead || start == 0;
-}
 
 }  // namespace
 
@@ -116,47 +91,6 @@ std::string describeException(const TamException& e) {
   std::string text = "library error " + std::to_string(e.code());
   if (!info.empty()) text += ": " + info;
   return text;
-}
-
-bool locateSyntaxError(const std::string& text, const TamException& e, std::size_t& offset) {
-  const std::string& context = e.context();
-  std::size_t lineBreak = context.rfind('\n');
-  if (lineBreak == std::string::npos) return false;
-  std::string window = context.substr(0, lineBreak);
-  std::size_t caretAt = context.find('^', lineBreak + 1);
-  if (caretAt == std::string::npos) return false;
-  std::size_t caret = caretAt - (lineBreak + 1);
-  if (caret > kContextLead) return false;
-
-  std::string flat = flattened(text);
-  bool found = false;
-  std::size_t best = 0;
-  if (caret < kContextLead) {
-    found = windowFits(flat, window, 0, caret);
-    best = caret;
-  } else {
-    for (std::size_t start = flat.find(window); start != std::string::npos;
-         start = flat.find(window, start + 1)) {
-      if (!windowFits(flat, window, start, caret)) continue;
-      int line = 0;
-      int column = 0;
-      lineAndColumn(text, start + caret, line, column);
-      if (!found || line == e.line()) {
-        best = start + caret;
-        found = true;
-        if (line == e.line()) break;
-      }
-      if (window.empty()) break;
-    }
-  }
-  if (!found || best > text.size()) return false;
-  // At the end of the text, point just after the last token rather than at the blank lines after
-  // it.
-  if (best == text.size()) {
-    while (best > 0 && std::isspace(static_cast<unsigned char>(text[best - 1]))) --best;
-  }
-  offset = best;
-  return true;
 }
 
 void lineAndColumn(const std::string& text, std::size_t offset, int& line, int& column) {

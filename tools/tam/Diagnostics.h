@@ -44,13 +44,6 @@ struct Diagnostic {
 // The message of a library exception, without location.
 std::string describeException(const TamException& e);
 
-// Where a syntax error raised while parsing `text` stands in it: the byte offset of the token the
-// parser stopped at. The exception carries the line within the text and a context window of up to
-// 40 characters (line feeds, tabs and carriage returns shown as blanks) with a caret line; the
-// window is searched for in the text, preferring the occurrence on the reported line. Returns
-// false when the context does not fit the text (the caller then points at the line only).
-bool locateSyntaxError(const std::string& text, const TamException& e, std::size_t& offset);
-
 // 1-based line and column of a byte offset in a text (lines end at line feeds).
 void lineAndColumn(const std::string& text, std::size_t offset, int& line, int& column);
 

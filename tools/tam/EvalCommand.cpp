@@ -35,7 +35,7 @@ std::string plural(std::size_t count, const std::string& word) {
 }
 
 void printNode(const NodeReport& node) {
-  std::cout << "\n" << node.path << ": " << stateText(node.state);
+  std::cout << "\n" << node.path << ": " << stateText(stateName(node.state));
   if (node.forced != nullptr) std::cout << " (forced " << stateText(node.forced) << ")";
   std::cout << ", " << (node.module.empty() ? "no module" : "module " + node.module) << "\n";
   for (const OptionReport& option : node.options) {
@@ -75,19 +75,36 @@ void printLegacy(const std::map<FileAdapter::LegacyKey, LegacyValue>& legacy) {
   }
 }
 
-void printText(const Product& product, const EvalReport& report) {
-  const EvalCounts& counts = report.counts;
+void printText(Session& session, const std::vector<NodeReport>& nodes, const ReportCounts& counts) {
+  const Product& product = session.product();
   std::cout << "product: " << (product.name().empty() ? product.path() : product.name())
             << " (variants mode " << product.variantsModeName() << ")\n";
-  for (const NodeReport& node : report.nodes) printNode(node);
-  printMessages(report.messages);
-  printLegacy(report.legacy);
+  for (const NodeReport& node : nodes) printNode(node);
+  printMessages(session.adapter().messages());
+  printLegacy(session.adapter().legacyValues());
   std::cout << "\n"
-            << plural(report.nodes.size(), "node") << ": " << counts.configured << " configured, "
+            << plural(nodes.size(), "node") << ": " << counts.configured << " configured, "
             << counts.notConfigured << " not configured, " << counts.undecided << " undecided\n"
-            << "messages: " << plural(counts.messages[Tam::MSG_ERROR], "error") << ", "
-            << plural(counts.messages[Tam::MSG_WARN], "warning") << ", "
-            << plural(counts.messages[Tam::MSG_INFORM], "inform") << "\n";
+            << "messages: " << plural(counts.errors, "error") << ", "
+            << plural(counts.warnings, "warning") << ", " << plural(counts.informs, "inform")
+            << "\n";
+}
+
+// The keys are inserted in the documented order, which ordered_json keeps.
+void printJson(Session& session, const std::vector<NodeReport>& nodes, const ReportCounts& counts) {
+  const Product& product = session.product();
+  OutputJson document = OutputJson::object();
+  document["product"] = product.name().empty() ? OutputJson(nullptr) : OutputJson(product.name());
+  document["file"] = product.path();
+  document["variants_mode"] = product.variantsModeName();
+  document["status"] = counts.errors > 0 ? "errors" : "ok";
+  OutputJson list = OutputJson::array();
+  for (const NodeReport& node : nodes) list.push_back(nodeJson(node));
+  document["nodes"] = list;
+  document["messages"] = messagesJson(session.adapter().messages());
+  document["legacy_options"] = legacyJson(session.adapter().legacyValues());
+  document["summary"] = summaryJson(nodes.size(), counts);
+  std::cout << document.dump(2, ' ', false, OutputJson::error_handler_t::replace) << "\n";
 }
 
 int runEval(const EvalOptions& options) {
@@ -96,22 +113,21 @@ int runEval(const EvalOptions& options) {
   Session session(options.product);
   session.buildTree(sets);
 
-  EvalReport report;
+  std::vector<NodeReport> nodes;
   try {
-    session.window()->evaluate(true);
-    report = EvalReport::of(session);
+    session.evaluate();
+    for (ProductNode* node : session.nodes()) nodes.push_back(reportNode(*node));
   } catch (const TamException& e) {
     std::cerr << session.describeFailure(e);
     return kExitReported;
   }
+  ReportCounts counts = countReport(nodes, session.adapter().messages());
   if (options.json) {
-    std::cout << report.toJson(session.product())
-                     .dump(2, ' ', false, OutputJson::error_handler_t::replace)
-              << "\n";
+    printJson(session, nodes, counts);
   } else {
-    printText(session.product(), report);
+    printText(session, nodes, counts);
   }
-  return report.hasErrors() ? kExitReported : kExitOk;
+  return counts.errors > 0 ? kExitReported : kExitOk;
 }
 
 }  // namespace

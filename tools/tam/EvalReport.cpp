@@ -1,25 +1,48 @@
 #include "EvalReport.h"
 
-#include "Product.h"
-#include "ProductNode.h"
-#include "Session.h"
-
-const char* const kStateConfigured = "configured";
-const char* const kStateNotConfigured = "not_configured";
-const char* const kStateUndecided = "undecided";
-
-namespace {
+const char* stateName(NodeState state) {
+  switch (state) {
+    case NodeState::kConfigured:
+      return "configured";
+    case NodeState::kNotConfigured:
+      return "not_configured";
+    case NodeState::kUndecided:
+      break;
+  }
+  return "undecided";
+}
 
 const char* forcedName(TamNode::ConfigState state) {
   switch (state) {
     case TamNode::CS_CONFIGURED:
-      return kStateConfigured;
+      return stateName(NodeState::kConfigured);
     case TamNode::CS_NOT_CONFIGURED:
-      return kStateNotConfigured;
+      return stateName(NodeState::kNotConfigured);
     case TamNode::CS_UNDECIDED:
       break;
   }
   return nullptr;
+}
+
+const char* severityName(Tam::MsgSeverity severity) {
+  switch (severity) {
+    case Tam::MSG_ERROR:
+      return "error";
+    case Tam::MSG_WARN:
+      return "warn";
+    case Tam::MSG_INFORM:
+      break;
+  }
+  return "inform";
+}
+
+NodeState stateOf(const ProductNode& node) {
+  if (!node.wasEvaluated()) return NodeState::kNotConfigured;
+  if (node.forcedState() != TamNode::CS_CONFIGURED && !node.loadIfText().empty() &&
+      node.isNodeConfigured() == TamNode::CS_UNDECIDED) {
+    return NodeState::kUndecided;
+  }
+  return NodeState::kConfigured;
 }
 
 NodeReport reportNode(ProductNode& node) {
@@ -39,80 +62,36 @@ NodeReport reportNode(ProductNode& node) {
   return report;
 }
 
-OutputJson legacyJson(const std::map<FileAdapter::LegacyKey, LegacyValue>& legacy) {
-  OutputJson list = OutputJson::array();
-  for (const auto& entry : legacy) {
-    OutputJson item = OutputJson::object();
-    item["option"] = entry.first.first + ":" + entry.first.second;
-    item["values"] = valuesJson(entry.second.values, nullptr);
-    item["changed"] = entry.second.changed;
-    list.push_back(item);
+ReportCounts countReport(const std::vector<NodeReport>& nodes,
+                         const std::vector<EmittedMessage>& messages) {
+  ReportCounts counts;
+  for (const NodeReport& node : nodes) {
+    switch (node.state) {
+      case NodeState::kConfigured:
+        ++counts.configured;
+        break;
+      case NodeState::kNotConfigured:
+        ++counts.notConfigured;
+        break;
+      case NodeState::kUndecided:
+        ++counts.undecided;
+        break;
+    }
   }
-  return list;
-}
-
-OutputJson summaryJson(std::size_t nodes, const EvalCounts& counts) {
-  OutputJson summary = OutputJson::object();
-  summary["nodes"] = nodes;
-  summary["configured"] = counts.configured;
-  summary["not_configured"] = counts.notConfigured;
-  summary["undecided"] = counts.undecided;
-  summary["errors"] = counts.messages[Tam::MSG_ERROR];
-  summary["warnings"] = counts.messages[Tam::MSG_WARN];
-  summary["informs"] = counts.messages[Tam::MSG_INFORM];
-  return summary;
-}
-
-}  // namespace
-
-const char* severityName(Tam::MsgSeverity severity) {
-  switch (severity) {
-    case Tam::MSG_ERROR:
-      return "error";
-    case Tam::MSG_WARN:
-      return "warn";
-    case Tam::MSG_INFORM:
-      break;
+  for (const EmittedMessage& message : messages) {
+    switch (message.severity) {
+      case Tam::MSG_ERROR:
+        ++counts.errors;
+        break;
+      case Tam::MSG_WARN:
+        ++counts.warnings;
+        break;
+      case Tam::MSG_INFORM:
+        ++counts.informs;
+        break;
+    }
   }
-  return "inform";
-}
-
-const char* stateOf(ProductNode& node) {
-  if (!node.wasEvaluated()) return kStateNotConfigured;
-  if (node.forcedState() != TamNode::CS_CONFIGURED && !node.loadIfText().empty() &&
-      node.isNodeConfigured() == TamNode::CS_UNDECIDED) {
-    return kStateUndecided;
-  }
-  return kStateConfigured;
-}
-
-EvalReport EvalReport::of(Session& session) {
-  EvalReport report;
-  for (ProductNode* node : session.nodes()) report.nodes.push_back(reportNode(*node));
-  report.messages = session.adapter().messages();
-  report.legacy = session.adapter().legacyValues();
-  for (const NodeReport& node : report.nodes) {
-    if (node.state == kStateConfigured) ++report.counts.configured;
-    if (node.state == kStateNotConfigured) ++report.counts.notConfigured;
-    if (node.state == kStateUndecided) ++report.counts.undecided;
-  }
-  for (const EmittedMessage& message : report.messages) {
-    ++report.counts.messages[message.severity];
-  }
-  return report;
-}
-
-OutputJson EvalReport::toJson(const Product& product) const {
-  OutputJson document = OutputJson::object();
-  document["product"] = product.name().empty() ? OutputJson(nullptr) : OutputJson(product.name());
-  document["file"] = product.path();
-  document["variants_mode"] = product.variantsModeName();
-  document["status"] = hasErrors() ? "errors" : "ok";
-  document["nodes"] = nodesJson(nodes);
-  document["messages"] = messagesJson(messages);
-  document["legacy_options"] = legacyJson(legacy);
-  document["summary"] = summaryJson(nodes.size(), counts);
-  return document;
+  return counts;
 }
 
 OutputJson valuesJson(const std::vector<ref_count_ptr<TamValue>>& values,
@@ -128,26 +107,26 @@ OutputJson valuesJson(const std::vector<ref_count_ptr<TamValue>>& values,
   return list;
 }
 
-OutputJson nodesJson(const std::vector<NodeReport>& nodes) {
+OutputJson optionsJson(const std::vector<OptionReport>& options) {
   OutputJson list = OutputJson::array();
-  for (const NodeReport& node : nodes) {
-    OutputJson item = OutputJson::object();
-    item["path"] = node.path;
-    item["id"] = node.id;
-    item["module"] = node.module.empty() ? OutputJson(nullptr) : OutputJson(node.module);
-    item["state"] = node.state;
-    item["forced"] = node.forced == nullptr ? OutputJson(nullptr) : OutputJson(node.forced);
-    OutputJson options = OutputJson::array();
-    for (const OptionReport& option : node.options) {
-      OutputJson entry = OutputJson::object();
-      entry["option"] = option.option;
-      entry["values"] = valuesJson(option.values, &option.how);
-      options.push_back(entry);
-    }
-    item["options"] = options;
-    list.push_back(item);
+  for (const OptionReport& option : options) {
+    OutputJson entry = OutputJson::object();
+    entry["option"] = option.option;
+    entry["values"] = valuesJson(option.values, &option.how);
+    list.push_back(entry);
   }
   return list;
+}
+
+OutputJson nodeJson(const NodeReport& node) {
+  OutputJson item = OutputJson::object();
+  item["path"] = node.path;
+  item["id"] = node.id;
+  item["module"] = node.module.empty() ? OutputJson(nullptr) : OutputJson(node.module);
+  item["state"] = stateName(node.state);
+  item["forced"] = node.forced == nullptr ? OutputJson(nullptr) : OutputJson(node.forced);
+  item["options"] = optionsJson(node.options);
+  return item;
 }
 
 OutputJson messagesJson(const std::vector<EmittedMessage>& messages) {
@@ -163,4 +142,28 @@ OutputJson messagesJson(const std::vector<EmittedMessage>& messages) {
     list.push_back(item);
   }
   return list;
+}
+
+OutputJson legacyJson(const std::map<FileAdapter::LegacyKey, LegacyValue>& legacy) {
+  OutputJson list = OutputJson::array();
+  for (const auto& entry : legacy) {
+    OutputJson item = OutputJson::object();
+    item["option"] = entry.first.first + ":" + entry.first.second;
+    item["values"] = valuesJson(entry.second.values, nullptr);
+    item["changed"] = entry.second.changed;
+    list.push_back(item);
+  }
+  return list;
+}
+
+OutputJson summaryJson(std::size_t nodes, const ReportCounts& counts) {
+  OutputJson summary = OutputJson::object();
+  summary["nodes"] = nodes;
+  summary["configured"] = counts.configured;
+  summary["not_configured"] = counts.notConfigured;
+  summary["undecided"] = counts.undecided;
+  summary["errors"] = counts.errors;
+  summary["warnings"] = counts.warnings;
+  summary["informs"] = counts.informs;
+  return summary;
 }

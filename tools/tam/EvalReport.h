@@ -1,8 +1,8 @@
-// An EvalReport is what one evaluation of a session's tree gave: every node's state and the values
-// selected at it with how each was set, the messages of the rules, the legacy values the host
-// keeps, and the counts of both. `tam eval` prints it; `tam sweep` and the Python module read it.
-// It copies what it reports (value handles are shared), so it stays valid when the session
-// evaluates again.
+// What one evaluation of a product gave, node by node, as `tam eval` prints it and `tam serve`
+// sends it: each node's state, the values selected at it with how each was set, and the JSON
+// forms of nodes, values, messages, legacy values and the summary. A report is taken right after
+// the evaluation and holds its own value handles, so it stays valid while the tree is evaluated
+// again.
 #ifndef TAM_TOOL_EVALREPORT_H
 #define TAM_TOOL_EVALREPORT_H
 
@@ -13,68 +13,63 @@
 #include <vector>
 
 #include "FileAdapter.h"
+#include "ProductNode.h"
 #include "ValueText.h"
 
-class Product;
-class ProductNode;
-class Session;
+// A node is configured when its rules ran; undecided when they ran while its load-if had no
+// value; not configured when it was stopped, or a node above it was.
+enum class NodeState { kConfigured, kNotConfigured, kUndecided };
 
-// Node states as reports name them.
-extern const char* const kStateConfigured;
-extern const char* const kStateNotConfigured;
-extern const char* const kStateUndecided;
-
-// "inform", "warn", "error".
+// "configured", "not_configured", "undecided".
+const char* stateName(NodeState state);
+// The forced state's name, or null when the node's state is not forced.
+const char* forcedName(TamNode::ConfigState state);
+// "error", "warn", "inform".
 const char* severityName(Tam::MsgSeverity severity);
 
 struct OptionReport {
   std::string option;  // module:option
   std::vector<ref_count_ptr<TamValue>> values;
   std::vector<TamSelOptionSet::HowSet> how;
-  // Why each value is what it is (the rule or host choice that set it) belongs here once
-  // evaluations can be observed; until then reports say how, not why.
 };
 
 struct NodeReport {
   std::string path;
   std::string id;
   std::string module;
-  const char* state = kStateConfigured;
-  const char* forced = nullptr;  // the state the product forces, or null
-  std::vector<OptionReport> options;
+  NodeState state = NodeState::kConfigured;
+  const char* forced = nullptr;
+  std::vector<OptionReport> options;  // only for configured and undecided nodes with a module
 };
 
-struct EvalCounts {
+struct ReportCounts {
   std::size_t configured = 0;
   std::size_t notConfigured = 0;
   std::size_t undecided = 0;
-  std::size_t messages[3] = {0, 0, 0};  // by Tam::MsgSeverity
+  std::size_t errors = 0;
+  std::size_t warnings = 0;
+  std::size_t informs = 0;
 };
 
-struct EvalReport {
-  std::vector<NodeReport> nodes;  // depth first, in the product's order
-  std::vector<EmittedMessage> messages;
-  std::map<FileAdapter::LegacyKey, LegacyValue> legacy;
-  EvalCounts counts;
+// The state of a node after the last evaluation of its tree.
+NodeState stateOf(const ProductNode& node);
+// The node's state and, when its rules ran, the values selected at it.
+NodeReport reportNode(ProductNode& node);
+ReportCounts countReport(const std::vector<NodeReport>& nodes,
+                         const std::vector<EmittedMessage>& messages);
 
-  // The report of the session's last evaluation (window()->evaluate). Reading a node's set may
-  // raise what rebinding it raises.
-  static EvalReport of(Session& session);
-
-  bool hasErrors() const { return counts.messages[Tam::MSG_ERROR] > 0; }
-  // The document `tam eval --json` prints; keys in their documented order.
-  OutputJson toJson(const Product& product) const;
-};
-
-// A node's state after the last evaluation: configured when its rules ran; undecided when they
-// ran while its load-if had no value; not configured when it was stopped, or a node above it was.
-const char* stateOf(ProductNode& node);
-
-// JSON parts shared with other reports: values with their type (and how, when given), nodes,
-// messages.
+// [{"value", "type", "how"}]; without "how" when `how` is null.
 OutputJson valuesJson(const std::vector<ref_count_ptr<TamValue>>& values,
                       const std::vector<TamSelOptionSet::HowSet>* how);
-OutputJson nodesJson(const std::vector<NodeReport>& nodes);
+// [{"option", "values"}] of one node.
+OutputJson optionsJson(const std::vector<OptionReport>& options);
+// {"path", "id", "module", "state", "forced", "options"}.
+OutputJson nodeJson(const NodeReport& node);
+// [{"severity", "node", "module", "file", "line", "text"}].
 OutputJson messagesJson(const std::vector<EmittedMessage>& messages);
+// [{"option", "values", "changed"}].
+OutputJson legacyJson(const std::map<FileAdapter::LegacyKey, LegacyValue>& legacy);
+// {"nodes", "configured", "not_configured", "undecided", "errors", "warnings", "informs"}.
+OutputJson summaryJson(std::size_t nodes, const ReportCounts& counts);
 
 #endif  // TAM_TOOL_EVALREPORT_H

@@ -2,6 +2,7 @@
 
 #include "Files.h"
 #include "ModuleChecker.h"
+#include "OutlineQueries.h"
 #include "ProductNode.h"
 
 namespace {
@@ -51,14 +52,12 @@ const ModuleFile* FileAdapter::moduleFile(const std::string& id) const {
 void FileAdapter::addLegacyOption(const std::string& moduleId, const std::string& option,
                                   const std::vector<ref_count_ptr<TamValue>>& values) {
   legacy_[{moduleId, option}] = LegacyValue{values, false};
-  addedLegacy_[{moduleId, option}] = LegacyValue{values, false};
+  legacyGiven_[{moduleId, option}] = LegacyValue{values, false};
 }
 
-void FileAdapter::clearRun() {
+void FileAdapter::startEvaluation() {
   messages_.clear();
-  failedLoads_.clear();
-  firstLoadError_.clear();
-  legacy_ = addedLegacy_;
+  legacy_ = legacyGiven_;
 }
 
 void FileAdapter::declareLegacyOptions(const ref_count_ptr<TamModule>& module) const {
@@ -91,7 +90,6 @@ bool FileAdapter::loadModule(TamWindow* window, const std::string& moduleId) {
   } catch (const TamException& e) {
     if (failedLoads_.empty()) firstLoadError_ = describeException(e);
     failedLoads_.push_back(moduleId);
-    window->deleteModule(moduleId);
     throw;
   }
   return true;
@@ -105,8 +103,8 @@ bool FileAdapter::refreshModule(TamWindow*, ref_count_ptr<TamModule> module) {
   return true;
 }
 
-bool FileAdapter::userMsg(TamWindow*, Tam::MsgSeverity severity, const std::string& message,
-                          TamNode* node) {
+bool FileAdapter::userMsg(TamWindow* window, Tam::MsgSeverity severity,
+                          const std::string& message, TamNode* node) {
   EmittedMessage emitted;
   emitted.severity = severity;
   emitted.text = message;
@@ -116,7 +114,7 @@ bool FileAdapter::userMsg(TamWindow*, Tam::MsgSeverity severity, const std::stri
   }
   if (const ModuleFile* file = moduleFile(emitted.moduleId)) {
     emitted.file = file->path();
-    int line = messageLine(file->rules(), scanOf(*file), severity, message);
+    int line = messageLine(outlineOf(window, *file), severity, message);
     if (line > 0) emitted.line = file->rulesLine() + line - 1;
   }
   messages_.push_back(emitted);
@@ -147,8 +145,10 @@ void FileAdapter::setLegacyOptionValues(TamWindow*, const ref_count_ptr<TamOptio
   legacy_[{option->moduleId(), option->name()}] = LegacyValue{std::move(values), true};
 }
 
-const RixScan& FileAdapter::scanOf(const ModuleFile& file) {
-  auto it = scans_.find(file.id());
-  if (it == scans_.end()) it = scans_.emplace(file.id(), scanRix(file.rules())).first;
+const TamRixOutline& FileAdapter::outlineOf(TamWindow* window, const ModuleFile& file) {
+  auto it = outlines_.find(file.id());
+  if (it == outlines_.end()) {
+    it = outlines_.emplace(file.id(), rulesOutline(window, file.id(), file.rules())).first;
+  }
   return it->second;
 }

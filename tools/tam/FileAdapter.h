@@ -4,10 +4,8 @@
 // Module files are indexed by the id on their module line, not by their names; two files that
 // declare one id are an error naming both. A module is created and given its file's text
 // (setRixData) only when the library asks for it through loadModule. When that text fails, the
-// module is taken out of the window again (a later lookup tries anew rather than finding half a
-// module), the exception goes back through the library unchanged and the adapter remembers which
-// module failed, so that the command can report the problem at its place in the file
-// (describeLoadFailure).
+// exception goes back through the library unchanged and the adapter remembers which module failed,
+// so that the command can report the problem at its place in the file (describeLoadFailure).
 //
 // The adapter must outlive every window that uses it; it is installed with Tam::initialize.
 #ifndef TAM_TOOL_FILEADAPTER_H
@@ -22,7 +20,6 @@
 
 #include "Diagnostics.h"
 #include "ModuleFile.h"
-#include "RixScan.h"
 
 struct EmittedMessage {
   Tam::MsgSeverity severity = Tam::MSG_INFORM;
@@ -30,7 +27,8 @@ struct EmittedMessage {
   std::string nodePath;
   std::string moduleId;
   std::string file;  // the module's file, empty when the node has no module
-  int line = 0;      // the file line of the message statement, 0 when it cannot be told
+  int line = 0;      // the file line of the message statement, 0 when it cannot be told (a guess
+                     // by the message's leading text)
 };
 
 struct LegacyValue {
@@ -63,12 +61,15 @@ class FileAdapter : public Tam::AdapterInterface {
 
   const std::vector<EmittedMessage>& messages() const { return messages_; }
 
-  // Starts another evaluation afresh: forgets the messages and the failed loads, and gives the
-  // legacy options the values they were added with.
-  void clearRun();
+  // Forgets the messages and the legacy values the rules set, before the tree is evaluated again.
+  void startEvaluation();
 
   // Ids of the modules whose text failed to load, innermost first, in the order of failure.
   const std::vector<std::string>& failedLoads() const { return failedLoads_; }
+  void forgetFailedLoads() {
+    failedLoads_.clear();
+    firstLoadError_.clear();
+  }
   // The first module that failed to load, checked again piece by piece to place the problem in
   // its file.
   Diagnostic describeLoadFailure();
@@ -87,15 +88,15 @@ class FileAdapter : public Tam::AdapterInterface {
                              std::vector<ref_count_ptr<TamValue>> values) override;
 
  private:
-  const RixScan& scanOf(const ModuleFile& file);
+  const TamRixOutline& outlineOf(TamWindow* window, const ModuleFile& file);
 
   std::map<std::string, ModuleFile> files_;
   std::map<LegacyKey, LegacyValue> legacy_;
-  std::map<LegacyKey, LegacyValue> addedLegacy_;
+  std::map<LegacyKey, LegacyValue> legacyGiven_;  // as the host gave them
   std::vector<EmittedMessage> messages_;
   std::vector<std::string> failedLoads_;
   std::string firstLoadError_;
-  std::map<std::string, RixScan> scans_;
+  std::map<std::string, TamRixOutline> outlines_;  // of each module's rules, by module id
 };
 
 #endif  // TAM_TOOL_FILEADAPTER_H

@@ -3,43 +3,22 @@
 #include <tam/libtam.h>
 
 #include <algorithm>
-#include <cctype>
 #include <map>
 #include <set>
 
 #include "FileAdapter.h"
-#include "RixScan.h"
+#include "OutlineQueries.h"
 
 namespace {
 
-bool isBlank(char c) { return c == ' ' || c == '\t'; }
+// A module a piece of the file names, and where: the base of a declaration or a rule's reference.
+struct NamedModule {
+  std::string moduleId;
+  TamSourcePos place;  // within the piece
+};
 
-// Column of the option name in a declaration: the word after "public" or "private".
-int nameColumn(const std::string& declaration) {
-  std::size_t pos = 0;
-  while (pos < declaration.size() && isBlank(declaration[pos])) ++pos;
-  while (pos < declaration.size() && !isBlank(declaration[pos])) ++pos;
-  while (pos < declaration.size() && isBlank(declaration[pos])) ++pos;
-  return pos < declaration.size() ? static_cast<int>(pos) + 1 : 1;
-}
-
-// Column of the first character that is not blank.
-int firstColumn(const std::string& text) {
-  std::size_t pos = 0;
-  while (pos < text.size() && isBlank(text[pos])) ++pos;
-  return static_cast<int>(pos) + 1;
-}
-
-// Column of the word `word` standing alone in a declaration, or 0.
-int wordColumn(const std::string& text, const std::string& word) {
-  for (std::size_t at = text.find(word); at != std::string::npos; at = text.find(word, at + 1)) {
-    bool startOk = at == 0 || isBlank(text[at - 1]);
-    std::size_t end = at + word.size();
-    bool endOk = end == text.size() || isBlank(text[end]);
-    if (startOk && endOk) return static_cast<int>(at) + 1;
-  }
-  return 0;
-}
+// The column of a place, or of the first character when the place is unknown.
+int columnOf(const TamSourcePos& place) { return place.isKnown() ? place.column : 1; }
 
 // The checks of one file, with the state they share.
 class FileCheck {
@@ -84,20 +63,20 @@ class FileCheck {
     return true;
   }
 
-  // When loading a module the piece refers to failed, reports it at the reference and returns
-  // true.
-  bool reportFailedLoad(std::size_t failedBefore, const RixScan& scan, int line,
-                        std::size_t lineStart) {
+  // When loading a module the piece refers to failed, reports it where the piece names that
+  // module (the piece starting on file line firstLine), else at fallbackLine, and returns true.
+  bool reportFailedLoad(std::size_t failedBefore, const std::vector<NamedModule>& named,
+                        int firstLine, int fallbackLine) {
     const std::vector<std::string>& failed = adapter_.failedLoads();
     if (failed.size() <= failedBefore) return false;
     const std::string& innermost = failed[failedBefore];
     const std::string& direct = failed.back();
+    int line = fallbackLine;
     int column = 1;
-    for (const RixReference& reference : scan.references) {
-      if (reference.moduleId == direct) {
-        int refLine = 0;
-        lineAndColumn(pieceText_, reference.offset, refLine, column);
-        line = lineStart > 0 ? static_cast<int>(lineStart) + refLine - 1 : line;
+    for (const NamedModule& name : named) {
+      if (name.moduleId == direct) {
+        line = firstLine + name.place.line - 1;
+        column = name.place.column;
         break;
       }
     }
@@ -110,12 +89,12 @@ class FileCheck {
 
   void checkDeclaration(const ref_count_ptr<TamModule>& module, const ModuleLine& declaration) {
     std::size_t failedBefore = adapter_.failedLoads().size();
-    pieceText_ = declaration.text;
     try {
       ref_count_ptr<TamOption> option = module->addOptionString(declaration.text);
       auto first = declaredAt_.find(option->name());
       if (first != declaredAt_.end()) {
-        report(declaration.line, nameColumn(declaration.text),
+        const TamDeclarationOutline outline = TamDeclarationOutline::read(declaration.text);
+        report(declaration.line, columnOf(outline.name().begin),
                "option '" + option->name() + "' is declared again (first on line " +
                    std::to_string(first->second) + "); this declaration replaces that one",
                "warning");
@@ -123,94 +102,101 @@ class FileCheck {
         declaredAt_[option->name()] = declaration.line;
       }
     } catch (const TamException& e) {
-      RixScan scan = scanRix(declaration.text);
-      if (reportFailedLoad(failedBefore, scan, declaration.line, 0)) return;
-      report(declaration.line, declarationColumn(declaration.text, scan, e),
-             declarationMessage(scan, e));
+      const TamDeclarationOutline outline = outlineOf(declaration.text, e);
+      const TamDeclarationOutline::Part& base = outline.base().moduleId;
+      std::vector<NamedModule> named;
+      if (base.isPresent()) named.push_back({base.text, base.begin});
+      if (reportFailedLoad(failedBefore, named, declaration.line, declaration.line)) return;
+      report(declaration.line, declarationColumn(outline, e), declarationMessage(outline, e));
     }
   }
 
-  int declarationColumn(const std::string& text, const RixScan& scan, const TamException& e) {
-    std::size_t offset = 0;
+  // A syntax error is read again the way the module read it, base option included, to place it
+  // exactly; anything else is placed by the parts of the line.
+  TamDeclarationOutline outlineOf(const std::string& text, const TamException& e) {
+    if (e.code() == TamSyntaxError::kCode) {
+      try {
+        return TamDeclarationOutline::read(text, window_);
+      } catch (const TamException&) {
+        // The base cannot be looked up again: the parts alone must do.
+      }
+    }
+    return TamDeclarationOutline::read(text);
+  }
+
+  int declarationColumn(const TamDeclarationOutline& outline, const TamException& e) {
+    const TamDeclarationOutline::Reference& base = outline.base();
     switch (e.code()) {
       case TamSyntaxError::kCode:
-        return locateSyntaxError(text, e, offset) ? static_cast<int>(offset) + 1
-                                                  : firstColumn(text);
+        if (outline.failed()) {
+          return columnOf(failurePlace(outline.failure(), outline.text().size()));
+        }
+        break;
       case 101:
-        return nameColumn(text);
-      case 105: {
-        int column = wordColumn(text, "default");
-        return column > 0 ? column : firstColumn(text);
-      }
+        return columnOf(outline.name().begin);
+      case 105:
+        return columnOf(outline.defaultValue().keyword);
       case 102:
-        for (const RixReference& reference : scan.references) {
-          if (reference.optionName == e.info()) return static_cast<int>(reference.optionOffset) + 1;
+        if (base.optionName.isPresent() && base.optionName.text == e.info()) {
+          return base.optionName.begin.column;
         }
         break;
       default:
-        if (!scan.references.empty()) return static_cast<int>(scan.references.front().offset) + 1;
+        if (base.moduleId.isPresent()) return base.moduleId.begin.column;
         break;
     }
-    return firstColumn(text);
+    return columnOf(outline.scope().begin);
   }
 
-  std::string declarationMessage(const RixScan& scan, const TamException& e) {
-    if (e.code() == 102) {
-      for (const RixReference& reference : scan.references) {
-        if (reference.optionName == e.info()) {
-          return "module '" + reference.moduleId + "' has no option '" + reference.optionName + "'";
-        }
-      }
+  std::string declarationMessage(const TamDeclarationOutline& outline, const TamException& e) {
+    const TamDeclarationOutline::Reference& base = outline.base();
+    if (e.code() == 102 && base.optionName.isPresent() && base.optionName.text == e.info()) {
+      return "module '" + base.moduleId.text + "' has no option '" + base.optionName.text + "'";
     }
     return describeException(e);
   }
 
   void checkRules(const ref_count_ptr<TamModule>& module) {
     const std::string& rules = file_.rules();
-    pieceText_ = rules;
     try {
       module->setRix(rules);
     } catch (const TamException& e) {
-      std::size_t offset = 0;
-      if (e.code() == TamSyntaxError::kCode && locateSyntaxError(rules, e, offset)) {
-        int line = 0;
-        int column = 0;
-        lineAndColumn(rules, offset, line, column);
-        report(file_.rulesLine() + line - 1, column, describeException(e));
+      const TamRixOutline outline = TamRixOutline::fromRules(rules);
+      if (outline.failed()) {
+        const TamSourcePos place = failurePlace(outline.failure(), rules.size());
+        report(file_.rulesLine() + place.line - 1, place.column, describeException(e));
       } else {
         int line = e.line() > 0 ? file_.rulesLine() + e.line() - 1 : file_.rulesLine();
         report(line, 0, describeException(e));
       }
       return;
     }
-    RixScan scan = scanRix(rules);
-    for (const RixReference& reference : scan.references) checkReference(reference, scan);
+    const TamRixOutline outline = module->getRix()->outline();
+    std::vector<NamedModule> named;
+    for (const TamRixOutline::Node* reference : moduleReferences(outline)) {
+      named.push_back({reference->moduleId, reference->moduleIdPos});
+    }
+    for (const TamRixOutline::Node* reference : moduleReferences(outline)) {
+      checkReference(*reference, named);
+    }
   }
 
-  void checkReference(const RixReference& reference, const RixScan& scan) {
+  void checkReference(const TamRixOutline::Node& reference, const std::vector<NamedModule>& named) {
     if (failedModules_.count(reference.moduleId) > 0) return;
-    const std::string& rules = file_.rules();
     std::size_t failedBefore = adapter_.failedLoads().size();
-    int line = 0;
-    int column = 0;
-    lineAndColumn(rules, reference.offset, line, column);
-    int fileLine = file_.rulesLine() + line - 1;
+    const int fileLine = file_.rulesLine() + reference.moduleIdPos.line - 1;
+    const int column = reference.moduleIdPos.column;
     try {
       TamOption::findOption(window_, reference.moduleId, reference.optionName);
     } catch (const TamException& e) {
-      if (reportFailedLoad(failedBefore, scan, fileLine,
-                           static_cast<std::size_t>(file_.rulesLine()))) {
-        return;
-      }
+      if (reportFailedLoad(failedBefore, named, file_.rulesLine(), fileLine)) return;
       if (e.code() == 302) {
         report(fileLine, column, "no module '" + reference.moduleId + "'");
         failedModules_.insert(reference.moduleId);
       } else if (e.code() == 102) {
-        int optionLine = 0;
-        int optionColumn = 0;
-        lineAndColumn(rules, reference.optionOffset, optionLine, optionColumn);
+        const TamSourcePos name = reference.optionNamePos;
         report(
-            file_.rulesLine() + optionLine - 1, optionColumn,
+            file_.rulesLine() + name.line - 1, name.column,
             "module '" + reference.moduleId + "' has no option '" + reference.optionName + "'" +
                 (legacyHint_ ? " (if it is a legacy option, give the product file with --product)"
                              : ""));
@@ -227,7 +213,6 @@ class FileCheck {
   ref_count_ptr<TamWindow> window_;
   std::map<std::string, int> declaredAt_;
   std::set<std::string> failedModules_;
-  std::string pieceText_;
 };
 
 }  // namespace

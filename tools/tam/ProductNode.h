@@ -51,8 +51,8 @@ class ProductNode : public TamNode {
   // Whether the last evaluation ran the node's rules (it was neither stopped nor below a stopped
   // node).
   bool wasEvaluated() const { return reached_; }
-  // Forgets the mark before the tree is evaluated again.
-  void clearEvaluated() { reached_ = false; }
+  // Forgets that, before the tree is evaluated again.
+  void startEvaluation() { reached_ = false; }
 
  private:
   ProductNode* parent_;

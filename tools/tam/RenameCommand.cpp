@@ -21,7 +21,6 @@
 #include "Files.h"
 #include "LineDiff.h"
 #include "ModuleChecker.h"
-#include "RixScan.h"
 #include "Session.h"
 
 namespace {
@@ -126,30 +125,9 @@ void checkRenames(Session& session, const Renames& renames) {
 // The new name of an option's own declaration line, or the line unchanged.
 std::string renameDeclaration(const std::string& line, const std::string& from,
                               const std::string& to) {
-  std::size_t pos = line.find_first_not_of(" \t");
-  if (pos == std::string::npos) return line;
-  pos = line.find_first_of(" \t", pos);
-  if (pos == std::string::npos) return line;
-  pos = line.find_first_not_of(" \t", pos);
-  if (pos == std::string::npos) return line;
-  std::size_t end = pos;
-  std::string name;
-  if (line[pos] == '\'') {
-    for (end = pos + 1; end < line.size() && line[end] != '\''; ++end) {
-      if (line[end] == '\\' && end + 1 < line.size()) ++end;
-      name += line[end];
-    }
-    if (end >= line.size()) return line;
-    ++end;
-  } else {
-    while (end < line.size() &&
-           (std::isalnum(static_cast<unsigned char>(line[end])) || line[end] == '_')) {
-      ++end;
-    }
-    name = line.substr(pos, end - pos);
-  }
-  if (name != from) return line;
-  return line.substr(0, pos) + Tam::rixQuoteId(to) + line.substr(end);
+  const TamDeclarationOutline::Part name = TamDeclarationOutline::read(line).name();
+  if (!name.isPresent() || name.text != from) return line;
+  return line.substr(0, name.begin.offset) + Tam::rixQuoteId(to) + line.substr(name.end.offset);
 }
 
 // Renames the declarations of the renamed options of module `moduleId` in a translated text,
@@ -329,16 +307,16 @@ void editLegacy(const Product& product, const Renames& renames, ProductEdits& ed
 // Mutually exclusive rules name options without their module, so the translater leaves them;
 // say where a renamed option's name still stands in one.
 void warnExclusiveNames(const ModuleFile& file, const Renames& renames) {
-  for (const RixExclusiveName& name : scanRix(file.rules()).exclusiveNames) {
+  const TamRixOutline outline = TamRixOutline::fromRules(file.rules());
+  for (const TamRixOutline::Node& name : outline.nodes()) {
+    // The names of mutually exclusive rules are the references without a module id.
+    if (name.kind != TamRixOutline::KIND_OPTION_REFERENCE || name.moduleIdPos.isKnown()) continue;
     for (const OptionRename& rename : renames.options) {
-      if (name.name != rename.from) continue;
-      int line = 0;
-      int column = 0;
-      lineAndColumn(file.rules(), name.offset, line, column);
-      int fileLine = file.rulesLine() + line - 1;
+      if (name.optionName != rename.from) continue;
+      int fileLine = file.rulesLine() + name.optionNamePos.line - 1;
       Diagnostic warning{file.path(),
                          fileLine,
-                         column,
+                         name.optionNamePos.column,
                          "warning",
                          "'" + rename.from +
                              "' in a mutually exclusive rule names an option without its module "

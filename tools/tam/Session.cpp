@@ -5,7 +5,7 @@
 
 #include "Diagnostics.h"
 #include "Files.h"
-#include "RixScan.h"
+#include "OutlineQueries.h"
 #include "ValueText.h"
 
 namespace {
@@ -22,13 +22,10 @@ std::string optionName(const HostValueEntry& given) {
   return given.moduleId + ":" + given.optionName;
 }
 
-// The line of a condition holding `offset`, with a caret line under it, indented as an excerpt.
-std::string excerpt(const std::string& text, std::size_t offset) {
-  int line = 0;
-  int column = 0;
-  lineAndColumn(text, offset, line, column);
-  std::string source = lineOf(text, line);
-  std::string caret(static_cast<std::size_t>(column - 1), ' ');
+// The line of a condition holding `place`, with a caret line under it, indented as an excerpt.
+std::string excerpt(const std::string& text, const TamSourcePos& place) {
+  std::string source = lineOf(text, place.line);
+  std::string caret(static_cast<std::size_t>(place.column - 1), ' ');
   return "    " + source + "\n    " + caret + "^\n";
 }
 
@@ -53,7 +50,6 @@ CommandLineValue parseSetArgument(const std::string& argument) {
   value.moduleId = argument.substr(firstColon + 1, secondColon - firstColon - 1);
   value.optionName = argument.substr(secondColon + 1, equals - secondColon - 1);
   value.text = argument.substr(equals + 1);
-  value.where = "--set " + argument;
   return value;
 }
 
@@ -100,32 +96,33 @@ Session::~Session() = default;
 void Session::buildTree(const std::vector<CommandLineValue>& commandLine) {
   root_ = buildNode(product_.root(), nullptr);
   window_->setRoot(root_.get());
-  setHostValues(commandLine);
-}
-
-void Session::setHostValues(const std::vector<CommandLineValue>& commandLine) {
-  std::vector<ProductNode*> all = nodes();
-  for (ProductNode* node : all) {
-    node->clearSos();
-    node->clearEvaluated();
-  }
-  adapter_.clearRun();
 
   std::map<std::string, std::vector<HostValueEntry>> extra;
   for (const CommandLineValue& value : commandLine) {
     HostValueEntry given;
     given.moduleId = value.moduleId;
     given.optionName = value.optionName;
-    given.values = value.values;
-    if (given.values.empty()) given.values.push_back(value.text);
-    given.where = value.where;
+    given.values.push_back(value.text);
+    given.where = "--set " + value.argument;
     extra[value.nodePath].push_back(given);
   }
+  std::vector<ProductNode*> all = nodes();
   for (const auto& entry : extra) {
-    for (const HostValueEntry& given : entry.second) {
-      std::string problem = hostValueProblem(entry.first, given.moduleId);
-      if (!problem.empty()) failValue(given, problem);
+    bool known = false;
+    for (ProductNode* node : all) {
+      if (node->path() != entry.first) continue;
+      known = true;
+      for (const HostValueEntry& given : entry.second) {
+        if (given.moduleId != node->module()) {
+          failValue(given,
+                    node->module().empty()
+                        ? "node '" + node->path() + "' has no module, so it takes no host values"
+                        : "only options of the node's module '" + node->module() +
+                              "' can be set at node '" + node->path() + "'");
+        }
+      }
     }
+    if (!known) failValue(entry.second.front(), "no node '" + entry.first + "' in the product");
   }
   for (ProductNode* node : all) {
     std::vector<HostValueEntry> values = entries_[node]->values;
@@ -133,21 +130,8 @@ void Session::setHostValues(const std::vector<CommandLineValue>& commandLine) {
     if (fromCommandLine != extra.end()) {
       values.insert(values.end(), fromCommandLine->second.begin(), fromCommandLine->second.end());
     }
-    applyHostValues(*node, values);
+    setHostValues(*node, values);
   }
-}
-
-std::string Session::hostValueProblem(const std::string& nodePath,
-                                      const std::string& moduleId) const {
-  for (ProductNode* node : nodes()) {
-    if (node->path() != nodePath) continue;
-    if (moduleId == node->module()) return "";
-    return node->module().empty()
-               ? "node '" + node->path() + "' has no module, so it takes no host values"
-               : "only options of the node's module '" + node->module() +
-                     "' can be set at node '" + node->path() + "'";
-  }
-  return "no node '" + nodePath + "' in the product";
 }
 
 std::unique_ptr<ProductNode> Session::buildNode(const NodeEntry& given, ProductNode* parent) {
@@ -165,9 +149,9 @@ std::unique_ptr<ProductNode> Session::buildNode(const NodeEntry& given, ProductN
     } catch (const TamException& e) {
       std::string text = product_.where(JsonDocument::member(given.pointer, "load_if")) +
                          ": error: load_if of node '" + node->path() + "': " + describeException(e);
-      std::size_t offset = 0;
-      if (e.code() == TamSyntaxError::kCode && locateSyntaxError(given.loadIf, e, offset)) {
-        text += "\n" + excerpt(given.loadIf, offset);
+      const TamRixOutline outline = TamRixOutline::fromCondition(given.loadIf);
+      if (e.code() == TamSyntaxError::kCode && outline.failed()) {
+        text += "\n" + excerpt(given.loadIf, failurePlace(outline.failure(), given.loadIf.size()));
         text.pop_back();
       }
       throw ToolError(text, kExitUsage);
@@ -192,8 +176,11 @@ std::vector<ProductNode*> Session::nodes() const {
   return result;
 }
 
-void Session::applyHostValues(ProductNode& node, const std::vector<HostValueEntry>& values) {
-  if (values.empty()) return;
+void Session::setHostValues(ProductNode& node, const std::vector<HostValueEntry>& values) {
+  if (values.empty()) {
+    node.clearSos();
+    return;
+  }
   TamSelOptionSet set(window_);
   for (const HostValueEntry& given : values) addHostValue(set, given);
   std::size_t failedBefore = adapter_.failedLoads().size();
@@ -204,42 +191,69 @@ void Session::applyHostValues(ProductNode& node, const std::vector<HostValueEntr
   }
 }
 
+void Session::forgetFailedLoads() {
+  for (const std::string& id : adapter_.failedLoads()) window_->deleteModule(id);
+  adapter_.forgetFailedLoads();
+}
+
+void Session::evaluate() {
+  forgetFailedLoads();
+  adapter_.startEvaluation();
+  for (ProductNode* node : nodes()) node->startEvaluation();
+  window_->evaluate(true);
+}
+
+bool Session::hostEntry(const HostValueEntry& given, TamSelOptionSet::TamSosEntry& entry,
+                        std::string& problem, std::size_t& badValue) {
+  ref_count_ptr<TamOption> option =
+      TamOption::findOption(window_, given.moduleId, given.optionName);
+  badValue = given.values.size();
+  if (option->scope() == TamOption::SCOPE_LEGACY) {
+    problem = optionName(given) + " is a legacy option: its value is kept in \"legacy_options\"";
+    return false;
+  }
+  if (given.values.size() > 1 && option->mutually_exclusive()) {
+    problem = optionName(given) +
+              " takes one value at a time (declare it non_mutually_exclusive to select several)";
+    return false;
+  }
+  TamValue::ValueType type = option->valueType();
+  entry.option = option;
+  entry.values.clear();
+  entry.howSet.clear();
+  for (std::size_t i = 0; i < given.values.size(); ++i) {
+    const nlohmann::json& json = given.values[i];
+    ref_count_ptr<TamValue> value = given.pointer.empty() && json.is_string()
+                                        ? valueFromText(type, json.get<std::string>(), problem)
+                                        : valueFromJson(type, json, problem);
+    badValue = i;
+    if (!value) {
+      problem = "value for " + optionName(given) + ": " + problem + " (" + optionName(given) +
+                " takes " + typeWord(type) + " values)";
+      return false;
+    }
+    if (!option->validateValue(value)) {
+      problem = "value " + valueText(value) + " is not allowed for " + optionName(given) +
+                " (allowed: " + describeConstraints(option) + ")";
+      return false;
+    }
+    entry.values.push_back(value);
+    entry.howSet.push_back(given.how);
+  }
+  return true;
+}
+
 void Session::addHostValue(TamSelOptionSet& set, const HostValueEntry& given) {
   std::size_t failedBefore = adapter_.failedLoads().size();
   try {
-    ref_count_ptr<TamOption> option =
-        TamOption::findOption(window_, given.moduleId, given.optionName);
-    if (option->scope() == TamOption::SCOPE_LEGACY) {
-      failValue(given,
-                optionName(given) + " is a legacy option: its value is kept in \"legacy_options\"");
-    }
-    if (given.values.size() > 1 && option->mutually_exclusive()) {
-      failValue(given, optionName(given) +
-                           " takes one value at a time (declare it non_mutually_exclusive to "
-                           "select several)");
-    }
-    TamValue::ValueType type = option->valueType();
     TamSelOptionSet::TamSosEntry entry;
-    entry.option = option;
-    for (std::size_t i = 0; i < given.values.size(); ++i) {
-      const nlohmann::json& json = given.values[i];
+    std::string problem;
+    std::size_t badValue = 0;
+    if (!hostEntry(given, entry, problem, badValue)) {
       // A value is placed at its own line when the product file gives it.
       HostValueEntry at = given;
-      if (i < given.valueWhere.size()) at.where = given.valueWhere[i];
-      std::string problem;
-      ref_count_ptr<TamValue> value = given.pointer.empty() && json.is_string()
-                                          ? valueFromText(type, json.get<std::string>(), problem)
-                                          : valueFromJson(type, json, problem);
-      if (!value) {
-        failValue(at, "value for " + optionName(given) + ": " + problem + " (" + optionName(given) +
-                          " takes " + typeWord(type) + " values)");
-      }
-      if (!option->validateValue(value)) {
-        failValue(at, "value " + valueText(value) + " is not allowed for " + optionName(given) +
-                          " (allowed: " + describeConstraints(option) + ")");
-      }
-      entry.values.push_back(value);
-      entry.howSet.push_back(given.how);
+      if (badValue < given.valueWhere.size()) at.where = given.valueWhere[badValue];
+      failValue(at, problem);
     }
     set.set(entry);
   } catch (const TamException& e) {
@@ -273,26 +287,24 @@ bool Session::failsInLoadIf(ProductNode& node, const TamException& e) {
   return false;
 }
 
+// The rules are those of the module the library evaluated, as it parsed them.
 Diagnostic Session::ruleDiagnostic(const ModuleFile& file, const TamException& e) {
   Diagnostic diagnostic{file.path(), 0, 0, "error", describeException(e), ""};
-  const std::string& rules = file.rules();
-  std::size_t offset = 0;
+  const TamRixOutline outline = rulesOutline(window_.get(), file.id(), file.rules());
+  TamSourcePos place;
   bool found = false;
   if (e.code() == 106 || e.code() == 107) {
     // 107 names the pairs as option.value; the rule lists the option names.
-    std::string first =
-        e.context().substr(0, e.code() == 107 ? e.context().find('.') : std::string::npos);
+    const bool valueForm = e.code() == 107;
+    std::string first = e.context().substr(0, valueForm ? e.context().find('.') : std::string::npos);
     std::string second =
-        e.extrainfo2().substr(0, e.code() == 107 ? e.extrainfo2().find('.') : std::string::npos);
-    found = exclusiveRuleNaming(scanRix(rules), first, second, offset);
+        e.extrainfo2().substr(0, valueForm ? e.extrainfo2().find('.') : std::string::npos);
+    found = exclusiveRuleNaming(outline, valueForm, first, second, place);
   }
-  if (!found && e.line() > 0) found = statementForLine(rules, e.line(), offset);
+  if (!found && e.line() > 0) found = statementForLine(outline, e.line(), place);
   if (found) {
-    int line = 0;
-    int column = 0;
-    lineAndColumn(rules, offset, line, column);
-    diagnostic.line = file.rulesLine() + line - 1;
-    diagnostic.column = column;
+    diagnostic.line = file.rulesLine() + place.line - 1;
+    diagnostic.column = place.column;
     diagnostic.sourceLine = file.sourceLine(diagnostic.line);
   } else if (e.line() > 0) {
     diagnostic.line = file.rulesLine() + e.line() - 1;
@@ -300,16 +312,37 @@ Diagnostic Session::ruleDiagnostic(const ModuleFile& file, const TamException& e
   return diagnostic;
 }
 
-std::string Session::describeFailure(const TamException& e) {
-  if (!adapter_.failedLoads().empty()) return adapter_.describeLoadFailure().format();
-  auto* node = dynamic_cast<ProductNode*>(e.node());
-  if (node == nullptr) return product_.path() + ": error: " + describeException(e) + "\n";
-  std::string note = where(*node) + ": note: while evaluating node '" + node->path() + "'\n";
+Session::Failure Session::locateFailure(const TamException& e) {
+  Failure failure;
+  failure.node = dynamic_cast<ProductNode*>(e.node());
+  if (!adapter_.failedLoads().empty()) {
+    failure.diagnostic = adapter_.describeLoadFailure();
+    return failure;
+  }
+  ProductNode* node = failure.node;
+  if (node == nullptr) {
+    failure.diagnostic = Diagnostic{product_.path(), 0, 0, "error", describeException(e), ""};
+    return failure;
+  }
   if (!node->loadIfText().empty() && !node->wasEvaluated() && failsInLoadIf(*node, e)) {
-    return product_.where(JsonDocument::member(node->source(), "load_if")) +
-           ": error: load_if of node '" + node->path() + "': " + describeException(e) + "\n";
+    std::string pointer = JsonDocument::member(node->source(), "load_if");
+    failure.diagnostic =
+        Diagnostic{product_.path(), product_.document().line(pointer), 0, "error",
+                   "load_if of node '" + node->path() + "': " + describeException(e), ""};
+    return failure;
   }
   const ModuleFile* file = adapter_.moduleFile(node->module());
-  if (file == nullptr) return where(*node) + ": error: " + describeException(e) + "\n";
-  return ruleDiagnostic(*file, e).format() + note;
+  if (file == nullptr) {
+    failure.diagnostic = Diagnostic{product_.path(), product_.document().line(node->source()), 0,
+                                    "error", describeException(e), ""};
+    return failure;
+  }
+  failure.diagnostic = ruleDiagnostic(*file, e);
+  failure.note = where(*node) + ": note: while evaluating node '" + node->path() + "'\n";
+  return failure;
+}
+
+std::string Session::describeFailure(const TamException& e) {
+  Failure failure = locateFailure(e);
+  return failure.diagnostic.format() + failure.note;
 }

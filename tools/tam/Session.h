@@ -13,27 +13,21 @@
 
 #include <map>
 #include <memory>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
+#include "Diagnostics.h"
 #include "FileAdapter.h"
 #include "Product.h"
 #include "ProductNode.h"
 
-// A host value given beside the product file: NODEPATH:module:option=VALUE on the command line,
-// or one choice of a sweep variant.
+// A host value from the command line: NODEPATH:module:option=VALUE.
 struct CommandLineValue {
   std::string argument;
   std::string nodePath;
   std::string moduleId;
   std::string optionName;
   std::string text;
-  // Typed values (JSON booleans, numbers, strings), several for an option that takes several at
-  // once; when empty, `text` is the one value. Strings are read by the option's type, as `text`.
-  std::vector<nlohmann::json> values;
-  // How messages name the value: "--set ARGUMENT" for the command line.
-  std::string where;
 };
 
 // Throws ToolError (kExitUsage) when the argument is not NODEPATH:module:option=VALUE.
@@ -49,31 +43,52 @@ class Session {
   // Builds the node tree and sets the root of the window. Host values are the product's, then
   // those of the command line, in order.
   void buildTree(const std::vector<CommandLineValue>& commandLine);
-  // Gives the built tree its host values anew, the product's and then `commandLine`'s, after
-  // clearing what an earlier evaluation left (node sets, evaluation marks, messages, legacy
-  // values), so that the next evaluation gives what a fresh session would. Bad values are
-  // ToolErrors as in buildTree; the nodes before the bad one have their values then.
-  void setHostValues(const std::vector<CommandLineValue>& commandLine);
 
   const Product& product() const { return product_; }
   FileAdapter& adapter() { return adapter_; }
   const ref_count_ptr<TamWindow>& window() const { return window_; }
   ProductNode* root() const { return root_.get(); }
-  // Why host values for `moduleId` cannot be given at the node `nodePath` (there is no such node,
-  // or its module is another), or the empty text when they can.
-  std::string hostValueProblem(const std::string& nodePath, const std::string& moduleId) const;
   // Every node, depth first in the product's order.
   std::vector<ProductNode*> nodes() const;
   // The product file's "file:line" of a node.
   std::string where(const ProductNode& node) const { return product_.where(node.source()); }
 
+  // Evaluates the tree from the root. Failed module loads, the adapter's messages and legacy
+  // values and each node's record of the last evaluation start afresh, so that evaluating again
+  // after host values changed gives what a first evaluation with those values would. Raises what
+  // the evaluation raises.
+  void evaluate();
+
+  // Takes the modules whose text failed to load out of the window and forgets the failures, so
+  // that the next lookup asks the adapter again (and fails again, placed anew).
+  void forgetFailedLoads();
+
+  // Replaces the host values of a node by `values`, applied in order; with none the node keeps no
+  // set of its own. Throws ToolError, as buildTree does, for a value that does not fit.
+  void setHostValues(ProductNode& node, const std::vector<HostValueEntry>& values);
+
+  // The library entry for one host value: its option looked up in the window, each value typed by
+  // the option and checked against its constraints. Returns false with the reason in `problem` (a
+  // sentence naming the option) and the index of the value at fault in `badValue` (the number of
+  // values when the option itself is at fault). Raises what the lookup raises: 102 when the module
+  // has no such option, 302 when the module cannot be loaded.
+  bool hostEntry(const HostValueEntry& given, TamSelOptionSet::TamSosEntry& entry,
+                 std::string& problem, std::size_t& badValue);
+
   // A failure raised by the library while evaluating or validating, placed in its file (the
-  // module file of the failing rule, or the product file for a load-if), ready to print.
+  // module file of the failing rule, or the product file for a load-if), with the node it was
+  // raised at (null when none) and a note naming that node (empty when the place names it).
+  struct Failure {
+    Diagnostic diagnostic;
+    ProductNode* node = nullptr;
+    std::string note;
+  };
+  Failure locateFailure(const TamException& e);
+  // The same, ready to print.
   std::string describeFailure(const TamException& e);
 
  private:
   std::unique_ptr<ProductNode> buildNode(const NodeEntry& given, ProductNode* parent);
-  void applyHostValues(ProductNode& node, const std::vector<HostValueEntry>& values);
   void addHostValue(TamSelOptionSet& set, const HostValueEntry& given);
   [[noreturn]] void failLoadOrValue(const HostValueEntry& given, const TamException& e,
                                     std::size_t failedBefore);

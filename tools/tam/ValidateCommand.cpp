@@ -10,7 +10,7 @@
 
 #include "Commands.h"
 #include "Diagnostics.h"
-#include "RixScan.h"
+#include "OutlineQueries.h"
 #include "Session.h"
 
 namespace {
@@ -47,18 +47,6 @@ const FindingKind& kindOf(ValidationError::ErrorCode code) {
   return kFindingKinds[0];
 }
 
-// The first word after "public" or "private" in a declaration.
-std::string declaredName(const std::string& declaration) {
-  std::size_t start = declaration.find_first_not_of(" \t");
-  if (start == std::string::npos) return "";
-  start = declaration.find_first_of(" \t", start);
-  if (start == std::string::npos) return "";
-  start = declaration.find_first_not_of(" \t", start);
-  if (start == std::string::npos) return "";
-  std::size_t end = declaration.find_first_of(" \t", start);
-  return declaration.substr(start, end == std::string::npos ? std::string::npos : end - start);
-}
-
 // Where the finding stands in the files: the rule's reference, the presenting declaration, or
 // the node's load-if in the product file.
 std::string locate(Session& session, ProductNode* node, const ValidationError& finding) {
@@ -70,15 +58,16 @@ std::string locate(Session& session, ProductNode* node, const ValidationError& f
   const ModuleFile* file = session.adapter().moduleFile(node->module());
   if (file == nullptr) return "";
   if (finding.code() == ValidationError::VE_RULE_OPTION_NOT_IN_SCOPE) {
-    for (const RixReference& reference : scanRix(file->rules()).references) {
-      if (reference.moduleId == option->moduleId() && reference.optionName == option->name()) {
-        return file->path() + ":" + std::to_string(file->rulesFileLine(reference.offset));
+    const TamRixOutline outline = rulesOutline(session.window().get(), file->id(), file->rules());
+    for (const TamRixOutline::Node* reference : moduleReferences(outline)) {
+      if (reference->moduleId == option->moduleId() && reference->optionName == option->name()) {
+        return file->path() + ":" + std::to_string(file->rulesLine() + reference->begin.line - 1);
       }
     }
     return file->path();
   }
   for (const ModuleLine& declaration : file->declarations()) {
-    if (declaredName(declaration.text) == option->name()) {
+    if (TamDeclarationOutline::read(declaration.text).name().text == option->name()) {
       return file->path() + ":" + std::to_string(declaration.line);
     }
   }

@@ -41,26 +41,43 @@ OutputJson emptyRecord(const Variant& variant) {
   return record;
 }
 
-std::vector<CommandLineValue> hostValuesOf(const Variant& variant) {
-  std::vector<CommandLineValue> values;
-  for (const Choice& choice : variant.choices) {
-    CommandLineValue value;
-    value.argument = choice.key;
-    value.nodePath = choice.nodePath;
-    value.moduleId = choice.moduleId;
-    value.optionName = choice.optionName;
-    value.values = choice.values;
-    value.where = choice.key;
-    values.push_back(value);
+// The product's nodes, depth first as the session lists them, with their entries in the product.
+void collectEntries(const NodeEntry& entry, std::vector<const NodeEntry*>& out) {
+  std::vector<const NodeEntry*> stack{&entry};
+  while (!stack.empty()) {
+    const NodeEntry* next = stack.back();
+    stack.pop_back();
+    out.push_back(next);
+    for (auto it = next->children.rbegin(); it != next->children.rend(); ++it) stack.push_back(&*it);
   }
-  return values;
+}
+
+HostValueEntry hostValueOf(const Choice& choice) {
+  HostValueEntry given;
+  given.moduleId = choice.moduleId;
+  given.optionName = choice.optionName;
+  given.values = choice.values;
+  given.where = choice.key;
+  return given;
 }
 
 }  // namespace
 
-ref_count_ptr<TamOption> choiceOption(Session& session, const Choice& choice,
-                                      std::string& problem) {
-  problem = session.hostValueProblem(choice.nodePath, choice.moduleId);
+std::string hostValueProblem(const Session& session, const std::string& nodePath,
+                             const std::string& moduleId) {
+  for (ProductNode* node : session.nodes()) {
+    if (node->path() != nodePath) continue;
+    if (moduleId == node->module()) return "";
+    return node->module().empty()
+               ? "node '" + node->path() + "' has no module, so it takes no host values"
+               : "only options of the node's module '" + node->module() +
+                     "' can be set at node '" + node->path() + "'";
+  }
+  return "no node '" + nodePath + "' in the product";
+}
+
+ref_count_ptr<TamOption> choiceOption(Session& session, const Choice& choice, std::string& problem) {
+  problem = hostValueProblem(session, choice.nodePath, choice.moduleId);
   if (!problem.empty()) return nullptr;
   try {
     ref_count_ptr<TamOption> option =
@@ -79,6 +96,12 @@ ref_count_ptr<TamOption> choiceOption(Session& session, const Choice& choice,
 VariantRunner::VariantRunner(const std::string& productPath, const std::vector<std::string>& select)
     : session_(productPath) {
   session_.buildTree({});
+  std::vector<const NodeEntry*> entries;
+  collectEntries(session_.product().root(), entries);
+  std::vector<ProductNode*> nodes = session_.nodes();
+  for (std::size_t i = 0; i < nodes.size() && i < entries.size(); ++i) {
+    nodes_.push_back({nodes[i], entries[i]});
+  }
   for (const std::string& key : select) selections_.push_back(this->select(key));
 }
 
@@ -190,17 +213,33 @@ VariantRunner::Record VariantRunner::failedRecord(const Variant& variant,
   return finish(record, Status::kFailed);
 }
 
+void VariantRunner::applyChoices(const std::vector<Choice>& choices) {
+  for (const Choice& choice : choices) {
+    std::string problem = hostValueProblem(session_, choice.nodePath, choice.moduleId);
+    if (!problem.empty()) throw ToolError(choice.key + ": " + problem, kExitUsage);
+  }
+  for (const auto& node : nodes_) {
+    std::vector<HostValueEntry> values = node.second->values;
+    for (const Choice& choice : choices) {
+      if (choice.nodePath == node.first->path()) values.push_back(hostValueOf(choice));
+    }
+    session_.setHostValues(*node.first, values);
+  }
+}
+
 VariantRunner::Record VariantRunner::run(const Variant& variant) {
   if (!variant.problem.empty()) return failedRecord(variant, variant.problem);
   OutputJson record = emptyRecord(variant);
+  bool evaluating = false;  // messages belong to the record once its evaluation began
   try {
     record["choices"] = choicesJson(variant);
-    session_.setHostValues(hostValuesOf(variant));
-    session_.window()->evaluate(true);
+    applyChoices(variant.choices);
+    evaluating = true;
+    session_.evaluate();
     // States and the selected values only: reading every node's set, as a full report does,
     // would cost about as much as a third of the evaluation.
     OutputJson states = OutputJson::object();
-    for (ProductNode* node : session_.nodes()) states[node->path()] = stateOf(*node);
+    for (ProductNode* node : session_.nodes()) states[node->path()] = stateName(stateOf(*node));
     record["states"] = states;
     record["values"] = selectedJson();
     const std::vector<EmittedMessage>& messages = session_.adapter().messages();
@@ -217,6 +256,6 @@ VariantRunner::Record VariantRunner::run(const Variant& variant) {
   }
   record["states"] = nullptr;
   record["values"] = nullptr;
-  record["messages"] = messagesJson(session_.adapter().messages());
+  if (evaluating) record["messages"] = messagesJson(session_.adapter().messages());
   return finish(record, Status::kFailed);
 }

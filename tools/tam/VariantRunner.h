@@ -1,7 +1,8 @@
 // A VariantRunner evaluates the variants of one product one after the other, with the product
 // read and its modules loaded once. A variant's choices are host values given beside the
-// product's own, as `tam eval --set` gives them. Before each variant the session is reset
-// (Session::setHostValues), so a variant's record never depends on the variants run before it.
+// product's own, as `tam eval --set` gives them. Before each variant every node gets its host
+// values anew and the session starts its evaluation afresh (Session::evaluate), so a variant's
+// record never depends on the variants run before it.
 //
 // The record of a variant is one JSON object, written on one line, keys in this order:
 //   "variant": its index; "source": "file:line" of its row, or null;
@@ -20,11 +21,17 @@
 #include <tam/libtam.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Session.h"
 #include "ValueText.h"
 #include "Variants.h"
+
+// Why host values for `moduleId` cannot be given at the node `nodePath` (there is no such node,
+// or its module is another), or the empty text when they can.
+std::string hostValueProblem(const Session& session, const std::string& nodePath,
+                             const std::string& moduleId);
 
 // The option a choice names, once its node is known to take host values of its module; null with
 // the reason in `problem` when there is no such node or option, the node has another module, or
@@ -48,6 +55,9 @@ class VariantRunner {
   VariantRunner& operator=(const VariantRunner&) = delete;
 
   Record run(const Variant& variant);
+  // Gives every node the product file's host values and then the choices made at it. ToolError
+  // (kExitUsage), naming the choice, for a choice the product does not take.
+  void applyChoices(const std::vector<Choice>& choices);
   // The record of a variant that could not be run at all, failed with `message`.
   Record failedRecord(const Variant& variant, const std::string& message);
 
@@ -68,6 +78,8 @@ class VariantRunner {
   std::string failureText(const TamException& e);
 
   Session session_;
+  // Each node with the host values the product file gives it.
+  std::vector<std::pair<ProductNode*, const NodeEntry*>> nodes_;
   std::vector<Selection> selections_;
 };
 

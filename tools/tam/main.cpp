@@ -1,5 +1,6 @@
 // tam: evaluates, checks, validates, renames and sweeps products whose modules are kept as RIX
-// files and whose structure is a JSON product file. See docs/product-format.md.
+// files and whose structure is a JSON product file, and configures them in the browser. See
+// docs/product-format.md and docs/serve-api.md.
 #include <tam/libtam.h>
 
 #include <CLI/CLI.hpp>
@@ -52,6 +53,7 @@ int main(int argc, char** argv) {
   addValidateCommand(app, run);
   addRenameCommand(app, run);
   addSweepCommand(app, run);
+  addServeCommand(app, run);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
