@@ -122,25 +122,28 @@ void callBackVoid(const py::function& method, Args&&... args) {
   }
 }
 
+// The C++ object of a bound instance, or null while it is not constructed: the collector may
+// visit an instance that is still being made (even before pybind11 has laid it out), and casting
+// one would read no object. Every class here has one C++ type and a one-pointer holder, so its
+// instances get pybind11's simple layout; an instance without it (not laid out yet, or of a
+// Python class deriving from two of these classes) is not looked into.
+template <class T>
+T* constructed(PyObject* self) {
+  auto* instance = reinterpret_cast<py::detail::instance*>(self);
+  if (!instance->simple_layout || !instance->simple_holder_constructed) return nullptr;
+  return static_cast<T*>(instance->simple_value_holder[0]);
+}
+
 // GC support for a bound class whose C++ object holds the Python Window in its member `window`.
 template <class T>
 struct GcVisitsWindow {
   static int traverse(PyObject* self, visitproc visit, void* arg) {
     Py_VISIT(Py_TYPE(self));
-    try {
-      T& object = py::cast<T&>(py::handle(self));
-      Py_VISIT(object.window.ptr());
-    } catch (...) {
-      // Not constructed yet: it holds nothing.
-    }
+    if (T* object = constructed<T>(self)) Py_VISIT(object->window.ptr());
     return 0;
   }
   static int clear(PyObject* self) {
-    try {
-      T& object = py::cast<T&>(py::handle(self));
-      object.window = py::none();
-    } catch (...) {
-    }
+    if (T* object = constructed<T>(self)) object->window = py::none();
     return 0;
   }
   static py::custom_type_setup setup() {

@@ -219,28 +219,22 @@ class PyNode : public TamNode {
   py::object window;
 };
 
-PyNode* pyNode(const py::handle& self) { return dynamic_cast<PyNode*>(&py::cast<TamNode&>(self)); }
+PyNode* pyNode(PyObject* self) { return dynamic_cast<PyNode*>(constructed<TamNode>(self)); }
 
 int traverseNode(PyObject* self, visitproc visit, void* arg) {
   Py_VISIT(Py_TYPE(self));
-  try {
-    if (PyNode* node = pyNode(self)) Py_VISIT(node->window.ptr());
-  } catch (...) {
-  }
+  if (PyNode* node = pyNode(self)) Py_VISIT(node->window.ptr());
   return 0;
 }
 
 int clearNode(PyObject* self) {
-  try {
-    if (PyNode* node = pyNode(self)) {
-      // The node must not stay the root of a window it no longer keeps alive.
-      TamWindow* library = windowState(node->window).window.get();
-      if (library->askRoot() == node) library->setRoot(nullptr);
-      if (library->currentlyEvaluating() == node) library->setCurrentlyEvaluating(nullptr);
-      node->window = py::none();
-    }
-  } catch (...) {
-  }
+  PyNode* node = pyNode(self);
+  if (node == nullptr || node->window.is_none()) return 0;
+  // The node must not stay the root of a window it no longer keeps alive.
+  TamWindow* library = windowState(node->window).window.get();
+  if (library->askRoot() == node) library->setRoot(nullptr);
+  if (library->currentlyEvaluating() == node) library->setCurrentlyEvaluating(nullptr);
+  node->window = py::none();
   return 0;
 }
 

@@ -61,19 +61,14 @@ py::list optionList(const std::vector<ref_count_ptr<TamOption>>& options) {
 // GC support for Window: it holds its adapter.
 int traverseWindow(PyObject* self, visitproc visit, void* arg) {
   Py_VISIT(Py_TYPE(self));
-  try {
-    Py_VISIT(py::cast<WindowState&>(py::handle(self)).adapter.ptr());
-  } catch (...) {
-  }
+  if (WindowState* state = constructed<WindowState>(self)) Py_VISIT(state->adapter.ptr());
   return 0;
 }
 
 int clearWindow(PyObject* self) {
-  try {
-    WindowState& state = py::cast<WindowState&>(py::handle(self));
-    AdapterRouter::instance().unroute(state.window.get());
-    state.adapter = py::none();
-  } catch (...) {
+  if (WindowState* state = constructed<WindowState>(self)) {
+    AdapterRouter::instance().unroute(state->window.get());
+    state->adapter = py::none();
   }
   return 0;
 }

@@ -75,3 +75,23 @@ def test_ten_thousand_windows_leave_nothing_behind():
     assert tam.live_objects() == objects
     if not os.environ.get("TAM_SANITIZED"):  # the sanitizer keeps freed memory in quarantine
         assert rss_kb() - memory < ALLOWED_GROWTH_KB
+
+
+def test_the_collector_may_visit_objects_still_being_made():
+    class Early(Node):
+        def __init__(self, window):
+            gc.collect()  # the instance exists, its C++ part not yet
+            super().__init__(window)
+
+    thresholds = gc.get_threshold()
+    gc.set_threshold(1)  # collect at nearly every allocation
+    try:
+        window = tam.Window(Adapter())
+        nodes = [Early(window) for _ in range(50)]
+        option = window.find_option("m", "size")
+        entries = [tam.SosEntry(option, [3], tam.HowSet.HOST, ["a", "b"]) for _ in range(50)]
+        sets = [tam.SelectedOptionSet(window) for _ in range(50)]
+    finally:
+        gc.set_threshold(*thresholds)
+    assert len(nodes) == len(entries) == len(sets) == 50
+    assert entries[-1].path == tam.Path(["a", "b"])
