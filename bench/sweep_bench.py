@@ -8,8 +8,9 @@ ratios, not absolute figures):
 * variants/s of `tam sweep` with 1 and 2 worker processes, of tam.sweep in this process, with 2
   worker processes, and on a Dask LocalCluster of 2 workers;
 * one evaluation: `tam eval --json` as a process, tam.Product.load + evaluate, evaluate on a
-  loaded product, and the same tree evaluated by a host written in Python (adapter and nodes in
-  Python), whose difference per node is the cost of the Python callbacks.
+  loaded product (host values applied anew, report made), the same tree evaluated by a host
+  written in Python (adapter and nodes in Python) with the number of Python calls it answers,
+  and the cost of one Python call, from a tree of plain Python nodes.
 """
 
 import os
@@ -101,6 +102,22 @@ def callback_cost(count=2000):
     return best(window.evaluate) / (count + 1), calls
 
 
+def python_calls(evaluate):
+    """How many calls of the Python host's methods one evaluation makes."""
+    counted = [0]
+
+    def profile(frame, event, _):
+        if event == "call" and frame.f_code.co_filename == file_host.__file__:
+            counted[0] += 1
+
+    sys.setprofile(profile)
+    try:
+        evaluate()
+    finally:
+        sys.setprofile(None)
+    return counted[0]
+
+
 def python_host_evaluation():
     window, root, adapter = file_host.load(EBIKE)
 
@@ -147,7 +164,9 @@ def main():
     print(f"  tam.Product.load + evaluate                  {loaded * 1e3:8.2f} ms")
     print(f"  evaluate on a loaded product (C++ host)      {cxx * 1e3:8.3f} ms")
     print(f"  evaluate by a host in Python                 {python * 1e3:8.3f} ms")
-    print(f"  difference per node ({nodes} nodes)            {(python - cxx) / nodes * 1e6:8.1f} us")
+    calls = python_calls(host)
+    print(f"  the Python host's adapter and nodes answer {calls} calls per evaluation, "
+          f"{calls / nodes:.0f} per node")
     print(f"a node in Python: {per_node * 1e6:.2f} us per evaluation, {calls:.0f} Python calls "
           f"({per_node / calls * 1e9:.0f} ns per call)")
 
