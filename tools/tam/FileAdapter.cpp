@@ -17,31 +17,30 @@ FileAdapter::~FileAdapter() = default;
 std::vector<Diagnostic> FileAdapter::addFiles(const std::vector<std::string>& paths) {
   std::vector<Diagnostic> problems;
   for (const std::string& path : paths) {
-    std::string text;
-    std::string problem;
-    if (!readTextFile(path, text, problem)) {
-      problems.push_back({path, 0, 0, "error", problem, ""});
-      continue;
-    }
-    ModuleFile file = ModuleFile::fromText(path, text);
-    if (!file.hasModuleLine() || file.id().empty()) {
-      int line = file.moduleLine();
-      problems.push_back({path, line, 1, "error", "expected \"module <id>\" as the first line",
-                          file.sourceLine(line)});
-      continue;
-    }
-    auto existing = files_.find(file.id());
-    if (existing != files_.end()) {
-      problems.push_back({path, file.moduleLine(), kModuleIdColumn, "error",
-                          "module '" + file.id() + "' is declared by two files: " +
-                              existing->second.path() + " and " + path,
-                          file.sourceLine(file.moduleLine())});
-      continue;
-    }
-    std::string id = file.id();
-    files_.emplace(id, std::move(file));
+    addText(path, readTextFile(path, TextFileKind::kModule), problems);
   }
   return problems;
+}
+
+void FileAdapter::addText(const std::string& path, const std::string& text,
+                          std::vector<Diagnostic>& problems) {
+  ModuleFile file = ModuleFile::fromText(path, text);
+  if (!file.hasModuleLine() || file.id().empty()) {
+    int line = file.moduleLine();
+    problems.push_back({path, line, 1, "error", "expected \"module <id>\" as the first line",
+                        file.sourceLine(line)});
+    return;
+  }
+  auto existing = files_.find(file.id());
+  if (existing != files_.end()) {
+    problems.push_back({path, file.moduleLine(), kModuleIdColumn, "error",
+                        "module '" + file.id() + "' is declared by two files: " +
+                            existing->second.path() + " and " + path,
+                        file.sourceLine(file.moduleLine())});
+    return;
+  }
+  std::string id = file.id();
+  files_.emplace(id, std::move(file));
 }
 
 const ModuleFile* FileAdapter::moduleFile(const std::string& id) const {

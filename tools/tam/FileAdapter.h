@@ -45,9 +45,13 @@ class FileAdapter : public Tam::AdapterInterface {
   FileAdapter& operator=(const FileAdapter&) = delete;
   ~FileAdapter() override;
 
-  // Indexes module files. Returns the problems found (a file that cannot be read or has no module
-  // line, an id declared by two files); the files without problems are indexed.
+  // Indexes module files. Returns the problems found (a file without a module line, an id declared
+  // by two files); the files without problems are indexed. A file that cannot be read (see
+  // readTextFile) is a ToolError (kExitUsage) naming it alone, since every later problem might
+  // follow from it.
   std::vector<Diagnostic> addFiles(const std::vector<std::string>& paths);
+  // Indexes one module file whose text is at hand, adding its problem to `problems` if it has one.
+  void addText(const std::string& path, const std::string& text, std::vector<Diagnostic>& problems);
   const ModuleFile* moduleFile(const std::string& id) const;
   const std::map<std::string, ModuleFile>& moduleFiles() const { return files_; }
 

@@ -53,7 +53,13 @@ CommandLineValue parseSetArgument(const std::string& argument) {
   return value;
 }
 
-Session::Session(const std::string& productPath) : product_(Product::load(productPath)) {
+Session::Session(const std::string& productPath, const ProductLock* held,
+                 const ReplacedTexts* replaced)
+    : readLock_(held != nullptr ? ProductLock()
+                                : ProductLock::acquire(productPath, ProductLock::Mode::kShared)),
+      product_(replaced != nullptr && replaced->count(productPath) != 0
+                   ? Product::fromText(productPath, replaced->at(productPath))
+                   : Product::load(productPath)) {
   std::vector<std::string> files;
   std::set<std::string> seen;
   for (std::size_t i = 0; i < product_.folderPaths().size(); ++i) {
@@ -70,7 +76,12 @@ Session::Session(const std::string& productPath) : product_(Product::load(produc
       }
     }
   }
-  std::vector<Diagnostic> problems = adapter_.addFiles(files);
+  std::vector<Diagnostic> problems;
+  for (const std::string& file : files) {
+    const bool given = replaced != nullptr && replaced->count(file) != 0;
+    adapter_.addText(file, given ? replaced->at(file) : readTextFile(file, TextFileKind::kModule),
+                     problems);
+  }
   if (!problems.empty()) {
     std::string text;
     for (const Diagnostic& problem : problems) text += problem.format();
@@ -86,6 +97,7 @@ Session::Session(const std::string& productPath) : product_(Product::load(produc
     for (const nlohmann::json& value : legacy.values) values.push_back(legacyValueFromJson(value));
     adapter_.addLegacyOption(legacy.moduleId, legacy.optionName, values);
   }
+  readLock_.release();
   Tam::initialize(&adapter_);
   window_ = Tam::createWindow();
   window_->setVariantsMode(product_.variantsMode());

@@ -19,6 +19,7 @@
 #include "Diagnostics.h"
 #include "FileAdapter.h"
 #include "Product.h"
+#include "ProductLock.h"
 #include "ProductNode.h"
 
 // A host value from the command line: NODEPATH:module:option=VALUE.
@@ -35,7 +36,16 @@ CommandLineValue parseSetArgument(const std::string& argument);
 
 class Session {
  public:
-  explicit Session(const std::string& productPath);
+  // Texts standing in for the contents of files, by path as the session names the files (the
+  // product path as given, module files as folder + "/" + name): a scratch session sees the
+  // product as it would be once those texts were written.
+  using ReplacedTexts = std::map<std::string, std::string>;
+
+  // Reads the product. Its files are read under a shared ProductLock, which also settles an
+  // interrupted commit first, unless `held` is the caller's lock on the product (a writer's
+  // exclusive one). Files named in `replaced` are not read: their texts there are taken instead.
+  explicit Session(const std::string& productPath, const ProductLock* held = nullptr,
+                   const ReplacedTexts* replaced = nullptr);
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
   ~Session();
@@ -95,6 +105,7 @@ class Session {
   bool failsInLoadIf(ProductNode& node, const TamException& e);
   Diagnostic ruleDiagnostic(const ModuleFile& file, const TamException& e);
 
+  ProductLock readLock_;  // held while the constructor reads the files
   Product product_;
   FileAdapter adapter_;
   ref_count_ptr<TamWindow> window_;
