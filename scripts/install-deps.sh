@@ -6,7 +6,8 @@
 set -euo pipefail
 # groff-base renders the manual page in the tests, man-db reads the installed one.
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          nlohmann-json3-dev libcli11-dev groff-base man-db libcpp-httplib-dev python3)
+          nlohmann-json3-dev libcli11-dev groff-base man-db libcpp-httplib-dev python3
+          pybind11-dev python3-dev python3-pytest python3-distributed)
 if [ "${1:-}" = "--browser" ]; then
   packages+=(chromium chromium-driver python3-selenium python3-pytest)
 fi

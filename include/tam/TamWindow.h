@@ -27,6 +27,7 @@
 
 class Tam;
 class TamNode;
+class TamObserver;
 class TamOption;
 
 class TAM_API TamWindow : public ref_count {
@@ -77,6 +78,13 @@ class TAM_API TamWindow : public ref_count {
   // the window is being evaluated already (a callback evaluating it again would never end).
   void evaluate(bool notify);
 
+  // The observer that hears how this window's evaluations reach their results (see
+  // TamObserver.h); null, the default, removes it. The window borrows it: the host keeps it alive
+  // while it is installed. Each window has its own, so windows used from different threads may
+  // each have one.
+  void setObserver(TamObserver* observer) { observer_ = observer; }
+  TamObserver* observer() const { return observer_; }
+
   // The host's legacy values; a null value from the adapter stands for Unset.
   ref_count_ptr<TamValue> getLegacyOptionValue(const ref_count_ptr<TamOption>& option);
   std::vector<ref_count_ptr<TamValue>> getLegacyOptionValues(const ref_count_ptr<TamOption>& option);
@@ -101,6 +109,7 @@ class TAM_API TamWindow : public ref_count {
   // Modules whose loadModule or refreshModule call is under way.
   std::set<std::string> busyModules_;
   bool evaluating_ = false;
+  TamObserver* observer_ = nullptr;
 };
 
 #endif  // TAM_TAMWINDOW_H

@@ -8,11 +8,9 @@ namespace tam {
 namespace detail {
 
 std::string rixReferenceText(const std::string& moduleId, const std::string& optionName) {
-  const std::string kEmptyName = "''";
-  std::string option = optionName.empty() ? kEmptyName : Tam::rixQuoteId(optionName);
-  // A keyword is made of letters and underscores only, so quoting needs no escapes.
-  if (isRixKeyword(option)) option = "'" + option + "'";
-  return (moduleId.empty() ? kEmptyName : Tam::rixQuoteModuleId(moduleId)) + ":" + option;
+  // An empty module id is written as two quotes, since written as nothing it would not read back.
+  const std::string module = moduleId.empty() ? "''" : Tam::rixQuoteModuleId(moduleId);
+  return module + ":" + Tam::rixQuoteOptionName(optionName);
 }
 
 void finishReferenceRewrite(TamLexer& lexer, const TamTranslater& translater,

@@ -17,10 +17,10 @@ namespace detail {
 void finishReferenceRewrite(TamLexer& lexer, const TamTranslater& translater,
                             const std::string& moduleId, const std::string& optionName);
 
-// The text of a reference to optionName of moduleId. Names are quoted as identifiers are for
-// RIX; in addition an option name spelled like a keyword ("set", "if", ...) is quoted, since
-// bare it would read back as that keyword and a rename would break the text around it, and an
-// empty name is written as two quotes, since written as nothing it would not read back at all.
+// The text of a reference to optionName of moduleId: the module id as Tam::rixQuoteModuleId
+// writes it (an empty one as two quotes) and the name as Tam::rixQuoteOptionName does, so that a
+// name spelled like a keyword ("set", "if", ...) or an empty name is quoted rather than read back
+// as that keyword or not at all.
 std::string rixReferenceText(const std::string& moduleId, const std::string& optionName);
 
 }  // namespace detail

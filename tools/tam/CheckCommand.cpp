@@ -18,6 +18,7 @@
 #include "Files.h"
 #include "ModuleChecker.h"
 #include "Product.h"
+#include "ProductLock.h"
 #include "ValueText.h"
 
 namespace {
@@ -43,10 +44,7 @@ std::vector<std::string> moduleFilesOf(const std::vector<std::string>& paths) {
       files.insert(files.end(), found.begin(), found.end());
       continue;
     }
-    std::string text;
-    std::string problem;
-    if (!readTextFile(path, text, problem))
-      throw ToolError(path + ": error: " + problem, kExitUsage);
+    readTextFile(path, TextFileKind::kModule);
     files.push_back(path);
   }
   // A file named twice, or also found in a folder given, is checked once.
@@ -77,6 +75,11 @@ std::vector<std::string> pathsToCheck(const CheckOptions& options, FileAdapter& 
 }
 
 int runCheck(const CheckOptions& options) {
+  // The product's files are read under its lock, which settles an interrupted commit first.
+  ProductLock lock;
+  if (!options.product.empty()) {
+    lock = ProductLock::acquire(options.product, ProductLock::Mode::kShared);
+  }
   FileAdapter adapter;
   std::vector<std::string> files = moduleFilesOf(pathsToCheck(options, adapter));
   Tam::initialize(&adapter);
@@ -85,10 +88,7 @@ int runCheck(const CheckOptions& options) {
   for (const Diagnostic& problem : adapter.addFiles(files))
     problems[problem.file].push_back(problem);
   for (const std::string& path : files) {
-    std::string text;
-    std::string reason;
-    if (!readTextFile(path, text, reason)) continue;
-    ModuleFile file = ModuleFile::fromText(path, text);
+    ModuleFile file = ModuleFile::read(path);
     if (!file.hasModuleLine() || file.id().empty()) continue;
     ModuleChecker checker(adapter);
     checker.setLegacyHint(options.product.empty());

@@ -13,6 +13,9 @@ void addEvalCommand(CLI::App& app, CommandRun& run);
 void addCheckCommand(CLI::App& app, CommandRun& run);
 void addValidateCommand(CLI::App& app, CommandRun& run);
 void addRenameCommand(CLI::App& app, CommandRun& run);
+void addSweepCommand(CLI::App& app, CommandRun& run);
 void addServeCommand(CLI::App& app, CommandRun& run);
+void addExplainCommand(CLI::App& app, CommandRun& run);
+void addOptionsCommand(CLI::App& app, CommandRun& run);
 
 #endif  // TAM_TOOL_COMMANDS_H

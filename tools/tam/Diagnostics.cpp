@@ -13,17 +13,18 @@ std::string Diagnostic::format() const {
     if (column > 0) out += ":" + std::to_string(column);
   }
   out += ": " + severity + ": " + message + "\n";
-  if (column > 0 && line > 0) {
-    std::string source = sourceLine;
-    if (!source.empty() && source.back() == '\r') source.pop_back();
-    out += source + "\n";
-    std::string caret;
-    for (std::size_t i = 0; i + 1 < static_cast<std::size_t>(column); ++i) {
-      caret += (i < source.size() && source[i] == '\t') ? '\t' : ' ';
-    }
-    out += caret + "^\n";
-  }
+  if (column > 0 && line > 0) out += sourceWithCaret(sourceLine, column, "");
   return out;
+}
+
+std::string sourceWithCaret(const std::string& sourceLine, int column, const std::string& indent) {
+  std::string source = sourceLine;
+  if (!source.empty() && source.back() == '\r') source.pop_back();
+  std::string caret;
+  for (std::size_t i = 0; i + 1 < static_cast<std::size_t>(column); ++i) {
+    caret += (i < source.size() && source[i] == '\t') ? '\t' : ' ';
+  }
+  return indent + source + "\n" + indent + caret + "^\n";
 }
 
 std::string describeException(const TamException& e) {

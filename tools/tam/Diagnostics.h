@@ -41,6 +41,10 @@ struct Diagnostic {
   std::string format() const;
 };
 
+// A source line (without its line end) and under it a caret at the 1-based column, tabs kept so
+// that the caret lines up; each line begins with `indent` and ends with a line feed.
+std::string sourceWithCaret(const std::string& sourceLine, int column, const std::string& indent);
+
 // The message of a library exception, without location.
 std::string describeException(const TamException& e);
 

@@ -2,7 +2,6 @@
 
 #include "Files.h"
 #include "ModuleChecker.h"
-#include "OutlineQueries.h"
 #include "ProductNode.h"
 
 namespace {
@@ -17,31 +16,30 @@ FileAdapter::~FileAdapter() = default;
 std::vector<Diagnostic> FileAdapter::addFiles(const std::vector<std::string>& paths) {
   std::vector<Diagnostic> problems;
   for (const std::string& path : paths) {
-    std::string text;
-    std::string problem;
-    if (!readTextFile(path, text, problem)) {
-      problems.push_back({path, 0, 0, "error", problem, ""});
-      continue;
-    }
-    ModuleFile file = ModuleFile::fromText(path, text);
-    if (!file.hasModuleLine() || file.id().empty()) {
-      int line = file.moduleLine();
-      problems.push_back({path, line, 1, "error", "expected \"module <id>\" as the first line",
-                          file.sourceLine(line)});
-      continue;
-    }
-    auto existing = files_.find(file.id());
-    if (existing != files_.end()) {
-      problems.push_back({path, file.moduleLine(), kModuleIdColumn, "error",
-                          "module '" + file.id() + "' is declared by two files: " +
-                              existing->second.path() + " and " + path,
-                          file.sourceLine(file.moduleLine())});
-      continue;
-    }
-    std::string id = file.id();
-    files_.emplace(id, std::move(file));
+    addText(path, readTextFile(path, TextFileKind::kModule), problems);
   }
   return problems;
+}
+
+void FileAdapter::addText(const std::string& path, const std::string& text,
+                          std::vector<Diagnostic>& problems) {
+  ModuleFile file = ModuleFile::fromText(path, text);
+  if (!file.hasModuleLine() || file.id().empty()) {
+    int line = file.moduleLine();
+    problems.push_back({path, line, 1, "error", "expected \"module <id>\" as the first line",
+                        file.sourceLine(line)});
+    return;
+  }
+  auto existing = files_.find(file.id());
+  if (existing != files_.end()) {
+    problems.push_back({path, file.moduleLine(), kModuleIdColumn, "error",
+                        "module '" + file.id() + "' is declared by two files: " +
+                            existing->second.path() + " and " + path,
+                        file.sourceLine(file.moduleLine())});
+    return;
+  }
+  std::string id = file.id();
+  files_.emplace(id, std::move(file));
 }
 
 const ModuleFile* FileAdapter::moduleFile(const std::string& id) const {
@@ -103,8 +101,8 @@ bool FileAdapter::refreshModule(TamWindow*, ref_count_ptr<TamModule> module) {
   return true;
 }
 
-bool FileAdapter::userMsg(TamWindow* window, Tam::MsgSeverity severity,
-                          const std::string& message, TamNode* node) {
+bool FileAdapter::userMsg(TamWindow*, Tam::MsgSeverity severity, const std::string& message,
+                          TamNode* node) {
   EmittedMessage emitted;
   emitted.severity = severity;
   emitted.text = message;
@@ -112,11 +110,7 @@ bool FileAdapter::userMsg(TamWindow* window, Tam::MsgSeverity severity,
     emitted.nodePath = productNode->path();
     emitted.moduleId = productNode->module();
   }
-  if (const ModuleFile* file = moduleFile(emitted.moduleId)) {
-    emitted.file = file->path();
-    int line = messageLine(outlineOf(window, *file), severity, message);
-    if (line > 0) emitted.line = file->rulesLine() + line - 1;
-  }
+  if (const ModuleFile* file = moduleFile(emitted.moduleId)) emitted.file = file->path();
   messages_.push_back(emitted);
   return true;
 }
@@ -143,12 +137,4 @@ void FileAdapter::setLegacyOptionValue(TamWindow*, const ref_count_ptr<TamOption
 void FileAdapter::setLegacyOptionValues(TamWindow*, const ref_count_ptr<TamOption>& option,
                                         std::vector<ref_count_ptr<TamValue>> values) {
   legacy_[{option->moduleId(), option->name()}] = LegacyValue{std::move(values), true};
-}
-
-const TamRixOutline& FileAdapter::outlineOf(TamWindow* window, const ModuleFile& file) {
-  auto it = outlines_.find(file.id());
-  if (it == outlines_.end()) {
-    it = outlines_.emplace(file.id(), rulesOutline(window, file.id(), file.rules())).first;
-  }
-  return it->second;
 }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <iterator>
-#include <set>
 #include <vector>
 
 #include "Diagnostics.h"
@@ -53,11 +52,14 @@ class CountingIterator {
   ReadPosition* position_;
 };
 
-// Builds the document from the reader's events and records the line of every value by pointer.
+// Builds the document from the reader's events and records the line of every value: the line of
+// the key for an object member, kept by the member's pointer, and the line of each array element,
+// kept in one list of lines per array, so that a long list of scalars costs a few bytes per value.
 class LineRecorder : public nlohmann::json_sax<Json> {
  public:
-  LineRecorder(Json& root, std::map<std::string, int>& lines, const ReadPosition& position)
-      : root_(root), lines_(lines), position_(position) {}
+  LineRecorder(Json& root, std::map<std::string, int>& lines,
+               std::map<std::string, std::vector<int>>& elementLines, const ReadPosition& position)
+      : root_(root), lines_(lines), elementLines_(elementLines), position_(position) {}
 
   bool null() override { return add(nullptr); }
   bool boolean(bool value) override { return add(value); }
@@ -76,7 +78,7 @@ class LineRecorder : public nlohmann::json_sax<Json> {
     Frame& top = frames_.back();
     top.key = key;
     std::string pointer = JsonDocument::member(top.pointer, key);
-    if (!top.keys.insert(key).second) {
+    if (top.value->contains(key)) {
       duplicateKey_ = key;
       duplicateLine_ = position_.lastTokenLine;
       duplicateFirstLine_ = lines_[pointer];
@@ -95,9 +97,10 @@ class LineRecorder : public nlohmann::json_sax<Json> {
   }
 
   bool failed() const {
-    return !errorMessage_.empty() || !duplicateKey_.empty() || tooDeepLine_ > 0;
+    return !errorMessage_.empty() || !duplicateKey_.empty() || tooDeepLine_ > 0 || tooManyLine_ > 0;
   }
   int tooDeepLine() const { return tooDeepLine_; }
+  int tooManyLine() const { return tooManyLine_; }
   std::size_t errorByte() const { return errorByte_; }
   const std::string& errorMessage() const { return errorMessage_; }
   const std::string& duplicateKey() const { return duplicateKey_; }
@@ -108,46 +111,58 @@ class LineRecorder : public nlohmann::json_sax<Json> {
   struct Frame {
     Json* value;
     std::string pointer;
-    std::size_t nextIndex = 0;
-    std::string key;
-    std::set<std::string> keys;
+    std::string key;                           // the member being read, in an object
+    std::vector<int>* elementLines = nullptr;  // the lines of the elements, in an array
   };
 
-  // The slot the next value goes into, and its pointer.
-  Json* slot(std::string& pointer) {
+  // Counts one more value; false once there are more than the document may hold.
+  bool count() {
+    if (++values_ <= JsonDocument::kMaxValues) return true;
+    tooManyLine_ = position_.lastTokenLine;
+    return false;
+  }
+
+  // The slot the next value goes into, with its line recorded.
+  Json* slot() {
     if (frames_.empty()) {
-      pointer.clear();
+      lines_[""] = position_.lastTokenLine;
       return &root_;
     }
     Frame& top = frames_.back();
     if (top.value->is_array()) {
-      pointer = JsonDocument::element(top.pointer, top.nextIndex++);
+      top.elementLines->push_back(position_.lastTokenLine);
       top.value->push_back(nullptr);
       return &top.value->back();
     }
-    pointer = JsonDocument::member(top.pointer, top.key);
-    return member_;
+    return member_;  // its line is the key's
+  }
+
+  // The pointer of the next value.
+  std::string nextPointer() const {
+    if (frames_.empty()) return "";
+    const Frame& top = frames_.back();
+    if (top.value->is_array()) return JsonDocument::element(top.pointer, top.value->size());
+    return JsonDocument::member(top.pointer, top.key);
   }
 
   template <class Value>
   bool add(Value&& value) {
-    std::string pointer;
-    Json* target = slot(pointer);
-    *target = Json(std::forward<Value>(value));
-    lines_.emplace(pointer, position_.lastTokenLine);
+    if (!count()) return false;
+    *slot() = Json(std::forward<Value>(value));
     return true;
   }
 
   bool open(Json container) {
+    if (!count()) return false;
     if (frames_.size() >= kMaxNesting) {
       tooDeepLine_ = position_.lastTokenLine;
       return false;
     }
-    std::string pointer;
-    Json* target = slot(pointer);
-    *target = std::move(container);
-    lines_.emplace(pointer, position_.lastTokenLine);
-    frames_.push_back(Frame{target, pointer, 0, "", {}});
+    Frame frame{nullptr, nextPointer(), "", nullptr};
+    if (container.is_array()) frame.elementLines = &elementLines_[frame.pointer];
+    frame.value = slot();
+    *frame.value = std::move(container);
+    frames_.push_back(std::move(frame));
     return true;
   }
 
@@ -158,15 +173,18 @@ class LineRecorder : public nlohmann::json_sax<Json> {
 
   Json& root_;
   std::map<std::string, int>& lines_;
+  std::map<std::string, std::vector<int>>& elementLines_;
   const ReadPosition& position_;
   std::vector<Frame> frames_;
   Json* member_ = nullptr;
+  std::size_t values_ = 0;
   std::size_t errorByte_ = 0;
   std::string errorMessage_;
   std::string duplicateKey_;
   int duplicateLine_ = 0;
   int duplicateFirstLine_ = 0;
   int tooDeepLine_ = 0;
+  int tooManyLine_ = 0;
 };
 
 // The reader's message without its "[json.exception...] parse error at line L, column C: " lead,
@@ -184,10 +202,7 @@ std::string plainMessage(const std::string& what) {
 }  // namespace
 
 JsonDocument JsonDocument::read(const std::string& path) {
-  std::string text;
-  std::string problem;
-  if (!readTextFile(path, text, problem)) throw ToolError(path + ": error: " + problem, kExitUsage);
-  return parse(path, text);
+  return parse(path, readTextFile(path, TextFileKind::kProduct));
 }
 
 JsonDocument JsonDocument::parse(const std::string& path, const std::string& text) {
@@ -195,7 +210,7 @@ JsonDocument JsonDocument::parse(const std::string& path, const std::string& tex
   document.path_ = path;
   document.text_ = text;
   ReadPosition position;
-  LineRecorder recorder(document.root_, document.lines_, position);
+  LineRecorder recorder(document.root_, document.lines_, document.elementLines_, position);
   const char* begin = document.text_.data();
   const char* end = begin + document.text_.size();
   Json::sax_parse(CountingIterator(begin, &position), CountingIterator(end, &position), &recorder);
@@ -209,6 +224,12 @@ JsonDocument JsonDocument::parse(const std::string& path, const std::string& tex
     throw ToolError(path + ":" + std::to_string(recorder.tooDeepLine()) +
                         ": error: JSON values are nested more than " + std::to_string(kMaxNesting) +
                         " deep",
+                    kExitUsage);
+  }
+  if (recorder.tooManyLine() > 0) {
+    throw ToolError(path + ":" + std::to_string(recorder.tooManyLine()) +
+                        ": error: the file holds more than " + std::to_string(kMaxValues) +
+                        " JSON values, the most a product file may hold",
                     kExitUsage);
   }
   if (recorder.failed()) {
@@ -226,7 +247,21 @@ JsonDocument JsonDocument::parse(const std::string& path, const std::string& tex
 
 int JsonDocument::line(const std::string& pointer) const {
   auto it = lines_.find(pointer);
-  return it == lines_.end() ? 0 : it->second;
+  if (it != lines_.end()) return it->second;
+  std::size_t slash = pointer.rfind('/');
+  if (slash == std::string::npos) return 0;
+  auto array = elementLines_.find(pointer.substr(0, slash));
+  const std::string index = pointer.substr(slash + 1);
+  if (array == elementLines_.end() || index.empty() ||
+      index.find_first_not_of("0123456789") != std::string::npos) {
+    return 0;
+  }
+  std::size_t at = 0;
+  for (char digit : index) {
+    at = at * 10 + static_cast<std::size_t>(digit - '0');
+    if (at >= array->second.size()) return 0;
+  }
+  return array->second[at];
 }
 
 std::string JsonDocument::where(const std::string& pointer) const {

@@ -9,10 +9,16 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <string>
+#include <vector>
 
 class JsonDocument {
  public:
   using Json = nlohmann::json;
+
+  // The most values (objects, arrays, strings, numbers, booleans and nulls, counted at every
+  // level) a document may hold. Even the largest products hold far fewer; the limit keeps a huge
+  // list from costing memory for every element before the shape of the file is judged.
+  static constexpr std::size_t kMaxValues = 1000000;
 
   static JsonDocument read(const std::string& path);
   static JsonDocument parse(const std::string& path, const std::string& text);
@@ -34,7 +40,8 @@ class JsonDocument {
   std::string path_;
   std::string text_;
   Json root_;
-  std::map<std::string, int> lines_;
+  std::map<std::string, int> lines_;                       // the root and object members
+  std::map<std::string, std::vector<int>> elementLines_;  // array pointer: each element's line
 };
 
 #endif  // TAM_TOOL_JSONDOCUMENT_H

@@ -53,7 +53,13 @@ CommandLineValue parseSetArgument(const std::string& argument) {
   return value;
 }
 
-Session::Session(const std::string& productPath) : product_(Product::load(productPath)) {
+Session::Session(const std::string& productPath, const ProductLock* held,
+                 const ReplacedTexts* replaced)
+    : readLock_(held != nullptr ? ProductLock()
+                                : ProductLock::acquire(productPath, ProductLock::Mode::kShared)),
+      product_(replaced != nullptr && replaced->count(productPath) != 0
+                   ? Product::fromText(productPath, replaced->at(productPath))
+                   : Product::load(productPath)) {
   std::vector<std::string> files;
   std::set<std::string> seen;
   for (std::size_t i = 0; i < product_.folderPaths().size(); ++i) {
@@ -70,7 +76,12 @@ Session::Session(const std::string& productPath) : product_(Product::load(produc
       }
     }
   }
-  std::vector<Diagnostic> problems = adapter_.addFiles(files);
+  std::vector<Diagnostic> problems;
+  for (const std::string& file : files) {
+    const bool given = replaced != nullptr && replaced->count(file) != 0;
+    adapter_.addText(file, given ? replaced->at(file) : readTextFile(file, TextFileKind::kModule),
+                     problems);
+  }
   if (!problems.empty()) {
     std::string text;
     for (const Diagnostic& problem : problems) text += problem.format();
@@ -86,12 +97,17 @@ Session::Session(const std::string& productPath) : product_(Product::load(produc
     for (const nlohmann::json& value : legacy.values) values.push_back(legacyValueFromJson(value));
     adapter_.addLegacyOption(legacy.moduleId, legacy.optionName, values);
   }
+  readLock_.release();
   Tam::initialize(&adapter_);
   window_ = Tam::createWindow();
   window_->setVariantsMode(product_.variantsMode());
+  window_->setObserver(&record_);
 }
 
-Session::~Session() = default;
+// The window may outlive the session in a caller's handle; it must not keep the record.
+Session::~Session() {
+  if (window_) window_->setObserver(nullptr);
+}
 
 void Session::buildTree(const std::vector<CommandLineValue>& commandLine) {
   root_ = buildNode(product_.root(), nullptr);
@@ -131,6 +147,23 @@ void Session::buildTree(const std::vector<CommandLineValue>& commandLine) {
       values.insert(values.end(), fromCommandLine->second.begin(), fromCommandLine->second.end());
     }
     setHostValues(*node, values);
+  }
+}
+
+const std::vector<HostValueEntry>& Session::hostValues(const ProductNode& node) const {
+  static const std::vector<HostValueEntry> kNone;
+  auto it = hostValues_.find(&node);
+  return it == hostValues_.end() ? kNone : it->second;
+}
+
+// The adapter hears each message right before the record does, so the two lists run in step.
+void Session::placeMessages(std::size_t first) {
+  const std::vector<TamObserver::Message>& heard = record_.messages();
+  for (std::size_t i = 0; i < heard.size() && first + i < adapter_.messages().size(); ++i) {
+    const TamObserver::Message& message = heard[i];
+    const ModuleFile* file = adapter_.moduleFile(message.statement.moduleId);
+    if (file == nullptr || !message.statement.isKnown()) continue;
+    adapter_.setMessageLine(first + i, file->rulesLine() + message.statement.begin.line - 1);
   }
 }
 
@@ -177,6 +210,7 @@ std::vector<ProductNode*> Session::nodes() const {
 }
 
 void Session::setHostValues(ProductNode& node, const std::vector<HostValueEntry>& values) {
+  hostValues_[&node] = values;
   if (values.empty()) {
     node.clearSos();
     return;
@@ -200,7 +234,15 @@ void Session::evaluate() {
   forgetFailedLoads();
   adapter_.startEvaluation();
   for (ProductNode* node : nodes()) node->startEvaluation();
-  window_->evaluate(true);
+  record_.clear();
+  const std::size_t first = adapter_.messages().size();
+  try {
+    window_->evaluate(true);
+  } catch (...) {
+    placeMessages(first);
+    throw;
+  }
+  placeMessages(first);
 }
 
 bool Session::hostEntry(const HostValueEntry& given, TamSelOptionSet::TamSosEntry& entry,
@@ -287,24 +329,15 @@ bool Session::failsInLoadIf(ProductNode& node, const TamException& e) {
   return false;
 }
 
-// The rules are those of the module the library evaluated, as it parsed them.
+// A rule that raised is placed at the statement the record saw running; anything else raised
+// while the node's rules ran keeps the line the exception carries, if any.
 Diagnostic Session::ruleDiagnostic(const ModuleFile& file, const TamException& e) {
   Diagnostic diagnostic{file.path(), 0, 0, "error", describeException(e), ""};
-  const TamRixOutline outline = rulesOutline(window_.get(), file.id(), file.rules());
-  TamSourcePos place;
-  bool found = false;
-  if (e.code() == 106 || e.code() == 107) {
-    // 107 names the pairs as option.value; the rule lists the option names.
-    const bool valueForm = e.code() == 107;
-    std::string first = e.context().substr(0, valueForm ? e.context().find('.') : std::string::npos);
-    std::string second =
-        e.extrainfo2().substr(0, valueForm ? e.extrainfo2().find('.') : std::string::npos);
-    found = exclusiveRuleNaming(outline, valueForm, first, second, place);
-  }
-  if (!found && e.line() > 0) found = statementForLine(outline, e.line(), place);
-  if (found) {
-    diagnostic.line = file.rulesLine() + place.line - 1;
-    diagnostic.column = place.column;
+  const EvaluationRecord::RuleFailure* failure = record_.failure();
+  if (failure != nullptr && failure->node == e.node() && failure->code == e.code() &&
+      failure->statement.moduleId == file.id() && failure->statement.isKnown()) {
+    diagnostic.line = file.rulesLine() + failure->statement.begin.line - 1;
+    diagnostic.column = failure->statement.begin.column;
     diagnostic.sourceLine = file.sourceLine(diagnostic.line);
   } else if (e.line() > 0) {
     diagnostic.line = file.rulesLine() + e.line() - 1;
