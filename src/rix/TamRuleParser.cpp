@@ -117,8 +117,9 @@ class TamRuleParser::NestingLevel {
   bool counted_;
 };
 
-TamRuleParser::TamRuleParser(const std::string& text, TamLexer::Failure* failureRecord)
-    : text_(text), lexer_(text, failureRecord) {}
+TamRuleParser::TamRuleParser(std::string text, TamLexer::Failure* failureRecord)
+    : text_(std::make_shared<const std::string>(std::move(text))),
+      lexer_(std::string_view(*text_), failureRecord) {}
 
 // Entry points.
 
@@ -129,7 +130,7 @@ ref_count_ptr<TamExpRoot> TamRuleParser::parseRules() {
   const size_t stop = lexer_.kind() == TOKEN_END ? kNoPlace : lexer_.position();
   // The bucket frees the list should the root's construction fail; the root then takes it.
   mem_bucket<TamExp> bucket(body.release());
-  ref_count_ptr<TamExpRoot> root(new TamExpRoot(bucket.get(), text_, optionRefs_));
+  ref_count_ptr<TamExpRoot> root(new TamExpRoot(bucket.get(), text_, std::move(optionRefs_)));
   bucket.release();
   root->stopOffset_ = TamSourcePos::narrow(stop);
   return root;
@@ -140,7 +141,8 @@ ref_count_ptr<TamConditionExp> TamRuleParser::parseCondition() {
   ValuePtr condition = parseDisjunction();
   if (lexer_.kind() != TOKEN_END) fail("SE_extra_input");
   mem_bucket<TamValueExp> bucket(condition.release());
-  ref_count_ptr<TamConditionExp> root(new TamConditionExp(bucket.get(), text_, optionRefs_));
+  ref_count_ptr<TamConditionExp> root(
+      new TamConditionExp(bucket.get(), text_, std::move(optionRefs_)));
   bucket.release();
   return root;
 }

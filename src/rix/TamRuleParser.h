@@ -1,6 +1,8 @@
 // TamRuleParser reads RIX rule bodies and conditions by recursive descent over a TamLexer, deciding
 // every step from the one current token. One parser is made per text and one entry point is run.
-// The roots it returns own their trees; on a syntax error nothing built so far leaks. In
+// The roots it returns own their trees; on a syntax error nothing built so far leaks. The parser
+// keeps the one copy of the text it is given and shares it with the roots it returns, so a root
+// outlives the caller's text and the parser. In
 // translation mode the tree is built only to drive the lexer's rewriting and is then dropped.
 //
 // Nesting is limited to kMaxNesting levels, so that deep input ends in a syntax error rather than
@@ -37,8 +39,9 @@ class TamRuleParser {
   // Deep input must end in a syntax error, not a stack overflow.
   static constexpr int kMaxNesting = 256;
 
-  // The failure record, when given, is borrowed and filled in at a syntax error.
-  explicit TamRuleParser(const std::string& text, TamLexer::Failure* failureRecord = nullptr);
+  // Takes the text (moved in when the caller gives it up). The failure record, when given, is
+  // borrowed and filled in at a syntax error.
+  explicit TamRuleParser(std::string text, TamLexer::Failure* failureRecord = nullptr);
   TamRuleParser(const TamRuleParser&) = delete;
   TamRuleParser& operator=(const TamRuleParser&) = delete;
 
@@ -84,8 +87,8 @@ class TamRuleParser {
   // Requires an identifier (else fails with code), moves past it and returns its value.
   std::string expectIdentifier(const char* code);
 
-  std::string text_;
-  TamLexer lexer_;
+  std::shared_ptr<const std::string> text_;  // shared with the roots made from it
+  TamLexer lexer_;                           // reads *text_
   std::vector<TamOptionExp*> optionRefs_;
   const TamTranslater* translater_ = nullptr;
   int depth_ = 0;
