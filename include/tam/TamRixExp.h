@@ -19,7 +19,13 @@
 #include "tam/ref_count.h"
 
 class TamOptionExp;
+class TamRuleParser;
 class TamWindow;
+namespace tam {
+namespace detail {
+class RuleArena;
+}  // namespace detail
+}  // namespace tam
 
 class TAM_API TamRixExp : public ref_count {
  public:
@@ -43,9 +49,13 @@ class TAM_API TamRixExp : public ref_count {
   TamRixExp(std::shared_ptr<const std::string> rix, std::vector<TamOptionExp*> optionRefs);
 
  private:
+  friend class TamRuleParser;
+
   std::shared_ptr<const std::string> rix_;  // null for a root made without a parse
   std::vector<TamOptionExp*> optionRefs_;
   mutable std::unique_ptr<TamLineIndex> lines_;  // built on the first position() call
+  // The memory of the tree's nodes, freed after the derived root has deleted its tree.
+  std::unique_ptr<tam::detail::RuleArena> arena_;
 };
 
 #endif  // TAM_TAMRIXEXP_H

@@ -2,6 +2,7 @@
 // RIX text and option references they share through TamRixExp.
 #include "tam/TamRixExp.h"
 
+#include "rules/RuleArena.h"
 #include "rules/TamExp.h"
 #include "rules/TamOptionExp.h"
 #include "rules/TamValueExp.h"
