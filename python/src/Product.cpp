@@ -1,5 +1,6 @@
 // The tam command's host classes for Python: products read from their files and evaluated with
-// host values (and explained, when asked, as `tam explain` explains), and what sweeps use (variants, their sources and the runner that evaluates them).
+// host values (and explained, when asked, as `tam explain` explains), and what sweeps use
+// (variants, their sources and the runner that evaluates them).
 #include <memory>
 
 #include "Bindings.h"
