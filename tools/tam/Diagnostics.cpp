@@ -65,7 +65,7 @@ std::string describeException(const TamException& e) {
     case 113:
       return "mandatory option " + quoted(info) + " has no value";
     case TamOption::kBaseChainLoopCode:
-      return "the chain of base options of " + quoted(info) + " loops or is too long";
+      return info;  // a whole sentence naming the option and whether the chain loops
     case 202:
       return "values of these kinds cannot be compared or combined";
     case 203:
