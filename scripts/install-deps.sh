@@ -2,9 +2,10 @@
 # Installs the Debian packages the build, the tests and the tam command need, when any is missing.
 # Needs root (or sudo) only when something has to be installed.
 set -euo pipefail
-# groff-base renders the manual page in the tests, man-db reads the installed one.
+# groff-base renders the manual page in the tests, man-db reads the installed one;
+# python3-jsonschema checks every JSON document the command tests produce against its schema.
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-          nlohmann-json3-dev libcli11-dev groff-base man-db)
+          nlohmann-json3-dev libcli11-dev groff-base man-db python3-jsonschema)
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

@@ -4,12 +4,15 @@
 # The products of TEST_DIR/products are copied into a fresh folder WORK_ROOT/CASE, the case script
 # TEST_DIR/cases/CASE.sh runs there with the helpers below, and the test fails when any expectation
 # fails. Paths in the output are relative to that folder, so expected files hold no build paths.
+# Every standard output that is JSON is checked against the schema (docs/schema) its format names.
 set -u
 TAM=$1
 TEST_DIR=$2
 WORK=$3/$4
 CASE_SCRIPT=$TEST_DIR/cases/$4.sh
 EXPECTED=$TEST_DIR/expected
+SCHEMAS=$(cd "$TEST_DIR/../../docs/schema" && pwd)
+CHECK_JSON=$(cd "$TEST_DIR" && pwd)/check_json.py
 
 rm -rf "$WORK"
 mkdir -p "$WORK"
@@ -27,6 +30,9 @@ fail() {
 tam() {
   "$TAM" "$@" >out.txt 2>err.txt
   status=$?
+  case $(head -c 1 out.txt) in
+    '{') /usr/bin/python3 "$CHECK_JSON" "$SCHEMAS" out.txt || fail "the JSON of 'tam $*' does not fit its schema" ;;
+  esac
 }
 
 expect_status() {
