@@ -21,6 +21,14 @@ namespace {
 
 const char kModuleExtension[] = ".rix";
 
+// Input files larger than this are refused: no module or product file comes near it, and reading
+// one would only make every later step slow. (Places in parsed text are 32-bit, too.)
+constexpr std::uintmax_t kMaxInputFileSize = std::uintmax_t{64} << 20;
+
+[[noreturn]] void failWrite(const std::string& target, const std::string& message) {
+  throw ToolError(Diagnostic::error(SourcePlace::fileOnly(target), message), kExitReported);
+}
+
 // Writes all of `content` to `fd`, retrying after interruptions and short writes.
 bool writeAll(int fd, const std::string& content) {
   std::size_t done = 0;
@@ -50,7 +58,7 @@ std::string writeTemporary(const std::string& target, const std::string& content
   struct stat status;
   bool exists = ::stat(target.c_str(), &status) == 0;
   if (exists && !S_ISREG(status.st_mode)) {
-    throw ToolError(target + ": error: cannot write: not a regular file", kExitReported);
+    failWrite(target, "cannot write: not a regular file");
   }
   fs::path targetPath(target);
   fs::path folder = targetPath.has_parent_path() ? targetPath.parent_path() : fs::path(".");
@@ -59,9 +67,8 @@ std::string writeTemporary(const std::string& target, const std::string& content
   name.push_back('\0');
   int fd = ::mkstemp(name.data());
   if (fd < 0) {
-    throw ToolError(target + ": error: cannot create a temporary file in " + folder.string() +
-                        ": " + std::strerror(errno),
-                    kExitReported);
+    failWrite(target, "cannot create a temporary file in " + folder.string() + ": " +
+                          std::strerror(errno));
   }
   std::string temporary(name.data());
   bool ok = writeAll(fd, content) && (!exists || ::fchmod(fd, status.st_mode & 07777) == 0) &&
@@ -73,8 +80,7 @@ std::string writeTemporary(const std::string& target, const std::string& content
   }
   if (!ok) {
     ::unlink(temporary.c_str());
-    throw ToolError(target + ": error: cannot write the new content: " + std::strerror(savedErrno),
-                    kExitReported);
+    failWrite(target, std::string("cannot write the new content: ") + std::strerror(savedErrno));
   }
   return temporary;
 }
@@ -84,6 +90,14 @@ std::string writeTemporary(const std::string& target, const std::string& content
 bool readTextFile(const std::string& path, std::string& text, std::string& problem) {
   if (isDirectory(path)) {
     problem = "cannot read the file: it is a directory";
+    return false;
+  }
+  std::error_code sizeError;
+  const std::uintmax_t size = fs::file_size(path, sizeError);
+  if (!sizeError && size > kMaxInputFileSize) {
+    problem = "the file is too large to be read (" + std::to_string(size) +
+              " bytes; files of up to " + std::to_string(kMaxInputFileSize >> 20) +
+              " MiB are read)";
     return false;
   }
   std::ifstream in(path, std::ios::binary);
@@ -151,10 +165,9 @@ void writeFilesAtomically(const std::vector<FileUpdate>& updates) {
     if (std::rename(temporaries[i].c_str(), targets[i].c_str()) != 0) {
       std::string reason = std::strerror(errno);
       for (std::size_t j = i; j < temporaries.size(); ++j) ::unlink(temporaries[j].c_str());
-      throw ToolError(targets[i] + ": error: cannot replace the file: " + reason + " (" +
-                          std::to_string(i) + " of " + std::to_string(temporaries.size()) +
-                          " files were already replaced)",
-                      kExitReported);
+      failWrite(targets[i], "cannot replace the file: " + reason + " (" + std::to_string(i) +
+                                " of " + std::to_string(temporaries.size()) +
+                                " files were already replaced)");
     }
   }
 }

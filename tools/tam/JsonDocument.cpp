@@ -23,7 +23,45 @@ constexpr std::size_t kMaxNesting = 256;
 struct ReadPosition {
   int line = 1;
   int lastTokenLine = 1;
+  // Byte offsets, for the places of values: the next character, the opening quote of the last
+  // string begun, the first character of the last other scalar begun (a number, true, false,
+  // null), and the last "{" or "[".
+  std::size_t offset = 0;
+  bool inString = false;
+  bool escaped = false;
+  std::size_t stringStart = 0;
+  std::size_t scalarStart = 0;
+  std::size_t containerStart = 0;
+  bool afterSeparator = true;  // the last character outside strings was white space or structure
 };
+
+bool isStructural(char c) {
+  return c == '{' || c == '}' || c == '[' || c == ']' || c == ',' || c == ':';
+}
+
+// Follows one character of JSON text: strings with their escapes, and where tokens begin.
+void follow(ReadPosition& position, char c) {
+  if (position.inString) {
+    if (position.escaped) {
+      position.escaped = false;
+    } else if (c == '\\') {
+      position.escaped = true;
+    } else if (c == '"') {
+      position.inString = false;
+    }
+  } else if (c == '"') {
+    position.inString = true;
+    position.stringStart = position.offset;
+    position.afterSeparator = false;
+  } else if (std::isspace(static_cast<unsigned char>(c)) || isStructural(c)) {
+    if (c == '{' || c == '[') position.containerStart = position.offset;
+    position.afterSeparator = true;
+  } else {
+    if (position.afterSeparator) position.scalarStart = position.offset;
+    position.afterSeparator = false;
+  }
+  ++position.offset;
+}
 
 // A character iterator over the text that keeps ReadPosition up to date as the reader advances.
 class CountingIterator {
@@ -37,6 +75,7 @@ class CountingIterator {
   CountingIterator(const char* p, ReadPosition* position) : p_(p), position_(position) {}
   reference operator*() const { return *p_; }
   CountingIterator& operator++() {
+    follow(*position_, *p_);
     if (*p_ == '\n') {
       ++position_->line;
     } else if (!std::isspace(static_cast<unsigned char>(*p_))) {
@@ -56,16 +95,23 @@ class CountingIterator {
 // Builds the document from the reader's events and records the line of every value by pointer.
 class LineRecorder : public nlohmann::json_sax<Json> {
  public:
-  LineRecorder(Json& root, std::map<std::string, int>& lines, const ReadPosition& position)
-      : root_(root), lines_(lines), position_(position) {}
+  LineRecorder(Json& root, std::map<std::string, int>& lines,
+               std::map<std::string, std::size_t>& offsets, const ReadPosition& position)
+      : root_(root), lines_(lines), offsets_(offsets), position_(position) {}
 
-  bool null() override { return add(nullptr); }
-  bool boolean(bool value) override { return add(value); }
-  bool number_integer(number_integer_t value) override { return add(value); }
-  bool number_unsigned(number_unsigned_t value) override { return add(value); }
-  bool number_float(number_float_t value, const string_t&) override { return add(value); }
-  bool string(string_t& value) override { return add(value); }
-  bool binary(binary_t& value) override { return add(Json::binary(value)); }
+  bool null() override { return add(nullptr, position_.scalarStart); }
+  bool boolean(bool value) override { return add(value, position_.scalarStart); }
+  bool number_integer(number_integer_t value) override {
+    return add(value, position_.scalarStart);
+  }
+  bool number_unsigned(number_unsigned_t value) override {
+    return add(value, position_.scalarStart);
+  }
+  bool number_float(number_float_t value, const string_t&) override {
+    return add(value, position_.scalarStart);
+  }
+  bool string(string_t& value) override { return add(value, position_.stringStart); }
+  bool binary(binary_t& value) override { return add(Json::binary(value), position_.offset); }
 
   bool start_object(std::size_t) override { return open(Json::object()); }
   bool start_array(std::size_t) override { return open(Json::array()); }
@@ -78,11 +124,12 @@ class LineRecorder : public nlohmann::json_sax<Json> {
     std::string pointer = JsonDocument::member(top.pointer, key);
     if (!top.keys.insert(key).second) {
       duplicateKey_ = key;
-      duplicateLine_ = position_.lastTokenLine;
-      duplicateFirstLine_ = lines_[pointer];
+      duplicateOffset_ = position_.stringStart;
+      duplicateFirstOffset_ = keyOffsets_[pointer];
       return false;
     }
     lines_.emplace(pointer, position_.lastTokenLine);
+    keyOffsets_[pointer] = position_.stringStart;
     member_ = &(*top.value)[key];
     return true;
   }
@@ -101,8 +148,9 @@ class LineRecorder : public nlohmann::json_sax<Json> {
   std::size_t errorByte() const { return errorByte_; }
   const std::string& errorMessage() const { return errorMessage_; }
   const std::string& duplicateKey() const { return duplicateKey_; }
-  int duplicateLine() const { return duplicateLine_; }
-  int duplicateFirstLine() const { return duplicateFirstLine_; }
+  // The opening quotes of the repeated key and of its first occurrence.
+  std::size_t duplicateOffset() const { return duplicateOffset_; }
+  std::size_t duplicateFirstOffset() const { return duplicateFirstOffset_; }
 
  private:
   struct Frame {
@@ -130,11 +178,12 @@ class LineRecorder : public nlohmann::json_sax<Json> {
   }
 
   template <class Value>
-  bool add(Value&& value) {
+  bool add(Value&& value, std::size_t offset) {
     std::string pointer;
     Json* target = slot(pointer);
     *target = Json(std::forward<Value>(value));
     lines_.emplace(pointer, position_.lastTokenLine);
+    offsets_[pointer] = offset;
     return true;
   }
 
@@ -147,6 +196,7 @@ class LineRecorder : public nlohmann::json_sax<Json> {
     Json* target = slot(pointer);
     *target = std::move(container);
     lines_.emplace(pointer, position_.lastTokenLine);
+    offsets_[pointer] = position_.containerStart;
     frames_.push_back(Frame{target, pointer, 0, "", {}});
     return true;
   }
@@ -158,14 +208,16 @@ class LineRecorder : public nlohmann::json_sax<Json> {
 
   Json& root_;
   std::map<std::string, int>& lines_;
+  std::map<std::string, std::size_t>& offsets_;
   const ReadPosition& position_;
   std::vector<Frame> frames_;
   Json* member_ = nullptr;
   std::size_t errorByte_ = 0;
   std::string errorMessage_;
   std::string duplicateKey_;
-  int duplicateLine_ = 0;
-  int duplicateFirstLine_ = 0;
+  std::size_t duplicateOffset_ = 0;
+  std::size_t duplicateFirstOffset_ = 0;
+  std::map<std::string, std::size_t> keyOffsets_;
   int tooDeepLine_ = 0;
 };
 
@@ -186,39 +238,42 @@ std::string plainMessage(const std::string& what) {
 JsonDocument JsonDocument::read(const std::string& path) {
   std::string text;
   std::string problem;
-  if (!readTextFile(path, text, problem)) throw ToolError(path + ": error: " + problem, kExitUsage);
+  if (!readTextFile(path, text, problem)) {
+    throw ToolError(Diagnostic::error(SourcePlace::fileOnly(path), problem), kExitUsage);
+  }
   return parse(path, text);
 }
 
 JsonDocument JsonDocument::parse(const std::string& path, const std::string& text) {
   JsonDocument document;
-  document.path_ = path;
-  document.text_ = text;
+  document.source_ = SourceText(path, text);
   ReadPosition position;
-  LineRecorder recorder(document.root_, document.lines_, position);
-  const char* begin = document.text_.data();
-  const char* end = begin + document.text_.size();
+  LineRecorder recorder(document.root_, document.lines_, document.offsets_, position);
+  const char* begin = document.source_.text().data();
+  const char* end = begin + document.source_.text().size();
   Json::sax_parse(CountingIterator(begin, &position), CountingIterator(end, &position), &recorder);
+  const SourceText& source = document.source_;
   if (!recorder.duplicateKey().empty()) {
-    throw ToolError(path + ":" + std::to_string(recorder.duplicateLine()) +
-                        ": error: duplicate key \"" + recorder.duplicateKey() +
-                        "\" (first on line " + std::to_string(recorder.duplicateFirstLine()) + ")",
-                    kExitUsage);
+    const std::size_t keyLength = nlohmann::json(recorder.duplicateKey()).dump().size();
+    Diagnostic duplicate = Diagnostic::error(
+        source.place(recorder.duplicateOffset(), recorder.duplicateOffset() + keyLength),
+        "duplicate key \"" + recorder.duplicateKey() + "\"");
+    duplicate.note(source.place(recorder.duplicateFirstOffset(),
+                                recorder.duplicateFirstOffset() + keyLength),
+                   "first given here");
+    throw ToolError(duplicate, kExitUsage);
   }
   if (recorder.tooDeepLine() > 0) {
-    throw ToolError(path + ":" + std::to_string(recorder.tooDeepLine()) +
-                        ": error: JSON values are nested more than " + std::to_string(kMaxNesting) +
-                        " deep",
+    throw ToolError(Diagnostic::error(source.placeOfLine(recorder.tooDeepLine()),
+                                      "JSON values are nested more than " +
+                                          std::to_string(kMaxNesting) + " deep"),
                     kExitUsage);
   }
   if (recorder.failed()) {
     std::size_t byte = recorder.errorByte();
-    std::size_t offset = byte > 0 ? byte - 1 : 0;
-    int line = 0;
-    int column = 0;
-    lineAndColumn(document.text_, std::min(offset, document.text_.size()), line, column);
-    throw ToolError(path + ":" + std::to_string(line) + ":" + std::to_string(column) +
-                        ": error: invalid JSON: " + plainMessage(recorder.errorMessage()),
+    std::size_t offset = std::min(byte > 0 ? byte - 1 : 0, text.size());
+    throw ToolError(Diagnostic::error(source.place(offset),
+                                      "invalid JSON: " + plainMessage(recorder.errorMessage())),
                     kExitUsage);
   }
   return document;
@@ -231,7 +286,75 @@ int JsonDocument::line(const std::string& pointer) const {
 
 std::string JsonDocument::where(const std::string& pointer) const {
   int at = line(pointer);
-  return at > 0 ? path_ + ":" + std::to_string(at) : path_;
+  return at > 0 ? path() + ":" + std::to_string(at) : path();
+}
+
+SourcePlace JsonDocument::place(const std::string& pointer) const {
+  auto it = offsets_.find(pointer);
+  if (it == offsets_.end()) {
+    const int at = line(pointer);
+    return at > 0 ? source_.placeOfLine(at) : SourcePlace::fileOnly(path());
+  }
+  const std::vector<std::size_t> bytes = stringBytes(it->second);
+  return bytes.empty() ? source_.place(it->second)
+                       : source_.place(it->second, bytes.back() + 1);
+}
+
+SourcePlace JsonDocument::placeInString(const std::string& pointer, std::size_t begin,
+                                        std::size_t end) const {
+  auto it = offsets_.find(pointer);
+  if (it == offsets_.end()) return place(pointer);
+  const std::vector<std::size_t> bytes = stringBytes(it->second);
+  if (bytes.empty()) return place(pointer);
+  const auto at = [&](std::size_t i) { return bytes[std::min(i, bytes.size() - 1)]; };
+  return source_.place(at(begin), end > begin ? at(end) : 0);
+}
+
+// Walks the JSON string at `quote` as the reader decoded it: each escape stands for the bytes it
+// decodes to (\uXXXX for one to four UTF-8 bytes, a surrogate pair for four).
+std::vector<std::size_t> JsonDocument::stringBytes(std::size_t quote) const {
+  const std::string& text = source_.text();
+  std::vector<std::size_t> bytes;
+  if (quote >= text.size() || text[quote] != '"') return bytes;
+  const auto hexValue = [&](std::size_t at, unsigned long& value) {
+    if (at + 4 > text.size()) return false;
+    value = 0;
+    for (std::size_t i = at; i < at + 4; ++i) {
+      const char c = text[i];
+      if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+      value = value * 16 + static_cast<unsigned long>(
+                               std::isdigit(static_cast<unsigned char>(c))
+                                   ? c - '0'
+                                   : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10);
+    }
+    return true;
+  };
+  std::size_t at = quote + 1;
+  while (at < text.size() && text[at] != '"') {
+    if (text[at] != '\\') {
+      bytes.push_back(at++);
+      continue;
+    }
+    const std::size_t escape = at;
+    unsigned long codePoint = 0;
+    std::size_t length = 2;
+    std::size_t decoded = 1;
+    if (at + 1 < text.size() && text[at + 1] == 'u' && hexValue(at + 2, codePoint)) {
+      length = 6;
+      unsigned long low = 0;
+      if (codePoint >= 0xD800 && codePoint < 0xDC00 && at + 11 < text.size() &&
+          text[at + 6] == '\\' && text[at + 7] == 'u' && hexValue(at + 8, low)) {
+        length = 12;
+        decoded = 4;
+      } else {
+        decoded = codePoint < 0x80 ? 1 : codePoint < 0x800 ? 2 : 3;
+      }
+    }
+    bytes.insert(bytes.end(), decoded, escape);
+    at += length;
+  }
+  bytes.push_back(std::min(at, text.size()));  // the closing quote: the end of the value
+  return bytes;
 }
 
 std::string JsonDocument::member(const std::string& pointer, const std::string& key) {

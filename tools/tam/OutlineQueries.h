@@ -1,6 +1,6 @@
 // The questions the tam command asks of the library's outlines of RIX (TamRixOutline,
 // TamDeclarationOutline) to place what it reports: the option references a rule text names, the
-// best place to show a syntax error, the statement an exception's line stands for, the mutually
+// statement an exception's line stands for, the mutually
 // exclusive rule behind a conflict, and the message statement behind an emitted message. The
 // library reads the RIX; these only look things up in what it read.
 #ifndef TAM_TOOL_OUTLINEQUERIES_H
@@ -20,11 +20,6 @@ TamRixOutline rulesOutline(const TamWindow* window, const std::string& moduleId,
 // The option references of an outline that name a module, in text order (the names in mutually
 // exclusive rules name none).
 std::vector<const TamRixOutline::Node*> moduleReferences(const TamRixOutline& outline);
-
-// Where a syntax error is shown: at the offending token, or, when that is the end of the text,
-// just after the last token read rather than on the blank lines and comments after it (at the
-// end when no token was read); a quote never closed is shown at the quote.
-TamSourcePos failurePlace(const TamParseFailure& failure, std::size_t textSize);
 
 // The statement (set, fix, message or if) that stamps this line into an exception it raises. When
 // several do, the one that ends first, which is the one whose following token opens the line.

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "Diagnostics.h"
 #include "FileAdapter.h"
 #include "Product.h"
 #include "ProductNode.h"
@@ -53,23 +54,34 @@ class Session {
   std::string where(const ProductNode& node) const { return product_.where(node.source()); }
 
   // A failure raised by the library while evaluating or validating, placed in its file (the
-  // module file of the failing rule, or the product file for a load-if), ready to print.
-  std::string describeFailure(const TamException& e);
+  // statement of the failing rule in its module file, or the node's load-if in the product file),
+  // worded by tam, with a note naming the node being evaluated.
+  Diagnostic describeFailure(const TamException& e);
 
  private:
   std::unique_ptr<ProductNode> buildNode(const NodeEntry& given, ProductNode* parent);
   void applyHostValues(ProductNode& node, const std::vector<HostValueEntry>& values);
   void addHostValue(TamSelOptionSet& set, const HostValueEntry& given);
+  // A host value that cannot be used: at its place in the product file (the value itself when
+  // valueIndex names one), or named by its --set argument.
+  [[noreturn]] void failValue(const HostValueEntry& given, std::size_t valueIndex,
+                              const std::string& message) const;
   [[noreturn]] void failLoadOrValue(const HostValueEntry& given, const TamException& e,
                                     std::size_t failedBefore);
   bool failsInLoadIf(ProductNode& node, const TamException& e);
+  Diagnostic loadIfDiagnostic(ProductNode& node, const TamException& e);
   Diagnostic ruleDiagnostic(const ModuleFile& file, const TamException& e);
+  // Where the value of an option at a node most likely came from, as a note of a conflict;
+  // `value` (a string option's value as text) narrows it down when not empty.
+  void noteValueOrigin(ProductNode& node, const std::string& optionName, const std::string& value,
+                       Diagnostic& diagnostic);
 
   Product product_;
   FileAdapter adapter_;
   ref_count_ptr<TamWindow> window_;
   std::unique_ptr<ProductNode> root_;
   std::map<const ProductNode*, const NodeEntry*> entries_;
+  std::map<std::string, std::vector<HostValueEntry>> commandLine_;  // by node path
 };
 
 #endif  // TAM_TOOL_SESSION_H

@@ -14,26 +14,33 @@
 
 namespace {
 
-// Runs the chosen command; whatever it throws becomes a message and an exit status.
+const char kExitStatuses[] =
+    "Exit status: 0 when nothing but warnings was reported (with --werror, warnings count as "
+    "errors), 1 when errors were reported, 2 when the command line or the input cannot be used.";
+
+// Runs the chosen command; whatever it throws becomes a diagnostic and an exit status.
 int runReported(const CommandRun& run) {
+  DiagnosticPrinter printer(std::cerr);
   try {
     return run();
   } catch (const ToolError& e) {
-    std::cerr << e.what() << "\n";
+    std::cout.flush();
+    if (e.diagnostics().empty()) {
+      printer.reportText(e.what());
+    } else {
+      for (const Diagnostic& diagnostic : e.diagnostics()) printer.report(diagnostic);
+    }
     return e.status();
   } catch (const TamException& e) {
-    std::cerr << "tam: error: " << describeException(e) << "\n";
-    return kExitReported;
+    printer.report(Diagnostic::general(describeException(e)));
   } catch (const std::bad_alloc&) {
-    std::cerr << "tam: error: out of memory\n";
-    return kExitReported;
+    printer.report(Diagnostic::general("out of memory"));
   } catch (const std::exception& e) {
-    std::cerr << "tam: error: " << e.what() << "\n";
-    return kExitReported;
+    printer.report(Diagnostic::general(e.what()));
   } catch (...) {
-    std::cerr << "tam: error: unexpected failure\n";
-    return kExitReported;
+    printer.report(Diagnostic::general("unexpected failure"));
   }
+  return kExitReported;
 }
 
 }  // namespace
@@ -51,6 +58,8 @@ int main(int argc, char** argv) {
   addCheckCommand(app, run);
   addValidateCommand(app, run);
   addRenameCommand(app, run);
+  // Set after the subcommands are added, which would otherwise inherit it.
+  app.footer(kExitStatuses);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {

@@ -1,0 +1,92 @@
+#include "ProductChecker.h"
+
+#include <tam/libtam.h>
+
+#include "FileAdapter.h"
+#include "Product.h"
+#include "ProductNode.h"
+#include "RuleChecker.h"
+#include "ScopeFindings.h"
+#include "Suggest.h"
+#include "SyntaxWording.h"
+
+namespace {
+
+class TreeCheck {
+ public:
+  TreeCheck(const Product& product, FileAdapter& adapter)
+      : product_(product), adapter_(adapter), window_(Tam::createWindow()) {
+    window_->setVariantsMode(product.variantsMode());
+  }
+
+  std::vector<Diagnostic> run() {
+    std::unique_ptr<ProductNode> root = build(product_.root(), nullptr);
+    window_->setRoot(root.get());
+    const ScopeCheck scopes = checkScopes(root.get(), nodes_, product_, adapter_, window_);
+    // References that do not exist are reported by the checks of the rules and load-ifs already.
+    out_.insert(out_.end(), scopes.findings.begin(), scopes.findings.end());
+    window_->setRoot(nullptr);
+    return out_;
+  }
+
+ private:
+  std::unique_ptr<ProductNode> build(const NodeEntry& given, ProductNode* parent) {
+    std::string moduleId = given.moduleId;
+    if (!moduleId.empty() && adapter_.moduleFile(moduleId) == nullptr) {
+      if (!adapter_.isBrokenModule(moduleId)) {
+        out_.push_back(Diagnostic::error(
+            product_.place(JsonDocument::member(given.pointer, "module")),
+            "no module file declares module " + quote(moduleId) +
+                didYouMean(moduleId, adapter_.moduleIds())));
+      }
+      moduleId.clear();
+    }
+    auto node = std::make_unique<ProductNode>(window_, parent, given.id, moduleId);
+    node->setSource(given.pointer);
+    node->setForcedState(given.forced);
+    nodes_.push_back(node.get());
+    if (given.hasLoadIf) checkLoadIf(given, *node);
+    for (const NodeEntry& child : given.children) node->addChild(build(child, node.get()));
+    return node;
+  }
+
+  void checkLoadIf(const NodeEntry& given, ProductNode& node) {
+    const std::string pointer = JsonDocument::member(given.pointer, "load_if");
+    const JsonDocument& document = product_.document();
+    const TamRixOutline outline = TamRixOutline::fromCondition(given.loadIf);
+    if (outline.failed()) {
+      const SyntaxReport report = describeSyntaxFailure(outline.failure(), RixPiece::kCondition);
+      const std::size_t at = failurePlace(outline.failure(), given.loadIf.size()).offset;
+      Diagnostic problem = Diagnostic::error(document.placeInString(pointer, at, at), report.message);
+      if (!report.note.empty()) {
+        problem.note(document.placeInString(pointer, report.notePlace.offset,
+                                            report.notePlace.offset + 1),
+                     report.note);
+      }
+      out_.push_back(problem);
+      return;
+    }
+    RuleCheckContext context;
+    context.window = window_;
+    context.adapter = &adapter_;
+    context.place = [&document, pointer](std::size_t begin, std::size_t end) {
+      return document.placeInString(pointer, begin, end);
+    };
+    const std::vector<Diagnostic> found = checkRuleOutline(outline, context);
+    out_.insert(out_.end(), found.begin(), found.end());
+    node.setLoadIfText(given.loadIf);
+    node.setLoadIf(given.loadIf);
+  }
+
+  const Product& product_;
+  FileAdapter& adapter_;
+  ref_count_ptr<TamWindow> window_;
+  std::vector<ProductNode*> nodes_;
+  std::vector<Diagnostic> out_;
+};
+
+}  // namespace
+
+std::vector<Diagnostic> checkProduct(const Product& product, FileAdapter& adapter) {
+  return TreeCheck(product, adapter).run();
+}
