@@ -121,11 +121,14 @@ void excerpt(const SourcePlace& place, std::string& source, std::string& caret) 
   const std::vector<Glyph> glyphs = glyphsOf(place.sourceLine);
   const std::size_t caretByte = static_cast<std::size_t>(place.column - 1);
   const std::size_t endByte = caretByte + static_cast<std::size_t>(std::max(place.length, 1));
+  // The glyph holding the caret's byte (a column inside a character points at the character),
+  // or one past the last glyph for a column past the end of the line.
   std::size_t caretGlyph = glyphs.size();
   int caretX = 0;
   int totalWidth = 0;
   for (std::size_t i = 0; i < glyphs.size(); ++i) {
-    if (caretGlyph == glyphs.size() && glyphs[i].byte + 1 > caretByte) {
+    const std::size_t next = i + 1 < glyphs.size() ? glyphs[i + 1].byte : place.sourceLine.size();
+    if (caretGlyph == glyphs.size() && caretByte < next) {
       caretGlyph = i;
       caretX = totalWidth;
     }

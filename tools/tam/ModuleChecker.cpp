@@ -43,8 +43,8 @@ bool isCommentOrBlank(const std::string& line) {
 class FileCheck {
  public:
   FileCheck(FileAdapter& adapter, const ModuleFile& file, bool legacyHint,
-            std::vector<Diagnostic>& out)
-      : adapter_(adapter), file_(file), legacyHint_(legacyHint), out_(out) {}
+            SuggestionBudget& budget, std::vector<Diagnostic>& out)
+      : adapter_(adapter), file_(file), legacyHint_(legacyHint), budget_(budget), out_(out) {}
 
   void run() {
     if (!checkLayout()) return;
@@ -147,8 +147,10 @@ class FileCheck {
     }
   }
 
-  std::vector<std::string> optionNamesOf(const std::string& moduleId) const {
-    std::vector<std::string> names;
+  const std::vector<std::string>& optionNamesOf(const std::string& moduleId) {
+    auto known = optionNames_.find(moduleId);
+    if (known != optionNames_.end()) return known->second;
+    std::vector<std::string>& names = optionNames_[moduleId];
     try {
       for (const ref_count_ptr<TamOption>& option : window_->getModule(moduleId)->options()) {
         names.push_back(option->name());
@@ -174,7 +176,7 @@ class FileCheck {
         problem = Diagnostic::error(
             placeOf(line, baseModule),
             "unknown module " + quote(baseModule.text) +
-                didYouMean(baseModule.text, adapter_.moduleIds()));
+                didYouMean(baseModule.text, adapter_.moduleIds(), budget_));
         return true;
       case 102:
         if (baseOption.isPresent() && baseOption.text == e.info()) {
@@ -182,7 +184,7 @@ class FileCheck {
           problem = Diagnostic::error(
               placeOf(line, baseOption),
               "module " + quote(baseModule.text) + " has no option " + quote(baseOption.text) +
-                  didYouMean(baseOption.text, optionNamesOf(baseModule.text)));
+                  didYouMean(baseOption.text, optionNamesOf(baseModule.text), budget_));
           return true;
         }
         break;
@@ -328,7 +330,7 @@ class FileCheck {
                                "empty range " + quote(line.text.substr(begin, end - begin)) +
                                    ": the first number must be below the second");
     }
-    SyntaxReport report = describeSyntaxFailure(failure, RixPiece::kDeclaration);
+    SyntaxReport report = describeSyntaxFailure(failure, RixPiece::kDeclaration, line.text);
     if (code == "SE_extrainput" && failure.position.offset < line.text.size() &&
         line.text[failure.position.offset] == ':') {
       report.message += " (': mandatory' goes right after the type and the description)";
@@ -381,7 +383,7 @@ class FileCheck {
         out_.push_back(Diagnostic::error(file_.placeInRules(0), describeException(e)));
         return;
       }
-      const SyntaxReport report = describeSyntaxFailure(outline.failure(), RixPiece::kRules);
+      const SyntaxReport report = describeSyntaxFailure(outline.failure(), RixPiece::kRules, rules);
       Diagnostic problem = Diagnostic::error(
           file_.placeInRules(failurePlace(outline.failure(), rules.size()).offset),
           report.message);
@@ -398,6 +400,7 @@ class FileCheck {
     context.ownerModule = file_.id();
     context.failedOwnOptions = failedOwn_;
     context.legacyHint = legacyHint_;
+    context.budget = &budget_;
     const ModuleFile& file = file_;
     context.place = [&file](std::size_t begin, std::size_t end) {
       return file.placeInRules(begin, end);
@@ -409,11 +412,13 @@ class FileCheck {
   FileAdapter& adapter_;
   const ModuleFile& file_;
   bool legacyHint_;
+  SuggestionBudget& budget_;
   std::vector<Diagnostic>& out_;
   ref_count_ptr<TamWindow> window_;
   ref_count_ptr<TamModule> module_;
   std::map<std::string, const ModuleLine*> declaredAt_;
   std::set<std::string> failedOwn_;
+  std::map<std::string, std::vector<std::string>> optionNames_;
 };
 
 }  // namespace
@@ -421,7 +426,7 @@ class FileCheck {
 std::vector<Diagnostic> ModuleChecker::check(const ModuleFile& file) {
   LenientLoading lenient(adapter_);
   std::vector<Diagnostic> problems;
-  FileCheck(adapter_, file, legacyHint_, problems).run();
+  FileCheck(adapter_, file, legacyHint_, budget_, problems).run();
   std::stable_sort(problems.begin(), problems.end(), [](const Diagnostic& a, const Diagnostic& b) {
     return a.place.line != b.place.line ? a.place.line < b.place.line
                                         : a.place.column < b.place.column;

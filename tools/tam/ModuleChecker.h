@@ -17,6 +17,7 @@
 
 #include "Diagnostics.h"
 #include "ModuleFile.h"
+#include "Suggest.h"
 
 class FileAdapter;
 
@@ -35,6 +36,7 @@ class ModuleChecker {
  private:
   FileAdapter& adapter_;
   bool legacyHint_ = false;
+  SuggestionBudget budget_;  // for all the files this checker checks
 };
 
 #endif  // TAM_TOOL_MODULECHECKER_H

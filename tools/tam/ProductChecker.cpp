@@ -37,7 +37,7 @@ class TreeCheck {
         out_.push_back(Diagnostic::error(
             product_.place(JsonDocument::member(given.pointer, "module")),
             "no module file declares module " + quote(moduleId) +
-                didYouMean(moduleId, adapter_.moduleIds())));
+                didYouMean(moduleId, adapter_.moduleIds(), budget_)));
       }
       moduleId.clear();
     }
@@ -55,7 +55,7 @@ class TreeCheck {
     const JsonDocument& document = product_.document();
     const TamRixOutline outline = TamRixOutline::fromCondition(given.loadIf);
     if (outline.failed()) {
-      const SyntaxReport report = describeSyntaxFailure(outline.failure(), RixPiece::kCondition);
+      const SyntaxReport report = describeSyntaxFailure(outline.failure(), RixPiece::kCondition, given.loadIf);
       const std::size_t at = failurePlace(outline.failure(), given.loadIf.size()).offset;
       Diagnostic problem = Diagnostic::error(document.placeInString(pointer, at, at), report.message);
       if (!report.note.empty()) {
@@ -69,6 +69,7 @@ class TreeCheck {
     RuleCheckContext context;
     context.window = window_;
     context.adapter = &adapter_;
+    context.budget = &budget_;
     context.place = [&document, pointer](std::size_t begin, std::size_t end) {
       return document.placeInString(pointer, begin, end);
     };
@@ -83,6 +84,7 @@ class TreeCheck {
   ref_count_ptr<TamWindow> window_;
   std::vector<ProductNode*> nodes_;
   std::vector<Diagnostic> out_;
+  SuggestionBudget budget_;
 };
 
 }  // namespace

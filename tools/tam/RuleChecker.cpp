@@ -142,9 +142,9 @@ std::vector<std::string> allowedStrings(const ref_count_ptr<TamOption>& option) 
 
 // "; did you mean "black"?" for a misspelt string value, or empty.
 std::string suggestValue(const ref_count_ptr<TamOption>& option,
-                         const ref_count_ptr<TamValue>& value) {
+                         const ref_count_ptr<TamValue>& value, SuggestionBudget& budget) {
   if (value->type() != TamValue::VT_STRING) return "";
-  const std::string closest = closestName(value->strValue(), allowedStrings(option));
+  const std::string closest = closestName(value->strValue(), allowedStrings(option), budget);
   return closest.empty() ? "" : "; did you mean " + valueText(TamValue::createString(closest)) + "?";
 }
 
@@ -210,8 +210,18 @@ class Checker {
 
   // References.
 
-  std::vector<std::string> optionNamesOf(const std::string& moduleId) const {
-    std::vector<std::string> names;
+  SuggestionBudget& budget() const { return *context_.budget; }
+
+  // Names to suggest from, gathered once per check.
+  const std::vector<std::string>& moduleIds() {
+    if (moduleIds_.empty()) moduleIds_ = context_.adapter->moduleIds();
+    return moduleIds_;
+  }
+
+  const std::vector<std::string>& optionNamesOf(const std::string& moduleId) {
+    auto known = optionNames_.find(moduleId);
+    if (known != optionNames_.end()) return known->second;
+    std::vector<std::string>& names = optionNames_[moduleId];
     try {
       for (const ref_count_ptr<TamOption>& option :
            context_.window->getModule(moduleId)->options()) {
@@ -243,10 +253,10 @@ class Checker {
         add(index, kReferencePriority,
             Diagnostic::error(placeOf(reference.moduleIdPos, reference.moduleId.size()),
                               "unknown module " + quote(reference.moduleId) +
-                                  didYouMean(reference.moduleId, context_.adapter->moduleIds())));
+                                  didYouMean(reference.moduleId, moduleIds(), budget())));
       } else if (e.code() == 102) {
         const std::string suggestion =
-            didYouMean(reference.optionName, optionNamesOf(reference.moduleId));
+            didYouMean(reference.optionName, optionNamesOf(reference.moduleId), budget());
         std::string message = "module " + quote(reference.moduleId) + " has no option " +
                               quote(reference.optionName) + suggestion;
         if (suggestion.empty() && context_.legacyHint) {
@@ -480,7 +490,7 @@ class Checker {
                          valueText(constantSide.constant) + " is not allowed for " +
                          optionName(optionSide.option) + " (allowed: " +
                          allowedText(optionSide.option) + ")" +
-                         suggestValue(optionSide.option, constantSide.constant));
+                         suggestValue(optionSide.option, constantSide.constant, budget()));
     noteAllowedValues(*context_.adapter, optionSide.option, diagnostic);
     add(index, kValuePriority, diagnostic);
   }
@@ -522,7 +532,7 @@ class Checker {
       Diagnostic diagnostic = Diagnostic::error(
           place, "value " + valueText(value.constant) + " is not allowed for " +
                      optionName(target) + " (allowed: " + allowedText(target) + ")" +
-                     suggestValue(target, value.constant));
+                     suggestValue(target, value.constant, budget()));
       noteAllowedValues(*context_.adapter, target, diagnostic);
       add(valueIndex, kValuePriority, diagnostic);
       return;
@@ -569,7 +579,8 @@ class Checker {
                           "the mutually exclusive rule names " + quote(name.optionName) +
                               ", which module " + quote(context_.ownerModule) +
                               " does not declare" +
-                              didYouMean(name.optionName, optionNamesOf(context_.ownerModule))));
+                              didYouMean(name.optionName, optionNamesOf(context_.ownerModule),
+                                         budget())));
     return nullptr;
   }
 
@@ -597,7 +608,8 @@ class Checker {
       const int valueIndex = children[i + 1];
       const ref_count_ptr<TamValue>& value = node(valueIndex).value;
       if (!value || valueTypeOf(option) != TamValue::VT_STRING || allows(option, value)) continue;
-      const std::string suggestion = closestName(value->strValue(), allowedStrings(option));
+      const std::string suggestion =
+          closestName(value->strValue(), allowedStrings(option), budget());
       Diagnostic diagnostic = Diagnostic::error(
           placeOf(valueIndex),
           "value " + quote(value->strValue()) + " is not allowed for " + optionName(option) +
@@ -661,12 +673,20 @@ class Checker {
   std::vector<Typed> typed_;
   std::vector<Problem> problems_;
   std::map<std::string, ref_count_ptr<TamOption>> setTargets_;
+  std::vector<std::string> moduleIds_;
+  std::map<std::string, std::vector<std::string>> optionNames_;
 };
 
 }  // namespace
 
 std::vector<Diagnostic> checkRuleOutline(const TamRixOutline& outline,
                                          const RuleCheckContext& context) {
+  if (context.budget == nullptr) {
+    SuggestionBudget budget;
+    RuleCheckContext withBudget = context;
+    withBudget.budget = &budget;
+    return Checker(outline, withBudget).run();
+  }
   return Checker(outline, context).run();
 }
 

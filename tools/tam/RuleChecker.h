@@ -30,6 +30,7 @@
 #include <vector>
 
 #include "Diagnostics.h"
+#include "Suggest.h"
 
 class FileAdapter;
 
@@ -44,6 +45,8 @@ struct RuleCheckContext {
   std::set<std::string> failedOwnOptions;
   // Unknown options mention that legacy options need the product file.
   bool legacyHint = false;
+  // Pays for "did you mean"; shared by all the checks of one run.
+  SuggestionBudget* budget = nullptr;
   // The place in the file of bytes begin to end of the outline's text.
   std::function<SourcePlace(std::size_t begin, std::size_t end)> place;
 };

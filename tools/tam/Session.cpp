@@ -141,7 +141,7 @@ std::unique_ptr<ProductNode> Session::buildNode(const NodeEntry& given, ProductN
         throw ToolError(Diagnostic::error(product_.place(pointer), describeException(e)),
                         kExitUsage);
       }
-      const SyntaxReport report = describeSyntaxFailure(outline.failure(), RixPiece::kCondition);
+      const SyntaxReport report = describeSyntaxFailure(outline.failure(), RixPiece::kCondition, given.loadIf);
       const std::size_t at = failurePlace(outline.failure(), given.loadIf.size()).offset;
       Diagnostic problem = Diagnostic::error(
           product_.document().placeInString(pointer, at, at), report.message);

@@ -46,6 +46,22 @@ std::size_t editDistance(const std::string& a, const std::string& b, std::size_t
   return std::min(previous[b.size()], limit + 1);
 }
 
+std::string closestName(const std::string& given, const std::vector<std::string>& candidates,
+                        SuggestionBudget& budget) {
+  std::size_t pairs = 0;
+  for (const std::string& candidate : candidates) {
+    pairs += given.size() * std::min(candidate.size(), kMaxComparedLength);
+  }
+  if (!budget.spend(pairs)) return "";
+  return closestName(given, candidates);
+}
+
+std::string didYouMean(const std::string& given, const std::vector<std::string>& candidates,
+                       SuggestionBudget& budget) {
+  std::string name = closestName(given, candidates, budget);
+  return name.empty() ? "" : " (did you mean '" + name + "'?)";
+}
+
 std::string closestName(const std::string& given, const std::vector<std::string>& candidates) {
   if (given.empty() || given.size() > kMaxComparedLength) return "";
   std::size_t limit = allowedEdits(given);

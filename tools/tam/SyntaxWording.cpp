@@ -111,9 +111,34 @@ TamSourcePos failurePlace(const TamParseFailure& failure, std::size_t textSize) 
   return failure.position;
 }
 
-SyntaxReport describeSyntaxFailure(const TamParseFailure& failure, RixPiece piece) {
+// A character no token begins with, at the offending token: the one the text itself got wrong.
+std::string strayCharacter(const TamParseFailure& failure, const std::string& text) {
+  const std::size_t at = failure.position.offset;
+  if (failure.code.empty() || at >= text.size()) return "";
+  const unsigned char byte = static_cast<unsigned char>(text[at]);
+  if (byte >= 0x20 && byte < 0x7F) return "";
+  std::size_t length = 1;
+  while (byte >= 0xC0 && at + length < text.size() && length < 4 &&
+         (static_cast<unsigned char>(text[at + length]) & 0xC0) == 0x80) {
+    ++length;
+  }
+  std::string message = "unexpected character '" + text.substr(at, length) + "'";
+  if (byte >= 0x80) {
+    message += " (a name with characters other than ASCII letters, digits and '_' is written in "
+               "single quotes)";
+  }
+  return message;
+}
+
+SyntaxReport describeSyntaxFailure(const TamParseFailure& failure, RixPiece piece,
+                                   const std::string& text) {
   SyntaxReport report;
   report.place = failure.position;
+  const std::string stray = strayCharacter(failure, text);
+  if (!stray.empty()) {
+    report.message = stray;
+    return report;
+  }
   if (failure.code.empty()) {
     if (failure.message == kUnterminatedDouble) {
       report.message = "missing terminating '\"' character";

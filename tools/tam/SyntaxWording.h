@@ -22,7 +22,10 @@ struct SyntaxReport {
   TamSourcePos notePlace;    // the construct left open
 };
 
-SyntaxReport describeSyntaxFailure(const TamParseFailure& failure, RixPiece piece);
+// `text` is the text that failed; a character in it that begins no token (a control character, a
+// byte outside ASCII) is named as the mistake.
+SyntaxReport describeSyntaxFailure(const TamParseFailure& failure, RixPiece piece,
+                                   const std::string& text);
 
 // The caret of a syntax error in a text of textSize bytes (see the header comment).
 TamSourcePos failurePlace(const TamParseFailure& failure, std::size_t textSize);

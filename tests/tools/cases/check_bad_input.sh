@@ -1,0 +1,28 @@
+# Input no module file should hold, made here: bytes of a binary file, malformed UTF-8, NUL bytes,
+# a 100 MB file and a file with 10,000 mistakes. Each gets a clear, bounded report (control
+# characters and stray bytes shown as <U+0000> and <FF>, at most 50 errors shown and the rest
+# counted) and never a crash.
+mkdir bad_input
+printf '\177ELF\002\001\001\000\000\000\000\000\000\000\000\000\003\000>\000' >bad_input/binary.rix
+printf 'module utf\ninterface start\npublic caf\351 string default "\377\376"\ninterface end\n' \
+  >bad_input/utf.rix
+printf 'module nul\ninterface start\npublic a integer\ninterface end\nset nul:a to 1\000\n' \
+  >bad_input/nul.rix
+dd if=/dev/zero of=bad_input/huge.rix bs=1 count=0 seek=100M 2>/dev/null
+tam check bad_input
+expect_status 1
+expect_stdout check_bad_input.out
+expect_no_stderr
+
+mkdir many
+{
+  printf 'module many\ninterface start\npublic size integer = 1 to 5\ninterface end\n'
+  awk 'BEGIN { for (i = 0; i < 10000; i++) printf "set many:sise to %d\n", i }'
+} >many/many.rix
+tam check many
+expect_status 1
+expect_stdout check_many_errors.out
+
+tam check --error-limit 2 many
+expect_status 1
+expect_stdout check_error_limit.out
