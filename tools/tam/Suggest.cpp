@@ -1,7 +1,6 @@
 #include "Suggest.h"
 
 #include <algorithm>
-#include <cctype>
 #include <vector>
 
 namespace {
@@ -13,7 +12,8 @@ constexpr std::size_t kCharactersPerEdit = 3;
 // does not cost quadratic time.
 constexpr std::size_t kMaxComparedLength = 256;
 
-char folded(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+// ASCII case folding: names are compared byte by byte, and this is the innermost loop.
+char folded(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 std::size_t allowedEdits(const std::string& given) { return given.size() / kCharactersPerEdit; }
 
