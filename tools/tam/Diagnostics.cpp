@@ -25,6 +25,9 @@ constexpr int kContextBeforeCaret = 60;
 const char kCut[] = "...";
 constexpr int kCutWidth = 3;
 
+// An error limit is a count a person can read; longer digit strings would not fit its type.
+constexpr std::size_t kMaxLimitDigits = 9;
+
 // Names longer than this are cut short in messages.
 constexpr std::size_t kMaxQuotedName = 80;
 
@@ -273,7 +276,14 @@ void addDiagnosticOptions(CLI::App* command) {
       ->add_option("--color", diagnosticOptions().color,
                    "Colour diagnostics: auto (on a terminal, unless NO_COLOR is set), always or "
                    "never")
-      ->transform(CLI::CheckedTransformer(kModes))
+      ->transform(CLI::Validator(
+          [](std::string& value) {
+            auto mode = kModes.find(value);
+            if (mode == kModes.end()) return "expected auto, always or never, not '" + value + "'";
+            value = std::to_string(static_cast<int>(mode->second));
+            return std::string();
+          },
+          "", "WHEN"))
       ->option_text("WHEN");
 }
 
@@ -287,6 +297,13 @@ void addErrorLimitOption(CLI::App* command) {
       ->add_option("--error-limit", diagnosticOptions().errorLimit,
                    "Stop showing problems after this many errors (the rest are counted); 0 "
                    "shows all (default 50)")
+      ->check(CLI::Validator(
+          [](std::string& value) {
+            const bool digits = !value.empty() && value.size() <= kMaxLimitDigits &&
+                                value.find_first_not_of("0123456789") == std::string::npos;
+            return digits ? std::string() : "expected a number of errors, not '" + value + "'";
+          },
+          "", "N"))
       ->option_text("N");
 }
 
@@ -397,7 +414,7 @@ void DiagnosticPrinter::reportHidden() {
   Diagnostic note = Diagnostic::general(
       count + (hidden_ == 1 ? " more problem is" : " more problems are") +
       " not shown after the first " + std::to_string(errorLimit_) +
-      " errors (--error-limit=0 shows all)");
+      (errorLimit_ == 1 ? " error" : " errors") + " (--error-limit=0 shows all)");
   note.severity = Severity::kNote;
   out_ << renderOne(note);
 }

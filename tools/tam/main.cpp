@@ -11,6 +11,7 @@
 
 #include "Commands.h"
 #include "Diagnostics.h"
+#include "Suggest.h"
 
 namespace {
 
@@ -43,6 +44,44 @@ int runReported(const CommandRun& run) {
   return kExitReported;
 }
 
+// "A subcommand is required" begins in lower case; "PRODUCT is required" keeps its name.
+std::string lowerFirst(std::string text) {
+  const auto upper = [](char c) { return c >= 'A' && c <= 'Z'; };
+  if (text.size() > 1 && upper(text[0]) && !upper(text[1])) {
+    text[0] = static_cast<char>(text[0] - 'A' + 'a');
+  }
+  return text;
+}
+
+// A command line that cannot be used, in tam's words, with where to read how it is used.
+Diagnostic usageProblem(const CLI::App& app, const CLI::ParseError& e, int argc, char** argv) {
+  std::vector<std::string> commands;
+  for (const CLI::App* command : app.get_subcommands({})) commands.push_back(command->get_name());
+  std::string message = lowerFirst(e.what());
+  std::string help = "tam --help";
+  if (argc > 1 && argv[1][0] != '-') {
+    const std::string given = argv[1];
+    bool known = false;
+    for (const std::string& command : commands) known = known || command == given;
+    if (known) {
+      help = "tam " + given + " --help";
+    } else {
+      message = "unknown command " + quote(given) + didYouMean(given, commands);
+    }
+  } else if (argc <= 1) {
+    std::string list;
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+      list += (i == 0 ? "" : i + 1 == commands.size() ? " or " : ", ") + commands[i];
+    }
+    message = "a command is needed: " + list;
+  }
+  Diagnostic diagnostic = Diagnostic::general(message);
+  Diagnostic note = Diagnostic::general("'" + help + "' shows how it is used");
+  note.severity = Severity::kNote;
+  diagnostic.notes.push_back(note);
+  return diagnostic;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -63,7 +102,10 @@ int main(int argc, char** argv) {
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    return app.exit(e) == 0 ? kExitOk : kExitUsage;
+    // --help and --version end the parse too, with the exit code 0.
+    if (e.get_exit_code() == 0) return app.exit(e);
+    DiagnosticPrinter(std::cerr).report(usageProblem(app, e, argc, argv));
+    return kExitUsage;
   }
   return runReported(run);
 }
