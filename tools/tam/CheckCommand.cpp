@@ -163,8 +163,18 @@ int printJson(const Report& report) {
 }
 
 int runCheck(const CheckOptions& options) {
-  const Report report = collect(options);
-  return options.json ? printJson(report) : printText(report);
+  if (!options.json) return printText(collect(options));
+  // With --json, a check that cannot run is one document too.
+  try {
+    return printJson(collect(options));
+  } catch (const ToolError& e) {
+    OutputJson document = OutputJson::object();
+    document["format"] = formatJson("tam-check", kCheckFormatVersion);
+    document["error"] = diagnosticJson(e.diagnostics().empty() ? Diagnostic::general(e.what())
+                                                               : e.diagnostics().front());
+    std::cout << document.dump(2, ' ', false, OutputJson::error_handler_t::replace) << "\n";
+    return e.status();
+  }
 }
 
 }  // namespace

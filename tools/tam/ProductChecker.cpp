@@ -3,6 +3,7 @@
 #include <tam/libtam.h>
 
 #include "FileAdapter.h"
+#include "HostValues.h"
 #include "Product.h"
 #include "ProductNode.h"
 #include "RuleChecker.h"
@@ -46,8 +47,49 @@ class TreeCheck {
     node->setForcedState(given.forced);
     nodes_.push_back(node.get());
     if (given.hasLoadIf) checkLoadIf(given, *node);
+    if (!moduleId.empty()) {
+      for (const HostValueEntry& value : given.values) checkHostValue(value);
+    }
     for (const NodeEntry& child : given.children) node->addChild(build(child, node.get()));
     return node;
+  }
+
+  // A host value's option must exist and take the values given (see HostValues.h).
+  void checkHostValue(const HostValueEntry& given) {
+    ref_count_ptr<TamOption> option;
+    try {
+      option = TamOption::findOption(window_, given.moduleId, given.optionName);
+    } catch (const TamException&) {
+      if (adapter_.isFailedDeclaration(given.moduleId, given.optionName)) return;
+      std::vector<std::string> names;
+      try {
+        for (const ref_count_ptr<TamOption>& known :
+             window_->getModule(given.moduleId)->options()) {
+          names.push_back(known->name());
+        }
+      } catch (const TamException&) {
+        names.clear();
+      }
+      out_.push_back(Diagnostic::error(
+          product_.place(JsonDocument::member(given.pointer, "option")),
+          "module " + quote(given.moduleId) + " has no option " + quote(given.optionName) +
+              didYouMean(given.optionName, names, budget_)));
+      return;
+    }
+    std::vector<ref_count_ptr<TamValue>> values;
+    HostValueProblem problem;
+    try {
+      problem = judgeHostValue(option, given, values);
+    } catch (const TamException& e) {
+      problem.message = describeException(e);
+    }
+    if (problem.message.empty()) return;
+    const std::string pointer = problem.valueIndex > 0
+                                    ? given.valuePointers[problem.valueIndex - 1]
+                                    : JsonDocument::member(given.pointer, "option");
+    Diagnostic diagnostic = Diagnostic::error(product_.place(pointer), problem.message);
+    if (problem.valueIndex > 0) noteAllowedValues(adapter_, option, diagnostic);
+    out_.push_back(diagnostic);
   }
 
   void checkLoadIf(const NodeEntry& given, ProductNode& node) {

@@ -342,12 +342,15 @@ std::vector<FileUpdate> renameModules(Session& session, const Renames& renames,
           renameDeclarations(translater.translateRixData(newId, file->text()), file->id(), renames);
       normalised = unchanged.translateRixData(file->id(), file->text());
     } catch (const TamException& e) {
-      std::vector<Diagnostic> problems = ModuleChecker(session.adapter()).check(*file);
-      throw ToolError(problems.empty()
-                          ? Diagnostic::error(SourcePlace::fileOnly(file->path()),
-                                              describeException(e))
-                          : problems.front(),
-                      kExitReported);
+      Diagnostic problem =
+          Diagnostic::error(SourcePlace::fileOnly(file->path()), describeException(e));
+      for (const Diagnostic& found : ModuleChecker(session.adapter()).check(*file)) {
+        if (found.severity == Severity::kError) {
+          problem = found;
+          break;
+        }
+      }
+      throw ToolError(problem, kExitReported);
     }
     warnExclusiveNames(*file, renames, printer);
     if (translated != normalised) updates.push_back({file->path(), translated});

@@ -5,6 +5,7 @@
 
 #include "Diagnostics.h"
 #include "Files.h"
+#include "HostValues.h"
 #include "OutlineQueries.h"
 #include "RuleChecker.h"
 #include "Suggest.h"
@@ -189,38 +190,11 @@ void Session::addHostValue(TamSelOptionSet& set, const HostValueEntry& given) {
   try {
     ref_count_ptr<TamOption> option =
         TamOption::findOption(window_, given.moduleId, given.optionName);
-    if (option->scope() == TamOption::SCOPE_LEGACY) {
-      failValue(given, 0,
-                optionName(given) + " is a legacy option: its value is kept in \"legacy_options\"");
-    }
-    if (given.values.size() > 1 && option->mutually_exclusive()) {
-      failValue(given, 0,
-                optionName(given) +
-                    " takes one value at a time (declare it non_mutually_exclusive to select "
-                    "several)");
-    }
-    TamValue::ValueType type = option->valueType();
     TamSelOptionSet::TamSosEntry entry;
     entry.option = option;
-    for (std::size_t i = 0; i < given.values.size(); ++i) {
-      const nlohmann::json& json = given.values[i];
-      std::string problem;
-      ref_count_ptr<TamValue> value = given.pointer.empty() && json.is_string()
-                                          ? valueFromText(type, json.get<std::string>(), problem)
-                                          : valueFromJson(type, json, problem);
-      if (!value) {
-        failValue(given, i + 1,
-                  "value for " + optionName(given) + ": " + problem + " (" + optionName(given) +
-                      " takes " + typeWord(type) + " values)");
-      }
-      if (!option->validateValue(value)) {
-        failValue(given, i + 1,
-                  "value " + valueText(value) + " is not allowed for " + optionName(given) +
-                      " (allowed: " + describeConstraints(option) + ")");
-      }
-      entry.values.push_back(value);
-      entry.howSet.push_back(given.how);
-    }
+    const HostValueProblem problem = judgeHostValue(option, given, entry.values);
+    if (!problem.message.empty()) failValue(given, problem.valueIndex, problem.message);
+    entry.howSet.assign(entry.values.size(), given.how);
     set.set(entry);
   } catch (const TamException& e) {
     failLoadOrValue(given, e, failedBefore);
