@@ -13,5 +13,6 @@ void addEvalCommand(CLI::App& app, CommandRun& run);
 void addCheckCommand(CLI::App& app, CommandRun& run);
 void addValidateCommand(CLI::App& app, CommandRun& run);
 void addRenameCommand(CLI::App& app, CommandRun& run);
+void addServeCommand(CLI::App& app, CommandRun& run);
 
 #endif  // TAM_TOOL_COMMANDS_H

@@ -2,9 +2,12 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <map>
+#include <sstream>
 
 #include "SyntaxWording.h"
 
@@ -429,6 +432,11 @@ ToolError::ToolError(const std::vector<Diagnostic>& diagnostics, int status)
 
 ToolError::ToolError(const std::string& text, int status)
     : std::runtime_error(text), status_(status) {}
+
+std::string plainText(const Diagnostic& diagnostic) {
+  std::ostringstream unused;
+  return DiagnosticPrinter(unused, false, 0, false).render(diagnostic);
+}
 
 void failUsage(const std::string& message) {
   throw ToolError(Diagnostic::general(message), kExitUsage);

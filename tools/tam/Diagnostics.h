@@ -156,6 +156,9 @@ class ToolError : public std::runtime_error {
   int status_;
 };
 
+// The text of a diagnostic with its notes, without colour, as it would be printed.
+std::string plainText(const Diagnostic& diagnostic);
+
 // Throws ToolError "tam: error: message" with kExitUsage.
 [[noreturn]] void failUsage(const std::string& message);
 

@@ -110,6 +110,12 @@ bool FileAdapter::isFailedDeclaration(const std::string& id, const std::string& 
 void FileAdapter::addLegacyOption(const std::string& moduleId, const std::string& option,
                                   const std::vector<ref_count_ptr<TamValue>>& values) {
   legacy_[{moduleId, option}] = LegacyValue{values, false};
+  legacyGiven_[{moduleId, option}] = LegacyValue{values, false};
+}
+
+void FileAdapter::startEvaluation() {
+  messages_.clear();
+  legacy_ = legacyGiven_;
 }
 
 void FileAdapter::declareLegacyOptions(const ref_count_ptr<TamModule>& module) const {

@@ -82,8 +82,15 @@ class FileAdapter : public Tam::AdapterInterface {
 
   const std::vector<EmittedMessage>& messages() const { return messages_; }
 
+  // Forgets the messages and the legacy values the rules set, before the tree is evaluated again.
+  void startEvaluation();
+
   // Ids of the modules whose text failed to load, innermost first, in the order of failure.
   const std::vector<std::string>& failedLoads() const { return failedLoads_; }
+  void forgetFailedLoads() {
+    failedLoads_.clear();
+    firstLoadError_.clear();
+  }
   // The first module that failed to load, checked again piece by piece to place the problem in
   // its file.
   Diagnostic describeLoadFailure();
@@ -108,6 +115,7 @@ class FileAdapter : public Tam::AdapterInterface {
   std::map<std::string, ModuleFile> files_;
   std::set<std::string> brokenIds_;  // ids of files that have no module line as the first line
   std::map<LegacyKey, LegacyValue> legacy_;
+  std::map<LegacyKey, LegacyValue> legacyGiven_;  // as the host gave them
   std::vector<EmittedMessage> messages_;
   std::vector<std::string> failedLoads_;
   std::string firstLoadError_;

@@ -49,6 +49,13 @@ Product Product::load(const std::string& path) {
   return product;
 }
 
+Product Product::fromText(const std::string& path, const std::string& text) {
+  Product product;
+  product.document_ = JsonDocument::parse(path, text);
+  product.readTop();
+  return product;
+}
+
 const char* Product::variantsModeName() const {
   for (const ModeName& entry : kModeNames) {
     if (entry.mode == variantsMode_) return entry.name;

@@ -49,6 +49,8 @@ class Product {
   static constexpr int kMaxDepth = 100;
 
   static Product load(const std::string& path);
+  // The same for a text held in memory; `path` names it in messages and places its folders.
+  static Product fromText(const std::string& path, const std::string& text);
 
   const JsonDocument& document() const { return document_; }
   const std::string& path() const { return document_.path(); }

@@ -58,6 +58,12 @@ class ProductNode : public TamNode {
   // load-if or its rules; its set then holds nothing of this evaluation).
   bool wasVisited() const { return visited_; }
   bool hasFailed() const { return failed_; }
+  // Forgets all of that, before the tree is evaluated again.
+  void startEvaluation() {
+    reached_ = false;
+    visited_ = false;
+    failed_ = false;
+  }
 
  private:
   ProductNode* parent_;

@@ -119,7 +119,7 @@ void Session::buildTree(const std::vector<CommandLineValue>& commandLine) {
     if (fromCommandLine != extra.end()) {
       values.insert(values.end(), fromCommandLine->second.begin(), fromCommandLine->second.end());
     }
-    applyHostValues(*node, values);
+    setHostValues(*node, values);
   }
 }
 
@@ -173,8 +173,11 @@ std::vector<ProductNode*> Session::nodes() const {
   return result;
 }
 
-void Session::applyHostValues(ProductNode& node, const std::vector<HostValueEntry>& values) {
-  if (values.empty()) return;
+void Session::setHostValues(ProductNode& node, const std::vector<HostValueEntry>& values) {
+  if (values.empty()) {
+    node.clearSos();
+    return;
+  }
   TamSelOptionSet set(window_);
   for (const HostValueEntry& given : values) addHostValue(set, given);
   std::size_t failedBefore = adapter_.failedLoads().size();
@@ -185,16 +188,38 @@ void Session::applyHostValues(ProductNode& node, const std::vector<HostValueEntr
   }
 }
 
+void Session::forgetFailedLoads() {
+  for (const std::string& id : adapter_.failedLoads()) window_->deleteModule(id);
+  adapter_.forgetFailedLoads();
+}
+
+void Session::evaluate() {
+  forgetFailedLoads();
+  adapter_.startEvaluation();
+  for (ProductNode* node : nodes()) node->startEvaluation();
+  window_->evaluate(true);
+}
+
+bool Session::hostEntry(const HostValueEntry& given, TamSelOptionSet::TamSosEntry& entry,
+                        std::string& problem, std::size_t& badValue) {
+  entry.option = TamOption::findOption(window_, given.moduleId, given.optionName);
+  entry.values.clear();
+  const HostValueProblem judged = judgeHostValue(entry.option, given, entry.values);
+  entry.howSet.assign(entry.values.size(), given.how);
+  problem = judged.message;
+  badValue = judged.valueIndex > 0 ? judged.valueIndex - 1 : given.values.size();
+  return problem.empty();
+}
+
 void Session::addHostValue(TamSelOptionSet& set, const HostValueEntry& given) {
   std::size_t failedBefore = adapter_.failedLoads().size();
   try {
-    ref_count_ptr<TamOption> option =
-        TamOption::findOption(window_, given.moduleId, given.optionName);
     TamSelOptionSet::TamSosEntry entry;
-    entry.option = option;
-    const HostValueProblem problem = judgeHostValue(option, given, entry.values);
-    if (!problem.message.empty()) failValue(given, problem.valueIndex, problem.message);
-    entry.howSet.assign(entry.values.size(), given.how);
+    std::string problem;
+    std::size_t badValue = 0;
+    if (!hostEntry(given, entry, problem, badValue)) {
+      failValue(given, badValue < given.values.size() ? badValue + 1 : 0, problem);
+    }
     set.set(entry);
   } catch (const TamException& e) {
     failLoadOrValue(given, e, failedBefore);
@@ -377,6 +402,13 @@ void Session::noteValueOrigin(ProductNode& node, const std::string& optionName,
   if (!given.value || (!value.empty() && given.value->displayString() != value)) return;
   diagnostic.note(file->placeInLine(*declaration, given.begin.offset, given.end.offset),
                   name + " has this default");
+}
+
+Session::Failure Session::locateFailure(const TamException& e) {
+  Failure failure;
+  failure.node = dynamic_cast<ProductNode*>(e.node());
+  failure.diagnostic = describeFailure(e);
+  return failure;
 }
 
 Diagnostic Session::describeFailure(const TamException& e) {

@@ -53,14 +53,44 @@ class Session {
   // The product file's "file:line" of a node.
   std::string where(const ProductNode& node) const { return product_.where(node.source()); }
 
+  // Evaluates the tree from the root. Failed module loads, the adapter's messages and legacy
+  // values and each node's record of the last evaluation start afresh, so that evaluating again
+  // after host values changed gives what a first evaluation with those values would. Raises what
+  // the evaluation raises.
+  void evaluate();
+
+  // Takes the modules whose text failed to load out of the window and forgets the failures, so
+  // that the next lookup asks the adapter again (and fails again, placed anew).
+  void forgetFailedLoads();
+
+  // Replaces the host values of a node by `values`, applied in order; with none the node keeps no
+  // set of its own. Throws ToolError, as buildTree does, for a value that does not fit.
+  void setHostValues(ProductNode& node, const std::vector<HostValueEntry>& values);
+
+  // The library entry for one host value: its option looked up in the window, each value typed by
+  // the option and checked against its constraints. Returns false with the reason in `problem` (a
+  // sentence naming the option) and the index of the value at fault in `badValue` (the number of
+  // values when the option itself is at fault). Raises what the lookup raises: 102 when the module
+  // has no such option, 302 when the module cannot be loaded.
+  bool hostEntry(const HostValueEntry& given, TamSelOptionSet::TamSosEntry& entry,
+                 std::string& problem, std::size_t& badValue);
+
   // A failure raised by the library while evaluating or validating, placed in its file (the
   // statement of the failing rule in its module file, or the node's load-if in the product file),
-  // worded by tam, with a note naming the node being evaluated.
+  // worded by tam, with notes where the values of a conflict came from and naming the node being
+  // evaluated.
   Diagnostic describeFailure(const TamException& e);
+  // The same with the node it was raised at (null when none); `note` stays empty, the notes being
+  // in the diagnostic.
+  struct Failure {
+    Diagnostic diagnostic;
+    ProductNode* node = nullptr;
+    std::string note;
+  };
+  Failure locateFailure(const TamException& e);
 
  private:
   std::unique_ptr<ProductNode> buildNode(const NodeEntry& given, ProductNode* parent);
-  void applyHostValues(ProductNode& node, const std::vector<HostValueEntry>& values);
   void addHostValue(TamSelOptionSet& set, const HostValueEntry& given);
   // A host value that cannot be used: at its place in the product file (the value itself when
   // valueIndex names one), or named by its --set argument.

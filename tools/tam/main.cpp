@@ -1,5 +1,6 @@
 // tam: evaluates, checks, validates and renames products whose modules are kept as RIX files and
-// whose structure is a JSON product file. See docs/product-format.md.
+// whose structure is a JSON product file, and configures them in the browser. See
+// docs/product-format.md and docs/serve-api.md.
 #include <tam/libtam.h>
 
 #include <CLI/CLI.hpp>
@@ -97,6 +98,7 @@ int main(int argc, char** argv) {
   addCheckCommand(app, run);
   addValidateCommand(app, run);
   addRenameCommand(app, run);
+  addServeCommand(app, run);
   // Set after the subcommands are added, which would otherwise inherit it.
   app.footer(kExitStatuses);
   try {

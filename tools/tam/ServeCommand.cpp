@@ -1,0 +1,96 @@
+// tam serve: configures a product in the browser. Starts a web server on this machine's loopback
+// address (or the address --host names), prints the address to open with its token, and serves
+// the configurator page and its API (docs/serve-api.md) until Ctrl-C or SIGTERM stops it.
+#include <pthread.h>
+
+#include <atomic>
+#include <csignal>
+#include <ctime>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "Commands.h"
+#include "Configurator.h"
+#include "Diagnostics.h"
+#include "WebServer.h"
+
+namespace {
+
+const char* const kLoopback = "127.0.0.1";
+constexpr int kMaxPort = 65535;
+// How often the thread that waits for Ctrl-C looks whether the server ended by itself.
+constexpr long kSignalPollNanoseconds = 200L * 1000 * 1000;
+
+struct ServeOptions {
+  std::string product;
+  std::string host;
+  int port = 0;
+};
+
+// Ctrl-C and SIGTERM are taken by one thread, which stops the server; every other thread,
+// including the server's, is created with them blocked.
+sigset_t stopSignals() {
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  return signals;
+}
+
+int runServe(const ServeOptions& options) {
+  sigset_t signals = stopSignals();
+  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+
+  Configurator configurator(options.product);
+  std::string host = options.host.empty() ? kLoopback : options.host;
+  WebServer server(configurator, host, options.port);
+  if (!options.host.empty() && host != kLoopback) {
+    Diagnostic exposed = Diagnostic::general(
+        "listening on " + host +
+        ", not only on this machine: whoever reaches this address and has the token can change "
+        "and save the product, over a connection that is not encrypted" +
+        (server.anyHost() ? "; requests may name this machine in any way (the Host header is "
+                            "not checked)"
+                          : ""));
+    exposed.severity = Severity::kWarning;
+    DiagnosticPrinter(std::cerr).report(exposed);
+  }
+  std::cout << "tam serve: configuring " << configurator.productPath() << "\n"
+            << "Open " << server.url() << " in a browser. Press Ctrl-C to stop.\n"
+            << std::flush;
+
+  std::atomic<bool> ended{false};
+  std::thread waiter([&] {
+    timespec poll{0, kSignalPollNanoseconds};
+    while (!ended.load()) {
+      if (sigtimedwait(&signals, nullptr, &poll) > 0) {
+        server.stop();
+        return;
+      }
+    }
+  });
+  server.run();
+  ended.store(true);
+  waiter.join();
+  std::cout << "tam serve: stopped\n" << std::flush;
+  return kExitOk;
+}
+
+}  // namespace
+
+void addServeCommand(CLI::App& app, CommandRun& run) {
+  auto options = std::make_shared<ServeOptions>();
+  CLI::App* command = app.add_subcommand(
+      "serve",
+      "Configure a product in the browser: a local web page with the product tree, "
+      "its options, messages, undo and save");
+  command->add_option("PRODUCT", options->product, "The product file (JSON)")->required();
+  command->add_option("--port", options->port, "The port to listen on (default: a free one)")
+      ->check(CLI::Range(0, kMaxPort));
+  command->add_option("--host", options->host,
+                      "The address to listen on (default 127.0.0.1, this machine only)");
+  addDiagnosticOptions(command);
+  command->callback([options, &run] { run = [options] { return runServe(*options); }; });
+}
