@@ -469,13 +469,18 @@ class Checker {
     const std::string always = node(index).kind == TamRixOutline::KIND_EQ ? "false" : "true";
     const int at = right.constant || !left.constant ? rightIndex : leftIndex;
     if (left.type != right.type) {
-      std::string message = "comparison of " + describe(left) + " with " + describe(right) +
-                            " is always " + always;
+      std::string message = "comparison of " + describe(left) + " with " + describe(right);
       if (isNumber(left.type) && isNumber(right.type)) {
-        message += " (an integer never equals a real" +
+        // An integer never equals a real. (An option may hold a value of the other kind where
+        // its allowed values let one in, so the claim is about the values of its own kind.)
+        const Typed& option = left.option ? left : right;
+        message += " is " + always + " for any " + kindWord(option.type) + " value" +
+                   " (an integer never equals a real" +
                    rewriteHint(left.constant ? left : right,
                                left.constant ? right.type : left.type) +
                    ")";
+      } else {
+        message += " is always " + always;
       }
       Diagnostic diagnostic = Diagnostic::error(placeOf(at), message);
       add(index, kValuePriority, diagnostic);
