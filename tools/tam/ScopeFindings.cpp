@@ -177,7 +177,8 @@ class Findings {
                      std::vector<Diagnostic>& out) {
     const std::string pointer = JsonDocument::member(node.source(), "load_if");
     SourcePlace place = product_.place(pointer);
-    for (const Node* reference : references(node.getLoadIf()->outline())) {
+    const TamRixOutline outline = node.getLoadIf()->outline();  // the references point into it
+    for (const Node* reference : references(outline)) {
       if (reference->moduleId == option->moduleId() && reference->optionName == option->name()) {
         place = product_.document().placeInString(pointer, reference->moduleIdPos.offset,
                                                   reference->end.offset);
