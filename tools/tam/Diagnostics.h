@@ -25,12 +25,15 @@
 
 #include <tam/libtam.h>
 
-#include <CLI/CLI.hpp>
 #include <cstddef>
 #include <iosfwd>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+namespace CLI {
+class App;
+}  // namespace CLI
 
 // Exit statuses shared by all commands (tam --help lists them).
 constexpr int kExitOk = 0;
