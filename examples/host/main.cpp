@@ -1,13 +1,15 @@
 // A complete host of libtam. It keeps three modules in a catalog, builds a five-node bicycle,
 // gives the root the customer's choices as host values, evaluates the tree, prints every node's
-// state and selected values and the messages of the rules, validates the tree, and then shows how
-// the library reports mistakes: a load-if that does not parse, a value an option does not allow,
-// and a node whose module nobody can supply. See docs/host-guide.md.
+// state and selected values and the messages of the rules, validates the tree, evaluates it again
+// with an observer that tells where one option's values came from, and then shows how the library
+// reports mistakes: a load-if that does not parse, a value an option does not allow, and a node
+// whose module nobody can supply. See docs/host-guide.md.
 #include <tam/libtam.h>
 
 #include <iostream>
 #include <map>
 #include <string>
+#include <utility>
 
 #include "CatalogAdapter.h"
 #include "ProductNode.h"
@@ -89,6 +91,50 @@ void printTree(ProductNode& node, bool parentConfigured) {
   for (const auto& child : node.childNodes()) printTree(*child, configured);
 }
 
+// Hears an evaluation and tells where one option's values came from: every store into a node's
+// set, and every value written for a node path that comes to apply to a node. A configurator
+// would keep these steps to answer "why?" in its user interface.
+class WhyObserver : public TamObserver {
+ public:
+  explicit WhyObserver(std::string option) : option_(std::move(option)) {}
+
+  void valueStored(const Store& store) override {
+    if (!about(store.entry)) return;
+    std::cout << "  " << pathOf(store.node) << ": " << kCauseNames[store.cause] << " "
+              << store.entry.values[0]->displayString();
+    if (!store.entry.path.isEmpty()) {
+      std::cout << " for [" << store.entry.path.toDisplayString() << "]";
+    }
+    std::cout << ", " << kOutcomeNames[store.outcome];
+    // A rule's place: line and column in its module's rules (the text after the interface).
+    if (store.statement.isKnown()) {
+      std::cout << " by the rule at " << store.statement.moduleId << " "
+                << store.statement.begin.line << ":" << store.statement.begin.column;
+    }
+    std::cout << "\n";
+  }
+  void entryRebound(const Rebound& rebound) override {
+    if (!about(rebound.entry)) return;
+    std::cout << "  " << pathOf(rebound.node) << ": the value for ["
+              << rebound.path.toDisplayString() << "] applies here\n";
+  }
+
+ private:
+  static constexpr const char* kCauseNames[] = {"rule", "host value", "presented", "inherited"};
+  static constexpr const char* kOutcomeNames[] = {"stored",    "replaced", "added",
+                                                  "unchanged", "refused",  "legacy"};
+
+  bool about(const TamSelOptionSet::TamSosEntry& entry) const {
+    return entry.option->moduleId() + ":" + entry.option->name() == option_;
+  }
+  static std::string pathOf(const TamNode* node) {
+    const ProductNode* productNode = dynamic_cast<const ProductNode*>(node);
+    return productNode != nullptr ? productNode->path() : "?";
+  }
+
+  std::string option_;
+};
+
 // What a host can tell a user about a failure: the code, where it happened, and the texts. A
 // syntax error carries its message and, as context, the text around the error with a caret line.
 void report(const TamException& e) {
@@ -147,6 +193,13 @@ int main() {
     TamValidator validator;
     validator.validateNode(&bike, true);
     std::cout << "validation: " << validator.errors().size() << " finding(s)\n";
+
+    // Why have the wheels their widths? The window's observer hears the next evaluation.
+    std::cout << "why wheel:width:\n";
+    WhyObserver why("wheel:width");
+    window->setObserver(&why);
+    window->evaluate(true);
+    window->setObserver(nullptr);
 
     // Mistakes are reported as TamException, each where it is made.
     std::cout << "mistakes:\n";

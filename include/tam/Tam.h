@@ -67,6 +67,11 @@ class TAM_API Tam {
   // single quotes with backslashes and quotes escaped. Module ids may start with a digit.
   static std::string rixQuoteId(const std::string& id);
   static std::string rixQuoteModuleId(const std::string& id);
+  // An option name as it must be written where RIX text names an option (the name of a
+  // declaration, the option of a reference): as rixQuoteId, and in single quotes also when it is
+  // spelled like a keyword ("if", "set", "integer"), which written bare would read back as that
+  // keyword. The translater writes renamed references this way.
+  static std::string rixQuoteOptionName(const std::string& name);
 
  private:
   static AdapterInterface*& adptInterface();

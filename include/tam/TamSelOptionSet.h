@@ -6,7 +6,8 @@
 // node's position stay, and used options inherit values from the ancestors that provide them.
 // Sets are values: copying copies the entries and shares the value handles. The window and the
 // context node are borrowed, never owned. Entries of one option keep their insertion order, and
-// options are visited in creation order.
+// options are visited in creation order. While a node is evaluated under a window's observer
+// (TamObserver.h), the node's working set reports what enters it; copies never do.
 #ifndef TAM_TAMSELOPTIONSET_H
 #define TAM_TAMSELOPTIONSET_H
 
@@ -23,6 +24,12 @@
 class TamModule;
 class TamNode;
 class TamWindow;
+
+namespace tam {
+namespace detail {
+class NodeTrace;
+}  // namespace detail
+}  // namespace tam
 
 class TAM_API TamSelOptionSet {
  public:
@@ -79,12 +86,14 @@ class TAM_API TamSelOptionSet {
 
  private:
   friend class TamWindow;
+  friend class tam::detail::NodeTrace;
   explicit TamSelOptionSet(TamWindow* window);
 
   const TamSosEntry& setDefault(const ref_count_ptr<TamOption>& option, const TamPath& path) const;
   void ensureContains(const ref_count_ptr<TamOption>& option);
 
-  // The steps of set().
+  // The steps of set(): storeEntry() is all of it but the report to an observer.
+  void storeEntry(const TamSosEntry& entry);
   void checkEntry(const TamSosEntry& entry) const;
   void setLegacy(const TamSosEntry& entry);
   TamSosEntry* storedEntry(const ref_count_ptr<TamOption>& option, const TamPath& path);
@@ -100,6 +109,9 @@ class TAM_API TamSelOptionSet {
   mutable Contents contents_;
   mutable std::map<ref_count_ptr<TamOption>, TamSosEntry> legacyCache_;
   TamWindow* window_ = nullptr;
+  // The evaluation this set is the working set of (or whose load-if reads it) when the window has
+  // an observer; null otherwise. Neither copied nor assigned.
+  mutable tam::detail::NodeTrace* trace_ = nullptr;
 };
 
 #endif  // TAM_TAMSELOPTIONSET_H

@@ -18,6 +18,7 @@
 
 class Tam;
 class TamNode;
+class TamObserver;
 class TamOption;
 
 class TAM_API TamWindow : public ref_count {
@@ -60,6 +61,13 @@ class TAM_API TamWindow : public ref_count {
   // Evaluates the root (if any) with an empty selected option set.
   void evaluate(bool notify);
 
+  // The observer that hears how this window's evaluations reach their results (see
+  // TamObserver.h); null, the default, removes it. The window borrows it: the host keeps it alive
+  // while it is installed. Each window has its own, so windows used from different threads may
+  // each have one.
+  void setObserver(TamObserver* observer) { observer_ = observer; }
+  TamObserver* observer() const { return observer_; }
+
   ref_count_ptr<TamValue> getLegacyOptionValue(const ref_count_ptr<TamOption>& option);
   std::vector<ref_count_ptr<TamValue>> getLegacyOptionValues(const ref_count_ptr<TamOption>& option);
   void setLegacyOptionValue(const ref_count_ptr<TamOption>& option,
@@ -78,6 +86,7 @@ class TAM_API TamWindow : public ref_count {
   std::set<std::string> refreshQueue_;
   VariantsMode variantsMode_ = VM_LEGACY;
   ModuleMap moduleMap_;
+  TamObserver* observer_ = nullptr;
 };
 
 #endif  // TAM_TAMWINDOW_H

@@ -10,6 +10,7 @@
 #include "tam/TamLineIndex.h"
 #include "tam/TamModule.h"
 #include "tam/TamNode.h"
+#include "tam/TamObserver.h"
 #include "tam/TamOption.h"
 #include "tam/TamOptionValue.h"
 #include "tam/TamParseFailure.h"

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "evaluation/BindingPass.h"
+#include "evaluation/NodeTrace.h"
 #include "rix/TamRuleParser.h"
 #include "tam/TamException.h"
 #include "tam/TamExpRoot.h"
@@ -105,26 +106,35 @@ void TamNode::clearSos() {
   sos_.clear();
 }
 
+// Every step is told to the window's observer through the trace, which without one does nothing.
 void TamNode::evaluate(const TamSelOptionSet& parentSos, bool notify) {
-  requireWindow(*this)->setCurrentlyEvaluating(this);
+  const ref_count_ptr<TamWindow> window = requireWindow(*this);
+  window->setCurrentlyEvaluating(this);
+  tam::detail::NodeTrace trace(window->observer(), this);
+  trace.entered();
 
   // The configured state: from the load-if condition, else from the host's legacy condition,
   // else as it was. Only an evaluation that notifies records and reports a change.
   ConfigState newState = configState_;
   bool decided = false;
   if (loadIf_) {
+    // The condition judged is the one reported, whatever the host's callbacks do meanwhile.
+    const ref_count_ptr<TamConditionExp> loadIf = loadIf_;
     std::pair<bool, bool> value;
     try {
-      value = loadIf_->getValue(parentSos);
+      const tam::detail::NodeTrace::ConditionReads reads(trace, parentSos);
+      value = loadIf->getValue(parentSos);
     } catch (TamException& e) {
       e.setNode(this);
       throw;
     }
     newState = value.first ? CS_UNDECIDED : (value.second ? CS_CONFIGURED : CS_NOT_CONFIGURED);
     decided = true;
+    trace.loadIfJudged(*loadIf, newState);
   } else if (legacyConditionExists()) {
     newState = evaluateLegacyCondition();
     decided = true;
+    trace.legacyConditionJudged(newState);
   }
   if (decided && notify && newState != configState_) {
     configState_ = newState;
@@ -134,10 +144,16 @@ void TamNode::evaluate(const TamSelOptionSet& parentSos, bool notify) {
   // A node switched off, by its condition or by the host, keeps its sets from the previous
   // evaluation and leaves its children alone. Undecided nodes go on like configured ones.
   const ConfigState forced = forcedConfigState();
-  if (forced == CS_NOT_CONFIGURED) return;
-  if (newState == CS_NOT_CONFIGURED && forced != CS_CONFIGURED) return;
+  trace.forced(forced);
+  if (forced == CS_NOT_CONFIGURED) {
+    return trace.finished(newState, forced, TamObserver::STOP_FORCED, nullptr);
+  }
+  if (newState == CS_NOT_CONFIGURED && forced != CS_CONFIGURED) {
+    return trace.finished(newState, forced, TamObserver::STOP_LOAD_IF, nullptr);
+  }
 
   TamSelOptionSet working(parentSos);
+  trace.attach(working);
   try {
     // Binding the inherited set to this node's module is this node's work too: a module the host
     // cannot supply, or a presented value its base refuses, is reported at this node.
@@ -146,12 +162,15 @@ void TamNode::evaluate(const TamSelOptionSet& parentSos, bool notify) {
     e.setNode(this);
     throw;
   }
+  trace.hostValues();
   if (sosSet_) working.merge(sos_);
   evaluateLegacyExpressions();
   if (hasModule()) {
     try {
       // The handle keeps the rules alive while they run, even if the module is given new ones.
-      const ref_count_ptr<TamExpRoot> rules = module()->getRix();
+      const ref_count_ptr<TamModule> rulesModule = module();
+      const ref_count_ptr<TamExpRoot> rules = rulesModule->getRix();
+      trace.rules(rulesModule->id(), rules.get());
       rules->execute(working);
     } catch (TamException& e) {
       e.setNode(this);
@@ -160,6 +179,7 @@ void TamNode::evaluate(const TamSelOptionSet& parentSos, bool notify) {
   }
   sos_ = working;
   childSos_ = working;
+  trace.finished(newState, forced, TamObserver::STOP_NONE, &sos_);
   evaluateChildren(notify);
   evaluateLegacyErrorChecks();
 }

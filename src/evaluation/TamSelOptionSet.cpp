@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "evaluation/BindingPass.h"
+#include "evaluation/NodeTrace.h"
 #include "tam/Tam.h"
 #include "tam/TamException.h"
 #include "tam/TamModule.h"
@@ -49,12 +50,16 @@ void inheritUsedOption(TamSelOptionSet& sos, TamNode* node,
   if (base.isNull()) return;
   bool taken = false;
   std::vector<ref_count_ptr<TamValue>> values;
+  TamNode* provider = nullptr;  // the ancestor taken from, and its option
+  ref_count_ptr<TamOption> provided;
   for (TamNode* ancestor = node->parent(); ancestor != nullptr; ancestor = ancestor->parent()) {
     if (!ancestor->hasModule()) continue;
     const ref_count_ptr<TamModule> module = ancestor->module();
     if (module->id() == base->moduleId()) {
       values = ancestor->getSos().get(base).values;
       taken = true;
+      provider = ancestor;
+      provided = base;
       continue;
     }
     for (const ref_count_ptr<TamOption>& user : module->usingOptions()) {
@@ -62,6 +67,8 @@ void inheritUsedOption(TamSelOptionSet& sos, TamNode* node,
       if (userBase.isNull() || userBase->id() != base->id()) continue;
       values = ancestor->getSos().get(user).values;
       taken = true;
+      provider = ancestor;
+      provided = user;
     }
   }
   if (!taken || values.empty()) return;
@@ -69,6 +76,8 @@ void inheritUsedOption(TamSelOptionSet& sos, TamNode* node,
   sos.clearEntry(inherited);
   inherited.values = values;
   inherited.howSet.assign(values.size(), TamSelOptionSet::HOWSET_INHERITED);
+  const tam::detail::NodeTrace::Source source(tam::detail::NodeTrace::of(sos),
+                                              TamObserver::CAUSE_INHERITED, provided, provider);
   sos.set(inherited);
 }
 
@@ -133,7 +142,9 @@ const TamSelOptionSet::TamSosEntry& TamSelOptionSet::setDefault(
   entry.path = path;
   entry.values.push_back(option->defaultValue());
   entry.howSet.push_back(HOWSET_DEFAULT);
-  return contents_.emplace(option, std::move(entry))->second;
+  const TamSosEntry& stored = contents_.emplace(option, std::move(entry))->second;
+  if (trace_ != nullptr) trace_->defaultCreated(stored);
+  return stored;
 }
 
 void TamSelOptionSet::ensureContains(const ref_count_ptr<TamOption>& option) {
@@ -156,10 +167,20 @@ void TamSelOptionSet::clearEntry(const TamSosEntry& entry) {
 
 void TamSelOptionSet::clear() { contents_.clear(); }
 
-// Values enter the set only here: legacy values go to the host; any other first value must be
-// valid for the option; a new entry is stored as it is; an entry already stored for the same
-// path is replaced (one value at a time) or added to (several values together).
+// Values enter the set only here. Under an observer, the entry the store changes is looked at
+// before and after, so that the store and its outcome are reported once it is done.
 void TamSelOptionSet::set(const TamSosEntry& entry) {
+  if (trace_ == nullptr || !trace_->hearsValues()) return storeEntry(entry);
+  tam::detail::NodeTrace* trace = trace_;
+  const TamSosEntry before = trace->storedBefore(*this, entry);
+  storeEntry(entry);
+  trace->stored(*this, entry, before);
+}
+
+// Legacy values go to the host; any other first value must be valid for the option; a new entry
+// is stored as it is; an entry already stored for the same path is replaced (one value at a time)
+// or added to (several values together).
+void TamSelOptionSet::storeEntry(const TamSosEntry& entry) {
   checkEntry(entry);
   if (entry.option->scope() == TamOption::SCOPE_LEGACY) return setLegacy(entry);
   const ref_count_ptr<TamValue>& first = entry.values[0];
@@ -365,6 +386,7 @@ void TamSelOptionSet::setContext(const TamNode* node, bool skipPath) {
 // Values presented for this module's options reach their base, tied to the presented position.
 void TamSelOptionSet::carryPresentedValues(const std::string& moduleId) {
   std::vector<TamSosEntry> presented;
+  std::vector<ref_count_ptr<TamOption>> presenting;  // the option each carried entry came from
   for (const auto& item : contents_) {
     const TamSosEntry& entry = item.second;
     if (entry.option->type() != TamOption::TYPE_PRESENTS) continue;
@@ -374,8 +396,13 @@ void TamSelOptionSet::carryPresentedValues(const std::string& moduleId) {
     carried.option = base;
     carried.path = entry.option->path();
     presented.push_back(std::move(carried));
+    presenting.push_back(entry.option);
   }
-  for (const TamSosEntry& carried : presented) set(carried);
+  for (std::size_t i = 0; i < presented.size(); ++i) {
+    const tam::detail::NodeTrace::Source source(trace_, TamObserver::CAUSE_PRESENTED,
+                                                presenting[i], nullptr);
+    set(presented[i]);
+  }
 }
 
 // Keeps, per option of the module, the entry whose path best matches the context path (the
@@ -386,6 +413,7 @@ void TamSelOptionSet::keepBestEntries(const ref_count_ptr<TamModule>& module,
   struct Best {
     int score;
     TamSosEntry entry;
+    TamPath path;  // the path the entry was written for
   };
   std::map<ref_count_ptr<TamOption>, Best> best;
   for (const auto& item : contents_) {
@@ -404,12 +432,20 @@ void TamSelOptionSet::keepBestEntries(const ref_count_ptr<TamModule>& module,
     TamSosEntry kept = entry;
     kept.path = TamPath::EmptyPath;
     if (found == best.end()) {
-      best.emplace(entry.option, Best{score, std::move(kept)});
+      best.emplace(entry.option, Best{score, std::move(kept), entry.path});
     } else {
-      found->second = Best{score, std::move(kept)};
+      found->second = Best{score, std::move(kept), entry.path};
     }
   }
   Contents kept;
   for (auto& item : best) kept.emplace(item.first, std::move(item.second.entry));
   contents_.swap(kept);
+  if (trace_ == nullptr || !trace_->hearsValues()) return;
+  for (const auto& item : best) {
+    if (item.second.path.isEmpty()) continue;
+    const TamSosEntry* now = nullptr;
+    auto range = contents_.equal_range(item.first);
+    if (range.first != range.second) now = &range.first->second;
+    if (now != nullptr) trace_->rebound(item.second.path, *now);
+  }
 }

@@ -47,3 +47,9 @@ ref_count_ptr<TamWindow> Tam::createWindow() {
 
 std::string Tam::rixQuoteId(const std::string& id) { return quoteId(id, false); }
 std::string Tam::rixQuoteModuleId(const std::string& id) { return quoteId(id, true); }
+
+std::string Tam::rixQuoteOptionName(const std::string& name) {
+  std::string quoted = quoteId(name, false);
+  // A keyword is made of letters and underscores only, so quoting needs no escapes.
+  return tam::detail::isRixKeyword(quoted) ? "'" + quoted + "'" : quoted;
+}

@@ -8,10 +8,7 @@ namespace tam {
 namespace detail {
 
 std::string rixReferenceText(const std::string& moduleId, const std::string& optionName) {
-  std::string option = Tam::rixQuoteId(optionName);
-  // A keyword is made of letters and underscores only, so quoting needs no escapes.
-  if (isRixKeyword(option)) option = "'" + option + "'";
-  return Tam::rixQuoteModuleId(moduleId) + ":" + option;
+  return Tam::rixQuoteModuleId(moduleId) + ":" + Tam::rixQuoteOptionName(optionName);
 }
 
 void finishReferenceRewrite(TamLexer& lexer, const TamTranslater& translater,

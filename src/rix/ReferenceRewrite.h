@@ -17,9 +17,9 @@ namespace detail {
 void finishReferenceRewrite(TamLexer& lexer, const TamTranslater& translater,
                             const std::string& moduleId, const std::string& optionName);
 
-// The text of a reference to optionName of moduleId. Names are quoted as identifiers are for
-// RIX; in addition an option name spelled like a keyword ("set", "if", ...) is quoted, since
-// bare it would read back as that keyword and a rename would break the text around it.
+// The text of a reference to optionName of moduleId: the module id as Tam::rixQuoteModuleId
+// writes it and the name as Tam::rixQuoteOptionName does, so that a name spelled like a keyword
+// ("set", "if", ...) is quoted rather than read back as that keyword.
 std::string rixReferenceText(const std::string& moduleId, const std::string& optionName);
 
 }  // namespace detail

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "evaluation/NodeTrace.h"
 #include "tam/TamException.h"
 #include "tam/TamSelOptionSet.h"
 #include "tam/TamWindow.h"
@@ -20,10 +21,25 @@ std::string dumpOrNull(const TamExp* exp) { return exp ? exp->dump() : std::stri
 
 // The innermost statement that knows its line stamps first; outer statements leave it alone.
 void TamExp::execute(TamSelOptionSet& sos) const {
+  if (tam::detail::NodeTrace* trace = tam::detail::NodeTrace::of(sos)) {
+    return executeTraced(sos, *trace);
+  }
   try {
     executeNode(sos);
   } catch (TamException& e) {
     if (e.line() == 0) e.setLine(line_);
+    throw;
+  }
+}
+
+// The same, with the observer told which statement runs and which one a failure left.
+void TamExp::executeTraced(TamSelOptionSet& sos, tam::detail::NodeTrace& trace) const {
+  const tam::detail::NodeTrace::Running running(trace, this);
+  try {
+    executeNode(sos);
+  } catch (TamException& e) {
+    if (e.line() == 0) e.setLine(line_);
+    trace.ruleFailed(e);
     throw;
   }
 }
@@ -91,8 +107,10 @@ void TamIfExp::setElse(TamExp* elseExp) {
 void TamIfExp::executeNode(TamSelOptionSet& sos) const {
   const TamIfExp* link = this;
   int stampLine = 0;  // line of the innermost entered link below this one that has a line
+  tam::detail::NodeTrace* trace = tam::detail::NodeTrace::of(sos);
   try {
     for (;;) {
+      if (trace != nullptr) trace->enterLink(link);
       ref_count_ptr<TamValue> value = link->condition_->evaluate(sos);
       if (value->type() != TamValue::VT_BOOL) return;  // Unset or another kind: no branch
       const TamExp* branch = value->boolValue() ? link->thenExp_ : link->elseExp_;
@@ -153,9 +171,11 @@ void TamMsgExp::executeNode(TamSelOptionSet& sos) const {
   const std::string text = textExp_->evaluate(sos)->displayString();
   ref_count_ptr<TamWindow> window = sos.window();
   TamNode* node = window ? window->currentlyEvaluating() : nullptr;
-  if (!Tam::adapterInterface()->userMsg(window.get(), severity_, text, node)) {
-    throw TamException(kCodeMessageRefused, "", "", "");
+  const bool accepted = Tam::adapterInterface()->userMsg(window.get(), severity_, text, node);
+  if (tam::detail::NodeTrace* trace = tam::detail::NodeTrace::of(sos)) {
+    trace->message(severity_, text, accepted);
   }
+  if (!accepted) throw TamException(kCodeMessageRefused, "", "", "");
 }
 
 std::string TamMsgExp::dump() const {
@@ -185,7 +205,11 @@ void TamMEExp::executeNode(TamSelOptionSet& sos) const {
     if (count == 0) first = option->name();
     second = option->name();
     count += sos.get(option).values.size();
-    if (count > 1) throw TamException(kCodeMutuallyExclusive, kMutuallyExclusiveRule, first, second);
+    if (count <= 1) continue;
+    if (tam::detail::NodeTrace* trace = tam::detail::NodeTrace::of(sos)) {
+      trace->optionConflict(sos, first, second);
+    }
+    throw TamException(kCodeMutuallyExclusive, kMutuallyExclusiveRule, first, second);
   }
 }
 
@@ -208,14 +232,23 @@ TamValueMEExp::~TamValueMEExp() {
 void TamValueMEExp::executeNode(TamSelOptionSet& sos) const {
   int count = 0;
   std::string firstMatch;
+  size_t firstPair = 0;
+  std::string firstText;
   const size_t pairs = std::min(options_.size(), valueExps_.size());
   for (size_t i = 0; i < pairs; ++i) {
     const std::string& name = options_[i]->optionName();
     const std::string text = valueExps_[i]->evaluate(sos)->displayString();
     const std::string description = name + "." + text;
     if (!sos.matchValue(name, text)) continue;
-    if (++count == 1) firstMatch = description;
+    if (++count == 1) {
+      firstMatch = description;
+      firstPair = i;
+      firstText = text;
+    }
     if (count > 1) {
+      if (tam::detail::NodeTrace* trace = tam::detail::NodeTrace::of(sos)) {
+        trace->valueConflict(sos, options_[firstPair]->optionName(), firstText, name, text);
+      }
       throw TamException(kCodeValueMutuallyExclusive, kValueMutuallyExclusiveRule, firstMatch,
                          description);
     }

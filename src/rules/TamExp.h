@@ -26,6 +26,12 @@
 
 class TamSelOptionSet;
 
+namespace tam {
+namespace detail {
+class NodeTrace;
+}  // namespace detail
+}  // namespace tam
+
 class TamExp {
  public:
   explicit TamExp(int line) : line_(line) {}
@@ -52,6 +58,9 @@ class TamExp {
   virtual void executeNode(TamSelOptionSet& sos) const = 0;
 
  private:
+  // execute() under an observer: the statement is the one running, and reports a failure.
+  void executeTraced(TamSelOptionSet& sos, tam::detail::NodeTrace& trace) const;
+
   int line_;
   std::uint32_t begin_ = TamSourcePos::kNoOffset;
   std::uint32_t end_ = TamSourcePos::kNoOffset;

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "evaluation/NodeTrace.h"
 #include "tam/TamSelOptionSet.h"
 #include "tam/TamWindow.h"
 
@@ -105,21 +106,26 @@ std::string TamLiteralValueExp::dump() const {
 
 TamOptionValueExp::~TamOptionValueExp() { delete optionExp_; }
 
-ref_count_ptr<TamValue> TamOptionValueExp::evaluate(const TamSelOptionSet& sos) const {
+// An observer judging a load-if hears of every entry read.
+const TamSelOptionSet::TamSosEntry& TamOptionValueExp::entry(const TamSelOptionSet& sos) const {
   ref_count_ptr<TamOption> option = optionExp_->resolve(sos.window());
-  const TamSelOptionSet::TamSosEntry& entry = sos.get(option);
-  if (entry.values.empty()) return TamValue::createUnset();
-  return entry.values.front();
+  const TamSelOptionSet::TamSosEntry& read = sos.get(option);
+  if (tam::detail::NodeTrace* trace = tam::detail::NodeTrace::of(sos)) trace->read(read);
+  return read;
+}
+
+ref_count_ptr<TamValue> TamOptionValueExp::evaluate(const TamSelOptionSet& sos) const {
+  const TamSelOptionSet::TamSosEntry& read = entry(sos);
+  if (read.values.empty()) return TamValue::createUnset();
+  return read.values.front();
 }
 
 std::vector<ref_count_ptr<TamValue>> TamOptionValueExp::values(const TamSelOptionSet& sos) const {
-  ref_count_ptr<TamOption> option = optionExp_->resolve(sos.window());
-  return sos.get(option).values;
+  return entry(sos).values;
 }
 
 bool TamOptionValueExp::isMultiValued(const TamSelOptionSet& sos) const {
-  ref_count_ptr<TamOption> option = optionExp_->resolve(sos.window());
-  return sos.get(option).values.size() > 1;
+  return entry(sos).values.size() > 1;
 }
 
 std::string TamOptionValueExp::dump() const { return optionExp_->dump(); }

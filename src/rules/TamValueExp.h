@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "rules/TamOptionExp.h"
+#include "tam/TamSelOptionSet.h"
 #include "tam/TamSourcePos.h"
 #include "tam/TamValue.h"
 #include "tam/ref_count.h"
@@ -82,6 +83,9 @@ class TamOptionValueExp : public TamValueExp {
   const TamOptionExp* optionExp() const { return optionExp_; }
 
  private:
+  // The set's entry of the option (a default entry when it has none).
+  const TamSelOptionSet::TamSosEntry& entry(const TamSelOptionSet& sos) const;
+
   TamOptionExp* optionExp_;
 };
 

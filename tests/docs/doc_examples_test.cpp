@@ -29,7 +29,9 @@ const char kHostExample[] = TAM_HOST_EXAMPLE;
 const char kWorkDir[] = TAM_DOC_WORK_DIR;
 const char kRixGuide[] = "docs/rix.md";
 // The documents whose excerpts and outputs are checked; examples in them run too.
-const char* const kCheckedDocuments[] = {"docs/rix.md", "docs/host-guide.md", "README.md"};
+const char* const kCheckedDocuments[] = {"docs/rix.md", "docs/host-guide.md",
+                                         "docs/product-format.md", "README.md",
+                                         "examples/ebike/README.md"};
 
 std::string readFile(const fs::path& path) {
   std::ifstream in(path, std::ios::binary);

@@ -339,4 +339,82 @@ TEST_F(VanProductTest, RenamesKeepTheResults) {
   renamed->setRoot(nullptr);
 }
 
+// Records only that it heard something of each node, and how many stores it heard.
+class CountingObserver : public TamObserver {
+ public:
+  void nodeFinished(const NodeResult& result) override {
+    finished.push_back(const_cast<TamNode*>(result.node)->pathId());
+  }
+  void valueStored(const Store&) override { ++stores; }
+  std::vector<std::string> finished;
+  int stores = 0;
+};
+
+// What one evaluation of a fresh window gave the host: values and states, messages, legacy
+// values, state changes and the failure, if any.
+std::string evaluateFresh(int payload, bool electric, bool frozen, TamObserver* observer) {
+  TestAdapter adapter;
+  for (const auto& [id, text] : kVanTexts) adapter.addModuleText(id, text);
+  ref_count_ptr<TamWindow> window = Tam::createWindow();
+  window->getModule("van")->declareLegacyOption("order_note");
+  VanTree tree = buildTree(window, "battery");
+  setLoadIfs(tree, nullptr);
+  window->setRoot(tree.root.get());
+  window->setObserver(observer);
+  setHostValues(window, tree.root.get(), payload, electric);
+  if (frozen) {
+    TamSelOptionSet sos(window);
+    sos.set({window->getModule("cargo")->getOption("climate"), TamPath(),
+             {TamValue::createString("frozen")}, {TamSelOptionSet::HOWSET_HOST}});
+    tree.nodes["cargo"]->setSos(sos);
+  }
+  std::string text;
+  try {
+    window->evaluate(true);
+  } catch (const TamException& e) {
+    text += "failed " + std::to_string(e.code()) + " at " + e.node()->pathId() + "\n";
+  }
+  window->setObserver(nullptr);
+  for (const auto& [node, lines] : results(tree)) {
+    text += node + ":";
+    for (const std::string& line : lines) text += " " + line;
+    text += "\n";
+  }
+  for (const tamtest::RecordedMessage& message : adapter.messages) {
+    text += "message " + std::to_string(message.severity) + " " + message.text + "\n";
+  }
+  for (const auto& [option, values] : adapter.legacyValues) {
+    text += "legacy " + option + "=" + values.at(0)->displayString() + "\n";
+  }
+  for (const auto& [name, node] : tree.nodes) {
+    for (TamNode::ConfigState state : node->stateChanges) {
+      text += "changed " + name + " " + std::to_string(state) + "\n";
+    }
+  }
+  window->setRoot(nullptr);
+  return text;
+}
+
+// An installed observer changes nothing the host sees, on success and on failure alike.
+TEST(VanProductObserverTest, AnObserverChangesNoResult) {
+  struct Case {
+    int payload;
+    bool electric;
+    bool frozen;
+  };
+  const Case cases[] = {{1300, false, false}, {1000, true, false}, {700, false, false},
+                        {1300, false, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.payload) + (c.electric ? " electric" : "") +
+                 (c.frozen ? " frozen" : ""));
+    const std::string without = evaluateFresh(c.payload, c.electric, c.frozen, nullptr);
+    EXPECT_EQ(without.rfind("failed 107 at cargo", 0) == 0, c.frozen);
+    CountingObserver observer;
+    EXPECT_EQ(evaluateFresh(c.payload, c.electric, c.frozen, &observer), without);
+    EXPECT_GT(observer.stores, 0);
+    ASSERT_FALSE(observer.finished.empty());
+    EXPECT_EQ(observer.finished.front(), "van");
+  }
+}
+
 }  // namespace

@@ -4,6 +4,7 @@
 #include <utility>
 #include <vector>
 
+#include "rix/TamLexer.h"
 #include "tam/Tam.h"
 #include "tam/TamException.h"
 #include "tam/TamWindow.h"
@@ -103,6 +104,29 @@ TEST(TamTest, QuotingIdentifiers) {
     SCOPED_TRACE(c.id);
     EXPECT_EQ(Tam::rixQuoteId(c.id), c.quoted);
     EXPECT_EQ(Tam::rixQuoteModuleId(c.id), c.moduleQuoted);
+  }
+}
+
+// An option name must read back as one identifier of the same value wherever it stands, also
+// before a blank, where a bare keyword spelling would be read as the keyword.
+TEST(TamTest, QuotingOptionNamesReadsBack) {
+  struct Case { std::string name; std::string written; };
+  const Case cases[] = {
+      {"if", "'if'"},          {"set", "'set'"},        {"integer", "'integer'"},
+      {"interface", "'interface'"},  {"endif", "'endif'"},  {"ifs", "ifs"},
+      {"If", "If"},            {"_if", "_if"},          {"a b", "'a b'"},
+      {"2ways", "'2ways'"},    {"it's", "'it\\'s'"},   {"", ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string written = Tam::rixQuoteOptionName(c.name);
+    EXPECT_EQ(written, c.written);
+    if (c.name.empty()) continue;
+    TamLexer lexer(written + " integer");
+    EXPECT_EQ(lexer.kind(), TOKEN_IDENT);
+    EXPECT_EQ(lexer.identifierValue(), c.name);
+    lexer.next();
+    EXPECT_EQ(lexer.kind(), TOKEN_INTEGER);
   }
 }
 

@@ -24,6 +24,7 @@
 #include "ModuleChecker.h"
 #include "Product.h"
 #include "ProductChecker.h"
+#include "ProductLock.h"
 #include "ValueText.h"
 
 namespace {
@@ -48,10 +49,7 @@ std::vector<std::string> moduleFilesOf(const std::vector<std::string>& paths) {
       files.insert(files.end(), found.begin(), found.end());
       continue;
     }
-    std::string text;
-    if (!readTextFile(path, text, problem)) {
-      throw ToolError(Diagnostic::error(SourcePlace::fileOnly(path), problem), kExitUsage);
-    }
+    readTextFile(path, TextFileKind::kModule);
     files.push_back(path);
   }
   // A file named twice, or also found in a folder given, is checked once.
@@ -72,6 +70,11 @@ struct Report {
 };
 
 Report collect(const CheckOptions& options) {
+  // The product's files are read under its lock, which settles an interrupted commit first.
+  ProductLock lock;
+  if (!options.product.empty()) {
+    lock = ProductLock::acquire(options.product, ProductLock::Mode::kShared);
+  }
   FileAdapter adapter;
   adapter.setLenient(true);
   std::unique_ptr<Product> product;
@@ -99,10 +102,7 @@ Report collect(const CheckOptions& options) {
   ModuleChecker checker(adapter);
   checker.setLegacyHint(options.product.empty());
   for (const std::string& path : files) {
-    std::string text;
-    std::string reason;
-    if (!readTextFile(path, text, reason)) continue;
-    const ModuleFile file = ModuleFile::fromText(path, text);
+    const ModuleFile file = ModuleFile::read(path);
     if (!file.hasModuleLine() || file.id().empty()) continue;
     const std::vector<Diagnostic> found = checker.check(file);
     report.diagnostics.insert(report.diagnostics.end(), found.begin(), found.end());

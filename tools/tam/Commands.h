@@ -14,5 +14,7 @@ void addCheckCommand(CLI::App& app, CommandRun& run);
 void addValidateCommand(CLI::App& app, CommandRun& run);
 void addRenameCommand(CLI::App& app, CommandRun& run);
 void addServeCommand(CLI::App& app, CommandRun& run);
+void addExplainCommand(CLI::App& app, CommandRun& run);
+void addOptionsCommand(CLI::App& app, CommandRun& run);
 
 #endif  // TAM_TOOL_COMMANDS_H

@@ -1,11 +1,14 @@
 #include "Configurator.h"
 
 #include <algorithm>
+#include <chrono>
 #include <set>
 
+#include "FileCommit.h"
 #include "Files.h"
 #include "OptionInfo.h"
 #include "ProductEditor.h"
+#include "ProductLock.h"
 #include "SourceText.h"
 
 namespace {
@@ -14,6 +17,9 @@ using Json = nlohmann::json;
 
 // The library's code for a module without the option asked for.
 constexpr int kNoSuchOptionCode = 102;
+
+// How long a save waits for another tam working on the product; a person is waiting for it.
+constexpr std::chrono::seconds kSaveWait{5};
 
 // A value as the API and the product file write it: typed by the option it was checked against.
 Json canonicalJson(const ref_count_ptr<TamValue>& value) {
@@ -382,11 +388,20 @@ OutputJson Configurator::change(const HostStep& step, StepKind kind, const std::
 OutputJson Configurator::save() {
   std::lock_guard<std::mutex> lock(mutex_);
   std::vector<std::pair<std::string, std::string>> unsaved = choices_.unsaved();
+  // The product's lock is held from reading the file to writing it, so that no other tam changes
+  // it in between; it is let go before the product is read again.
+  ProductLock productLock;
+  try {
+    productLock = ProductLock::acquire(productPath_, ProductLock::Mode::kExclusive, kSaveWait);
+  } catch (const ToolError& e) {
+    throw ApiError(kStatusConflict, "file_busy", std::string("Nothing was written: ") + e.what());
+  }
   std::string onDisk;
-  std::string problem;
-  if (!readTextFile(productPath_, onDisk, problem)) {
+  Diagnostic problem;
+  if (!readTextFile(productPath_, TextFileKind::kProduct, onDisk, problem)) {
     throw ApiError(kStatusConflict, "file_changed",
-                   "Nothing was written: " + productPath_ + " cannot be read (" + problem + ").");
+                   "Nothing was written: " + productPath_ + " cannot be read (" + problem.message +
+                       ").");
   }
   if (onDisk != loadedText_) {
     throw ApiError(kStatusConflict, "file_changed",
@@ -425,10 +440,13 @@ OutputJson Configurator::save() {
                    "Nothing was written: the edited file would not hold the chosen values.");
   }
   try {
-    writeFilesAtomically({{productPath_, editor.text()}});
+    CommitOptions commit;
+    commit.command = "tam serve save";
+    commitFiles(productLock, {{productPath_, editor.text(), loadedText_}}, commit);
   } catch (const ToolError& e) {
     throw ApiError(kStatusServerError, "save_failed", e.what());
   }
+  productLock.release();
   loadedText_ = editor.text();
   choices_.saved();
   answer["saved"] = true;

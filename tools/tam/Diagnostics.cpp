@@ -439,6 +439,13 @@ std::string plainText(const Diagnostic& diagnostic) {
   return DiagnosticPrinter(unused, false, 0, false).render(diagnostic);
 }
 
+std::string plainText(const ToolError& error) {
+  if (error.diagnostics().empty()) return std::string(error.what()) + "\n";
+  std::string text;
+  for (const Diagnostic& diagnostic : error.diagnostics()) text += plainText(diagnostic);
+  return text;
+}
+
 void failUsage(const std::string& message) {
   throw ToolError(Diagnostic::general(message), kExitUsage);
 }
@@ -446,6 +453,16 @@ void failUsage(const std::string& message) {
 std::string quote(const std::string& name) {
   if (name.size() <= kMaxQuotedName) return "'" + name + "'";
   return "'" + name.substr(0, kMaxQuotedName) + "...'";
+}
+
+std::string sourceWithCaret(const std::string& sourceLine, int column, const std::string& indent) {
+  SourcePlace place = SourcePlace::fileLine("", 1, sourceLine);
+  if (!place.sourceLine.empty() && place.sourceLine.back() == '\r') place.sourceLine.pop_back();
+  place.column = column;
+  std::string source;
+  std::string caret;
+  excerpt(place, source, caret);
+  return indent + source + "\n" + indent + caret + "\n";
 }
 
 std::string describeException(const TamException& e) {

@@ -161,9 +161,17 @@ class ToolError : public std::runtime_error {
 
 // The text of a diagnostic with its notes, without colour, as it would be printed.
 std::string plainText(const Diagnostic& diagnostic);
+// The text of a ToolError as it would be printed, without colour: its diagnostics, or its text
+// followed by a line end.
+std::string plainText(const ToolError& error);
 
 // Throws ToolError "tam: error: message" with kExitUsage.
 [[noreturn]] void failUsage(const std::string& message);
+
+// A source line (without its line end) and under it a caret at the 1-based column, shown as
+// diagnostics show them (tabs kept, control characters spelled out, long lines cut to a window);
+// each line begins with `indent` and ends with a line feed.
+std::string sourceWithCaret(const std::string& sourceLine, int column, const std::string& indent);
 
 // The message of a library exception in tam's words, without location.
 std::string describeException(const TamException& e);

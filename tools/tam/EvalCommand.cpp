@@ -9,6 +9,7 @@
 // findings), references to options that do not exist, and mandatory options left without a value
 // at a node that ran are errors too: all of these make the exit status 1, as rule error messages
 // do. With --json every outcome, a failure too, is one JSON document on standard output.
+// --explain adds to each value where it came from.
 #include <iostream>
 #include <map>
 #include <memory>
@@ -19,6 +20,8 @@
 #include "DiagnosticJson.h"
 #include "Diagnostics.h"
 #include "EvalReport.h"
+#include "Explanation.h"
+#include "ExplanationOutput.h"
 #include "RuleChecker.h"
 #include "ScopeFindings.h"
 #include "Session.h"
@@ -31,8 +34,22 @@ constexpr int kEvalFormatVersion = 1;
 struct EvalOptions {
   std::string product;
   bool json = false;
+  bool explain = false;
   std::vector<std::string> sets;
 };
+
+// With --explain, where each value of each option of a node came from, in the node report's
+// order: one list per option, one origin per value.
+using NodeOrigins = std::vector<std::vector<ValueOrigin>>;
+
+NodeOrigins originsOf(Explainer& explainer, ProductNode& node) {
+  NodeOrigins origins;
+  if (!node.wasEvaluated() || !node.hasModule()) return origins;
+  for (const auto& item : node.getSos().contents()) {
+    origins.push_back(explainer.originsOf(node, item.second));
+  }
+  return origins;
+}
 
 std::string stateText(const char* state) {
   std::string text = state;
@@ -49,22 +66,31 @@ std::string plural(std::size_t count, const std::string& word) {
 // The evaluation, whatever became of it.
 struct Outcome {
   std::vector<NodeReport> nodes;
+  std::vector<NodeOrigins> origins;  // with --explain, one per node (empty for a node not run)
   ReportCounts counts;
   bool failed = false;
   Diagnostic failure;
   std::vector<Diagnostic> problems;  // errors found after the evaluation
 };
 
-void printNode(const NodeReport& node) {
+void printNode(const NodeReport& node, const NodeOrigins* origins) {
   std::cout << "\n" << node.path << ": " << stateText(stateName(node.state));
   if (node.forced != nullptr) std::cout << " (forced " << stateText(node.forced) << ")";
   std::cout << ", " << (node.module.empty() ? "no module" : "module " + node.module) << "\n";
-  for (const OptionReport& option : node.options) {
+  for (std::size_t k = 0; k < node.options.size(); ++k) {
+    const OptionReport& option = node.options[k];
     std::cout << "  " << option.option << " = ";
     for (std::size_t i = 0; i < option.values.size(); ++i) {
       if (i > 0) std::cout << ", ";
       std::cout << valueText(option.values[i]);
-      if (i < option.how.size()) std::cout << " (" << howSetName(option.how[i]) << ")";
+      if (i >= option.how.size()) continue;
+      std::cout << " (" << howSetName(option.how[i]);
+      if (origins != nullptr && k < origins->size() && i < (*origins)[k].size()) {
+        const ValueOrigin& origin = (*origins)[k][i];
+        const std::string text = originText(origin);
+        if (!text.empty()) std::cout << (origin.kind == "inherited" ? " " : ", ") << text;
+      }
+      std::cout << ")";
     }
     std::cout << "\n";
   }
@@ -105,7 +131,9 @@ int printText(Session& session, const Outcome& outcome) {
   const ReportCounts& counts = outcome.counts;
   std::cout << "product: " << (product.name().empty() ? product.path() : product.name())
             << " (variants mode " << product.variantsModeName() << ")\n";
-  for (const NodeReport& node : outcome.nodes) printNode(node);
+  for (std::size_t n = 0; n < outcome.nodes.size(); ++n) {
+    printNode(outcome.nodes[n], n < outcome.origins.size() ? &outcome.origins[n] : nullptr);
+  }
   printMessages(session.adapter().messages());
   printLegacy(session.adapter().legacyValues());
   std::cout << "\n"
@@ -149,7 +177,17 @@ int printJson(Session& session, const Outcome& outcome) {
   document["file"] = product.path();
   document["variants_mode"] = product.variantsModeName();
   OutputJson nodes = OutputJson::array();
-  for (const NodeReport& node : outcome.nodes) nodes.push_back(nodeJson(node));
+  for (std::size_t n = 0; n < outcome.nodes.size(); ++n) {
+    OutputJson item = nodeJson(outcome.nodes[n]);
+    const std::size_t options = outcome.nodes[n].options.size();
+    for (std::size_t k = 0; n < outcome.origins.size() && k < outcome.origins[n].size() && k < options;
+         ++k) {
+      for (std::size_t i = 0; i < outcome.origins[n][k].size(); ++i) {
+        item["options"][k]["values"][i]["origin"] = originJson(outcome.origins[n][k][i]);
+      }
+    }
+    nodes.push_back(item);
+  }
   document["nodes"] = nodes;
   document["messages"] = messagesJson(session.adapter().messages());
   document["legacy_options"] = legacyJson(session.adapter().legacyValues());
@@ -183,8 +221,9 @@ void checkMandatory(Session& session, const std::vector<ProductNode*>& nodes,
   }
 }
 
-Outcome evaluate(Session& session) {
+Outcome evaluate(Session& session, bool explain) {
   Outcome outcome;
+  session.record().setHistory(explain);
   try {
     session.evaluate();
   } catch (const TamException& e) {
@@ -194,6 +233,13 @@ Outcome evaluate(Session& session) {
   const std::vector<ProductNode*> all = session.nodes();
   outcome.nodes = reportNodes(all, outcome.failed);
   outcome.counts = countReport(outcome.nodes, session.adapter().messages());
+  if (explain) {
+    Explainer explainer(session);
+    for (std::size_t n = 0; n < all.size(); ++n) {
+      const bool ran = !outcome.nodes[n].options.empty();
+      outcome.origins.push_back(ran ? originsOf(explainer, *all[n]) : NodeOrigins());
+    }
+  }
   if (session.adapter().failedLoads().empty()) {
     const ScopeCheck scopes = checkScopes(session.root(), all, session.product(),
                                           session.adapter(), session.window());
@@ -210,7 +256,7 @@ int runEval(const EvalOptions& options) {
   for (const std::string& argument : options.sets) sets.push_back(parseSetArgument(argument));
   Session session(options.product);
   session.buildTree(sets);
-  const Outcome outcome = evaluate(session);
+  const Outcome outcome = evaluate(session, options.explain);
   return options.json ? printJson(session, outcome) : printText(session, outcome);
 }
 
@@ -237,6 +283,9 @@ void addEvalCommand(CLI::App& app, CommandRun& run) {
       "eval", "Evaluate a product and print each node's state, selected values, messages and problems");
   command->add_option("PRODUCT", options->product, "The product file (JSON)")->required();
   command->add_flag("--json", options->json, "Print the result as one JSON document");
+  command->add_flag("--explain", options->explain,
+                    "Show where each value came from: its rule, declaration or host value, or "
+                    "the node it was inherited from");
   command
       ->add_option("--set", options->sets,
                    "Add a host value, typed by its option: NODEPATH:module:option=VALUE "

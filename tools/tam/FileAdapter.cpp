@@ -2,7 +2,6 @@
 
 #include "Files.h"
 #include "ModuleChecker.h"
-#include "OutlineQueries.h"
 #include "ProductNode.h"
 
 namespace {
@@ -24,48 +23,47 @@ FileAdapter::~FileAdapter() = default;
 std::vector<Diagnostic> FileAdapter::addFiles(const std::vector<std::string>& paths) {
   std::vector<Diagnostic> problems;
   for (const std::string& path : paths) {
-    std::string text;
-    std::string problem;
-    if (!readTextFile(path, text, problem)) {
-      problems.push_back(Diagnostic::error(SourcePlace::fileOnly(path), problem));
-      continue;
-    }
-    ModuleFile file = ModuleFile::fromText(path, text);
-    if (!file.hasModuleLine()) {
-      SourcePlace first = file.source().placeOfLine(file.moduleLine());
-      first.column = 1;
-      if (file.laterModuleLine() > 0) {
-        Diagnostic misplaced =
-            Diagnostic::error(first, "the first line must be the module line 'module <id>'");
-        misplaced.note(moduleIdPlace(file, file.laterModuleLine()),
-                       "the module line is here; nothing may stand above it, not even a comment");
-        problems.push_back(misplaced);
-        brokenIds_.insert(file.laterId());
-      } else {
-        problems.push_back(
-            Diagnostic::error(first, "expected the module line 'module <id>' as the first line"));
-      }
-      continue;
-    }
-    if (file.id().empty()) {
-      problems.push_back(Diagnostic::error(moduleIdPlace(file, file.moduleLine()),
-                                           "expected a module id after 'module '"));
-      continue;
-    }
-    auto existing = files_.find(file.id());
-    if (existing != files_.end()) {
-      Diagnostic twice = Diagnostic::error(
-          moduleIdPlace(file, file.moduleLine()),
-          "module " + quote(file.id()) + " is declared again: a module id belongs to one file");
-      twice.note(moduleIdPlace(existing->second, existing->second.moduleLine()),
-                 quote(file.id()) + " is first declared here");
-      problems.push_back(twice);
-      continue;
-    }
-    std::string id = file.id();
-    files_.emplace(id, std::move(file));
+    addText(path, readTextFile(path, TextFileKind::kModule), problems);
   }
   return problems;
+}
+
+void FileAdapter::addText(const std::string& path, const std::string& text,
+                          std::vector<Diagnostic>& problems) {
+  ModuleFile file = ModuleFile::fromText(path, text);
+  if (!file.hasModuleLine()) {
+    SourcePlace first = file.source().placeOfLine(file.moduleLine());
+    first.column = 1;
+    if (file.laterModuleLine() > 0) {
+      Diagnostic misplaced =
+          Diagnostic::error(first, "the first line must be the module line 'module <id>'");
+      misplaced.note(moduleIdPlace(file, file.laterModuleLine()),
+                     "the module line is here; nothing may stand above it, not even a comment");
+      problems.push_back(misplaced);
+      brokenIds_.insert(file.laterId());
+    } else {
+      problems.push_back(
+          Diagnostic::error(first, "expected the module line 'module <id>' as the first line"));
+    }
+    return;
+  }
+  if (file.id().empty()) {
+    problems.push_back(Diagnostic::error(moduleIdPlace(file, file.moduleLine()),
+                                         "expected a module id after 'module '"));
+    return;
+  }
+  auto existing = files_.find(file.id());
+  if (existing != files_.end()) {
+    Diagnostic twice = Diagnostic::error(
+        moduleIdPlace(file, file.moduleLine()),
+        "module " + quote(file.id()) + " is declared again: a module id belongs to one file");
+    twice.note(moduleIdPlace(existing->second, existing->second.moduleLine()),
+               quote(file.id()) + " is first declared here");
+    problems.push_back(twice);
+    return;
+  }
+  std::string id = file.id();
+  files_.emplace(id, std::move(file));
 }
 
 const ModuleFile* FileAdapter::moduleFile(const std::string& id) const {
@@ -185,8 +183,8 @@ bool FileAdapter::refreshModule(TamWindow*, ref_count_ptr<TamModule> module) {
   return true;
 }
 
-bool FileAdapter::userMsg(TamWindow* window, Tam::MsgSeverity severity,
-                          const std::string& message, TamNode* node) {
+bool FileAdapter::userMsg(TamWindow*, Tam::MsgSeverity severity, const std::string& message,
+                          TamNode* node) {
   EmittedMessage emitted;
   emitted.severity = severity;
   emitted.text = message;
@@ -194,11 +192,7 @@ bool FileAdapter::userMsg(TamWindow* window, Tam::MsgSeverity severity,
     emitted.nodePath = productNode->path();
     emitted.moduleId = productNode->module();
   }
-  if (const ModuleFile* file = moduleFile(emitted.moduleId)) {
-    emitted.file = file->path();
-    int line = messageLine(outlineOf(window, *file), severity, message);
-    if (line > 0) emitted.line = file->rulesLine() + line - 1;
-  }
+  if (const ModuleFile* file = moduleFile(emitted.moduleId)) emitted.file = file->path();
   messages_.push_back(emitted);
   return true;
 }
@@ -225,12 +219,4 @@ void FileAdapter::setLegacyOptionValue(TamWindow*, const ref_count_ptr<TamOption
 void FileAdapter::setLegacyOptionValues(TamWindow*, const ref_count_ptr<TamOption>& option,
                                         std::vector<ref_count_ptr<TamValue>> values) {
   legacy_[{option->moduleId(), option->name()}] = LegacyValue{std::move(values), true};
-}
-
-const TamRixOutline& FileAdapter::outlineOf(TamWindow* window, const ModuleFile& file) {
-  auto it = outlines_.find(file.id());
-  if (it == outlines_.end()) {
-    it = outlines_.emplace(file.id(), rulesOutline(window, file.id(), file.rules())).first;
-  }
-  return it->second;
 }

@@ -33,8 +33,7 @@ struct EmittedMessage {
   std::string nodePath;
   std::string moduleId;
   std::string file;  // the module's file, empty when the node has no module
-  int line = 0;      // the file line of the message statement, 0 when it cannot be told (a guess
-                     // by the message's leading text)
+  int line = 0;      // the file line of the message statement, 0 until it is placed
 };
 
 struct LegacyValue {
@@ -51,9 +50,13 @@ class FileAdapter : public Tam::AdapterInterface {
   FileAdapter& operator=(const FileAdapter&) = delete;
   ~FileAdapter() override;
 
-  // Indexes module files. Returns the problems found (a file that cannot be read or has no module
-  // line, an id declared by two files); the files without problems are indexed.
+  // Indexes module files. Returns the problems found (a file without a module line, an id declared
+  // by two files); the files without problems are indexed. A file that cannot be read (see
+  // readTextFile) is a ToolError (kExitUsage) naming it alone, since every later problem might
+  // follow from it.
   std::vector<Diagnostic> addFiles(const std::vector<std::string>& paths);
+  // Indexes one module file whose text is at hand, adding its problem to `problems` if it has one.
+  void addText(const std::string& path, const std::string& text, std::vector<Diagnostic>& problems);
   const ModuleFile* moduleFile(const std::string& id) const;
   const std::map<std::string, ModuleFile>& moduleFiles() const { return files_; }
   // The ids of every indexed module, to suggest one for a misspelt id.
@@ -81,6 +84,8 @@ class FileAdapter : public Tam::AdapterInterface {
   void declareLegacyOptions(const ref_count_ptr<TamModule>& module) const;
 
   const std::vector<EmittedMessage>& messages() const { return messages_; }
+  // Places a message at the file line of the statement that emitted it (see Session::evaluate).
+  void setMessageLine(std::size_t index, int line) { messages_.at(index).line = line; }
 
   // Forgets the messages and the legacy values the rules set, before the tree is evaluated again.
   void startEvaluation();
@@ -109,7 +114,6 @@ class FileAdapter : public Tam::AdapterInterface {
                              std::vector<ref_count_ptr<TamValue>> values) override;
 
  private:
-  const TamRixOutline& outlineOf(TamWindow* window, const ModuleFile& file);
   void loadLeniently(const ref_count_ptr<TamModule>& module, const ModuleFile& file);
 
   std::map<std::string, ModuleFile> files_;
@@ -119,7 +123,6 @@ class FileAdapter : public Tam::AdapterInterface {
   std::vector<EmittedMessage> messages_;
   std::vector<std::string> failedLoads_;
   std::string firstLoadError_;
-  std::map<std::string, TamRixOutline> outlines_;  // of each module's rules, by module id
   bool lenient_ = false;
   std::set<LegacyKey> failedDeclarations_;
   std::map<std::string, std::map<std::string, std::size_t>> declarationIndex_;

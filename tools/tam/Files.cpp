@@ -1,19 +1,16 @@
 #include "Files.h"
 
+#include "SourceText.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <system_error>
-
-#include "Diagnostics.h"
 
 namespace fs = std::filesystem;
 
@@ -21,98 +18,132 @@ namespace {
 
 const char kModuleExtension[] = ".rix";
 
-// Input files larger than this are refused: no module or product file comes near it, and reading
-// one would only make every later step slow. (Places in parsed text are 32-bit, too.)
-constexpr std::uintmax_t kMaxInputFileSize = std::uintmax_t{64} << 20;
+struct KindInfo {
+  TextFileKind kind;
+  std::size_t maxBytes;
+  const char* name;
+};
 
-[[noreturn]] void failWrite(const std::string& target, const std::string& message) {
-  throw ToolError(Diagnostic::error(SourcePlace::fileOnly(target), message), kExitReported);
+const KindInfo kKinds[] = {{TextFileKind::kProduct, kMaxProductFileBytes, "product file"},
+                           {TextFileKind::kModule, kMaxModuleFileBytes, "module file"}};
+
+const KindInfo& infoOf(TextFileKind kind) {
+  for (const KindInfo& info : kKinds) {
+    if (info.kind == kind) return info;
+  }
+  return kKinds[0];
 }
 
-// Writes all of `content` to `fd`, retrying after interruptions and short writes.
-bool writeAll(int fd, const std::string& content) {
-  std::size_t done = 0;
-  while (done < content.size()) {
-    ssize_t written = ::write(fd, content.data() + done, content.size() - done);
-    if (written < 0) {
+// What a file that is not a regular file is, in words.
+const char* typeName(mode_t mode) {
+  if (S_ISDIR(mode)) return "a directory";
+  if (S_ISFIFO(mode)) return "a FIFO (named pipe)";
+  if (S_ISCHR(mode)) return "a character device";
+  if (S_ISBLK(mode)) return "a block device";
+  if (S_ISSOCK(mode)) return "a socket";
+  return "not a regular file";
+}
+
+// Closes a descriptor when it goes out of scope.
+class OpenFile {
+ public:
+  explicit OpenFile(int fd) : fd_(fd) {}
+  OpenFile(const OpenFile&) = delete;
+  OpenFile& operator=(const OpenFile&) = delete;
+  ~OpenFile() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int fd() const { return fd_; }
+
+ private:
+  int fd_;
+};
+
+std::string sizeText(std::size_t bytes) {
+  const std::size_t mebibyte = 1024 * 1024;
+  std::string text = std::to_string(bytes) + " bytes";
+  if (bytes % mebibyte == 0) text += " (" + std::to_string(bytes / mebibyte) + " MiB)";
+  return text;
+}
+
+bool refuse(const std::string& path, const std::string& message, Diagnostic& problem) {
+  problem = Diagnostic::error(SourcePlace::fileOnly(path), message);
+  return false;
+}
+
+// Reads at most `limit` + 1 bytes, so that a file that grows while it is read, or whose size the
+// system does not know in advance, is still caught by the limit.
+bool readAtMost(int fd, std::size_t limit, std::string& text, int& error) {
+  const std::size_t chunk = 64 * 1024;
+  text.clear();
+  while (text.size() <= limit) {
+    std::size_t at = text.size();
+    text.resize(at + std::min(chunk, limit + 1 - at));
+    ssize_t got = ::read(fd, &text[at], text.size() - at);
+    if (got < 0) {
+      text.resize(at);
       if (errno == EINTR) continue;
+      error = errno;
       return false;
     }
-    done += static_cast<std::size_t>(written);
+    text.resize(at + static_cast<std::size_t>(got));
+    if (got == 0) break;
   }
   return true;
-}
-
-// The file a path finally names: a symbolic link is followed, so that the link stays a link.
-std::string resolvedTarget(const std::string& path) {
-  std::error_code error;
-  if (fs::is_symlink(fs::symlink_status(path, error))) {
-    fs::path target = fs::canonical(path, error);
-    if (!error) return target.string();
-  }
-  return path;
-}
-
-// Writes one new content to a fresh temporary file beside `target` and returns its name.
-std::string writeTemporary(const std::string& target, const std::string& content) {
-  struct stat status;
-  bool exists = ::stat(target.c_str(), &status) == 0;
-  if (exists && !S_ISREG(status.st_mode)) {
-    failWrite(target, "cannot write: not a regular file");
-  }
-  fs::path targetPath(target);
-  fs::path folder = targetPath.has_parent_path() ? targetPath.parent_path() : fs::path(".");
-  std::string pattern = (folder / ("." + targetPath.filename().string() + ".tam-XXXXXX")).string();
-  std::vector<char> name(pattern.begin(), pattern.end());
-  name.push_back('\0');
-  int fd = ::mkstemp(name.data());
-  if (fd < 0) {
-    failWrite(target, "cannot create a temporary file in " + folder.string() + ": " +
-                          std::strerror(errno));
-  }
-  std::string temporary(name.data());
-  bool ok = writeAll(fd, content) && (!exists || ::fchmod(fd, status.st_mode & 07777) == 0) &&
-            ::fsync(fd) == 0;
-  int savedErrno = errno;
-  if (::close(fd) != 0 && ok) {
-    ok = false;
-    savedErrno = errno;
-  }
-  if (!ok) {
-    ::unlink(temporary.c_str());
-    failWrite(target, std::string("cannot write the new content: ") + std::strerror(savedErrno));
-  }
-  return temporary;
 }
 
 }  // namespace
 
-bool readTextFile(const std::string& path, std::string& text, std::string& problem) {
-  if (isDirectory(path)) {
-    problem = "cannot read the file: it is a directory";
+std::size_t maxFileBytes(TextFileKind kind) { return infoOf(kind).maxBytes; }
+
+const char* fileKindName(TextFileKind kind) { return infoOf(kind).name; }
+
+bool readTextFile(const std::string& path, TextFileKind kind, std::string& text,
+                  Diagnostic& problem) {
+  const KindInfo& info = infoOf(kind);
+  // Non-blocking, so that opening a FIFO returns at once instead of waiting for a writer.
+  OpenFile file(::open(path.c_str(), O_RDONLY | O_NOCTTY | O_NONBLOCK | O_CLOEXEC));
+  if (file.fd() < 0) {
+    return refuse(path, std::string("cannot read the file: ") + std::strerror(errno), problem);
+  }
+  struct stat status;
+  if (::fstat(file.fd(), &status) != 0) {
+    return refuse(path, std::string("cannot read the file: ") + std::strerror(errno), problem);
+  }
+  if (!S_ISREG(status.st_mode)) {
+    return refuse(path,
+                  std::string("cannot read the file: it is ") + typeName(status.st_mode) +
+                      ", not a regular file",
+                  problem);
+  }
+  std::string tooLarge = "the file is too large: " + std::string(info.name) + "s are limited to " +
+                         sizeText(info.maxBytes);
+  if (static_cast<std::size_t>(status.st_size) > info.maxBytes) {
+    return refuse(path, tooLarge + ", and it holds " + sizeText(status.st_size), problem);
+  }
+  int error = 0;
+  std::string content;
+  if (!readAtMost(file.fd(), info.maxBytes, content, error)) {
+    return refuse(path, std::string("cannot read the file: ") + std::strerror(error), problem);
+  }
+  if (content.size() > info.maxBytes) return refuse(path, tooLarge, problem);
+  std::size_t nul = content.find('\0');
+  if (nul != std::string::npos) {
+    // Placed with the file's line index, and shown as the place of the byte.
+    problem = Diagnostic::error(SourceText(path, content).place(nul, nul + 1),
+                                "NUL byte at byte offset " + std::to_string(nul) + ": a " +
+                                    info.name + " must be text");
     return false;
   }
-  std::error_code sizeError;
-  const std::uintmax_t size = fs::file_size(path, sizeError);
-  if (!sizeError && size > kMaxInputFileSize) {
-    problem = "the file is too large to be read (" + std::to_string(size) +
-              " bytes; files of up to " + std::to_string(kMaxInputFileSize >> 20) +
-              " MiB are read)";
-    return false;
-  }
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
-    problem = std::string("cannot read the file: ") + std::strerror(errno);
-    return false;
-  }
-  std::ostringstream content;
-  content << in.rdbuf();
-  if (in.bad()) {
-    problem = "cannot read the file";
-    return false;
-  }
-  text = content.str();
+  text = std::move(content);
   return true;
+}
+
+std::string readTextFile(const std::string& path, TextFileKind kind) {
+  std::string text;
+  Diagnostic problem;
+  if (!readTextFile(path, kind, text, problem)) throw ToolError(problem, kExitUsage);
+  return text;
 }
 
 bool listModuleFiles(const std::string& folder, std::vector<std::string>& files,
@@ -126,12 +157,8 @@ bool listModuleFiles(const std::string& folder, std::vector<std::string>& files,
   std::vector<std::string> names;
   for (; it != fs::directory_iterator(); it.increment(error)) {
     if (error) break;
-    const fs::directory_entry& entry = *it;
-    std::string name = entry.path().filename().string();
-    std::error_code typeError;
-    if (entry.path().extension() == kModuleExtension && entry.is_regular_file(typeError)) {
-      names.push_back(name);
-    }
+    const fs::path& entry = it->path();
+    if (entry.extension() == kModuleExtension) names.push_back(entry.filename().string());
   }
   if (error) {
     problem = "cannot list the folder: " + error.message();
@@ -146,28 +173,4 @@ bool listModuleFiles(const std::string& folder, std::vector<std::string>& files,
 bool isDirectory(const std::string& path) {
   std::error_code error;
   return fs::is_directory(path, error);
-}
-
-void writeFilesAtomically(const std::vector<FileUpdate>& updates) {
-  std::vector<std::string> targets;
-  std::vector<std::string> temporaries;
-  try {
-    for (const FileUpdate& update : updates) {
-      std::string target = resolvedTarget(update.path);
-      temporaries.push_back(writeTemporary(target, update.content));
-      targets.push_back(target);
-    }
-  } catch (...) {
-    for (const std::string& temporary : temporaries) ::unlink(temporary.c_str());
-    throw;
-  }
-  for (std::size_t i = 0; i < temporaries.size(); ++i) {
-    if (std::rename(temporaries[i].c_str(), targets[i].c_str()) != 0) {
-      std::string reason = std::strerror(errno);
-      for (std::size_t j = i; j < temporaries.size(); ++j) ::unlink(temporaries[j].c_str());
-      failWrite(targets[i], "cannot replace the file: " + reason + " (" + std::to_string(i) +
-                                " of " + std::to_string(temporaries.size()) +
-                                " files were already replaced)");
-    }
-  }
 }

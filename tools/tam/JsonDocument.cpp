@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <iterator>
-#include <set>
 #include <vector>
 
 #include "Diagnostics.h"
@@ -92,12 +91,21 @@ class CountingIterator {
   ReadPosition* position_;
 };
 
-// Builds the document from the reader's events and records the line of every value by pointer.
+// Where the values of a document stand: by pointer for the root and object members (the line of
+// the key, the offsets of the key and of the value), and in one list per array for its elements,
+// so that a long list of scalars costs a few bytes per value.
+struct Places {
+  std::map<std::string, int>& lines;
+  std::map<std::string, std::vector<int>>& elementLines;
+  std::map<std::string, std::size_t>& offsets;
+  std::map<std::string, std::vector<std::size_t>>& elementOffsets;
+};
+
+// Builds the document from the reader's events and records the place of every value (Places).
 class LineRecorder : public nlohmann::json_sax<Json> {
  public:
-  LineRecorder(Json& root, std::map<std::string, int>& lines,
-               std::map<std::string, std::size_t>& offsets, const ReadPosition& position)
-      : root_(root), lines_(lines), offsets_(offsets), position_(position) {}
+  LineRecorder(Json& root, const Places& places, const ReadPosition& position)
+      : root_(root), places_(places), position_(position) {}
 
   bool null() override { return add(nullptr, position_.scalarStart); }
   bool boolean(bool value) override { return add(value, position_.scalarStart); }
@@ -122,13 +130,13 @@ class LineRecorder : public nlohmann::json_sax<Json> {
     Frame& top = frames_.back();
     top.key = key;
     std::string pointer = JsonDocument::member(top.pointer, key);
-    if (!top.keys.insert(key).second) {
+    if (top.value->contains(key)) {
       duplicateKey_ = key;
       duplicateOffset_ = position_.stringStart;
       duplicateFirstOffset_ = keyOffsets_[pointer];
       return false;
     }
-    lines_.emplace(pointer, position_.lastTokenLine);
+    places_.lines.emplace(pointer, position_.lastTokenLine);
     keyOffsets_[pointer] = position_.stringStart;
     member_ = &(*top.value)[key];
     return true;
@@ -142,9 +150,10 @@ class LineRecorder : public nlohmann::json_sax<Json> {
   }
 
   bool failed() const {
-    return !errorMessage_.empty() || !duplicateKey_.empty() || tooDeepLine_ > 0;
+    return !errorMessage_.empty() || !duplicateKey_.empty() || tooDeepLine_ > 0 || tooManyLine_ > 0;
   }
   int tooDeepLine() const { return tooDeepLine_; }
+  int tooManyLine() const { return tooManyLine_; }
   std::size_t errorByte() const { return errorByte_; }
   const std::string& errorMessage() const { return errorMessage_; }
   const std::string& duplicateKey() const { return duplicateKey_; }
@@ -156,48 +165,65 @@ class LineRecorder : public nlohmann::json_sax<Json> {
   struct Frame {
     Json* value;
     std::string pointer;
-    std::size_t nextIndex = 0;
-    std::string key;
-    std::set<std::string> keys;
+    std::string key;                           // the member being read, in an object
+    std::vector<int>* elementLines = nullptr;  // the lines of the elements, in an array
+    std::vector<std::size_t>* elementOffsets = nullptr;  // and where each begins
   };
 
-  // The slot the next value goes into, and its pointer.
-  Json* slot(std::string& pointer) {
+  // Counts one more value; false once there are more than the document may hold.
+  bool count() {
+    if (++values_ <= JsonDocument::kMaxValues) return true;
+    tooManyLine_ = position_.lastTokenLine;
+    return false;
+  }
+
+  // The slot the next value goes into, with its line and the offset where it begins recorded.
+  Json* slot(std::size_t offset) {
     if (frames_.empty()) {
-      pointer.clear();
+      places_.lines[""] = position_.lastTokenLine;
+      places_.offsets[""] = offset;
       return &root_;
     }
     Frame& top = frames_.back();
     if (top.value->is_array()) {
-      pointer = JsonDocument::element(top.pointer, top.nextIndex++);
+      top.elementLines->push_back(position_.lastTokenLine);
+      top.elementOffsets->push_back(offset);
       top.value->push_back(nullptr);
       return &top.value->back();
     }
-    pointer = JsonDocument::member(top.pointer, top.key);
-    return member_;
+    places_.offsets[JsonDocument::member(top.pointer, top.key)] = offset;
+    return member_;  // its line is the key's
+  }
+
+  // The pointer of the next value.
+  std::string nextPointer() const {
+    if (frames_.empty()) return "";
+    const Frame& top = frames_.back();
+    if (top.value->is_array()) return JsonDocument::element(top.pointer, top.value->size());
+    return JsonDocument::member(top.pointer, top.key);
   }
 
   template <class Value>
   bool add(Value&& value, std::size_t offset) {
-    std::string pointer;
-    Json* target = slot(pointer);
-    *target = Json(std::forward<Value>(value));
-    lines_.emplace(pointer, position_.lastTokenLine);
-    offsets_[pointer] = offset;
+    if (!count()) return false;
+    *slot(offset) = Json(std::forward<Value>(value));
     return true;
   }
 
   bool open(Json container) {
+    if (!count()) return false;
     if (frames_.size() >= kMaxNesting) {
       tooDeepLine_ = position_.lastTokenLine;
       return false;
     }
-    std::string pointer;
-    Json* target = slot(pointer);
-    *target = std::move(container);
-    lines_.emplace(pointer, position_.lastTokenLine);
-    offsets_[pointer] = position_.containerStart;
-    frames_.push_back(Frame{target, pointer, 0, "", {}});
+    Frame frame{nullptr, nextPointer(), "", nullptr, nullptr};
+    if (container.is_array()) {
+      frame.elementLines = &places_.elementLines[frame.pointer];
+      frame.elementOffsets = &places_.elementOffsets[frame.pointer];
+    }
+    frame.value = slot(position_.containerStart);
+    *frame.value = std::move(container);
+    frames_.push_back(std::move(frame));
     return true;
   }
 
@@ -207,11 +233,11 @@ class LineRecorder : public nlohmann::json_sax<Json> {
   }
 
   Json& root_;
-  std::map<std::string, int>& lines_;
-  std::map<std::string, std::size_t>& offsets_;
+  Places places_;
   const ReadPosition& position_;
   std::vector<Frame> frames_;
   Json* member_ = nullptr;
+  std::size_t values_ = 0;
   std::size_t errorByte_ = 0;
   std::string errorMessage_;
   std::string duplicateKey_;
@@ -219,6 +245,7 @@ class LineRecorder : public nlohmann::json_sax<Json> {
   std::size_t duplicateFirstOffset_ = 0;
   std::map<std::string, std::size_t> keyOffsets_;
   int tooDeepLine_ = 0;
+  int tooManyLine_ = 0;
 };
 
 // The reader's message without its "[json.exception...] parse error at line L, column C: " lead,
@@ -236,19 +263,16 @@ std::string plainMessage(const std::string& what) {
 }  // namespace
 
 JsonDocument JsonDocument::read(const std::string& path) {
-  std::string text;
-  std::string problem;
-  if (!readTextFile(path, text, problem)) {
-    throw ToolError(Diagnostic::error(SourcePlace::fileOnly(path), problem), kExitUsage);
-  }
-  return parse(path, text);
+  return parse(path, readTextFile(path, TextFileKind::kProduct));
 }
 
 JsonDocument JsonDocument::parse(const std::string& path, const std::string& text) {
   JsonDocument document;
   document.source_ = SourceText(path, text);
   ReadPosition position;
-  LineRecorder recorder(document.root_, document.lines_, document.offsets_, position);
+  const Places places{document.lines_, document.elementLines_, document.offsets_,
+                      document.elementOffsets_};
+  LineRecorder recorder(document.root_, places, position);
   const char* begin = document.source_.text().data();
   const char* end = begin + document.source_.text().size();
   Json::sax_parse(CountingIterator(begin, &position), CountingIterator(end, &position), &recorder);
@@ -269,6 +293,12 @@ JsonDocument JsonDocument::parse(const std::string& path, const std::string& tex
                                           std::to_string(kMaxNesting) + " deep"),
                     kExitUsage);
   }
+  if (recorder.tooManyLine() > 0) {
+    throw ToolError(Diagnostic::error(source.placeOfLine(recorder.tooManyLine()),
+                                      "the file holds more than " + std::to_string(kMaxValues) +
+                                          " JSON values, the most a product file may hold"),
+                    kExitUsage);
+  }
   if (recorder.failed()) {
     std::size_t byte = recorder.errorByte();
     std::size_t offset = std::min(byte > 0 ? byte - 1 : 0, text.size());
@@ -281,7 +311,21 @@ JsonDocument JsonDocument::parse(const std::string& path, const std::string& tex
 
 int JsonDocument::line(const std::string& pointer) const {
   auto it = lines_.find(pointer);
-  return it == lines_.end() ? 0 : it->second;
+  if (it != lines_.end()) return it->second;
+  std::size_t slash = pointer.rfind('/');
+  if (slash == std::string::npos) return 0;
+  auto array = elementLines_.find(pointer.substr(0, slash));
+  const std::string index = pointer.substr(slash + 1);
+  if (array == elementLines_.end() || index.empty() ||
+      index.find_first_not_of("0123456789") != std::string::npos) {
+    return 0;
+  }
+  std::size_t at = 0;
+  for (char digit : index) {
+    at = at * 10 + static_cast<std::size_t>(digit - '0');
+    if (at >= array->second.size()) return 0;
+  }
+  return array->second[at];
 }
 
 std::string JsonDocument::where(const std::string& pointer) const {
@@ -289,29 +333,51 @@ std::string JsonDocument::where(const std::string& pointer) const {
   return at > 0 ? path() + ":" + std::to_string(at) : path();
 }
 
-SourcePlace JsonDocument::place(const std::string& pointer) const {
+bool JsonDocument::valueOffset(const std::string& pointer, std::size_t& offset) const {
   auto it = offsets_.find(pointer);
-  if (it == offsets_.end()) {
+  if (it != offsets_.end()) {
+    offset = it->second;
+    return true;
+  }
+  std::size_t slash = pointer.rfind('/');
+  if (slash == std::string::npos) return false;
+  auto array = elementOffsets_.find(pointer.substr(0, slash));
+  const std::string index = pointer.substr(slash + 1);
+  if (array == elementOffsets_.end() || index.empty() ||
+      index.find_first_not_of("0123456789") != std::string::npos) {
+    return false;
+  }
+  std::size_t at = 0;
+  for (char digit : index) {
+    at = at * 10 + static_cast<std::size_t>(digit - '0');
+    if (at >= array->second.size()) return false;
+  }
+  offset = array->second[at];
+  return true;
+}
+
+SourcePlace JsonDocument::place(const std::string& pointer) const {
+  std::size_t offset = 0;
+  if (!valueOffset(pointer, offset)) {
     const int at = line(pointer);
     return at > 0 ? source_.placeOfLine(at) : SourcePlace::fileOnly(path());
   }
-  const std::vector<std::size_t> bytes = stringBytes(it->second);
-  return bytes.empty() ? source_.place(it->second)
-                       : source_.place(it->second, bytes.back() + 1);
+  const std::vector<std::size_t> bytes = stringBytes(offset);
+  return bytes.empty() ? source_.place(offset) : source_.place(offset, bytes.back() + 1);
 }
 
 SourcePlace JsonDocument::placeInString(const std::string& pointer, std::size_t begin,
                                         std::size_t end) const {
-  auto it = offsets_.find(pointer);
-  if (it == offsets_.end()) return place(pointer);
-  const std::vector<std::size_t> bytes = stringBytes(it->second);
+  std::size_t offset = 0;
+  if (!valueOffset(pointer, offset)) return place(pointer);
+  const std::vector<std::size_t> bytes = stringBytes(offset);
   if (bytes.empty()) return place(pointer);
   const auto at = [&](std::size_t i) { return bytes[std::min(i, bytes.size() - 1)]; };
   return source_.place(at(begin), end > begin ? at(end) : 0);
 }
 
 // Walks the JSON string at `quote` as the reader decoded it: each escape stands for the bytes it
-// decodes to (\uXXXX for one to four UTF-8 bytes, a surrogate pair for four).
+// decodes to (\\uXXXX for one to three UTF-8 bytes, a surrogate pair for four).
 std::vector<std::size_t> JsonDocument::stringBytes(std::size_t quote) const {
   const std::string& text = source_.text();
   std::vector<std::size_t> bytes;
@@ -320,12 +386,10 @@ std::vector<std::size_t> JsonDocument::stringBytes(std::size_t quote) const {
     if (at + 4 > text.size()) return false;
     value = 0;
     for (std::size_t i = at; i < at + 4; ++i) {
-      const char c = text[i];
-      if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+      const unsigned char c = static_cast<unsigned char>(text[i]);
+      if (!std::isxdigit(c)) return false;
       value = value * 16 + static_cast<unsigned long>(
-                               std::isdigit(static_cast<unsigned char>(c))
-                                   ? c - '0'
-                                   : std::tolower(static_cast<unsigned char>(c)) - 'a' + 10);
+                               std::isdigit(c) ? c - '0' : std::tolower(c) - 'a' + 10);
     }
     return true;
   };

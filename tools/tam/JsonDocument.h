@@ -19,6 +19,11 @@ class JsonDocument {
  public:
   using Json = nlohmann::json;
 
+  // The most values (objects, arrays, strings, numbers, booleans and nulls, counted at every
+  // level) a document may hold. Even the largest products hold far fewer; the limit keeps a huge
+  // list from costing memory for every element before the shape of the file is judged.
+  static constexpr std::size_t kMaxValues = 1000000;
+
   static JsonDocument read(const std::string& path);
   static JsonDocument parse(const std::string& path, const std::string& text);
 
@@ -42,14 +47,18 @@ class JsonDocument {
   static std::string element(const std::string& pointer, std::size_t index);
 
  private:
+  // Where the value at this pointer begins; false when the document has no such value.
+  bool valueOffset(const std::string& pointer, std::size_t& offset) const;
   // The file offset of each byte of the string value whose opening quote is at `quote`, then the
   // offset of its closing quote; empty when no string starts there.
   std::vector<std::size_t> stringBytes(std::size_t quote) const;
 
   SourceText source_;
   Json root_;
-  std::map<std::string, int> lines_;
-  std::map<std::string, std::size_t> offsets_;
+  std::map<std::string, int> lines_;                       // the root and object members
+  std::map<std::string, std::vector<int>> elementLines_;  // array pointer: each element's line
+  std::map<std::string, std::size_t> offsets_;             // where those values begin
+  std::map<std::string, std::vector<std::size_t>> elementOffsets_;
 };
 
 #endif  // TAM_TOOL_JSONDOCUMENT_H

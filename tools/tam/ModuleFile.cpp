@@ -58,12 +58,7 @@ class LineReader {
 }  // namespace
 
 ModuleFile ModuleFile::read(const std::string& path) {
-  std::string text;
-  std::string problem;
-  if (!readTextFile(path, text, problem)) {
-    throw ToolError(Diagnostic::error(SourcePlace::fileOnly(path), problem), kExitUsage);
-  }
-  return fromText(path, text);
+  return fromText(path, readTextFile(path, TextFileKind::kModule));
 }
 
 ModuleFile ModuleFile::fromText(const std::string& path, const std::string& text) {

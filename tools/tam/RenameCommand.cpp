@@ -2,15 +2,20 @@
 // library's translater (under its new id when it is the renamed module), the declaration of a
 // renamed option is given its new name, and in the product file every node's module, load-if,
 // host value and legacy option is rewritten in place, the rest of the file kept as written.
-// Without --write it only shows what would change, file and line, before and after. With --write
-// all new contents are prepared first and then written atomically (see writeFilesAtomically).
+// Without --write it only shows what would change, file and line, before and after. Either way the
+// product is first loaded and evaluated again from the new texts in a scratch session, and a
+// rename that would break it is refused (RenameCheck.h). With --write the command holds the
+// product's lock from its first read to its last write (ProductLock.h), and the new contents are
+// committed all or nothing (FileCommit.h).
 #include <tam/libtam.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cctype>
 #include <iostream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <string>
@@ -18,9 +23,11 @@
 
 #include "Commands.h"
 #include "Diagnostics.h"
-#include "Files.h"
+#include "FileCommit.h"
 #include "LineDiff.h"
 #include "ModuleChecker.h"
+#include "ProductLock.h"
+#include "RenameCheck.h"
 #include "Session.h"
 
 namespace {
@@ -29,6 +36,8 @@ struct RenameOptions {
   std::vector<std::string> modules;
   std::vector<std::string> options;
   bool write = false;
+  bool force = false;
+  double waitSeconds = static_cast<double>(ProductLock::kDefaultWait.count());
   std::string product;
 };
 
@@ -124,7 +133,8 @@ std::string renameDeclaration(const std::string& line, const std::string& from,
                               const std::string& to) {
   const TamDeclarationOutline::Part name = TamDeclarationOutline::read(line).name();
   if (!name.isPresent() || name.text != from) return line;
-  return line.substr(0, name.begin.offset) + Tam::rixQuoteId(to) + line.substr(name.end.offset);
+  return line.substr(0, name.begin.offset) + Tam::rixQuoteOptionName(to) +
+         line.substr(name.end.offset);
 }
 
 // Renames the declarations of the renamed options of module `moduleId` in a translated text,
@@ -161,7 +171,8 @@ struct Edit {
 // Edits of the product file text that keep everything but the strings being renamed.
 class ProductEdits {
  public:
-  explicit ProductEdits(const JsonDocument& document) : document_(document) {}
+  explicit ProductEdits(const JsonDocument& document)
+      : document_(document), lines_(document.text()) {}
 
   // The string value of the member at `pointer`.
   void replaceValue(const std::string& pointer, const std::string& from, const std::string& to) {
@@ -199,12 +210,20 @@ class ProductEdits {
 
   bool empty() const { return edits_.empty(); }
 
+  // The text with every edit made, built in one pass.
   std::string apply() const {
     std::vector<Edit> edits = edits_;
     std::sort(edits.begin(), edits.end(),
-              [](const Edit& a, const Edit& b) { return a.offset > b.offset; });
-    std::string text = document_.text();
-    for (const Edit& edit : edits) text.replace(edit.offset, edit.length, edit.text);
+              [](const Edit& a, const Edit& b) { return a.offset < b.offset; });
+    const std::string& original = document_.text();
+    std::string text;
+    std::size_t at = 0;
+    for (const Edit& edit : edits) {
+      text.append(original, at, edit.offset - at);
+      text += edit.text;
+      at = edit.offset + edit.length;
+    }
+    text.append(original, at, std::string::npos);
     return text;
   }
 
@@ -228,13 +247,7 @@ class ProductEdits {
 
   std::size_t lineStart(const std::string& pointer) const {
     int line = document_.line(pointer);
-    const std::string& text = document_.text();
-    std::size_t at = 0;
-    for (int current = 1; current < line && at != std::string::npos; ++current) {
-      at = text.find('\n', at);
-      if (at != std::string::npos) ++at;
-    }
-    return at == std::string::npos ? 0 : at;
+    return line < 1 ? 0 : lines_.lineStart(line);
   }
 
   std::size_t skipBlanks(std::size_t at) const {
@@ -251,6 +264,7 @@ class ProductEdits {
   }
 
   const JsonDocument& document_;
+  const TamLineIndex lines_;
   std::vector<Edit> edits_;
   std::set<std::size_t> used_;
 };
@@ -353,7 +367,7 @@ std::vector<FileUpdate> renameModules(Session& session, const Renames& renames,
       throw ToolError(problem, kExitReported);
     }
     warnExclusiveNames(*file, renames, printer);
-    if (translated != normalised) updates.push_back({file->path(), translated});
+    if (translated != normalised) updates.push_back({file->path(), translated, std::nullopt});
   }
   return updates;
 }
@@ -367,7 +381,15 @@ std::string originalText(Session& session, const std::string& path) {
 
 int runRename(const RenameOptions& options) {
   Renames renames = parseRenames(options);
-  Session session(options.product);
+  // A writer holds the product's lock from its first read to its last write, so that no other tam
+  // reads the product half written or renames from the texts this one replaces.
+  ProductLock lock;
+  if (options.write) {
+    auto wait = std::chrono::milliseconds(static_cast<long long>(options.waitSeconds * 1000));
+    lock = ProductLock::acquire(options.product, ProductLock::Mode::kExclusive, wait);
+  }
+  const ProductLock* held = options.write ? &lock : nullptr;
+  Session session(options.product, held);
   session.buildTree({});
   checkRenames(session, renames);
 
@@ -382,21 +404,28 @@ int runRename(const RenameOptions& options) {
   ProductEdits edits(session.product().document());
   editNode(session.product().root(), renames, translater, edits, session);
   editLegacy(session.product(), renames, edits);
-  if (!edits.empty()) updates.push_back({session.product().path(), edits.apply()});
+  if (!edits.empty()) updates.push_back({session.product().path(), edits.apply(), std::nullopt});
 
-  for (const FileUpdate& update : updates) {
-    std::cout << formatDiff(update.path,
-                            diffLines(originalText(session, update.path), update.content));
+  for (FileUpdate& update : updates) {
+    update.basedOn = originalText(session, update.path);
+    std::cout << formatDiff(update.path, diffLines(*update.basedOn, update.content));
   }
+  std::cout.flush();
   std::string count = std::to_string(updates.size()) + (updates.size() == 1 ? " file" : " files");
   if (updates.empty()) {
     std::cout << "nothing to change\n";
-  } else if (!options.write) {
-    std::cout << count << " would change (nothing written; add --write to apply)\n";
-  } else {
-    writeFilesAtomically(updates);
-    std::cout << count << " written\n";
+    return kExitOk;
   }
+  checkRenamedProduct(session, updates, held);
+  if (!options.write) {
+    std::cout << count << " would change (nothing written; add --write to apply)\n";
+    return kExitOk;
+  }
+  CommitOptions commit;
+  commit.force = options.force;
+  commit.command = "tam rename";
+  commitFiles(lock, updates, commit);
+  std::cout << count << " written\n";
   return kExitOk;
 }
 
@@ -413,6 +442,13 @@ void addRenameCommand(CLI::App& app, CommandRun& run) {
                    "Rename an option of a module: MODULE:OLD=NEW (repeatable)")
       ->allow_extra_args(false);
   command->add_flag("--write", options->write, "Write the changes (otherwise only show them)");
+  command->add_flag("--force", options->force,
+                    "With --write, also replace read-only files (keeping their mode)");
+  command
+      ->add_option("--wait", options->waitSeconds,
+                   "With --write, wait this many seconds at most for another tam working on the "
+                   "product (default 30)")
+      ->check(CLI::NonNegativeNumber);
   command->add_option("PRODUCT", options->product, "The product file (JSON)")->required();
   addDiagnosticOptions(command);
   command->callback([options, &run] { run = [options] { return runRename(*options); }; });

@@ -61,13 +61,20 @@ int runServe(const ServeOptions& options) {
             << "Open " << server.url() << " in a browser. Press Ctrl-C to stop.\n"
             << std::flush;
 
+  // A stop asked for before the server listens would find nothing to stop, so once a signal
+  // has come the waiter stops the server as soon as it is running, exactly once.
   std::atomic<bool> ended{false};
   std::thread waiter([&] {
     timespec poll{0, kSignalPollNanoseconds};
+    bool stopping = false;
     while (!ended.load()) {
-      if (sigtimedwait(&signals, nullptr, &poll) > 0) {
+      if (!stopping) {
+        stopping = sigtimedwait(&signals, nullptr, &poll) > 0;
+      } else if (server.isRunning()) {
         server.stop();
         return;
+      } else {
+        nanosleep(&poll, nullptr);
       }
     }
   });

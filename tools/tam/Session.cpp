@@ -40,7 +40,13 @@ CommandLineValue parseSetArgument(const std::string& argument) {
   return value;
 }
 
-Session::Session(const std::string& productPath) : product_(Product::load(productPath)) {
+Session::Session(const std::string& productPath, const ProductLock* held,
+                 const ReplacedTexts* replaced)
+    : readLock_(held != nullptr ? ProductLock()
+                                : ProductLock::acquire(productPath, ProductLock::Mode::kShared)),
+      product_(replaced != nullptr && replaced->count(productPath) != 0
+                   ? Product::fromText(productPath, replaced->at(productPath))
+                   : Product::load(productPath)) {
   std::vector<std::string> files;
   std::set<std::string> seen;
   for (std::size_t i = 0; i < product_.folderPaths().size(); ++i) {
@@ -57,7 +63,12 @@ Session::Session(const std::string& productPath) : product_(Product::load(produc
       }
     }
   }
-  std::vector<Diagnostic> problems = adapter_.addFiles(files);
+  std::vector<Diagnostic> problems;
+  for (const std::string& file : files) {
+    const bool given = replaced != nullptr && replaced->count(file) != 0;
+    adapter_.addText(file, given ? replaced->at(file) : readTextFile(file, TextFileKind::kModule),
+                     problems);
+  }
   if (!problems.empty()) throw ToolError(problems, kExitUsage);
   for (const LegacyEntry& legacy : product_.legacyOptions()) {
     if (adapter_.moduleFile(legacy.moduleId) == nullptr) {
@@ -68,12 +79,17 @@ Session::Session(const std::string& productPath) : product_(Product::load(produc
     for (const nlohmann::json& value : legacy.values) values.push_back(legacyValueFromJson(value));
     adapter_.addLegacyOption(legacy.moduleId, legacy.optionName, values);
   }
+  readLock_.release();
   Tam::initialize(&adapter_);
   window_ = Tam::createWindow();
   window_->setVariantsMode(product_.variantsMode());
+  window_->setObserver(&record_);
 }
 
-Session::~Session() = default;
+// The window may outlive the session in a caller's handle; it must not keep the record.
+Session::~Session() {
+  if (window_) window_->setObserver(nullptr);
+}
 
 void Session::buildTree(const std::vector<CommandLineValue>& commandLine) {
   root_ = buildNode(product_.root(), nullptr);
@@ -88,7 +104,6 @@ void Session::buildTree(const std::vector<CommandLineValue>& commandLine) {
     given.where = "--set " + value.argument;
     extra[value.nodePath].push_back(given);
   }
-  commandLine_ = extra;
   std::vector<ProductNode*> all = nodes();
   for (const auto& entry : extra) {
     bool known = false;
@@ -120,6 +135,23 @@ void Session::buildTree(const std::vector<CommandLineValue>& commandLine) {
       values.insert(values.end(), fromCommandLine->second.begin(), fromCommandLine->second.end());
     }
     setHostValues(*node, values);
+  }
+}
+
+const std::vector<HostValueEntry>& Session::hostValues(const ProductNode& node) const {
+  static const std::vector<HostValueEntry> kNone;
+  auto it = hostValues_.find(&node);
+  return it == hostValues_.end() ? kNone : it->second;
+}
+
+// The adapter hears each message right before the record does, so the two lists run in step.
+void Session::placeMessages(std::size_t first) {
+  const std::vector<TamObserver::Message>& heard = record_.messages();
+  for (std::size_t i = 0; i < heard.size() && first + i < adapter_.messages().size(); ++i) {
+    const TamObserver::Message& message = heard[i];
+    const ModuleFile* file = adapter_.moduleFile(message.statement.moduleId);
+    if (file == nullptr || !message.statement.isKnown()) continue;
+    adapter_.setMessageLine(first + i, file->rulesLine() + message.statement.begin.line - 1);
   }
 }
 
@@ -174,6 +206,7 @@ std::vector<ProductNode*> Session::nodes() const {
 }
 
 void Session::setHostValues(ProductNode& node, const std::vector<HostValueEntry>& values) {
+  hostValues_[&node] = values;
   if (values.empty()) {
     node.clearSos();
     return;
@@ -197,7 +230,15 @@ void Session::evaluate() {
   forgetFailedLoads();
   adapter_.startEvaluation();
   for (ProductNode* node : nodes()) node->startEvaluation();
-  window_->evaluate(true);
+  record_.clear();
+  const std::size_t first = adapter_.messages().size();
+  try {
+    window_->evaluate(true);
+  } catch (...) {
+    placeMessages(first);
+    throw;
+  }
+  placeMessages(first);
 }
 
 bool Session::hostEntry(const HostValueEntry& given, TamSelOptionSet::TamSosEntry& entry,
@@ -289,28 +330,21 @@ Diagnostic Session::loadIfDiagnostic(ProductNode& node, const TamException& e) {
                            "load-if of node " + quote(node.path()) + ": " + describeException(e));
 }
 
-// The rules are those of the module the library evaluated, as it parsed them. The statement that
-// failed is found by the line it stamped into the exception; a failure of kinds or values is then
-// worded by the checks of that statement, which name them.
+// A rule that raised is placed at the statement the record saw running; a failure of kinds or
+// values is then worded by the checks of that statement, which name them. Anything else raised
+// while the node's rules ran keeps the line the exception carries, if any.
 Diagnostic Session::ruleDiagnostic(const ModuleFile& file, const TamException& e) {
-  const TamRixOutline outline = rulesOutline(window_.get(), file.id(), file.rules());
-  TamSourcePos place;
-  bool found = false;
-  if (e.code() == 106 || e.code() == 107) {
-    // 107 names the pairs as option.value; the rule lists the option names.
-    const bool valueForm = e.code() == 107;
-    std::string first = e.context().substr(0, valueForm ? e.context().find('.') : std::string::npos);
-    std::string second =
-        e.extrainfo2().substr(0, valueForm ? e.extrainfo2().find('.') : std::string::npos);
-    found = exclusiveRuleNaming(outline, valueForm, first, second, place);
-  }
-  if (!found && e.line() > 0) found = statementForLine(outline, e.line(), place);
-  if (!found) {
-    return Diagnostic::error(e.line() > 0 ? file.source().placeOfLine(file.rulesLine() + e.line() - 1)
-                                          : SourcePlace::fileOnly(file.path()),
+  const EvaluationRecord::RuleFailure* failure = record_.failure();
+  if (failure == nullptr || failure->node != e.node() || failure->code != e.code() ||
+      failure->statement.moduleId != file.id() || !failure->statement.isKnown()) {
+    return Diagnostic::error(e.line() > 0
+                                 ? file.source().placeOfLine(file.rulesLine() + e.line() - 1)
+                                 : SourcePlace::fileOnly(file.path()),
                              describeException(e));
   }
+  const SourcePlace first = file.placeInRules(failure->statement.begin.offset);
   if (e.code() == 202 || e.code() == 203 || e.code() == 204) {
+    const SourcePlace last = file.placeInRules(failure->statement.end.offset);
     RuleCheckContext context;
     context.window = window_;
     context.adapter = &adapter_;
@@ -318,16 +352,10 @@ Diagnostic Session::ruleDiagnostic(const ModuleFile& file, const TamException& e
     context.place = [&file](std::size_t begin, std::size_t end) {
       return file.placeInRules(begin, end);
     };
-    // The failing statement's own problem, between its first byte and its last.
-    std::size_t end = place.offset;
-    for (const TamRixOutline::Node& statement : outline.nodes()) {
-      if (statement.begin == place && statement.end.offset > end) end = statement.end.offset;
-    }
-    const SourcePlace first = file.placeInRules(place.offset);
-    const SourcePlace last = file.placeInRules(end);
     const auto before = [](const SourcePlace& a, const SourcePlace& b) {
       return a.line < b.line || (a.line == b.line && a.column < b.column);
     };
+    const TamRixOutline outline = rulesOutline(window_.get(), file.id(), file.rules());
     for (const Diagnostic& problem : checkRuleOutline(outline, context)) {
       if (problem.severity == Severity::kError && !before(problem.place, first) &&
           before(problem.place, last)) {
@@ -335,8 +363,7 @@ Diagnostic Session::ruleDiagnostic(const ModuleFile& file, const TamException& e
       }
     }
   }
-  SourcePlace at = file.placeInRules(place.offset);
-  return Diagnostic::error(at, describeException(e));
+  return Diagnostic::error(first, describeException(e));
 }
 
 // A host value given at the node, else the first set or fix statement for the option in the rules
@@ -349,25 +376,18 @@ void Session::noteValueOrigin(ProductNode& node, const std::string& optionName,
   const auto sameValue = [&](const nlohmann::json& given) {
     return value.empty() || (given.is_string() && given.get<std::string>() == value);
   };
-  auto entry = entries_.find(&node);
-  if (entry != entries_.end()) {
-    for (const HostValueEntry& given : entry->second->values) {
-      if (given.moduleId != moduleId || given.optionName != optionName) continue;
-      for (std::size_t i = 0; i < given.values.size() && i < given.valuePointers.size(); ++i) {
-        if (!sameValue(given.values[i])) continue;
+  for (const HostValueEntry& given : hostValues(node)) {
+    if (given.moduleId != moduleId || given.optionName != optionName) continue;
+    for (std::size_t i = 0; i < given.values.size(); ++i) {
+      if (!sameValue(given.values[i])) continue;
+      if (given.pointer.empty()) {
+        Diagnostic note = Diagnostic::general(name + " is given on the command line: " +
+                                              given.where);
+        note.severity = Severity::kNote;
+        diagnostic.notes.push_back(note);
+      } else if (i < given.valuePointers.size()) {
         diagnostic.note(product_.place(given.valuePointers[i]), name + " is given here");
-        return;
       }
-    }
-  }
-  auto typed = commandLine_.find(node.path());
-  if (typed != commandLine_.end()) {
-    for (const HostValueEntry& given : typed->second) {
-      if (given.moduleId != moduleId || given.optionName != optionName) continue;
-      if (!sameValue(given.values.front())) continue;
-      Diagnostic note = Diagnostic::general(name + " is given on the command line: " + given.where);
-      note.severity = Severity::kNote;
-      diagnostic.notes.push_back(note);
       return;
     }
   }

@@ -1,7 +1,8 @@
 // A Session is everything a command needs to work on one product: the product file, the file
-// adapter with the module index and the legacy values, a window, and the tree of ProductNodes
-// with their load-if conditions, forced states and host values. It also turns a failure raised
-// while the tree is evaluated or validated into a report placed in the file at fault.
+// adapter with the module index and the legacy values, a window with the record of its
+// evaluations (the window's observer), and the tree of ProductNodes with their load-if conditions,
+// forced states and host values. It also turns a failure raised while the tree is evaluated or
+// validated into a report placed in the file at fault.
 //
 // Problems with the product file, its module folders, node module ids and host values are
 // ToolErrors with kExitUsage; a module file that fails when the library loads it is a ToolError
@@ -17,8 +18,10 @@
 #include <vector>
 
 #include "Diagnostics.h"
+#include "EvaluationRecord.h"
 #include "FileAdapter.h"
 #include "Product.h"
+#include "ProductLock.h"
 #include "ProductNode.h"
 
 // A host value from the command line: NODEPATH:module:option=VALUE.
@@ -35,7 +38,16 @@ CommandLineValue parseSetArgument(const std::string& argument);
 
 class Session {
  public:
-  explicit Session(const std::string& productPath);
+  // Texts standing in for the contents of files, by path as the session names the files (the
+  // product path as given, module files as folder + "/" + name): a scratch session sees the
+  // product as it would be once those texts were written.
+  using ReplacedTexts = std::map<std::string, std::string>;
+
+  // Reads the product. Its files are read under a shared ProductLock, which also settles an
+  // interrupted commit first, unless `held` is the caller's lock on the product (a writer's
+  // exclusive one). Files named in `replaced` are not read: their texts there are taken instead.
+  explicit Session(const std::string& productPath, const ProductLock* held = nullptr,
+                   const ReplacedTexts* replaced = nullptr);
   Session(const Session&) = delete;
   Session& operator=(const Session&) = delete;
   ~Session();
@@ -52,11 +64,19 @@ class Session {
   std::vector<ProductNode*> nodes() const;
   // The product file's "file:line" of a node.
   std::string where(const ProductNode& node) const { return product_.where(node.source()); }
+  // The host values given at a node, the product file's and then the command line's.
+  const std::vector<HostValueEntry>& hostValues(const ProductNode& node) const;
+
+  // What the window's observer heard. It keeps messages and rule failures; turn its history on
+  // before evaluating to explain values afterwards.
+  EvaluationRecord& record() { return record_; }
+  const EvaluationRecord& record() const { return record_; }
 
   // Evaluates the tree from the root. Failed module loads, the adapter's messages and legacy
-  // values and each node's record of the last evaluation start afresh, so that evaluating again
-  // after host values changed gives what a first evaluation with those values would. Raises what
-  // the evaluation raises.
+  // values, each node's record of the last evaluation and the session's record start afresh, so
+  // that evaluating again after host values changed gives what a first evaluation with those
+  // values would. Each message the adapter receives gets the line of the statement that emitted
+  // it. Raises what the evaluation raises.
   void evaluate();
 
   // Takes the modules whose text failed to load out of the window and forgets the failures, so
@@ -100,18 +120,21 @@ class Session {
                                     std::size_t failedBefore);
   bool failsInLoadIf(ProductNode& node, const TamException& e);
   Diagnostic loadIfDiagnostic(ProductNode& node, const TamException& e);
+  void placeMessages(std::size_t first);
   Diagnostic ruleDiagnostic(const ModuleFile& file, const TamException& e);
   // Where the value of an option at a node most likely came from, as a note of a conflict;
   // `value` (a string option's value as text) narrows it down when not empty.
   void noteValueOrigin(ProductNode& node, const std::string& optionName, const std::string& value,
                        Diagnostic& diagnostic);
 
+  ProductLock readLock_;  // held while the constructor reads the files
   Product product_;
   FileAdapter adapter_;
+  EvaluationRecord record_;
   ref_count_ptr<TamWindow> window_;
   std::unique_ptr<ProductNode> root_;
   std::map<const ProductNode*, const NodeEntry*> entries_;
-  std::map<std::string, std::vector<HostValueEntry>> commandLine_;  // by node path
+  std::map<const ProductNode*, std::vector<HostValueEntry>> hostValues_;
 };
 
 #endif  // TAM_TOOL_SESSION_H

@@ -167,6 +167,8 @@ std::string WebServer::url() const {
 
 void WebServer::run() { server_->listen_after_bind(); }
 
+bool WebServer::isRunning() const { return server_->is_running(); }
+
 void WebServer::stop() { server_->stop(); }
 
 bool WebServer::acceptable(const httplib::Request& request, httplib::Response& response) const {

@@ -50,6 +50,8 @@ class WebServer {
   bool anyHost() const;
 
   void run();
+  // Whether run() is listening; stop() has an effect only then.
+  bool isRunning() const;
   void stop();
 
  private:

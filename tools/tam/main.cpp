@@ -1,6 +1,6 @@
-// tam: evaluates, checks, validates and renames products whose modules are kept as RIX files and
-// whose structure is a JSON product file, and configures them in the browser. See
-// docs/product-format.md and docs/serve-api.md.
+// tam: evaluates, explains, checks, validates and renames products whose modules are kept as RIX
+// files and whose structure is a JSON product file, lists their options, and configures them in
+// the browser. See docs/product-format.md and docs/serve-api.md.
 #include <tam/libtam.h>
 
 #include <CLI/CLI.hpp>
@@ -89,12 +89,15 @@ int main(int argc, char** argv) {
   // A file size limit must make a write fail with an error the command reports, not end it.
   std::signal(SIGXFSZ, SIG_IGN);
 
-  CLI::App app{"tam: evaluate, check, validate and rename products described in RIX modules",
-               "tam"};
+  CLI::App app{
+      "tam: evaluate, explain, check, validate and rename products described in RIX modules",
+      "tam"};
   app.set_version_flag("--version", std::string("tam ") + TAM_VERSION_STRING);
   app.require_subcommand(1);
   CommandRun run;
   addEvalCommand(app, run);
+  addExplainCommand(app, run);
+  addOptionsCommand(app, run);
   addCheckCommand(app, run);
   addValidateCommand(app, run);
   addRenameCommand(app, run);

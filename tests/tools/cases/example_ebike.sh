@@ -13,3 +13,11 @@ expect_no_stderr
 tam validate ebike/product.json
 expect_status 0
 expect_no_stderr
+
+# Why the lamp output is 100: the README shows this explanation (kept equal by the guide tests).
+mkdir -p examples
+cp -R ebike examples/ebike
+tam explain examples/ebike/product.json ebike.equipment.lights:lights:front_lux
+expect_status 0
+expect_stdout example_ebike_explain.out
+expect_no_stderr

@@ -5,6 +5,7 @@ the product file, concurrent requests, and stopping.
     TAM=build/tools/tam /usr/bin/python3 tests/tools/serve/serve_api_test.py
 """
 
+import fcntl
 import json
 import os
 import signal
@@ -344,6 +345,23 @@ class Saving(EbikeServer):
         self.assertIn('was changed by another program', answer['error']['message'])
         self.assertEqual(self.read(), changed)
         self.assertTrue(self.product_state()['unsaved'])
+
+
+    def test_save_waits_for_another_tam_then_gives_up(self):
+        # The lock every tam takes on the product, held here as `tam rename --write` holds it.
+        self.set('ebike', 'ebike:usage', 'offroad')
+        original = self.read()
+        folder, name = os.path.split(self.product)
+        with open(os.path.join(folder, '.' + name + '.tam-lock'), 'w') as lock:
+            fcntl.flock(lock, fcntl.LOCK_EX)
+            status, answer, _ = self.server.post('/api/save')
+        self.assertEqual((status, answer['error']['code']), (409, 'file_busy'))
+        self.assertIn('is in use by another tam', answer['error']['message'])
+        self.assertEqual(self.read(), original)
+        self.assertTrue(self.product_state()['unsaved'])
+        status, answer, _ = self.server.post('/api/save')
+        self.assertEqual((status, answer['saved']), (200, True))
+        self.assertNotIn('.' + name + '.tam-lock', os.listdir(folder))
 
 
 class SavingLayouts(unittest.TestCase):
