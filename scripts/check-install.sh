@@ -44,6 +44,19 @@ fi
 "$tam" check --product examples/ebike/product.json >/dev/null ||
   fail "tam check on the example failed"
 
+# The Python module, when the build tree has it, imports from the moved prefix and finds the
+# installed library by itself.
+shopt -s nullglob
+python_modules=("$prefix"/lib/python3*/*-packages/tam/_tam*.so)
+shopt -u nullglob
+if [ ${#python_modules[@]} -gt 0 ]; then
+  echo "== the installed Python module runs from the moved prefix"
+  status=$(PYTHONPATH=$(dirname "$(dirname "${python_modules[0]}")") /usr/bin/python3 -c \
+    'import tam; print(tam.Product.load("examples/ebike/product.json").evaluate().status)' 2>&1) ||
+    true
+  [ "$status" = ok ] || fail "the installed Python module does not evaluate the example: $status"
+fi
+
 echo "== manual page and bash completion"
 page=$prefix/share/man/man1/tam.1
 warnings=$(LC_ALL=C MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)

@@ -8,7 +8,7 @@ set -euo pipefail
 # python3-jsonschema checks every JSON document the command tests produce against its schema.
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           nlohmann-json3-dev libcli11-dev groff-base man-db libcpp-httplib-dev python3
-          python3-jsonschema)
+          pybind11-dev python3-dev python3-pytest python3-distributed python3-jsonschema)
 if [ "${1:-}" = "--browser" ]; then
   packages+=(chromium chromium-driver python3-selenium python3-pytest)
 fi

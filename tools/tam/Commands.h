@@ -13,6 +13,7 @@ void addEvalCommand(CLI::App& app, CommandRun& run);
 void addCheckCommand(CLI::App& app, CommandRun& run);
 void addValidateCommand(CLI::App& app, CommandRun& run);
 void addRenameCommand(CLI::App& app, CommandRun& run);
+void addSweepCommand(CLI::App& app, CommandRun& run);
 void addServeCommand(CLI::App& app, CommandRun& run);
 void addExplainCommand(CLI::App& app, CommandRun& run);
 void addOptionsCommand(CLI::App& app, CommandRun& run);

@@ -19,17 +19,13 @@
 #include "Commands.h"
 #include "DiagnosticJson.h"
 #include "Diagnostics.h"
+#include "EvalDocument.h"
 #include "EvalReport.h"
-#include "Explanation.h"
 #include "ExplanationOutput.h"
-#include "RuleChecker.h"
-#include "ScopeFindings.h"
 #include "Session.h"
 #include "ValueText.h"
 
 namespace {
-
-constexpr int kEvalFormatVersion = 1;
 
 struct EvalOptions {
   std::string product;
@@ -37,19 +33,6 @@ struct EvalOptions {
   bool explain = false;
   std::vector<std::string> sets;
 };
-
-// With --explain, where each value of each option of a node came from, in the node report's
-// order: one list per option, one origin per value.
-using NodeOrigins = std::vector<std::vector<ValueOrigin>>;
-
-NodeOrigins originsOf(Explainer& explainer, ProductNode& node) {
-  NodeOrigins origins;
-  if (!node.wasEvaluated() || !node.hasModule()) return origins;
-  for (const auto& item : node.getSos().contents()) {
-    origins.push_back(explainer.originsOf(node, item.second));
-  }
-  return origins;
-}
 
 std::string stateText(const char* state) {
   std::string text = state;
@@ -62,16 +45,6 @@ std::string stateText(const char* state) {
 std::string plural(std::size_t count, const std::string& word) {
   return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
 }
-
-// The evaluation, whatever became of it.
-struct Outcome {
-  std::vector<NodeReport> nodes;
-  std::vector<NodeOrigins> origins;  // with --explain, one per node (empty for a node not run)
-  ReportCounts counts;
-  bool failed = false;
-  Diagnostic failure;
-  std::vector<Diagnostic> problems;  // errors found after the evaluation
-};
 
 void printNode(const NodeReport& node, const NodeOrigins* origins) {
   std::cout << "\n" << node.path << ": " << stateText(stateName(node.state));
@@ -122,11 +95,7 @@ void printLegacy(const std::map<FileAdapter::LegacyKey, LegacyValue>& legacy) {
   }
 }
 
-bool warnedWithWerror(const ReportCounts& counts) {
-  return diagnosticOptions().warningsAsErrors && counts.warnings > 0;
-}
-
-int printText(Session& session, const Outcome& outcome) {
+int printText(Session& session, const EvalOutcome& outcome) {
   const Product& product = session.product();
   const ReportCounts& counts = outcome.counts;
   std::cout << "product: " << (product.name().empty() ? product.path() : product.name())
@@ -156,99 +125,8 @@ int printText(Session& session, const Outcome& outcome) {
   return failed ? kExitReported : kExitOk;
 }
 
-OutputJson documentStart(const char* status) {
-  OutputJson document = OutputJson::object();
-  document["format"] = formatJson("tam-eval", kEvalFormatVersion);
-  document["status"] = status;
-  return document;
-}
-
 void printDocument(const OutputJson& document) {
   std::cout << document.dump(2, ' ', false, OutputJson::error_handler_t::replace) << "\n";
-}
-
-// The keys are inserted in the documented order, which ordered_json keeps.
-int printJson(Session& session, const Outcome& outcome) {
-  const Product& product = session.product();
-  const ReportCounts& counts = outcome.counts;
-  const bool errors = counts.errors > 0 || !outcome.problems.empty() || warnedWithWerror(counts);
-  OutputJson document = documentStart(outcome.failed ? "failed" : errors ? "errors" : "ok");
-  document["product"] = product.name().empty() ? OutputJson(nullptr) : OutputJson(product.name());
-  document["file"] = product.path();
-  document["variants_mode"] = product.variantsModeName();
-  OutputJson nodes = OutputJson::array();
-  for (std::size_t n = 0; n < outcome.nodes.size(); ++n) {
-    OutputJson item = nodeJson(outcome.nodes[n]);
-    const std::size_t options = outcome.nodes[n].options.size();
-    for (std::size_t k = 0; n < outcome.origins.size() && k < outcome.origins[n].size() && k < options;
-         ++k) {
-      for (std::size_t i = 0; i < outcome.origins[n][k].size(); ++i) {
-        item["options"][k]["values"][i]["origin"] = originJson(outcome.origins[n][k][i]);
-      }
-    }
-    nodes.push_back(item);
-  }
-  document["nodes"] = nodes;
-  document["messages"] = messagesJson(session.adapter().messages());
-  document["legacy_options"] = legacyJson(session.adapter().legacyValues());
-  OutputJson problems = OutputJson::array();
-  for (const Diagnostic& problem : outcome.problems) problems.push_back(diagnosticJson(problem));
-  document["problems"] = problems;
-  document["summary"] = summaryJson(outcome.nodes.size(), counts);
-  if (outcome.failed) document["error"] = diagnosticJson(outcome.failure);
-  printDocument(document);
-  return outcome.failed || errors ? kExitReported : kExitOk;
-}
-
-// A mandatory option without a value at a node whose rules ran: at the node in the product file,
-// where a value would be given, with a note at the declaration.
-void checkMandatory(Session& session, const std::vector<ProductNode*>& nodes,
-                    const std::vector<NodeReport>& reports, std::vector<Diagnostic>& out) {
-  for (std::size_t i = 0; i < reports.size() && i < nodes.size(); ++i) {
-    for (const OptionReport& option : reports[i].options) {
-      if (!option.declared || !option.declared->mandatory() || option.values.empty() ||
-          option.values.front()->type() != TamValue::VT_UNSET) {
-        continue;
-      }
-      Diagnostic diagnostic = Diagnostic::error(
-          session.product().place(JsonDocument::member(nodes[i]->source(), "id")),
-          "mandatory option " + quote(option.option) + " has no value at node " +
-              quote(reports[i].path));
-      noteDeclaration(session.adapter(), option.declared,
-                      quote(option.option) + " is declared mandatory here", diagnostic);
-      out.push_back(diagnostic);
-    }
-  }
-}
-
-Outcome evaluate(Session& session, bool explain) {
-  Outcome outcome;
-  session.record().setHistory(explain);
-  try {
-    session.evaluate();
-  } catch (const TamException& e) {
-    outcome.failed = true;
-    outcome.failure = session.describeFailure(e);
-  }
-  const std::vector<ProductNode*> all = session.nodes();
-  outcome.nodes = reportNodes(all, outcome.failed);
-  outcome.counts = countReport(outcome.nodes, session.adapter().messages());
-  if (explain) {
-    Explainer explainer(session);
-    for (std::size_t n = 0; n < all.size(); ++n) {
-      const bool ran = !outcome.nodes[n].options.empty();
-      outcome.origins.push_back(ran ? originsOf(explainer, *all[n]) : NodeOrigins());
-    }
-  }
-  if (session.adapter().failedLoads().empty()) {
-    const ScopeCheck scopes = checkScopes(session.root(), all, session.product(),
-                                          session.adapter(), session.window());
-    outcome.problems = scopes.unresolved;
-    outcome.problems.insert(outcome.problems.end(), scopes.findings.begin(),
-                            scopes.findings.end());
-  }
-  checkMandatory(session, all, outcome.nodes, outcome.problems);
-  return outcome;
 }
 
 int runEval(const EvalOptions& options) {
@@ -256,8 +134,10 @@ int runEval(const EvalOptions& options) {
   for (const std::string& argument : options.sets) sets.push_back(parseSetArgument(argument));
   Session session(options.product);
   session.buildTree(sets);
-  const Outcome outcome = evaluate(session, options.explain);
-  return options.json ? printJson(session, outcome) : printText(session, outcome);
+  const EvalOutcome outcome = evaluateProduct(session, options.explain);
+  if (!options.json) return printText(session, outcome);
+  printDocument(evalDocument(session, outcome));
+  return std::string(evalStatus(outcome)) == "ok" ? kExitOk : kExitReported;
 }
 
 // With --json, a failure before the evaluation is one document too.
@@ -266,7 +146,7 @@ int runEvalReported(const EvalOptions& options) {
   try {
     return runEval(options);
   } catch (const ToolError& e) {
-    OutputJson document = documentStart("failed");
+    OutputJson document = evalDocumentStart("failed");
     const Diagnostic error =
         e.diagnostics().empty() ? Diagnostic::general(e.what()) : e.diagnostics().front();
     document["error"] = diagnosticJson(error);

@@ -1,6 +1,6 @@
-// tam: evaluates, explains, checks, validates and renames products whose modules are kept as RIX
-// files and whose structure is a JSON product file, lists their options, and configures them in
-// the browser. See docs/product-format.md and docs/serve-api.md.
+// tam: evaluates, explains, checks, validates, renames and sweeps products whose modules are kept
+// as RIX files and whose structure is a JSON product file, lists their options, and configures
+// them in the browser. See docs/product-format.md and docs/serve-api.md.
 #include <tam/libtam.h>
 
 #include <CLI/CLI.hpp>
@@ -90,7 +90,7 @@ int main(int argc, char** argv) {
   std::signal(SIGXFSZ, SIG_IGN);
 
   CLI::App app{
-      "tam: evaluate, explain, check, validate and rename products described in RIX modules",
+      "tam: evaluate, explain, check, validate, rename and sweep products described in RIX modules",
       "tam"};
   app.set_version_flag("--version", std::string("tam ") + TAM_VERSION_STRING);
   app.require_subcommand(1);
@@ -101,6 +101,7 @@ int main(int argc, char** argv) {
   addCheckCommand(app, run);
   addValidateCommand(app, run);
   addRenameCommand(app, run);
+  addSweepCommand(app, run);
   addServeCommand(app, run);
   // Set after the subcommands are added, which would otherwise inherit it.
   app.footer(kExitStatuses);

@@ -1,0 +1,207 @@
+"""Products kept as files, evaluated as the tam command evaluates them.
+
+A product is a JSON product file and the RIX module files in its module folders (see
+docs/product-format.md). Product.load reads both once; each evaluate() gives the tree its host
+values anew (the product file's, then those passed in) and evaluates it, so evaluations do not
+depend on each other.
+"""
+
+from __future__ import annotations
+
+import dataclasses
+import json
+from typing import Any, Dict, List, Mapping, Optional, Sequence, Union
+
+from tam import _tam
+
+Value = Union[bool, int, float, str, None]
+Choice = Union[bool, int, float, str, Sequence[Union[bool, int, float, str]], None]
+
+@dataclasses.dataclass(frozen=True)
+class OptionResult:
+    """The values selected for one option at one node, each with how it was set."""
+
+    option: str
+    """module:option"""
+    values: List[Value]
+    how: List[_tam.HowSet]
+    provenance: Optional[Any] = None
+    """Reserved for why each value is what it is (the rule or host choice that set it); None
+    until evaluations report it."""
+
+    @property
+    def value(self) -> Value:
+        """The first value (the only one of an option that takes one value at a time)."""
+        return self.values[0] if self.values else None
+
+
+@dataclasses.dataclass(frozen=True)
+class NodeResult:
+    """One node after an evaluation.
+
+    state is "configured" (its rules ran), "undecided" (they ran while its load-if had no value)
+    or "not_configured" (it was stopped, or a node above it was); forced is the state the
+    product forces, or None. options maps module:option to the values selected at the node, in
+    the order the library keeps them; it is empty for nodes not evaluated or without a module.
+    """
+
+    path: str
+    id: str
+    module: Optional[str]
+    state: str
+    forced: Optional[str]
+    options: Dict[str, OptionResult]
+
+    @property
+    def configured(self) -> bool:
+        return self.state != "not_configured"
+
+    def value(self, option: str) -> Value:
+        """The first value of module:option at this node (None when it has none here)."""
+        result = self.options.get(option)
+        return result.value if result is not None else None
+
+
+@dataclasses.dataclass(frozen=True)
+class Message:
+    """A message rule that ran: its severity, node path, module, file and line (None when it
+    cannot be told) and text."""
+
+    severity: _tam.Severity
+    node: str
+    module: str
+    file: Optional[str]
+    line: Optional[int]
+    text: str
+
+
+@dataclasses.dataclass(frozen=True)
+class LegacyOption:
+    """A legacy option the product keeps: its values after the evaluation, and whether the rules
+    changed them."""
+
+    option: str
+    values: List[Value]
+    changed: bool
+
+
+@dataclasses.dataclass(frozen=True)
+class Evaluation:
+    """The result of Product.evaluate: every node (depth first, in the product's order), the
+    messages of the rules, and the legacy options."""
+
+    product: Optional[str]
+    file: str
+    variants_mode: str
+    nodes: List[NodeResult]
+    messages: List[Message]
+    legacy_options: List[LegacyOption]
+    # What the tam command prints for this evaluation with --json, as it printed it.
+    _document: str = dataclasses.field(repr=False, compare=False)
+
+    @property
+    def status(self) -> str:
+        """"errors" when a rule emitted an error message or there are problems, else "ok"."""
+        return "errors" if self.errors or self.problems else "ok"
+
+    @property
+    def problems(self) -> List[Dict[str, Any]]:
+        """What `tam eval` reports as errors after a complete evaluation, as diagnostics
+        (docs/schema/diagnostic.schema.json): options used where they are not visible,
+        references to options that do not exist, mandatory options left without a value."""
+        return self.to_json()["problems"]
+
+    @property
+    def errors(self) -> List[Message]:
+        return [m for m in self.messages if m.severity == _tam.Severity.ERROR]
+
+    @property
+    def warnings(self) -> List[Message]:
+        return [m for m in self.messages if m.severity == _tam.Severity.WARN]
+
+    def node(self, path: str) -> NodeResult:
+        """The node at this path (KeyError when there is none)."""
+        for node in self.nodes:
+            if node.path == path:
+                return node
+        raise KeyError(path)
+
+    def value(self, key: str) -> Value:
+        """The first value of NODEPATH:module:option, None at a node not evaluated."""
+        path, _, option = key.partition(":")
+        return self.node(path).value(option)
+
+    def summary(self) -> Dict[str, int]:
+        """The counts of nodes by state and of messages by severity, as `tam eval` sums them up."""
+        return self.to_json()["summary"]
+
+    def to_json(self) -> Dict[str, Any]:
+        """The document `tam eval --json` prints, as Python objects, keys in the same order
+        (schema: docs/schema/tam-eval.schema.json)."""
+        return json.loads(self._document)
+
+
+class Product:
+    """A product read from its product file and module files.
+
+    Product.load(path) reads the files and checks them (ProductError names the file and line of
+    a problem); evaluate() evaluates the tree. Each product has its own window and adapter, so
+    several products can be loaded side by side.
+    """
+
+    def __init__(self, handle: _tam._Product) -> None:
+        self._handle = handle
+
+    @classmethod
+    def load(cls, path: str) -> "Product":
+        return cls(_tam._Product(str(path)))
+
+    @property
+    def name(self) -> str:
+        return self._handle.name
+
+    @property
+    def path(self) -> str:
+        return self._handle.path
+
+    @property
+    def variants_mode(self) -> str:
+        return self._handle.variants_mode
+
+    @property
+    def node_paths(self) -> List[str]:
+        """Every node's path, depth first in the product's order."""
+        return self._handle.nodes
+
+    def evaluate(self, set: Optional[Mapping[str, Choice]] = None) -> Evaluation:
+        """Evaluates the product with host values added to the product file's.
+
+        `set` maps NODEPATH:module:option (as `tam eval --set` names it) to a value, or to a list
+        of values for an option that takes several; values are typed by the option, and a
+        string is read as --set reads its text. ProductError for a value the product does not
+        take; EvaluationError when the evaluation raises (a rule that fails, a module file that
+        does not load), placed in the file at fault.
+        """
+        name, file, mode, nodes, messages, legacy, document = self._handle.evaluate(set)
+        return Evaluation(
+            product=name,
+            file=file,
+            variants_mode=mode,
+            nodes=[
+                NodeResult(
+                    path,
+                    node_id,
+                    module,
+                    state,
+                    forced,
+                    {option: OptionResult(option, values, how) for option, values, how in options},
+                )
+                for path, node_id, module, state, forced, options in nodes
+            ],
+            messages=[Message(*message) for message in messages],
+            legacy_options=[LegacyOption(*item) for item in legacy],
+            _document=document,
+        )
+
+    def __repr__(self) -> str:
+        return f"Product({self.path!r})"

@@ -1,0 +1,52 @@
+// What an evaluation of a product shows, whatever became of it, and the JSON document tam eval
+// --json prints for it; shared by the command and the Python module, so that both give the same
+// document. The keys come in the order docs/product-format.md documents (schema:
+// docs/schema/tam-eval.schema.json).
+#ifndef TAM_TOOL_EVALDOCUMENT_H
+#define TAM_TOOL_EVALDOCUMENT_H
+
+#include <vector>
+
+#include "Diagnostics.h"
+#include "EvalReport.h"
+#include "Explanation.h"
+#include "ValueText.h"
+#include "Session.h"
+
+constexpr int kEvalFormatVersion = 1;
+
+// Where each value of each option of a node came from, in the node report's order: one list per
+// option, one origin per value.
+using NodeOrigins = std::vector<std::vector<ValueOrigin>>;
+
+struct EvalOutcome {
+  std::vector<NodeReport> nodes;
+  std::vector<NodeOrigins> origins;  // when explained, one per node (empty for a node not run)
+  ReportCounts counts;
+  bool failed = false;
+  Diagnostic failure;                // when failed: the error at its place
+  std::vector<Diagnostic> problems;  // errors found after the evaluation
+};
+
+// Evaluates the session's tree; a failure part-way is kept in the outcome, placed in its file.
+EvalOutcome evaluateProduct(Session& session, bool explain);
+
+// The outcome of the evaluation the session just ran (or that failed, as `failure` says): the
+// node reports, counts, origins when explained, and the problems found after it: references to
+// options that do not exist, options used where they are not visible, and mandatory options
+// without a value at a node whose rules ran.
+EvalOutcome outcomeOf(Session& session, bool explain, const Diagnostic* failure);
+
+// Warnings were reported and --werror makes them errors.
+bool warnedWithWerror(const ReportCounts& counts);
+
+// "ok", "errors" (a rule's error message, a problem, or warnings under --werror) or "failed".
+const char* evalStatus(const EvalOutcome& outcome);
+
+// The first two members of every eval document: its format and the status.
+OutputJson evalDocumentStart(const char* status);
+
+// The whole document for an outcome.
+OutputJson evalDocument(Session& session, const EvalOutcome& outcome);
+
+#endif  // TAM_TOOL_EVALDOCUMENT_H
