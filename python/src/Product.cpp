@@ -145,12 +145,17 @@ class RouterReinstall {
   ~RouterReinstall() { AdapterRouter::instance().install(); }
 };
 
+// The error carries what was evaluated before it (`report`, read into Evaluation by
+// tam.Product.evaluate), as tam eval prints it; None when the failure cannot be placed.
 [[noreturn]] void raiseEvaluationError(Session& session, const TamException& e) {
   std::string text;
+  py::object report = py::none();
   try {
-    text = plainText(session.describeFailure(e));
+    const Diagnostic failure = session.describeFailure(e);
+    text = plainText(failure);
+    report = reportTuple(session, outcomeOf(session, false, &failure));
   } catch (const TamException&) {
-    text = describeException(e) + "\n";
+    if (text.empty()) text = describeException(e) + "\n";
   }
   if (!text.empty() && text.back() == '\n') text.pop_back();
   auto* node = dynamic_cast<ProductNode*>(e.node());
@@ -158,6 +163,7 @@ class RouterReinstall {
   error.attr("code") = e.code();
   error.attr("line") = e.line();
   error.attr("node") = textOrNone(node == nullptr ? "" : node->path());
+  error.attr("report") = report;
   PyErr_SetObject(evaluationErrorType, error.ptr());
   throw py::error_already_set();
 }
@@ -299,7 +305,8 @@ void bindProduct(py::module_& m) {
       "tam.EvaluationError",
       "The evaluation of a product raised: the message says what, placed in the module file or "
       "the product file at fault; `code` and `line` are the library's, `node` the path of the "
-      "node whose evaluation failed (or None).",
+      "node whose evaluation failed (or None); `evaluation` what was evaluated before it (see "
+      "tam.Product.evaluate).",
       PyExc_Exception, nullptr);
   m.add_object("EvaluationError", py::handle(evaluationErrorType));
 

@@ -8,9 +8,11 @@ depend on each other.
 
 from __future__ import annotations
 
+import copy
 import dataclasses
+import functools
 import json
-from typing import Any, Dict, List, Mapping, Optional, Sequence, Union
+from typing import Any, Dict, List, Mapping, Optional, Sequence, Tuple, Union
 
 from tam import _tam
 
@@ -99,17 +101,22 @@ class Evaluation:
     # What the tam command prints for this evaluation with --json, as it printed it.
     _document: str = dataclasses.field(repr=False, compare=False)
 
+    @functools.cached_property
+    def _parsed(self) -> Dict[str, Any]:
+        return json.loads(self._document)
+
     @property
     def status(self) -> str:
-        """"errors" when a rule emitted an error message or there are problems, else "ok"."""
-        return "errors" if self.errors or self.problems else "ok"
+        """"failed" for what was evaluated before an EvaluationError (its `evaluation`), "errors"
+        when a rule emitted an error message or there are problems, else "ok"."""
+        return self._parsed["status"]
 
     @property
     def problems(self) -> List[Dict[str, Any]]:
         """What `tam eval` reports as errors after a complete evaluation, as diagnostics
         (docs/schema/diagnostic.schema.json): options used where they are not visible,
         references to options that do not exist, mandatory options left without a value."""
-        return self.to_json()["problems"]
+        return copy.deepcopy(self._parsed["problems"])
 
     @property
     def errors(self) -> List[Message]:
@@ -133,12 +140,36 @@ class Evaluation:
 
     def summary(self) -> Dict[str, int]:
         """The counts of nodes by state and of messages by severity, as `tam eval` sums them up."""
-        return self.to_json()["summary"]
+        return dict(self._parsed["summary"])
 
     def to_json(self) -> Dict[str, Any]:
         """The document `tam eval --json` prints, as Python objects, keys in the same order
         (schema: docs/schema/tam-eval.schema.json)."""
         return json.loads(self._document)
+
+
+def _evaluation_of(report: Tuple[Any, ...]) -> Evaluation:
+    """An Evaluation from what the module's _Product.evaluate returns."""
+    name, file, mode, nodes, messages, legacy, document = report
+    return Evaluation(
+        product=name,
+        file=file,
+        variants_mode=mode,
+        nodes=[
+            NodeResult(
+                path,
+                node_id,
+                module,
+                state,
+                forced,
+                {option: OptionResult(option, values, how) for option, values, how in options},
+            )
+            for path, node_id, module, state, forced, options in nodes
+        ],
+        messages=[Message(*message) for message in messages],
+        legacy_options=[LegacyOption(*item) for item in legacy],
+        _document=document,
+    )
 
 
 class Product:
@@ -182,26 +213,13 @@ class Product:
         take; EvaluationError when the evaluation raises (a rule that fails, a module file that
         does not load), placed in the file at fault.
         """
-        name, file, mode, nodes, messages, legacy, document = self._handle.evaluate(set)
-        return Evaluation(
-            product=name,
-            file=file,
-            variants_mode=mode,
-            nodes=[
-                NodeResult(
-                    path,
-                    node_id,
-                    module,
-                    state,
-                    forced,
-                    {option: OptionResult(option, values, how) for option, values, how in options},
-                )
-                for path, node_id, module, state, forced, options in nodes
-            ],
-            messages=[Message(*message) for message in messages],
-            legacy_options=[LegacyOption(*item) for item in legacy],
-            _document=document,
-        )
+        try:
+            report = self._handle.evaluate(set)
+        except _tam.EvaluationError as error:
+            # What was evaluated before the failure, with the failure as its "error".
+            error.evaluation = None if error.report is None else _evaluation_of(error.report)
+            raise
+        return _evaluation_of(report)
 
     def __repr__(self) -> str:
         return f"Product({self.path!r})"

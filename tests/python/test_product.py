@@ -78,6 +78,18 @@ def test_failures_name_their_file_and_line():
         product.evaluate(set={"bike.lights.front_light:light:mode": "blink"})
     assert raised.value.code == 107 and raised.value.node == "bike.lights.front_light"
     assert "light.rix:8:1: error: option value mutually exclusive rule" in str(raised.value)
+    # What was evaluated before the failure comes with it, as tam eval --json prints it.
+    status, output = run_tam("eval", "--json", "--set", "bike.lights.front_light:light:mode=blink", BASIC)
+    partial = raised.value.evaluation
+    assert (status, partial.status) == (1, "failed")
+    expected = json.loads(output)
+    # The command line names the host value "--set ...", the module the key it was given as.
+    assert expected["error"]["notes"][0]["message"].endswith(": --set bike.lights.front_light:light:mode=blink")
+    expected["error"]["notes"][0]["message"] = "'light:mode' is given as a host value: bike.lights.front_light:light:mode"
+    assert partial.to_json() == expected
+    assert [node.state for node in partial.nodes][3:6] == ["configured", "failed", "not_evaluated"]
+    assert partial.value("bike.rear:wheel:width") == 45
+    assert partial.to_json()["error"]["message"].startswith("option value mutually exclusive rule")
     assert product.evaluate().status == "ok"  # the product is usable after a failed evaluation
     with pytest.raises(TypeError):
         product.evaluate(set={"bike:bike:speed": object()})

@@ -381,7 +381,7 @@ void Session::noteValueOrigin(ProductNode& node, const std::string& optionName,
     for (std::size_t i = 0; i < given.values.size(); ++i) {
       if (!sameValue(given.values[i])) continue;
       if (given.pointer.empty()) {
-        Diagnostic note = Diagnostic::general(name + " is given on the command line: " +
+        Diagnostic note = Diagnostic::general(name + " is given as a host value: " +
                                               given.where);
         note.severity = Severity::kNote;
         diagnostic.notes.push_back(note);
