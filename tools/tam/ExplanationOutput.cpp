@@ -1,5 +1,6 @@
 #include "ExplanationOutput.h"
 
+#include "DiagnosticJson.h"
 #include "Diagnostics.h"
 
 const char* const kExplainFormatName = "tam-explain";
@@ -74,13 +75,6 @@ OutputJson valuesJson(const Entry& entry, const std::vector<ValueOrigin>* origin
 
 OutputJson textOrNull(const std::string& text) {
   return text.empty() ? OutputJson(nullptr) : OutputJson(text);
-}
-
-OutputJson formatJson() {
-  OutputJson format = OutputJson::object();
-  format["name"] = kExplainFormatName;
-  format["version"] = kExplainFormatVersion;
-  return format;
 }
 
 OutputJson stepJson(const ExplainedStep& step) {
@@ -181,7 +175,7 @@ std::string nodeExplanationText(const NodeExplanation& explanation) {
 
 OutputJson optionExplanationJson(const OptionExplanation& explanation) {
   OutputJson document = OutputJson::object();
-  document["format"] = formatJson();
+  document["format"] = formatJson(kExplainFormatName, kExplainFormatVersion);
   document["kind"] = "option";
   document["node"] = explanation.node;
   document["option"] = explanation.option;
@@ -197,7 +191,7 @@ OutputJson optionExplanationJson(const OptionExplanation& explanation) {
 
 OutputJson nodeExplanationJson(const NodeExplanation& explanation) {
   OutputJson document = OutputJson::object();
-  document["format"] = formatJson();
+  document["format"] = formatJson(kExplainFormatName, kExplainFormatVersion);
   document["kind"] = "node";
   document["node"] = explanation.node;
   document["module"] = textOrNull(explanation.module);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "DiagnosticJson.h"
 #include "Diagnostics.h"
 #include "FileAdapter.h"
 #include "Files.h"
@@ -196,10 +197,7 @@ OutputJson nullable(const std::string& text) {
 
 void printJson(const std::string& source, const std::vector<ModuleListing>& modules) {
   OutputJson document = OutputJson::object();
-  OutputJson format = OutputJson::object();
-  format["name"] = kOptionsFormatName;
-  format["version"] = kOptionsFormatVersion;
-  document["format"] = format;
+  document["format"] = formatJson(kOptionsFormatName, kOptionsFormatVersion);
   document["source"] = source;
   OutputJson list = OutputJson::array();
   for (const ModuleListing& module : modules) {
