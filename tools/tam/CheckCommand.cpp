@@ -168,16 +168,21 @@ int runCheck(const CheckOptions& options) {
   try {
     return printJson(collect(options));
   } catch (const ToolError& e) {
-    OutputJson document = OutputJson::object();
-    document["format"] = formatJson("tam-check", kCheckFormatVersion);
-    document["error"] = diagnosticJson(e.diagnostics().empty() ? Diagnostic::general(e.what())
-                                                               : e.diagnostics().front());
+    const OutputJson document = checkFailureDocument(
+        e.diagnostics().empty() ? Diagnostic::general(e.what()) : e.diagnostics().front());
     std::cout << document.dump(2, ' ', false, OutputJson::error_handler_t::replace) << "\n";
     return e.status();
   }
 }
 
 }  // namespace
+
+OutputJson checkFailureDocument(const Diagnostic& error) {
+  OutputJson document = OutputJson::object();
+  document["format"] = formatJson("tam-check", kCheckFormatVersion);
+  document["error"] = diagnosticJson(error);
+  return document;
+}
 
 void addCheckCommand(CLI::App& app, CommandRun& run) {
   auto options = std::make_shared<CheckOptions>();

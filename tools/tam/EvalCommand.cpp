@@ -146,11 +146,8 @@ int runEvalReported(const EvalOptions& options) {
   try {
     return runEval(options);
   } catch (const ToolError& e) {
-    OutputJson document = evalDocumentStart("failed");
-    const Diagnostic error =
-        e.diagnostics().empty() ? Diagnostic::general(e.what()) : e.diagnostics().front();
-    document["error"] = diagnosticJson(error);
-    printDocument(document);
+    printDocument(evalFailureDocument(e.diagnostics().empty() ? Diagnostic::general(e.what())
+                                                              : e.diagnostics().front()));
     return e.status();
   }
 }

@@ -39,6 +39,14 @@ void checkMandatory(Session& session, const std::vector<ProductNode*>& nodes,
   }
 }
 
+// The first two members of every eval document: its format and the status.
+OutputJson evalDocumentStart(const char* status) {
+  OutputJson document = OutputJson::object();
+  document["format"] = formatJson("tam-eval", kEvalFormatVersion);
+  document["status"] = status;
+  return document;
+}
+
 }  // namespace
 
 EvalOutcome evaluateProduct(Session& session, bool explain) {
@@ -90,10 +98,9 @@ const char* evalStatus(const EvalOutcome& outcome) {
   return errors ? "errors" : "ok";
 }
 
-OutputJson evalDocumentStart(const char* status) {
-  OutputJson document = OutputJson::object();
-  document["format"] = formatJson("tam-eval", kEvalFormatVersion);
-  document["status"] = status;
+OutputJson evalFailureDocument(const Diagnostic& error) {
+  OutputJson document = evalDocumentStart("failed");
+  document["error"] = diagnosticJson(error);
   return document;
 }
 

@@ -43,8 +43,9 @@ bool warnedWithWerror(const ReportCounts& counts);
 // "ok", "errors" (a rule's error message, a problem, or warnings under --werror) or "failed".
 const char* evalStatus(const EvalOutcome& outcome);
 
-// The first two members of every eval document: its format and the status.
-OutputJson evalDocumentStart(const char* status);
+// The document of an evaluation that could not start (a product that cannot be read, a command
+// line that cannot be used): format, status "failed" and the error.
+OutputJson evalFailureDocument(const Diagnostic& error);
 
 // The whole document for an outcome.
 OutputJson evalDocument(Session& session, const EvalOutcome& outcome);

@@ -12,6 +12,7 @@
 
 #include "Commands.h"
 #include "Diagnostics.h"
+#include "EvalDocument.h"
 #include "Suggest.h"
 
 namespace {
@@ -83,6 +84,32 @@ Diagnostic usageProblem(const CLI::App& app, const CLI::ParseError& e, int argc,
   return diagnostic;
 }
 
+// The commands whose --json promises one document whatever happens, and that document for a
+// failure; null for the others.
+using FailureDocument = OutputJson (*)(const Diagnostic& error);
+
+FailureDocument failureDocumentOf(const std::string& command) {
+  if (command == "eval") return &evalFailureDocument;
+  if (command == "check") return &checkFailureDocument;
+  return nullptr;
+}
+
+// A command line that cannot be used, as a document when the command was asked for JSON.
+bool reportedAsDocument(const Diagnostic& problem, int argc, char** argv) {
+  if (argc < 2) return false;
+  const FailureDocument document = failureDocumentOf(argv[1]);
+  if (document == nullptr) return false;
+  for (int i = 2; i < argc; ++i) {
+    if (std::string(argv[i]) == "--") return false;
+    if (std::string(argv[i]) == "--json") {
+      std::cout << document(problem).dump(2, ' ', false, OutputJson::error_handler_t::replace)
+                << "\n";
+      return true;
+    }
+  }
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -110,7 +137,8 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& e) {
     // --help and --version end the parse too, with the exit code 0.
     if (e.get_exit_code() == 0) return app.exit(e);
-    DiagnosticPrinter(std::cerr).report(usageProblem(app, e, argc, argv));
+    const Diagnostic problem = usageProblem(app, e, argc, argv);
+    if (!reportedAsDocument(problem, argc, argv)) DiagnosticPrinter(std::cerr).report(problem);
     return kExitUsage;
   }
   return runReported(run);
