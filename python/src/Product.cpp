@@ -104,9 +104,31 @@ py::tuple optionTuple(const OptionReport& option) {
   return py::make_tuple(option.option, fromValues(option.values), py::cast(option.how));
 }
 
-// The evaluation as Python reads it, and as the document tam eval --json prints for it (one
-// builder for both, so that Evaluation.to_json() is that document).
-py::tuple reportTuple(Session& session, const EvalOutcome& outcome) {
+// The document tam eval --json prints for an evaluation, written when Python first asks for it
+// (writing it costs about twice the evaluation of the e-bike example); the outcome it is written
+// from holds its own copies, so later evaluations do not change it. Its options are read from the
+// product's window, which `owner` (the product) keeps alive.
+class EvalDocumentHandle {
+ public:
+  EvalDocumentHandle(EvalOutcome outcome, py::object owner)
+      : outcome_(std::make_shared<const EvalOutcome>(std::move(outcome))), owner_(std::move(owner)) {}
+
+  const std::string& text() {
+    if (text_.empty()) {
+      text_ = evalDocument(*outcome_).dump(-1, ' ', false, OutputJson::error_handler_t::replace);
+    }
+    return text_;
+  }
+
+ private:
+  std::shared_ptr<const EvalOutcome> outcome_;
+  py::object owner_;
+  std::string text_;
+};
+
+// The evaluation as Python reads it, its status, and the document tam eval --json prints for it
+// (one builder for both, so that Evaluation.to_json() is that document).
+py::tuple reportTuple(EvalOutcome outcome, py::object owner) {
   py::list nodes;
   for (const NodeReport& report : outcome.nodes) {
     py::list options;
@@ -116,22 +138,23 @@ py::tuple reportTuple(Session& session, const EvalOutcome& outcome) {
                                 options));
   }
   py::list messages;
-  for (const EmittedMessage& message : session.adapter().messages()) {
+  for (const EmittedMessage& message : outcome.messages) {
     messages.append(py::make_tuple(
         message.severity, message.nodePath, message.moduleId, textOrNone(message.file),
         message.line > 0 ? py::object(py::int_(message.line)) : py::object(py::none()),
         message.text));
   }
   py::list legacy;
-  for (const auto& entry : session.adapter().legacyValues()) {
+  for (const auto& entry : outcome.legacy) {
     legacy.append(py::make_tuple(entry.first.first + ":" + entry.first.second,
                                  fromValues(entry.second.values), entry.second.changed));
   }
-  const Product& product = session.product();
-  const std::string document = evalDocument(session, outcome)
-                                   .dump(-1, ' ', false, OutputJson::error_handler_t::replace);
-  return py::make_tuple(textOrNone(product.name()), product.path(), product.variantsModeName(),
-                        nodes, messages, legacy, document);
+  py::object name = textOrNone(outcome.product);
+  py::str file(outcome.file);
+  py::str mode(outcome.variantsMode);
+  py::str status(evalStatus(outcome));
+  py::object document = py::cast(EvalDocumentHandle(std::move(outcome), std::move(owner)));
+  return py::make_tuple(name, file, mode, nodes, messages, legacy, status, document);
 }
 
 // The host classes install their session's adapter for the whole process when they read a
@@ -147,13 +170,14 @@ class RouterReinstall {
 
 // The error carries what was evaluated before it (`report`, read into Evaluation by
 // tam.Product.evaluate), as tam eval prints it; None when the failure cannot be placed.
-[[noreturn]] void raiseEvaluationError(Session& session, const TamException& e) {
+[[noreturn]] void raiseEvaluationError(Session& session, const TamException& e,
+                                       const std::vector<Diagnostic>& scopes, py::object owner) {
   std::string text;
   py::object report = py::none();
   try {
     const Diagnostic failure = session.describeFailure(e);
     text = plainText(failure);
-    report = reportTuple(session, outcomeOf(session, false, &failure));
+    report = reportTuple(outcomeOf(session, false, &failure, &scopes), std::move(owner));
   } catch (const TamException&) {
     if (text.empty()) text = describeException(e) + "\n";
   }
@@ -176,6 +200,7 @@ class ProductHandle {
     {
       RouterReinstall reinstall;
       runner_ = std::make_unique<VariantRunner>(path, std::vector<std::string>());
+      scopes_ = findScopeProblems(path);
     }
     AdapterRouter::instance().route(session().window().get(), &session().adapter());
   }
@@ -183,16 +208,18 @@ class ProductHandle {
   ProductHandle& operator=(const ProductHandle&) = delete;
   ~ProductHandle() { AdapterRouter::instance().unroute(session().window().get()); }
 
-  py::tuple evaluate(py::handle set) {
+  // `self` is this product as Python holds it: what the evaluation gives keeps it alive.
+  py::tuple evaluate(py::handle set, py::object self) {
     std::vector<Choice> choices = choicesFromDict(set);
+    const std::vector<Diagnostic>& scopes = scopes_;
     AdapterRouter::Scope scope(&session().adapter());
     runner_->applyChoices(choices);
     try {
       session().evaluate();
     } catch (const TamException& e) {
-      raiseEvaluationError(session(), e);
+      raiseEvaluationError(session(), e, scopes, self);
     }
-    return reportTuple(session(), outcomeOf(session(), false, nullptr));
+    return reportTuple(outcomeOf(session(), false, nullptr, &scopes), self);
   }
 
   const Product& product() { return session().product(); }
@@ -205,7 +232,16 @@ class ProductHandle {
  private:
   Session& session() { return runner_->session(); }
 
+  // The product's scope problems, found on a session of its own: the check leaves the window it
+  // runs on fit only for validation, and the product's window is evaluated again and again.
+  static std::vector<Diagnostic> findScopeProblems(const std::string& path) {
+    Session checked(path);
+    checked.buildTree({});
+    return scopeProblems(checked);
+  }
+
   std::unique_ptr<VariantRunner> runner_;
+  std::vector<Diagnostic> scopes_;
 };
 
 // A VariantRunner for Python: records as (status, JSON text).
@@ -310,9 +346,18 @@ void bindProduct(py::module_& m) {
       PyExc_Exception, nullptr);
   m.add_object("EvaluationError", py::handle(evaluationErrorType));
 
+  py::class_<EvalDocumentHandle>(m, "_EvalDocument",
+                                 "The document tam eval --json prints for one evaluation.")
+      .def("text", &EvalDocumentHandle::text, "The document as JSON text, written when first asked.");
+
   py::class_<ProductHandle>(m, "_Product", "A product read from its files (see tam.Product).")
       .def(py::init<const std::string&>(), py::arg("path"))
-      .def("evaluate", &ProductHandle::evaluate, py::arg("set") = py::none())
+      .def(
+          "evaluate",
+          [](py::object self, py::handle set) {
+            return self.cast<ProductHandle&>().evaluate(set, self);
+          },
+          py::arg("set") = py::none())
       .def_property_readonly("name", [](ProductHandle& p) { return p.product().name(); })
       .def_property_readonly("path", [](ProductHandle& p) { return p.product().path(); })
       .def_property_readonly("variants_mode",

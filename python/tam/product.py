@@ -98,18 +98,15 @@ class Evaluation:
     nodes: List[NodeResult]
     messages: List[Message]
     legacy_options: List[LegacyOption]
-    # What the tam command prints for this evaluation with --json, as it printed it.
-    _document: str = dataclasses.field(repr=False, compare=False)
+    status: str
+    """"failed" for what was evaluated before an EvaluationError (its `evaluation`), "errors"
+    when a rule emitted an error message or there are problems, else "ok"."""
+    # The document tam eval --json prints for this evaluation, written when first asked for.
+    _document: Any = dataclasses.field(repr=False, compare=False)
 
     @functools.cached_property
     def _parsed(self) -> Dict[str, Any]:
-        return json.loads(self._document)
-
-    @property
-    def status(self) -> str:
-        """"failed" for what was evaluated before an EvaluationError (its `evaluation`), "errors"
-        when a rule emitted an error message or there are problems, else "ok"."""
-        return self._parsed["status"]
+        return json.loads(self._document.text())
 
     @property
     def problems(self) -> List[Dict[str, Any]]:
@@ -145,12 +142,12 @@ class Evaluation:
     def to_json(self) -> Dict[str, Any]:
         """The document `tam eval --json` prints, as Python objects, keys in the same order
         (schema: docs/schema/tam-eval.schema.json)."""
-        return json.loads(self._document)
+        return json.loads(self._document.text())
 
 
 def _evaluation_of(report: Tuple[Any, ...]) -> Evaluation:
     """An Evaluation from what the module's _Product.evaluate returns."""
-    name, file, mode, nodes, messages, legacy, document = report
+    name, file, mode, nodes, messages, legacy, status, document = report
     return Evaluation(
         product=name,
         file=file,
@@ -168,6 +165,7 @@ def _evaluation_of(report: Tuple[Any, ...]) -> Evaluation:
         ],
         messages=[Message(*message) for message in messages],
         legacy_options=[LegacyOption(*item) for item in legacy],
+        status=status,
         _document=document,
     )
 

@@ -42,6 +42,10 @@ def test_results_read_like_the_product():
     # A list gives several values at once; "bell", which the product gives already, is kept once.
     extras = product.evaluate(set={"ebike.equipment.lights:lights:extras": ["horn", "bell"]})
     assert extras.node("ebike.equipment.lights").options["lights:extras"].values == ["bell", "horn", "reflectors"]
+    # The document is written when first asked for, as the evaluation was, not as the next one is.
+    early = product.evaluate(set={"ebike.frame:frame:size": 54})
+    product.evaluate(set={"ebike.frame:frame:size": 50, "ebike:ebike:market": "US"})
+    assert early.to_json() == json.loads(run_tam("eval", "--json", "--set", "ebike.frame:frame:size=54", EBIKE)[1])
     # Evaluations do not depend on each other.
     assert product.evaluate().to_json() == tam.Product.load(str(EBIKE)).evaluate().to_json()
 

@@ -136,7 +136,7 @@ int runEval(const EvalOptions& options) {
   session.buildTree(sets);
   const EvalOutcome outcome = evaluateProduct(session, options.explain);
   if (!options.json) return printText(session, outcome);
-  printDocument(evalDocument(session, outcome));
+  printDocument(evalDocument(outcome));
   return std::string(evalStatus(outcome)) == "ok" ? kExitOk : kExitReported;
 }
 

@@ -1,6 +1,7 @@
 #include "EvalDocument.h"
 
 #include <exception>
+#include <utility>
 
 #include "DiagnosticJson.h"
 #include "ExplanationOutput.h"
@@ -60,8 +61,23 @@ EvalOutcome evaluateProduct(Session& session, bool explain) {
   return outcomeOf(session, explain, nullptr);
 }
 
-EvalOutcome outcomeOf(Session& session, bool explain, const Diagnostic* failure) {
+std::vector<Diagnostic> scopeProblems(Session& session) {
+  ScopeCheck scopes = checkScopes(session.root(), session.nodes(), session.product(),
+                                  session.adapter(), session.window());
+  std::vector<Diagnostic> problems = std::move(scopes.unresolved);
+  problems.insert(problems.end(), scopes.findings.begin(), scopes.findings.end());
+  return problems;
+}
+
+EvalOutcome outcomeOf(Session& session, bool explain, const Diagnostic* failure,
+                      const std::vector<Diagnostic>* scopes) {
   EvalOutcome outcome;
+  const Product& product = session.product();
+  outcome.product = product.name();
+  outcome.file = product.path();
+  outcome.variantsMode = product.variantsModeName();
+  outcome.messages = session.adapter().messages();
+  outcome.legacy = session.adapter().legacyValues();
   if (failure != nullptr) {
     outcome.failed = true;
     outcome.failure = *failure;
@@ -77,11 +93,7 @@ EvalOutcome outcomeOf(Session& session, bool explain, const Diagnostic* failure)
     }
   }
   if (session.adapter().failedLoads().empty()) {
-    const ScopeCheck scopes = checkScopes(session.root(), all, session.product(),
-                                          session.adapter(), session.window());
-    outcome.problems = scopes.unresolved;
-    outcome.problems.insert(outcome.problems.end(), scopes.findings.begin(),
-                            scopes.findings.end());
+    outcome.problems = scopes != nullptr ? *scopes : scopeProblems(session);
   }
   checkMandatory(session, all, outcome.nodes, outcome.problems);
   return outcome;
@@ -105,12 +117,11 @@ OutputJson evalFailureDocument(const Diagnostic& error) {
 }
 
 // The keys are inserted in the documented order, which ordered_json keeps.
-OutputJson evalDocument(Session& session, const EvalOutcome& outcome) {
-  const Product& product = session.product();
+OutputJson evalDocument(const EvalOutcome& outcome) {
   OutputJson document = evalDocumentStart(evalStatus(outcome));
-  document["product"] = product.name().empty() ? OutputJson(nullptr) : OutputJson(product.name());
-  document["file"] = product.path();
-  document["variants_mode"] = product.variantsModeName();
+  document["product"] = outcome.product.empty() ? OutputJson(nullptr) : OutputJson(outcome.product);
+  document["file"] = outcome.file;
+  document["variants_mode"] = outcome.variantsMode;
   OutputJson nodes = OutputJson::array();
   for (std::size_t n = 0; n < outcome.nodes.size(); ++n) {
     OutputJson item = nodeJson(outcome.nodes[n]);
@@ -124,8 +135,8 @@ OutputJson evalDocument(Session& session, const EvalOutcome& outcome) {
     nodes.push_back(item);
   }
   document["nodes"] = nodes;
-  document["messages"] = messagesJson(session.adapter().messages());
-  document["legacy_options"] = legacyJson(session.adapter().legacyValues());
+  document["messages"] = messagesJson(outcome.messages);
+  document["legacy_options"] = legacyJson(outcome.legacy);
   OutputJson problems = OutputJson::array();
   for (const Diagnostic& problem : outcome.problems) problems.push_back(diagnosticJson(problem));
   document["problems"] = problems;

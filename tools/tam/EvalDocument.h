@@ -5,6 +5,8 @@
 #ifndef TAM_TOOL_EVALDOCUMENT_H
 #define TAM_TOOL_EVALDOCUMENT_H
 
+#include <map>
+#include <string>
 #include <vector>
 
 #include "Diagnostics.h"
@@ -19,23 +21,38 @@ constexpr int kEvalFormatVersion = 1;
 // option, one origin per value.
 using NodeOrigins = std::vector<std::vector<ValueOrigin>>;
 
+// Whole in itself: it holds its own copies and value handles, so it stays valid, and its document
+// can be written, while the session evaluates again.
 struct EvalOutcome {
+  std::string product;  // the product's name, empty when it has none
+  std::string file;     // the product file
+  std::string variantsMode;
   std::vector<NodeReport> nodes;
   std::vector<NodeOrigins> origins;  // when explained, one per node (empty for a node not run)
   ReportCounts counts;
   bool failed = false;
   Diagnostic failure;                // when failed: the error at its place
   std::vector<Diagnostic> problems;  // errors found after the evaluation
+  std::vector<EmittedMessage> messages;
+  std::map<FileAdapter::LegacyKey, LegacyValue> legacy;
 };
 
 // Evaluates the session's tree; a failure part-way is kept in the outcome, placed in its file.
 EvalOutcome evaluateProduct(Session& session, bool explain);
 
+// References to options that do not exist and options used where they are not visible, as tam
+// validate finds them: they depend on the product's tree and modules, not on its values. The
+// check leaves the session's window fit only for validation, so a session evaluated again and
+// again has them found once, on a session of their own.
+std::vector<Diagnostic> scopeProblems(Session& session);
+
 // The outcome of the evaluation the session just ran (or that failed, as `failure` says): the
-// node reports, counts, origins when explained, and the problems found after it: references to
-// options that do not exist, options used where they are not visible, and mandatory options
-// without a value at a node whose rules ran.
-EvalOutcome outcomeOf(Session& session, bool explain, const Diagnostic* failure);
+// node reports, counts, origins when explained, and the problems found after it: the scope
+// problems (`scopes`, or found on this session when null, which it then must not evaluate
+// again), and mandatory options without a value at a node whose rules ran. No scope problems
+// when a module file failed to load: that failure is the one to report.
+EvalOutcome outcomeOf(Session& session, bool explain, const Diagnostic* failure,
+                      const std::vector<Diagnostic>* scopes = nullptr);
 
 // Warnings were reported and --werror makes them errors.
 bool warnedWithWerror(const ReportCounts& counts);
@@ -48,6 +65,6 @@ const char* evalStatus(const EvalOutcome& outcome);
 OutputJson evalFailureDocument(const Diagnostic& error);
 
 // The whole document for an outcome.
-OutputJson evalDocument(Session& session, const EvalOutcome& outcome);
+OutputJson evalDocument(const EvalOutcome& outcome);
 
 #endif  // TAM_TOOL_EVALDOCUMENT_H
