@@ -3,7 +3,9 @@
 // 301-309 window/module/node, 500 a message refused by the host). `line` is the RIX line at fault,
 // `node` the host node whose evaluation failed (not owned), and three texts carry details.
 // A host may install one throw callback that is told the code of every exception the library
-// constructs (once per construction, never on copy).
+// constructs (once per construction, never on copy). The callback is process-wide and is called
+// on whichever thread constructs the exception, so it must be safe to call from several threads
+// at once; installing it is atomic.
 // TamSyntaxError (code 10) carries a message, the source context with a caret line, and the line.
 #ifndef TAM_TAMEXCEPTION_H
 #define TAM_TAMEXCEPTION_H
@@ -48,8 +50,6 @@ class TAM_API TamException {
   std::string info_;
   std::string context_;
   std::string extrainfo2_;
-
-  static void (*throwCallback)(int);
 };
 
 class TAM_API TamSyntaxError : public TamException {

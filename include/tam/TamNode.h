@@ -4,6 +4,15 @@
 // state from its load-if condition (or a legacy condition, or a forced state), binds the inherited
 // selected option set to the node's module, runs the module's rules and hands the result to the
 // children. Each node keeps its own set (sos) and the set its children inherit (childSos).
+//
+// The library reaches the tree only through the node operations below, and refuses a tree
+// deeper than kMaxTreeDepth levels (which is also how a parent() or children() that loops is
+// caught): evaluation, the validator and every walk up the parents raise TamException
+// kTreeTooDeepCode naming the node reached. Evaluation recurses through evaluate() once per
+// level, so each level takes a little of the calling thread's stack: a tree at the limit
+// evaluates in 512 KB of stack in an optimised build. A node must outlive any evaluation or
+// validation that reaches it; the library holds a handle on the window while it evaluates, so
+// the host may drop its own in a callback.
 #ifndef TAM_TAMNODE_H
 #define TAM_TAMNODE_H
 
@@ -31,6 +40,10 @@ class TAM_API TamNodeIterator {
 class TAM_API TamNode {
  public:
   enum ConfigState { CS_UNDECIDED = 0, CS_NOT_CONFIGURED = 1, CS_CONFIGURED = 2 };
+
+  // How deep the host's tree may nest, and the code that refuses a deeper (or looping) one.
+  static constexpr int kMaxTreeDepth = 1000;
+  static constexpr int kTreeTooDeepCode = 2;
 
   explicit TamNode(ref_count_ptr<TamWindow> window);
   TamNode(const TamNode& other);

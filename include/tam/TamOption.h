@@ -5,9 +5,12 @@
 // declared (real) option, constraints link by link, the default straight from the real option
 // unless the option has its own.
 // Options are created only by their module, which owns them through handles; the option borrows
-// its window. Every option carries a process-wide id, starting at 1 and never reused.
+// its window. Every option carries a process-wide id, starting at 1 and never reused; ids are
+// handed out safely to windows on several threads at once.
 // A chain of bases that loops back on itself, or is longer than kMaxBaseChain links, raises
-// TamException 114 naming the option where the walk started, instead of looping for ever.
+// TamException 114 naming the option where the walk started, instead of looping for ever: its
+// info is "Option base chain loops at m:a" or "Option base chain too long (more than 1000 links)
+// at m:a".
 #ifndef TAM_TAMOPTION_H
 #define TAM_TAMOPTION_H
 
@@ -72,7 +75,8 @@ class TAM_API TamOption : public ref_count {
   static ref_count_ptr<TamOption> findOption(const ref_count_ptr<TamWindow>& window,
                                              const std::string& moduleId,
                                              const std::string& optionName);
-  // Raises 110 for an id of no live option.
+  // Raises 110 for an id of no live option. Only for options of windows the calling thread is
+  // working on: an option of another thread's window may be freed while it is looked up.
   static ref_count_ptr<TamOption> optionForId(int id);
 
  private:

@@ -1,7 +1,9 @@
 // A TamPath names a place in the host's node tree: the node identifiers from an upper node down to
 // the node meant. Plain value type. Identifiers are arbitrary byte strings compared exactly.
 // Display form: identifiers joined by "." unquoted. Parseable form: each identifier quoted for RIX
-// where needed, joined by "."; parsePath reads it back (dots and blanks separate identifiers).
+// where needed, joined by "."; parsePath reads it back (dots and blanks separate identifiers),
+// except an empty identifier, which is written as nothing, and a last identifier spelled like a
+// keyword, which is written bare.
 // compare() scores how a shorter path matches inside this one; scores are exact for paths of up
 // to 31 identifiers. On a longer path the first 31 positions weigh 2^30 down to 1 and later
 // positions weigh nothing, so scores never overflow: longer paths still match, but only their

@@ -27,7 +27,9 @@ class TAM_API TamTranslater {
   std::string translateRix(const std::string& rules);
   // Raises a syntax error (SE_extra_input) when text follows the condition.
   std::string translateCondition(const std::string& condition);
-  // A whole module text, written out under moduleId in the layout the module writes.
+  // A whole module text, written out under moduleId in the layout the module writes. Raises
+  // TamException 2 when moduleId, or a new name a declaration line gets, holds a line break,
+  // which no module text can carry.
   std::string translateRixData(const std::string& moduleId, const std::string& text);
 
  private:

@@ -1,6 +1,7 @@
 // TamValue is an immutable option value of one of five kinds: Unset, Bool, Int, Real, String.
 // Values are always held through ref_count_ptr<TamValue> and made only by the create functions;
-// the Unset value and the two Bool values are shared instances that live for the whole process.
+// the Unset value and the two Bool values are shared instances that live for the whole process
+// and may be used from any thread.
 // The operators on value handles compare and combine the values they hold: equality never fails
 // (different kinds are unequal), ordering and arithmetic raise TamException 202 for kinds that do
 // not combine and division raises 203 for a zero divisor.
@@ -49,6 +50,8 @@ class TAM_API TamValue : public ref_count {
  protected:
   TamValue() = default;
   virtual bool equals(const TamValue& other) const = 0;
+  // Marks a value as one of the process-wide instances and returns it.
+  static TamValue* makeProcessWide(TamValue* value);
 
   static const std::string typeNames[5];
 };

@@ -2,7 +2,16 @@
 // the host's node tree, and the node being evaluated. Windows are shared through handles; the
 // window owns its modules, and holds the root and current node as plain pointers it never frees.
 // Modules missing from the window are asked of the host adapter; modules queued for refresh are
-// refreshed lazily at the next lookup. Not thread-safe: use a window from one thread at a time.
+// refreshed lazily at the next lookup. Not thread-safe: use a window from one thread at a time
+// (different windows may be used from different threads at once; see Tam.h).
+//
+// The window distrusts its host: every call that can call back into the host holds a handle on
+// the window while it runs, so a host may drop its last handle (or delete modules) inside any
+// callback and the window goes only when the call returns. Re-entry that would never end is
+// refused with TamException kHostMisuseCode: asking for a module again while the host's
+// loadModule is loading it, refreshing a module while it is being loaded or refreshed, module
+// loads and refreshes nesting deeper than kMaxNestedModuleCalls, and evaluating the window again
+// while it is being evaluated.
 #ifndef TAM_TAMWINDOW_H
 #define TAM_TAMWINDOW_H
 
@@ -25,6 +34,13 @@ class TAM_API TamWindow : public ref_count {
  public:
   enum VariantsMode { VM_MODULAR = 0, VM_MODULAR_AND_LEGACY = 1, VM_LEGACY = 2 };
   using ModuleMap = std::map<std::string, ref_count_ptr<TamModule>>;
+
+  // The code of the refusals above (the library used against its contract).
+  static constexpr int kHostMisuseCode = 2;
+  // How deep the host's loadModule and refreshModule calls may nest (a module text naming
+  // another module that is loaded in turn, and so on). Each level costs the stack of a module
+  // text read; a host whose modules keep naming new ones is stopped here.
+  static constexpr int kMaxNestedModuleCalls = 100;
 
   ~TamWindow() override;
 
@@ -58,7 +74,8 @@ class TAM_API TamWindow : public ref_count {
   // Queues every module marked external.
   void externalsNeedRefresh();
 
-  // Evaluates the root (if any) with an empty selected option set.
+  // Evaluates the root (if any) with an empty selected option set. Raises kHostMisuseCode when
+  // the window is being evaluated already (a callback evaluating it again would never end).
   void evaluate(bool notify);
 
   // The observer that hears how this window's evaluations reach their results (see
@@ -68,6 +85,7 @@ class TAM_API TamWindow : public ref_count {
   void setObserver(TamObserver* observer) { observer_ = observer; }
   TamObserver* observer() const { return observer_; }
 
+  // The host's legacy values; a null value from the adapter stands for Unset.
   ref_count_ptr<TamValue> getLegacyOptionValue(const ref_count_ptr<TamOption>& option);
   std::vector<ref_count_ptr<TamValue>> getLegacyOptionValues(const ref_count_ptr<TamOption>& option);
   void setLegacyOptionValue(const ref_count_ptr<TamOption>& option,
@@ -79,6 +97,8 @@ class TAM_API TamWindow : public ref_count {
   friend class Tam;
   TamWindow() = default;
 
+  class ModuleCall;
+
   void refreshQueuedModules();
 
   TamNode* root_ = nullptr;
@@ -86,6 +106,9 @@ class TAM_API TamWindow : public ref_count {
   std::set<std::string> refreshQueue_;
   VariantsMode variantsMode_ = VM_LEGACY;
   ModuleMap moduleMap_;
+  // Modules whose loadModule or refreshModule call is under way.
+  std::set<std::string> busyModules_;
+  bool evaluating_ = false;
   TamObserver* observer_ = nullptr;
 };
 

@@ -1,13 +1,21 @@
 #include "evaluation/BindingPass.h"
 
+#include <atomic>
+
 namespace tam {
 namespace detail {
 
-int BindingPass::depth_ = 0;
-uint64_t BindingPass::number_ = 0;
+namespace {
+
+std::atomic<uint64_t> lastPassNumber{0};
+
+}  // namespace
+
+thread_local int BindingPass::depth_ = 0;
+thread_local uint64_t BindingPass::number_ = 0;
 
 BindingPass::BindingPass() {
-  if (depth_++ == 0) ++number_;
+  if (depth_++ == 0) number_ = lastPassNumber.fetch_add(1, std::memory_order_relaxed) + 1;
 }
 
 BindingPass::~BindingPass() { --depth_; }

@@ -5,6 +5,8 @@
 // work with each level. Within one pass nothing but rebinding changes any set, and rebinding a
 // set that is already bound to its node changes nothing, so each node is rebound at most once
 // per pass. Outside a pass (a host calling getSos()) every call rebinds, as it always did.
+// Passes are per thread; their numbers are unique in the process, so a window handed from one
+// thread to another never finds a node marked bound in a pass of the other thread.
 #ifndef TAM_SRC_EVALUATION_BINDINGPASS_H
 #define TAM_SRC_EVALUATION_BINDINGPASS_H
 
@@ -25,8 +27,8 @@ class BindingPass {
   static uint64_t current();
 
  private:
-  static int depth_;
-  static uint64_t number_;
+  static thread_local int depth_;
+  static thread_local uint64_t number_;
 };
 
 }  // namespace detail

@@ -7,6 +7,7 @@
 
 #include "evaluation/BindingPass.h"
 #include "evaluation/NodeTrace.h"
+#include "evaluation/TreeLimit.h"
 #include "rix/TamRuleParser.h"
 #include "tam/TamException.h"
 #include "tam/TamExpRoot.h"
@@ -25,6 +26,21 @@ ref_count_ptr<TamWindow> requireWindow(const TamNode& node) {
   if (window.isNull()) throw TamException(kMisuseCode, "Node without a window", "", "");
   return window;
 }
+
+// Node evaluations under way on this thread, nested through the host's evaluate(): one per level
+// of the tree being walked down (and more when a callback evaluates a node again).
+thread_local int evaluationDepth = 0;
+
+class EvaluationLevel {
+ public:
+  explicit EvaluationLevel(TamNode* node) {
+    if (evaluationDepth >= TamNode::kMaxTreeDepth) tam::detail::raiseTreeTooDeep(node);
+    ++evaluationDepth;
+  }
+  ~EvaluationLevel() { --evaluationDepth; }
+  EvaluationLevel(const EvaluationLevel&) = delete;
+  EvaluationLevel& operator=(const EvaluationLevel&) = delete;
+};
 
 }  // namespace
 
@@ -88,6 +104,7 @@ ref_count_ptr<TamConditionExp> TamNode::getLoadIf() const {
 
 // Within one binding pass a node's set is rebound once; later reads in the pass find it bound.
 const TamSelOptionSet& TamNode::getSos() const {
+  const ref_count_ptr<TamWindow> keep = window();  // the host may drop its own in a callback
   tam::detail::BindingPass pass;
   if (boundInPass_ == tam::detail::BindingPass::current()) return sos_;
   sos_.setContext(this, true);
@@ -96,6 +113,7 @@ const TamSelOptionSet& TamNode::getSos() const {
 }
 
 void TamNode::setSos(TamSelOptionSet& sos) {
+  const ref_count_ptr<TamWindow> keep = window();
   sosSet_ = true;
   sos_ = sos;
   sos_.setContext(this, true);
@@ -106,8 +124,11 @@ void TamNode::clearSos() {
   sos_.clear();
 }
 
-// Every step is told to the window's observer through the trace, which without one does nothing.
+// The window is held for the whole evaluation of this node and its children: a host that drops
+// its last handle in a callback does not free it under the evaluation. Every step is told to the
+// window's observer through the trace, which without one does nothing.
 void TamNode::evaluate(const TamSelOptionSet& parentSos, bool notify) {
+  const EvaluationLevel level(this);
   const ref_count_ptr<TamWindow> window = requireWindow(*this);
   window->setCurrentlyEvaluating(this);
   tam::detail::NodeTrace trace(window->observer(), this);

@@ -11,6 +11,7 @@
 
 #include "evaluation/BindingPass.h"
 #include "evaluation/NodeTrace.h"
+#include "evaluation/TreeLimit.h"
 #include "tam/Tam.h"
 #include "tam/TamException.h"
 #include "tam/TamModule.h"
@@ -44,6 +45,8 @@ TamNode* asHostNode(const TamNode* node) { return const_cast<TamNode*>(node); }
 // base's own module gives the base's values, any other ancestor the values of its own options
 // that use the same base. The match farthest up the tree wins. The taken values replace the
 // option's entry (reset to the default first) as inherited values.
+// The used options are walked in a copy: resolving a base may call the host, which may read the
+// module's text again.
 void inheritUsedOption(TamSelOptionSet& sos, TamNode* node,
                        const ref_count_ptr<TamOption>& option) {
   const ref_count_ptr<TamOption> base = option->basedOn();
@@ -52,7 +55,9 @@ void inheritUsedOption(TamSelOptionSet& sos, TamNode* node,
   std::vector<ref_count_ptr<TamValue>> values;
   TamNode* provider = nullptr;  // the ancestor taken from, and its option
   ref_count_ptr<TamOption> provided;
-  for (TamNode* ancestor = node->parent(); ancestor != nullptr; ancestor = ancestor->parent()) {
+  int steps = 0;
+  for (TamNode* ancestor = tam::detail::parentOf(node, steps); ancestor != nullptr;
+       ancestor = tam::detail::parentOf(ancestor, steps)) {
     if (!ancestor->hasModule()) continue;
     const ref_count_ptr<TamModule> module = ancestor->module();
     if (module->id() == base->moduleId()) {
@@ -62,7 +67,8 @@ void inheritUsedOption(TamSelOptionSet& sos, TamNode* node,
       provided = base;
       continue;
     }
-    for (const ref_count_ptr<TamOption>& user : module->usingOptions()) {
+    const std::vector<ref_count_ptr<TamOption>> users = module->usingOptions();
+    for (const ref_count_ptr<TamOption>& user : users) {
       const ref_count_ptr<TamOption> userBase = user->basedOn();
       if (userBase.isNull() || userBase->id() != base->id()) continue;
       values = ancestor->getSos().get(user).values;
@@ -93,11 +99,16 @@ TamSelOptionSet::TamSelOptionSet(const TamSelOptionSet& other)
       contents_(other.contents_),
       window_(other.window_) {}
 
+// Copies first and then swaps, so that a copy that fails for want of memory leaves this set as
+// it was (assigning a multimap in place would leave it half filled): a node's set keeps the
+// host's values through a failed evaluation.
 TamSelOptionSet& TamSelOptionSet::operator=(const TamSelOptionSet& other) {
   if (this == &other) return *this;
-  contents_ = other.contents_;
+  Contents contents(other.contents_);
+  std::string contextId(other.contextId_);
+  contents_.swap(contents);
+  contextId_.swap(contextId);
   contextNode_ = other.contextNode_;
-  contextId_ = other.contextId_;
   return *this;
 }
 
@@ -155,12 +166,14 @@ void TamSelOptionSet::ensureContains(const ref_count_ptr<TamOption>& option) {
   setDefault(option, TamPath::EmptyPath);
 }
 
+// The default is had first: it may call the host, which must not find the set half changed.
 void TamSelOptionSet::clearEntry(const TamSosEntry& entry) {
   if (entry.option.isNull()) return;
+  const ref_count_ptr<TamValue> byDefault = entry.option->defaultValue();
   auto range = contents_.equal_range(entry.option);
   for (auto it = range.first; it != range.second; ++it) {
     if (!(it->second.path == entry.path)) continue;
-    it->second.values.assign(1, entry.option->defaultValue());
+    it->second.values.assign(1, byDefault);
     it->second.howSet.assign(1, HOWSET_DEFAULT);
   }
 }
@@ -170,6 +183,7 @@ void TamSelOptionSet::clear() { contents_.clear(); }
 // Values enter the set only here. Under an observer, the entry the store changes is looked at
 // before and after, so that the store and its outcome are reported once it is done.
 void TamSelOptionSet::set(const TamSosEntry& entry) {
+  const ref_count_ptr<TamWindow> keep(window_);  // the host may drop its own in a callback
   if (trace_ == nullptr || !trace_->hearsValues()) return storeEntry(entry);
   tam::detail::NodeTrace* trace = trace_;
   const TamSosEntry before = trace->storedBefore(*this, entry);
@@ -239,7 +253,9 @@ TamSelOptionSet::TamSosEntry* TamSelOptionSet::storedEntry(const ref_count_ptr<T
 }
 
 // One value at a time: an equal value changes nothing (not even how it was set); a different
-// one replaces the first stored value only when the host's override decision allows it.
+// one replaces the first stored value only when the host's override decision allows it. The host
+// decides on a copy of the stored entry, and the entry is looked up again afterwards: whatever
+// the host does to the set meanwhile, nothing is read or written through a stale reference.
 void TamSelOptionSet::replaceExclusive(TamSosEntry& stored, const TamSosEntry& entry) {
   const ref_count_ptr<TamValue>& first = entry.values[0];
   if (stored.values.empty() || stored.howSet.empty()) {
@@ -252,10 +268,12 @@ void TamSelOptionSet::replaceExclusive(TamSosEntry& stored, const TamSosEntry& e
   // failure rather than a call through a null pointer.
   Tam::AdapterInterface* host = Tam::adapterInterface();
   if (host == nullptr) throw TamException(kNoAdapterCode, "", "", "");
-  if (host->allowOptionOverride(stored, contextNode_, entry.howSet[0])) {
-    stored.values[0] = first;
-    stored.howSet[0] = entry.howSet[0];
-  }
+  const TamSosEntry existing = stored;
+  if (!host->allowOptionOverride(existing, contextNode_, entry.howSet[0])) return;
+  TamSosEntry* again = storedEntry(entry.option, entry.path);
+  if (again == nullptr || again->values.empty() || again->howSet.empty()) return;
+  again->values[0] = first;
+  again->howSet[0] = entry.howSet[0];
 }
 
 // Several values together: each new value replaces an Unset placeholder or is added, unless a
@@ -287,43 +305,57 @@ void TamSelOptionSet::addValues(TamSosEntry& stored, const TamSosEntry& entry) {
   }
 }
 
+// The host's parts are gathered before any is set: setting calls the host, which may change
+// either set (or merge a set into itself) and must not pull the walk's ground away.
 void TamSelOptionSet::merge(const TamSelOptionSet& other) {
-  // Merging a set into itself walks a snapshot, so the walk never sees its own changes.
-  const Contents snapshot = (&other == this) ? contents_ : Contents();
-  const Contents& source = (&other == this) ? snapshot : other.contents_;
-  for (const auto& item : source) {
+  std::vector<TamSosEntry> hostParts;
+  for (const auto& item : other.contents_) {
     const TamSosEntry& from = item.second;
     TamSosEntry hostPart;
-    hostPart.option = from.option;
-    hostPart.path = from.path;
     const size_t count = std::min(from.values.size(), from.howSet.size());
     for (size_t i = 0; i < count; ++i) {
       if (!isHostHowSet(from.howSet[i])) continue;
       hostPart.values.push_back(from.values[i]);
       hostPart.howSet.push_back(from.howSet[i]);
     }
-    if (!hostPart.values.empty()) set(hostPart);
+    if (hostPart.values.empty()) continue;
+    hostPart.option = from.option;
+    hostPart.path = from.path;
+    hostParts.push_back(std::move(hostPart));
   }
+  for (const TamSosEntry& hostPart : hostParts) set(hostPart);
 }
 
+namespace {
+
+// The entries of options of this name, copied: asking an option for its value type may call the
+// host, which may change the set.
+std::vector<TamSelOptionSet::TamSosEntry> entriesNamed(const TamSelOptionSet::Contents& contents,
+                                                       const std::string& name) {
+  std::vector<TamSelOptionSet::TamSosEntry> found;
+  for (const auto& item : contents) {
+    const ref_count_ptr<TamOption>& option = item.second.option;
+    if (!option.isNull() && option->name() == name) found.push_back(item.second);
+  }
+  return found;
+}
+
+}  // namespace
+
 ref_count_ptr<TamOption> TamSelOptionSet::getOption(std::string name) const {
-  for (const auto& item : contents_) {
-    const TamSosEntry& entry = item.second;
-    const ref_count_ptr<TamOption>& option = entry.option;
-    if (option.isNull() || option->name() != name) continue;
-    if (option->valueType() != TamValue::VT_STRING) continue;
+  const ref_count_ptr<TamWindow> keep(window_);
+  for (const TamSosEntry& entry : entriesNamed(contents_, name)) {
+    if (entry.option->valueType() != TamValue::VT_STRING) continue;
     if (entry.values.empty() || isUnset(entry.values[0])) continue;
-    return option;
+    return entry.option;
   }
   return ref_count_ptr<TamOption>();
 }
 
 bool TamSelOptionSet::matchValue(std::string optionName, std::string valueText) const {
-  for (const auto& item : contents_) {
-    const TamSosEntry& entry = item.second;
-    const ref_count_ptr<TamOption>& option = entry.option;
-    if (option.isNull() || option->name() != optionName) continue;
-    if (option->valueType() != TamValue::VT_STRING) continue;
+  const ref_count_ptr<TamWindow> keep(window_);
+  for (const TamSosEntry& entry : entriesNamed(contents_, optionName)) {
+    if (entry.option->valueType() != TamValue::VT_STRING) continue;
     for (const ref_count_ptr<TamValue>& value : entry.values) {
       if (!value.isNull() && value->displayString() == valueText) return true;
     }
@@ -346,10 +378,11 @@ namespace {
 // The node's position below the nearest ancestor that carries a module, outermost first.
 TamPath contextPathOf(TamNode* node) {
   TamPath path;
+  int steps = 0;
   for (TamNode* current = node;;) {
     const std::string id = current->pathId();
     if (!id.empty()) path.append(id);
-    TamNode* parent = current->parent();
+    TamNode* parent = tam::detail::parentOf(current, steps);
     if (parent == nullptr || parent->hasModule()) break;
     current = parent;
   }
@@ -365,6 +398,7 @@ TamPath contextPathOf(TamNode* node) {
 // node without a module, leaves the set as it is.
 void TamSelOptionSet::setContext(const TamNode* node, bool skipPath) {
   if (node == nullptr) return;
+  const ref_count_ptr<TamWindow> keep(window_);  // the host may drop its own in a callback
   tam::detail::BindingPass pass;
   TamNode* host = asHostNode(node);
   if (!host->hasModule()) return;
@@ -384,24 +418,26 @@ void TamSelOptionSet::setContext(const TamNode* node, bool skipPath) {
 }
 
 // Values presented for this module's options reach their base, tied to the presented position.
+// The presented entries are copied before their bases are resolved, which may call the host.
 void TamSelOptionSet::carryPresentedValues(const std::string& moduleId) {
   std::vector<TamSosEntry> presented;
   std::vector<ref_count_ptr<TamOption>> presenting;  // the option each carried entry came from
   for (const auto& item : contents_) {
-    const TamSosEntry& entry = item.second;
-    if (entry.option->type() != TamOption::TYPE_PRESENTS) continue;
+    if (item.second.option->type() == TamOption::TYPE_PRESENTS) presented.push_back(item.second);
+  }
+  std::vector<TamSosEntry> carried;
+  for (TamSosEntry& entry : presented) {
     ref_count_ptr<TamOption> base = entry.option->basedOn();
     if (base.isNull() || base->moduleId() != moduleId) continue;
-    TamSosEntry carried = entry;
-    carried.option = base;
-    carried.path = entry.option->path();
-    presented.push_back(std::move(carried));
+    entry.path = entry.option->path();
     presenting.push_back(entry.option);
+    entry.option = base;
+    carried.push_back(std::move(entry));
   }
-  for (std::size_t i = 0; i < presented.size(); ++i) {
+  for (std::size_t i = 0; i < carried.size(); ++i) {
     const tam::detail::NodeTrace::Source source(trace_, TamObserver::CAUSE_PRESENTED,
                                                 presenting[i], nullptr);
-    set(presented[i]);
+    set(carried[i]);
   }
 }
 

@@ -6,7 +6,9 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <vector>
 
+#include "evaluation/TreeLimit.h"
 #include "tam/TamConditionExp.h"
 #include "tam/TamExpRoot.h"
 #include "tam/TamModule.h"
@@ -49,10 +51,11 @@ struct Scope {
 TamPath boundaryPath(TamNode* node) {
   TamPath path;
   TamNode* current = node;
+  int steps = 0;
   for (;;) {
     const std::string id = current->pathId();
     if (!id.empty()) path.append(id);
-    TamNode* parent = current->parent();
+    TamNode* parent = tam::detail::parentOf(current, steps);
     if (parent == nullptr || parent->isModuleBoundary()) break;
     current = parent;
   }
@@ -60,29 +63,59 @@ TamPath boundaryPath(TamNode* node) {
   return path;
 }
 
-void collectBoundaries(TamNode* node, Scope& scope);
-
-void collectChildBoundaries(TamNode* node, Scope& scope) {
-  std::unique_ptr<TamNodeIterator> children(node->children());
-  if (!children) return;
-  for (; children->more(); children->next()) {
-    TamNode* child = children->current();
-    if (child != nullptr) collectBoundaries(child, scope);
+// A walk down the host's tree without recursion: one level per node under way, each with the
+// host's iterator over its children. The iterator is advanced only when the walk comes back to
+// it, so the host sees its operations in the order a recursive walk would call them. A walk
+// deeper than the tree limit (a tree whose children lead back up) is refused.
+class TreeWalk {
+ public:
+  // Visits the children of `node` and, below them, the children of every node for which
+  // `descend` returns true; `descend` does the node's own work first.
+  template <class Descend>
+  static void below(TamNode* node, Descend descend) {
+    std::vector<std::unique_ptr<TamNodeIterator>> levels;
+    std::vector<bool> advance;
+    push(levels, advance, node);
+    while (!levels.empty()) {
+      TamNodeIterator* level = levels.back().get();
+      if (level != nullptr && advance.back()) level->next();
+      if (level == nullptr || !level->more()) {
+        levels.pop_back();
+        advance.pop_back();
+        continue;
+      }
+      advance.back() = true;
+      TamNode* child = level->current();
+      if (child == nullptr || !descend(child)) continue;
+      if (levels.size() >= static_cast<size_t>(TamNode::kMaxTreeDepth)) {
+        tam::detail::raiseTreeTooDeep(child);
+      }
+      push(levels, advance, child);
+    }
   }
-}
+
+  // Opens a level for the children of `node`. The host's iterator is owned before the stack
+  // grows, so a stack that cannot grow frees it.
+  static void push(std::vector<std::unique_ptr<TamNodeIterator>>& levels,
+                   std::vector<bool>& advance, TamNode* node) {
+    std::unique_ptr<TamNodeIterator> children(node->children());
+    levels.push_back(std::move(children));
+    advance.push_back(false);
+  }
+};
 
 // A boundary below contributes its position and its module's public options; the walk stops
 // there. Nodes in between are walked through.
-void collectBoundaries(TamNode* node, Scope& scope) {
-  if (!node->isModuleBoundary()) {
-    collectChildBoundaries(node, scope);
-    return;
-  }
-  const ref_count_ptr<TamModule> module = node->module();
-  scope.addBoundary(node->moduleId(), boundaryPath(node));
-  for (const ref_count_ptr<TamOption>& option : module->options()) {
-    if (option->scope() == TamOption::SCOPE_PUBLIC) scope.visible.insert(option);
-  }
+void collectChildBoundaries(TamNode* node, Scope& scope) {
+  TreeWalk::below(node, [&scope](TamNode* child) {
+    if (!child->isModuleBoundary()) return true;
+    const ref_count_ptr<TamModule> module = child->module();
+    scope.addBoundary(child->moduleId(), boundaryPath(child));
+    for (const ref_count_ptr<TamOption>& option : module->options()) {
+      if (option->scope() == TamOption::SCOPE_PUBLIC) scope.visible.insert(option);
+    }
+    return false;
+  });
 }
 
 // The scope at a node: all options of its own module and what the boundaries below give.
@@ -100,9 +133,10 @@ Scope collectScope(TamNode* node) {
 // The scope a node inherits in a walk from the root: the one collected at its nearest ancestor
 // that is a module boundary, or at the root when there is none.
 Scope inheritedScope(TamNode* node) {
-  TamNode* ancestor = node->parent();
+  int steps = 0;
+  TamNode* ancestor = tam::detail::parentOf(node, steps);
   while (!ancestor->isModuleBoundary() && ancestor->parent() != nullptr) {
-    ancestor = ancestor->parent();
+    ancestor = tam::detail::parentOf(ancestor, steps);
   }
   return collectScope(ancestor);
 }
@@ -111,35 +145,66 @@ class Walker {
  public:
   explicit Walker(std::vector<ValidationError>& errors) : errors_(errors) {}
 
+  // Checks the node and, when recurse is set, every node below it; each node sees the scope of
+  // its nearest boundary at or above it.
   void validate(TamNode* node, const Scope& inherited, bool recurse) {
+    std::vector<std::unique_ptr<Scope>> fresh;  // the scopes of the boundaries under way
+    std::vector<const Scope*> scopes{&check(node, inherited, fresh)};
+    if (!recurse) return;
+    // Each level of the walk pushes the scope its children see; leaving it pops that scope.
+    std::vector<std::unique_ptr<TamNodeIterator>> levels;
+    std::vector<bool> advance;
+    TreeWalk::push(levels, advance, node);
+    std::vector<bool> ownScope(1, false);
+    while (!levels.empty()) {
+      TamNodeIterator* level = levels.back().get();
+      if (level != nullptr && advance.back()) level->next();
+      if (level == nullptr || !level->more()) {
+        if (ownScope.back()) fresh.pop_back();
+        levels.pop_back();
+        advance.pop_back();
+        ownScope.pop_back();
+        scopes.pop_back();
+        continue;
+      }
+      advance.back() = true;
+      TamNode* child = level->current();
+      if (child == nullptr) continue;
+      if (levels.size() >= static_cast<size_t>(TamNode::kMaxTreeDepth)) {
+        tam::detail::raiseTreeTooDeep(child);
+      }
+      const size_t before = fresh.size();
+      scopes.push_back(&check(child, *scopes.back(), fresh));
+      ownScope.push_back(fresh.size() != before);
+      TreeWalk::push(levels, advance, child);
+    }
+  }
+
+ private:
+  // One node's findings: its load-if against the scope it inherits, then its presented options
+  // and rules against its own scope, which it returns (a new one, kept in `fresh`, at a boundary).
+  const Scope& check(TamNode* node, const Scope& inherited,
+                     std::vector<std::unique_ptr<Scope>>& fresh) {
     if (node->parent() != nullptr) {
       OptionSet used;
       node->getLoadIf()->referencedOptions(node->window(), used);
       report(used, inherited, ValidationError::VE_LOADIF_OPTION_NOT_IN_SCOPE, node);
     }
-
-    std::unique_ptr<Scope> fresh;
-    if (node->isModuleBoundary()) fresh = std::make_unique<Scope>(collectScope(node));
-    const Scope& scope = fresh ? *fresh : inherited;
-
+    const Scope* scope = &inherited;
+    if (node->isModuleBoundary()) {
+      fresh.push_back(std::make_unique<Scope>(collectScope(node)));
+      scope = fresh.back().get();
+    }
     if (node->hasModule()) {
       const ref_count_ptr<TamModule> module = node->module();
-      checkPresented(node, module, scope);
+      checkPresented(node, module, *scope);
       OptionSet used;
       module->getRix()->referencedOptions(node->window(), used);
-      report(used, scope, ValidationError::VE_RULE_OPTION_NOT_IN_SCOPE, node);
+      report(used, *scope, ValidationError::VE_RULE_OPTION_NOT_IN_SCOPE, node);
     }
-
-    if (!recurse) return;
-    std::unique_ptr<TamNodeIterator> children(node->children());
-    if (!children) return;
-    for (; children->more(); children->next()) {
-      TamNode* child = children->current();
-      if (child != nullptr) validate(child, scope, true);
-    }
+    return *scope;
   }
 
- private:
   // A presented option must rest on a visible base and, when it names a path, point at a
   // boundary node of the base's module at that path.
   void checkPresented(TamNode* node, const ref_count_ptr<TamModule>& module, const Scope& scope) {
@@ -172,6 +237,7 @@ class Walker {
 // by the scope it would inherit in a walk from the root rather than by an empty one.
 void TamValidator::validateNode(TamNode* node, bool recurse) {
   if (node == nullptr) return;
+  const ref_count_ptr<TamWindow> keep = node->window();  // the host may drop its own meanwhile
   Walker walker(errors_);
   if (!node->isModuleBoundary()) {
     walker.validate(node, collectScope(node), recurse);

@@ -49,6 +49,7 @@ std::string Tam::rixQuoteId(const std::string& id) { return quoteId(id, false); 
 std::string Tam::rixQuoteModuleId(const std::string& id) { return quoteId(id, true); }
 
 std::string Tam::rixQuoteOptionName(const std::string& name) {
+  if (name.empty()) return "''";  // written as nothing it would not read back
   std::string quoted = quoteId(name, false);
   // A keyword is made of letters and underscores only, so quoting needs no escapes.
   return tam::detail::isRixKeyword(quoted) ? "'" + quoted + "'" : quoted;

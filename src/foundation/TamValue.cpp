@@ -97,15 +97,21 @@ ref_count_ptr<TamValue> TamValue::createString(const std::string& value) {
   return new TamStringValue(value);
 }
 
-// The shared instances are held by static handles for the life of the process.
+// The shared instances are made once (the first call on any thread), shared by every thread
+// without counting, and never freed.
+TamValue* TamValue::makeProcessWide(TamValue* value) {
+  value->ref_count::shareWithProcess();
+  return value;
+}
+
 ref_count_ptr<TamValue> TamValue::createBool(bool value) {
-  static const ref_count_ptr<TamValue> shared[2] = {new TamBoolValue(false),
-                                                    new TamBoolValue(true)};
+  static TamValue* const shared[2] = {makeProcessWide(new TamBoolValue(false)),
+                                      makeProcessWide(new TamBoolValue(true))};
   return shared[value ? 1 : 0];
 }
 
 ref_count_ptr<TamValue> TamValue::createUnset() {
-  static const ref_count_ptr<TamValue> shared(new TamUnsetValue());
+  static TamValue* const shared = makeProcessWide(new TamUnsetValue());
   return shared;
 }
 

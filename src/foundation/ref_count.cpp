@@ -1,4 +1,4 @@
 #include "tam/ref_count.h"
 
 // Objects alive in the process; each ref_count constructor adds one, each destructor takes one.
-int32_t ref_count::globalCount = 0;
+std::atomic<int32_t> ref_count::globalCount{0};

@@ -7,6 +7,7 @@
 #include "tam/TamException.h"
 #include "tam/TamExpRoot.h"
 #include "tam/TamModule.h"
+#include "tam/TamWindow.h"
 
 namespace tam {
 namespace detail {
@@ -25,6 +26,7 @@ using tam::detail::raiseModuleTextError;
 
 void TamModule::setRixData(const std::string& text) {
   if (text.empty()) return;
+  const ref_count_ptr<TamWindow> keep = window();  // the host may drop its own in a callback
   TamTokenizer lines(text, TamTokenizer::kLineBreaks);
 
   const std::string keyword(kModuleKeyword);

@@ -37,10 +37,13 @@ std::vector<ref_count_ptr<TamOption>> TamModule::options() const {
   return all;
 }
 
+// Resolving a base may call the host, which may read this module's text again: the walk is over
+// a copy of the options, not over the map the host may change.
 void TamModule::referencedOptions(std::set<ref_count_ptr<TamOption>>& out) const {
-  getRix()->referencedOptions(window(), out);
-  for (const auto& entry : optionMap_) {
-    if (entry.second->type() != TamOption::TYPE_DECLARED) out.insert(entry.second->basedOn());
+  const ref_count_ptr<TamWindow> keep = window();
+  getRix()->referencedOptions(keep, out);
+  for (const ref_count_ptr<TamOption>& option : options()) {
+    if (option->type() != TamOption::TYPE_DECLARED) out.insert(option->basedOn());
   }
 }
 
@@ -52,7 +55,10 @@ ref_count_ptr<TamOption> TamModule::getOption(const std::string& name) const {
   fail(kNoSuchOptionCode, name);
 }
 
+// Calls that can reach the host (a base module to load) hold the window while they run, so a
+// host that drops its last handle in a callback does not free it under them.
 ref_count_ptr<TamOption> TamModule::addOptionString(const std::string& declaration) {
+  const ref_count_ptr<TamWindow> keep = window();
   TamDeclarationParser parser(declaration, this);
   parser.parse();
   ref_count_ptr<TamOption> option = parser.option();
@@ -64,6 +70,7 @@ ref_count_ptr<TamOption> TamModule::changeOptionString(ref_count_ptr<TamOption> 
                                                        std::string newName,
                                                        const std::string& newDeclaration) {
   if (option->scope() == TamOption::SCOPE_LEGACY) return option;
+  const ref_count_ptr<TamWindow> keep = window();
   const std::string oldName = option->name();
   // Rewrite every reference to the option in this module's own text; the option's declaration
   // line keeps the old name, so reading the text back keeps the old option in place.

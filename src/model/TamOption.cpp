@@ -1,5 +1,7 @@
 #include "tam/TamOption.h"
 
+#include <atomic>
+#include <mutex>
 #include <set>
 
 #include "tam/TamException.h"
@@ -14,6 +16,13 @@ constexpr int kInvalidDefaultCode = 105;
 constexpr int kNoSuchOptionIdCode = 110;
 constexpr int kBaseValueTypeCode = 112;
 constexpr int kValueNotValidCode = 204;
+
+// Options of windows on different threads are made and freed at the same time: the id map is
+// guarded by this mutex (never destroyed, like the map).
+std::mutex& idMapMutex() {
+  static std::mutex* mutex = new std::mutex();
+  return *mutex;
+}
 
 // The value type a constraint stands for: fixed by the kind for the any-value kinds, by the
 // lower bound for a range, by the payload otherwise.
@@ -42,13 +51,18 @@ TamValue::ValueType constraintValueType(const ref_count_ptr<TamOptionValue>& con
 // is never mistaken for a later one at the same address.
 template <class Stop>
 ref_count_ptr<TamOption> walkBases(const TamOption& start, Stop stop) {
+  const ref_count_ptr<TamWindow> keep = start.window();  // the host may drop its own meanwhile
+  auto refuse = [&start](const std::string& what) {
+    throw TamException(TamOption::kBaseChainLoopCode,
+                       "Option base chain " + what + " at " + start.moduleId() + ":" + start.name(),
+                       std::string(), std::string());
+  };
   std::set<int> seen{start.id()};
   ref_count_ptr<TamOption> current = start.basedOn();
   for (int links = 1;; ++links) {
-    if (links > TamOption::kMaxBaseChain || !seen.insert(current->id()).second) {
-      throw TamException(TamOption::kBaseChainLoopCode,
-                         "Option base chain loops at " + start.moduleId() + ":" + start.name(),
-                         std::string(), std::string());
+    if (!seen.insert(current->id()).second) refuse("loops");
+    if (links > TamOption::kMaxBaseChain) {
+      refuse("too long (more than " + std::to_string(TamOption::kMaxBaseChain) + " links)");
     }
     if (current->type() == TamOption::TYPE_DECLARED || stop(*current)) return current;
     current = current->basedOn();
@@ -81,6 +95,7 @@ TamOption::TamOption(TamWindow* window, const std::string& moduleId, const std::
                      Scope scope)
     : name_(name), moduleId_(moduleId), window_(window), scope_(scope) {
   id_ = idCounter();
+  std::lock_guard<std::mutex> lock(idMapMutex());
   optionIdMap()[id_] = this;
 }
 
@@ -95,6 +110,7 @@ TamOption::TamOption(const ref_count_ptr<TamOption>& base, const std::string& mo
       basedOnModuleId_(base->moduleId_),
       basedOnName_(base->name_) {
   id_ = idCounter();
+  std::lock_guard<std::mutex> lock(idMapMutex());
   optionIdMap()[id_] = this;
 }
 
@@ -116,18 +132,20 @@ TamOption::TamOption(const ref_count_ptr<TamOption>& base, const std::string& mo
         "Option c'tor called for implements or uses with wrong type (i.e. not implements or uses)",
         std::string(), std::string());
   }
+  std::lock_guard<std::mutex> lock(idMapMutex());
   optionIdMap()[id_] = this;
 }
 
 TamOption::~TamOption() {
+  std::lock_guard<std::mutex> lock(idMapMutex());
   std::map<int, TamOption*>& ids = optionIdMap();
   auto it = ids.find(id_);
   if (it != ids.end() && it->second == this) ids.erase(it);
 }
 
 int TamOption::idCounter() {
-  static int next = 1;
-  return next++;
+  static std::atomic<int> next{1};
+  return next.fetch_add(1, std::memory_order_relaxed);
 }
 
 std::map<int, TamOption*>& TamOption::optionIdMap() {
@@ -239,7 +257,10 @@ ref_count_ptr<TamOption> TamOption::findOption(const ref_count_ptr<TamWindow>& w
   return findOption(window, moduleId, optionName, false);
 }
 
+// The option must belong to a window the calling thread works on: another thread could be
+// freeing it meanwhile.
 ref_count_ptr<TamOption> TamOption::optionForId(int id) {
+  std::lock_guard<std::mutex> lock(idMapMutex());
   const std::map<int, TamOption*>& ids = optionIdMap();
   auto it = ids.find(id);
   if (it == ids.end()) {

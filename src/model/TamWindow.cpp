@@ -23,6 +23,31 @@ Tam::AdapterInterface& adapter() {
 
 }  // namespace
 
+// One call of the host's loadModule or refreshModule under way: its module is busy until the
+// call returns, and such calls nest at most kMaxNestedModuleCalls deep.
+class TamWindow::ModuleCall {
+ public:
+  ModuleCall(TamWindow& window, const std::string& id, const char* refusal) : window_(window) {
+    if (window.busyModules_.count(id) != 0) refuse("Module '" + id + "' " + refusal);
+    if (window.busyModules_.size() >= static_cast<size_t>(kMaxNestedModuleCalls)) {
+      refuse("Module loads and refreshes nest more than " +
+             std::to_string(kMaxNestedModuleCalls) + " deep at module '" + id + "'");
+    }
+    at_ = window.busyModules_.insert(id).first;
+  }
+  ~ModuleCall() { window_.busyModules_.erase(at_); }
+  ModuleCall(const ModuleCall&) = delete;
+  ModuleCall& operator=(const ModuleCall&) = delete;
+
+ private:
+  [[noreturn]] static void refuse(const std::string& why) {
+    throw TamException(kHostMisuseCode, why, std::string(), std::string());
+  }
+
+  TamWindow& window_;
+  std::set<std::string>::iterator at_;
+};
+
 TamWindow::~TamWindow() = default;
 
 ref_count_ptr<TamModule> TamWindow::createModule(const std::string& id) {
@@ -47,12 +72,18 @@ ref_count_ptr<TamModule> TamWindow::getModule(const std::string& id) {
 }
 
 ref_count_ptr<TamModule> TamWindow::getModule(const std::string& id, bool external) {
+  const ref_count_ptr<TamWindow> keep(this);
   if (!refreshQueue_.empty()) refreshQueuedModules();
 
   auto it = moduleMap_.find(id);
   if (it != moduleMap_.end()) return it->second;
 
-  if (!adapter().loadModule(this, id)) {
+  bool supplied = false;
+  {
+    ModuleCall call(*this, id, "is asked for again while the host is loading it");
+    supplied = adapter().loadModule(this, id);
+  }
+  if (!supplied) {
     throw TamException(kModuleNotSuppliedCode, id, std::string(), std::string());
   }
   it = moduleMap_.find(id);
@@ -71,7 +102,12 @@ void TamWindow::refreshQueuedModules() {
     auto it = moduleMap_.find(id);
     if (it == moduleMap_.end()) continue;
     ref_count_ptr<TamModule> module = it->second;
-    if (!adapter().refreshModule(this, module)) deleteModule(id);
+    bool keepIt = false;
+    {
+      ModuleCall call(*this, id, "is queued for refresh while the host is loading or refreshing it");
+      keepIt = adapter().refreshModule(this, module);
+    }
+    if (!keepIt) deleteModule(id);
   }
 }
 
@@ -85,26 +121,47 @@ void TamWindow::externalsNeedRefresh() {
   }
 }
 
+// The handle keeps the window alive while its tree is evaluated, whatever the host's callbacks
+// do with their own handles.
 void TamWindow::evaluate(bool notify) {
+  const ref_count_ptr<TamWindow> keep(this);
+  if (evaluating_) {
+    throw TamException(kHostMisuseCode, "The window is evaluated again while it is being evaluated",
+                       std::string(), std::string());
+  }
+  evaluating_ = true;
+  struct Done {
+    bool& flag;
+    ~Done() { flag = false; }
+  } done{evaluating_};
   TamSelOptionSet sos(this);
   if (root_) root_->evaluate(sos, notify);
 }
 
 ref_count_ptr<TamValue> TamWindow::getLegacyOptionValue(const ref_count_ptr<TamOption>& option) {
-  return adapter().getLegacyOptionValue(this, option);
+  const ref_count_ptr<TamWindow> keep(this);
+  ref_count_ptr<TamValue> value = adapter().getLegacyOptionValue(this, option);
+  return value ? value : TamValue::createUnset();
 }
 
 std::vector<ref_count_ptr<TamValue>> TamWindow::getLegacyOptionValues(
     const ref_count_ptr<TamOption>& option) {
-  return adapter().getLegacyOptionValues(this, option);
+  const ref_count_ptr<TamWindow> keep(this);
+  std::vector<ref_count_ptr<TamValue>> values = adapter().getLegacyOptionValues(this, option);
+  for (ref_count_ptr<TamValue>& value : values) {
+    if (!value) value = TamValue::createUnset();
+  }
+  return values;
 }
 
 void TamWindow::setLegacyOptionValue(const ref_count_ptr<TamOption>& option,
                                      const ref_count_ptr<TamValue>& value) {
+  const ref_count_ptr<TamWindow> keep(this);
   adapter().setLegacyOptionValue(this, option, value);
 }
 
 void TamWindow::setLegacyOptionValues(const ref_count_ptr<TamOption>& option,
                                       std::vector<ref_count_ptr<TamValue>> values) {
+  const ref_count_ptr<TamWindow> keep(this);
   adapter().setLegacyOptionValues(this, option, std::move(values));
 }

@@ -8,7 +8,9 @@ namespace tam {
 namespace detail {
 
 std::string rixReferenceText(const std::string& moduleId, const std::string& optionName) {
-  return Tam::rixQuoteModuleId(moduleId) + ":" + Tam::rixQuoteOptionName(optionName);
+  // An empty module id is written as two quotes, since written as nothing it would not read back.
+  const std::string module = moduleId.empty() ? "''" : Tam::rixQuoteModuleId(moduleId);
+  return module + ":" + Tam::rixQuoteOptionName(optionName);
 }
 
 void finishReferenceRewrite(TamLexer& lexer, const TamTranslater& translater,

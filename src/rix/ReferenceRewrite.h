@@ -18,8 +18,9 @@ void finishReferenceRewrite(TamLexer& lexer, const TamTranslater& translater,
                             const std::string& moduleId, const std::string& optionName);
 
 // The text of a reference to optionName of moduleId: the module id as Tam::rixQuoteModuleId
-// writes it and the name as Tam::rixQuoteOptionName does, so that a name spelled like a keyword
-// ("set", "if", ...) is quoted rather than read back as that keyword.
+// writes it (an empty one as two quotes) and the name as Tam::rixQuoteOptionName does, so that a
+// name spelled like a keyword ("set", "if", ...) or an empty name is quoted rather than read back
+// as that keyword or not at all.
 std::string rixReferenceText(const std::string& moduleId, const std::string& optionName);
 
 }  // namespace detail

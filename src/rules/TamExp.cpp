@@ -66,25 +66,19 @@ std::string TamExpListExp::dump() const {
 // If statements. An elif chain is a TamIfExp in the else part of another and may be thousands of
 // links long, so destroying, running and printing a chain all loop over its links.
 
+// Walks the elif chain link by link without allocating (a destructor must not fail): each link
+// is cut from the chain before it is deleted, so deleting it frees only its condition and its
+// then part, whose nesting the parser bounds.
 TamIfExp::~TamIfExp() {
-  std::vector<TamExp*> pending;
-  pending.push_back(thenExp_);
-  pending.push_back(elseExp_);
-  thenExp_ = nullptr;
-  elseExp_ = nullptr;
-  while (!pending.empty()) {
-    TamExp* exp = pending.back();
-    pending.pop_back();
-    if (auto* link = dynamic_cast<TamIfExp*>(exp)) {
-      // Detach the branches so that deleting the link frees only its condition.
-      pending.push_back(link->thenExp_);
-      pending.push_back(link->elseExp_);
-      link->thenExp_ = nullptr;
-      link->elseExp_ = nullptr;
-    }
-    delete exp;
-  }
   delete condition_;
+  delete thenExp_;
+  TamExp* next = elseExp_;
+  while (auto* link = dynamic_cast<TamIfExp*>(next)) {
+    next = link->elseExp_;
+    link->elseExp_ = nullptr;
+    delete link;
+  }
+  delete next;
 }
 
 std::uint32_t TamIfExp::endifOffset() const {

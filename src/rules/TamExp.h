@@ -85,7 +85,7 @@ class TamIfExp : public TamExp {
  public:
   TamIfExp(TamValueExp* condition, TamExp* thenExp, TamExp* elseExp, int line)
       : TamExp(line), thenExp_(thenExp), elseExp_(elseExp), condition_(condition) {}
-  // Frees an elif chain link by link, without recursing once per elif.
+  // Frees an elif chain link by link, without recursing once per elif; never allocates.
   ~TamIfExp() override;
   // Replaces the else part (the previous one is deleted); takes ownership. Lets a parser link a
   // long elif chain in a loop.
@@ -168,9 +168,15 @@ class TamValueMEExp : public TamExp {
  public:
   TamValueMEExp() : TamExp(0) {}
   ~TamValueMEExp() override;
+  // Takes both or, when it fails for want of memory, neither (the caller still owns them).
   void add(TamOptionExp* option, TamValueExp* value) {
     options_.push_back(option);
-    valueExps_.push_back(value);
+    try {
+      valueExps_.push_back(value);
+    } catch (...) {
+      options_.pop_back();
+      throw;
+    }
   }
   std::string dump() const override;
   // The option references and the values, pair by pair.

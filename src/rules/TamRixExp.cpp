@@ -38,7 +38,10 @@ TamExpRoot::TamExpRoot(const TamExp* body, const std::string& rix,
 
 TamExpRoot::~TamExpRoot() { delete body_; }
 
+// Rules and conditions call the host; the window is held while they run, so that a host that
+// drops its own handle in a callback does not free it under them.
 void TamExpRoot::execute(TamSelOptionSet& sos) {
+  const ref_count_ptr<TamWindow> keep = sos.window();
   if (body_ != nullptr) body_->execute(sos);
 }
 
@@ -54,6 +57,7 @@ TamConditionExp::~TamConditionExp() { delete condition_; }
 
 std::pair<bool, bool> TamConditionExp::getValue(const TamSelOptionSet& sos) const {
   if (condition_ == nullptr) return {true, false};
+  const ref_count_ptr<TamWindow> keep = sos.window();
   ref_count_ptr<TamValue> value = condition_->evaluate(sos);
   if (value->type() == TamValue::VT_UNSET) return {true, false};
   // boolValue() raises 202 for any kind but Bool.

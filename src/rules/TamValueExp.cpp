@@ -132,24 +132,34 @@ std::string TamOptionValueExp::dump() const { return optionExp_->dump(); }
 
 // Two-operand nodes.
 
-TamBinaryValueExp::~TamBinaryValueExp() {
-  std::vector<TamValueExp*> pending;
-  pending.push_back(left_);
-  pending.push_back(right_);
-  left_ = nullptr;
-  right_ = nullptr;
-  while (!pending.empty()) {
-    TamValueExp* node = pending.back();
-    pending.pop_back();
-    if (auto* binary = dynamic_cast<TamBinaryValueExp*>(node)) {
-      // Detach the operands so that deleting the node frees only the node itself.
-      pending.push_back(binary->left_);
-      pending.push_back(binary->right_);
-      binary->left_ = nullptr;
-      binary->right_ = nullptr;
+// A destructor must not allocate (a failed allocation there would end the process), so the
+// operands are freed by rotating each two-operand node's left operand up until it is no such
+// node, then freeing it and moving on to the right operand: a loop over the tree that needs no
+// work list and no recursion, however long the chain.
+void TamBinaryValueExp::destroyTree(TamValueExp* node) {
+  while (node != nullptr) {
+    auto* binary = dynamic_cast<TamBinaryValueExp*>(node);
+    if (binary == nullptr) {
+      delete node;
+      return;
     }
-    delete node;
+    if (auto* left = dynamic_cast<TamBinaryValueExp*>(binary->left_)) {
+      binary->left_ = left->right_;
+      left->right_ = binary;
+      node = left;
+      continue;
+    }
+    delete binary->left_;
+    node = binary->right_;
+    binary->left_ = nullptr;
+    binary->right_ = nullptr;
+    delete binary;
   }
+}
+
+TamBinaryValueExp::~TamBinaryValueExp() {
+  destroyTree(left_);
+  destroyTree(right_);
 }
 
 std::vector<ref_count_ptr<TamValue>> TamBinaryValueExp::values(const TamSelOptionSet&) const {

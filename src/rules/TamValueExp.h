@@ -93,7 +93,7 @@ class TamOptionValueExp : public TamValueExp {
 class TamBinaryValueExp : public TamValueExp {
  public:
   TamBinaryValueExp(TamValueExp* left, TamValueExp* right) : left_(left), right_(right) {}
-  // Frees nested two-operand nodes with a work list, so a long chain does not recurse.
+  // Frees nested two-operand nodes in a loop, so a long chain does not recurse; never allocates.
   ~TamBinaryValueExp() override;
   std::vector<ref_count_ptr<TamValue>> values(const TamSelOptionSet& sos) const override;
   const TamValueExp* left() const { return left_; }
@@ -101,6 +101,7 @@ class TamBinaryValueExp : public TamValueExp {
 
  protected:
   std::string dumpAs(const char* name) const;
+  static void destroyTree(TamValueExp* node);
   TamValueExp* left_;
   TamValueExp* right_;
 };

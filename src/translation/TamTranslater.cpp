@@ -17,8 +17,20 @@ using tam::detail::raiseModuleTextError;
 
 namespace {
 
+constexpr int kMisuseCode = 2;
+
 bool startsWith(const std::string& text, const std::string& prefix) {
   return text.compare(0, prefix.size(), prefix) == 0;
+}
+
+// A module text is read line by line, and RIX has no escape for a line break: a module id or a
+// name with one, written into the module line or a declaration, would cut its line in two.
+const std::string& oneLine(const std::string& line) {
+  if (line.find_first_of(TamTokenizer::kLineBreaks) != std::string::npos) {
+    throw TamException(kMisuseCode, "A module text line cannot hold a line break: " + line,
+                       std::string(), std::string());
+  }
+  return line;
 }
 
 }  // namespace
@@ -67,11 +79,11 @@ std::string TamTranslater::translateRixData(const std::string& moduleId, const s
   if (text.empty()) return std::string();
   TamTokenizer lines(text, TamTokenizer::kLineBreaks);
   if (!startsWith(lines.nextToken(), kModuleKeyword)) raiseModuleTextError(tam::detail::kNoModuleLine);
-  std::string out = kModuleKeyword + moduleId + "\n" + kInterfaceStart + "\n";
+  std::string out = oneLine(kModuleKeyword + moduleId) + "\n" + kInterfaceStart + "\n";
   if (lines.nextToken() != kInterfaceStart) raiseModuleTextError(tam::detail::kNoInterfaceStart);
   for (std::string line = lines.nextToken(); line != kInterfaceEnd; line = lines.nextToken()) {
     if (line.empty()) raiseModuleTextError(tam::detail::kNoInterfaceEnd);
-    out += translateOption(line) + "\n";
+    out += oneLine(translateOption(line)) + "\n";
   }
   out += std::string(kInterfaceEnd) + "\n";
   return out + translateRix(lines.remainder());

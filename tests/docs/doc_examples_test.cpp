@@ -17,7 +17,9 @@
 
 #include "MarkdownExamples.h"
 #include "rix/TamRuleParser.h"
+#include "tam/TamNode.h"
 #include "tam/TamOption.h"
+#include "tam/TamWindow.h"
 
 namespace fs = std::filesystem;
 
@@ -28,6 +30,7 @@ const char kTam[] = TAM_TOOL;
 const char kHostExample[] = TAM_HOST_EXAMPLE;
 const char kWorkDir[] = TAM_DOC_WORK_DIR;
 const char kRixGuide[] = "docs/rix.md";
+const char kHostGuide[] = "docs/host-guide.md";
 // The documents whose excerpts and outputs are checked; examples in them run too.
 const char* const kCheckedDocuments[] = {"docs/rix.md", "docs/host-guide.md",
                                          "docs/product-format.md", "README.md",
@@ -215,13 +218,20 @@ TEST(GuideStructureTest, ShownOutputIsWhatTheProgramPrints) {
 
 // The limits the guide states are the ones the library enforces.
 TEST(GuideStructureTest, StatedLimitsAreTheLibrarys) {
-  const std::string guide = readFile(fs::path(kSourceDir) / kRixGuide);
-  const std::string statements[] = {
-      std::to_string(TamRuleParser::kMaxNesting) + " levels",
-      std::to_string(TamOption::kMaxBaseChain) + " links",
+  struct Statement {
+    const char* guide;
+    std::string text;
   };
-  for (const std::string& statement : statements) {
-    EXPECT_NE(guide.find(statement), std::string::npos) << "the guide does not say " << statement;
+  const Statement statements[] = {
+      {kRixGuide, std::to_string(TamRuleParser::kMaxNesting) + " levels"},
+      {kRixGuide, std::to_string(TamOption::kMaxBaseChain) + " links"},
+      {kHostGuide, std::to_string(TamWindow::kMaxNestedModuleCalls) + " deep"},
+      {kHostGuide, std::to_string(TamNode::kMaxTreeDepth) + " levels deep"},
+  };
+  for (const Statement& statement : statements) {
+    const std::string guide = readFile(fs::path(kSourceDir) / statement.guide);
+    EXPECT_NE(guide.find(statement.text), std::string::npos)
+        << statement.guide << " does not say " << statement.text;
   }
 }
 

@@ -195,7 +195,7 @@ TEST_F(OptionTest, BaseChainsThatLoopAreRefused) {
   expectLoopAt(q->getOption("x"), "q:x");
   expectLoopAt(b, "m:b");
 
-  // A chain longer than the limit counts as a loop.
+  // A chain longer than the limit is refused as too long.
   ref_count_ptr<TamModule> c = declare("c", {"public o0 integer default 4"});
   std::string last;
   for (int k = 1; k <= TamOption::kMaxBaseChain + 1; ++k) {
@@ -205,7 +205,8 @@ TEST_F(OptionTest, BaseChainsThatLoopAreRefused) {
   const std::string longest = "o" + std::to_string(TamOption::kMaxBaseChain);
   EXPECT_EQ(c->getOption(longest)->defaultValue()->displayString(), "4");
   EXPECT_EQ(failure([&] { c->getOption(last)->realOption(); }),
-            "114 Option base chain loops at c:" + last);
+            "114 Option base chain too long (more than " +
+                std::to_string(TamOption::kMaxBaseChain) + " links) at c:" + last);
 }
 
 }  // namespace

@@ -101,6 +101,7 @@ TEST_F(TranslaterTest, ReferencesAreRewritten) {
   translater.addOptionMapping("c", "x", "two words");
   translater.addModuleMapping("d", "9d");
   translater.addModuleMapping("s", "s");
+  translater.addModuleMapping("e", "");
   check(translater, {
       {'o', "public o uses a:x = 1, 2", "public o uses b:z = 1, 2"},
       {'o', "public o presents c:x [p] default 3", "public o presents c:'two words' [p] default 3"},
@@ -123,6 +124,8 @@ TEST_F(TranslaterTest, ReferencesAreRewritten) {
       {'r', "set k:y to a:x # c\r\nset k:z to 1", "set k:y to b:z\nset k:z to 1"},
       {'r', "set k:y to a:x#c\n#d\n\tset k:z to 1", "set k:y to b:z\n\tset k:z to 1"},
       {'c', " a:x = 1 or a:y\n", " b:z = 1 or b:y\n"},
+      // Empty names are written as two quotes, so that the reference still reads.
+      {'c', "a:'' = 1 or e:v = 2", "b:'' = 1 or '':v = 2"},
       {'c', "a:x = 1 a:y", "SE_extra_input\na:x = 1 a:y\n        ^ @1"},
   });
 }
@@ -173,6 +176,27 @@ TEST_F(TranslaterTest, RenameThenRenameBack) {
     }
     if (r.kind == 'r' || r.kind == 'c') {
       EXPECT_EQ(dump(restored, r.kind == 'c'), dump(r.text, r.kind == 'c'));
+    }
+  }
+}
+
+// RIX has no escape for a line break: a module line or a declaration line that would hold one
+// is refused rather than written in two pieces.
+TEST_F(TranslaterTest, NamesWithLineBreaksAreRefusedInModuleTexts) {
+  const std::string text =
+      "module a\ninterface start\npublic w presents a:x\ninterface end\nset a:w to a:x\n";
+  translater.addOptionMapping("a", "x", "two\nlines");
+  EXPECT_EQ(translater.translateRix("set a:w to a:x"), "set a:w to a:'two\nlines'");
+  struct Case { const char* moduleId; const char* refused; };
+  const Case cases[] = {{"a", "public w presents a:'two\nlines'"}, {"b\rc", "module b\rc"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.moduleId);
+    try {
+      translater.translateRixData(c.moduleId, text);
+      ADD_FAILURE() << "not refused";
+    } catch (const TamException& e) {
+      EXPECT_EQ(std::to_string(e.code()) + " " + e.info(),
+                std::string("2 A module text line cannot hold a line break: ") + c.refused);
     }
   }
 }

@@ -502,8 +502,15 @@ std::string describeException(const TamException& e) {
       return "the value type does not match the base option's value type";
     case 113:
       return "mandatory option " + quote(info) + " has no value";
-    case TamOption::kBaseChainLoopCode:
-      return "the chain of base options of " + quote(info) + " loops or is too long";
+    case TamOption::kBaseChainLoopCode: {
+      // The library's whole sentence naming the option and whether the chain loops, begun in
+      // lower case as every message of tam is.
+      std::string sentence = info;
+      if (!sentence.empty() && sentence[0] >= 'A' && sentence[0] <= 'Z') {
+        sentence[0] = static_cast<char>(sentence[0] - 'A' + 'a');
+      }
+      return sentence;
+    }
     case 202:
       return "values of these kinds cannot be compared or combined";
     case 203:
