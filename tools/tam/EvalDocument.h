@@ -22,7 +22,8 @@ constexpr int kEvalFormatVersion = 1;
 using NodeOrigins = std::vector<std::vector<ValueOrigin>>;
 
 // Whole in itself: it holds its own copies and value handles, so it stays valid, and its document
-// can be written, while the session evaluates again.
+// can be written, while the session evaluates again. The options' declarations are read from the
+// session's window, which must outlive the outcome.
 struct EvalOutcome {
   std::string product;  // the product's name, empty when it has none
   std::string file;     // the product file
