@@ -1,11 +1,14 @@
 // The tam command's host classes for Python: products read from their files and evaluated with
-// host values, and what sweeps use (variants, their sources and the runner that evaluates them).
+// host values (and explained, when asked, as `tam explain` explains), and what sweeps use
+// (variants, their sources and the runner that evaluates them).
 #include <memory>
 
 #include "Bindings.h"
 #include "Diagnostics.h"
 #include "EvalDocument.h"
 #include "EvalReport.h"
+#include "Explanation.h"
+#include "ExplanationOutput.h"
 #include "Session.h"
 #include "VariantGenerators.h"
 #include "VariantRunner.h"
@@ -100,8 +103,31 @@ std::vector<Choice> choicesFromDict(py::handle set) {
   return choices;
 }
 
-py::tuple optionTuple(const OptionReport& option) {
-  return py::make_tuple(option.option, fromValues(option.values), py::cast(option.how));
+// A `tam explain --json` document as JSON text, for the Python side to decode.
+std::string explanationText(const OutputJson& document) {
+  return document.dump(-1, ' ', false, OutputJson::error_handler_t::replace);
+}
+
+// With an explainer, each option's tuple ends in its explanation and each node's in its own;
+// without one, in None.
+py::tuple optionTuple(const OptionReport& option, const std::string* explanation) {
+  return py::make_tuple(option.option, fromValues(option.values), py::cast(option.how),
+                        explanation != nullptr ? py::object(py::str(*explanation))
+                                               : py::object(py::none()));
+}
+
+// The explanation of every option of the node's set, in the order of the node's report. The
+// options are taken first: explaining one reads the set again, which binds it anew.
+std::vector<std::string> optionExplanations(Explainer& explainer, ProductNode& node) {
+  std::vector<std::string> explanations;
+  if (!node.wasEvaluated() || !node.hasModule()) return explanations;
+  std::vector<ref_count_ptr<TamOption>> options;
+  for (const auto& item : node.getSos().contents()) options.push_back(item.first);
+  for (const ref_count_ptr<TamOption>& option : options) {
+    explanations.push_back(
+        explanationText(optionExplanationJson(explainer.explainOption(node, option))));
+  }
+  return explanations;
 }
 
 // The document tam eval --json prints for an evaluation, written when Python first asks for it
@@ -127,15 +153,30 @@ class EvalDocumentHandle {
 };
 
 // The evaluation as Python reads it, its status, and the document tam eval --json prints for it
-// (one builder for both, so that Evaluation.to_json() is that document).
-py::tuple reportTuple(EvalOutcome outcome, py::object owner) {
+// (one builder for both, so that Evaluation.to_json() is that document). With an explainer, each
+// option and node is explained too (`nodes`: the session's nodes, in the outcome's order).
+py::tuple reportTuple(EvalOutcome outcome, const std::vector<ProductNode*>& all,
+                      Explainer* explainer, py::object owner) {
   py::list nodes;
-  for (const NodeReport& report : outcome.nodes) {
+  for (std::size_t n = 0; n < outcome.nodes.size(); ++n) {
+    const NodeReport& report = outcome.nodes[n];
+    ProductNode* node = n < all.size() ? all[n] : nullptr;
+    std::vector<std::string> explained;
+    if (explainer != nullptr && node != nullptr) explained = optionExplanations(*explainer, *node);
     py::list options;
-    for (const OptionReport& option : report.options) options.append(optionTuple(option));
+    for (std::size_t k = 0; k < report.options.size(); ++k) {
+      options.append(
+          optionTuple(report.options[k], k < explained.size() ? &explained[k] : nullptr));
+    }
+    py::object nodeExplanation = py::none();
+    if (explainer != nullptr && node != nullptr) {
+      nodeExplanation =
+          py::str(explanationText(nodeExplanationJson(explainer->explainNode(*node))));
+    }
     nodes.append(py::make_tuple(report.path, report.id, textOrNone(report.module),
-                                stateName(report.state), textOrNone(report.forced ? report.forced : ""),
-                                options));
+                                stateName(report.state),
+                                textOrNone(report.forced ? report.forced : ""), options,
+                                nodeExplanation));
   }
   py::list messages;
   for (const EmittedMessage& message : outcome.messages) {
@@ -177,7 +218,7 @@ class RouterReinstall {
   try {
     const Diagnostic failure = session.describeFailure(e);
     text = plainText(failure);
-    report = reportTuple(outcomeOf(session, false, &failure, &scopes), std::move(owner));
+    report = reportTuple(outcomeOf(session, false, &failure, &scopes), {}, nullptr, std::move(owner));
   } catch (const TamException&) {
     if (text.empty()) text = describeException(e) + "\n";
   }
@@ -191,6 +232,20 @@ class RouterReinstall {
   PyErr_SetObject(evaluationErrorType, error.ptr());
   throw py::error_already_set();
 }
+
+// Turns a record's history on for one evaluation, and off again however it ends.
+class HistoryScope {
+ public:
+  HistoryScope(EvaluationRecord& record, bool history) : record_(record) {
+    record_.setHistory(history);
+  }
+  HistoryScope(const HistoryScope&) = delete;
+  HistoryScope& operator=(const HistoryScope&) = delete;
+  ~HistoryScope() { record_.setHistory(false); }
+
+ private:
+  EvaluationRecord& record_;
+};
 
 // A product read from its files, its tree built once and evaluated again for each call (through
 // a VariantRunner, which gives the nodes their host values).
@@ -208,18 +263,24 @@ class ProductHandle {
   ProductHandle& operator=(const ProductHandle&) = delete;
   ~ProductHandle() { AdapterRouter::instance().unroute(session().window().get()); }
 
-  // `self` is this product as Python holds it: what the evaluation gives keeps it alive.
-  py::tuple evaluate(py::handle set, py::object self) {
+  // `self` is this product as Python holds it: what the evaluation gives keeps it alive. With
+  // `explain` the session's record keeps the evaluation's history, from which each option and
+  // node is explained; without it the record keeps only what it always keeps.
+  py::tuple evaluate(py::handle set, bool explain, py::object self) {
     std::vector<Choice> choices = choicesFromDict(set);
     const std::vector<Diagnostic>& scopes = scopes_;
     AdapterRouter::Scope scope(&session().adapter());
     runner_->applyChoices(choices);
+    HistoryScope history(session().record(), explain);
     try {
       session().evaluate();
     } catch (const TamException& e) {
       raiseEvaluationError(session(), e, scopes, self);
     }
-    return reportTuple(outcomeOf(session(), false, nullptr, &scopes), self);
+    EvalOutcome outcome = outcomeOf(session(), explain, nullptr, &scopes);
+    if (!explain) return reportTuple(std::move(outcome), {}, nullptr, self);
+    Explainer explainer(session());
+    return reportTuple(std::move(outcome), session().nodes(), &explainer, self);
   }
 
   const Product& product() { return session().product(); }
@@ -354,10 +415,10 @@ void bindProduct(py::module_& m) {
       .def(py::init<const std::string&>(), py::arg("path"))
       .def(
           "evaluate",
-          [](py::object self, py::handle set) {
-            return self.cast<ProductHandle&>().evaluate(set, self);
+          [](py::object self, py::handle set, bool explain) {
+            return self.cast<ProductHandle&>().evaluate(set, explain, self);
           },
-          py::arg("set") = py::none())
+          py::arg("set") = py::none(), py::arg("explain") = false)
       .def_property_readonly("name", [](ProductHandle& p) { return p.product().name(); })
       .def_property_readonly("path", [](ProductHandle& p) { return p.product().path(); })
       .def_property_readonly("variants_mode",

@@ -8,18 +8,13 @@ import pytest
 
 import file_host
 import tam
-from conftest import EBIKE, run_tam
+from conftest import EBIKE, as_printed, run_tam
 
 _TYPE_NAMES = {tam.ValueType.UNSET: "Unset", tam.ValueType.BOOL: "bool", tam.ValueType.INT: "integer",
                tam.ValueType.REAL: "real", tam.ValueType.STRING: "string"}
 _HOW_NAMES = {tam.HowSet.DEFAULT: "default", tam.HowSet.HOST: "host", tam.HowSet.SET: "set",
               tam.HowSet.HOST_FIRM: "host_firm", tam.HowSet.FIX: "fix",
               tam.HowSet.INHERITED: "inherited", tam.HowSet.HOST_FORCED: "host_forced"}
-
-
-def _as_printed(value):
-    """The command prints reals with at most 15 significant digits (3.42 for 6.0 - 2.15 * 1.2)."""
-    return float(f"{value:.15g}") if isinstance(value, float) else value
 
 
 def test_a_python_host_evaluates_the_ebike_as_the_tam_command_does():
@@ -36,7 +31,7 @@ def test_a_python_host_evaluates_the_ebike_as_the_tam_command_does():
             for entry in node.sos:
                 options.append({
                     "option": f"{entry.option.module_id}:{entry.option.name}",
-                    "values": [{"value": _as_printed(value), "type": _TYPE_NAMES[tam.value_type(value)],
+                    "values": [{"value": as_printed(value), "type": _TYPE_NAMES[tam.value_type(value)],
                                 "how": _HOW_NAMES[how]}
                                for value, how in zip(entry.values, entry.how)],
                 })
