@@ -18,7 +18,8 @@ struct TamParseFailure {
   TamSourcePos position;
   // The construct the error leaves open: the "if" of a missing "endif", the opening quote of an
   // unterminated string or name, the "(" of a missing ")", the "[" of an unclosed path or option
-  // list, the "{" of an unclosed value list. Unknown when there is none.
+  // list, the "{" of an unclosed value list; for an empty range ("5 to 1") its first bound.
+  // Unknown when there is none.
   TamSourcePos related;
   // Just past the last token read before the offending one: where a missing token belongs.
   TamSourcePos afterPrevious;

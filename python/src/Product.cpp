@@ -5,6 +5,7 @@
 
 #include "Bindings.h"
 #include "Diagnostics.h"
+#include "EvalDocument.h"
 #include "EvalReport.h"
 #include "Explanation.h"
 #include "ExplanationOutput.h"
@@ -129,19 +130,46 @@ std::vector<std::string> optionExplanations(Explainer& explainer, ProductNode& n
   return explanations;
 }
 
-py::tuple reportTuple(Session& session, Explainer* explainer) {
+// The document tam eval --json prints for an evaluation, written when Python first asks for it
+// (writing it costs about twice the evaluation of the e-bike example); the outcome it is written
+// from holds its own copies, so later evaluations do not change it. Its options are read from the
+// product's window, which `owner` (the product) keeps alive.
+class EvalDocumentHandle {
+ public:
+  EvalDocumentHandle(EvalOutcome outcome, py::object owner)
+      : outcome_(std::make_shared<const EvalOutcome>(std::move(outcome))), owner_(std::move(owner)) {}
+
+  const std::string& text() {
+    if (text_.empty()) {
+      text_ = evalDocument(*outcome_).dump(-1, ' ', false, OutputJson::error_handler_t::replace);
+    }
+    return text_;
+  }
+
+ private:
+  std::shared_ptr<const EvalOutcome> outcome_;
+  py::object owner_;
+  std::string text_;
+};
+
+// The evaluation as Python reads it, its status, and the document tam eval --json prints for it
+// (one builder for both, so that Evaluation.to_json() is that document). With an explainer, each
+// option and node is explained too (`nodes`: the session's nodes, in the outcome's order).
+py::tuple reportTuple(EvalOutcome outcome, const std::vector<ProductNode*>& all,
+                      Explainer* explainer, py::object owner) {
   py::list nodes;
-  for (ProductNode* node : session.nodes()) {
-    NodeReport report = reportNode(*node);
+  for (std::size_t n = 0; n < outcome.nodes.size(); ++n) {
+    const NodeReport& report = outcome.nodes[n];
+    ProductNode* node = n < all.size() ? all[n] : nullptr;
     std::vector<std::string> explained;
-    if (explainer != nullptr) explained = optionExplanations(*explainer, *node);
+    if (explainer != nullptr && node != nullptr) explained = optionExplanations(*explainer, *node);
     py::list options;
     for (std::size_t k = 0; k < report.options.size(); ++k) {
       options.append(
           optionTuple(report.options[k], k < explained.size() ? &explained[k] : nullptr));
     }
     py::object nodeExplanation = py::none();
-    if (explainer != nullptr) {
+    if (explainer != nullptr && node != nullptr) {
       nodeExplanation =
           py::str(explanationText(nodeExplanationJson(explainer->explainNode(*node))));
     }
@@ -151,20 +179,23 @@ py::tuple reportTuple(Session& session, Explainer* explainer) {
                                 nodeExplanation));
   }
   py::list messages;
-  for (const EmittedMessage& message : session.adapter().messages()) {
+  for (const EmittedMessage& message : outcome.messages) {
     messages.append(py::make_tuple(
         message.severity, message.nodePath, message.moduleId, textOrNone(message.file),
         message.line > 0 ? py::object(py::int_(message.line)) : py::object(py::none()),
         message.text));
   }
   py::list legacy;
-  for (const auto& entry : session.adapter().legacyValues()) {
+  for (const auto& entry : outcome.legacy) {
     legacy.append(py::make_tuple(entry.first.first + ":" + entry.first.second,
                                  fromValues(entry.second.values), entry.second.changed));
   }
-  const Product& product = session.product();
-  return py::make_tuple(textOrNone(product.name()), product.path(), product.variantsModeName(),
-                        nodes, messages, legacy);
+  py::object name = textOrNone(outcome.product);
+  py::str file(outcome.file);
+  py::str mode(outcome.variantsMode);
+  py::str status(evalStatus(outcome));
+  py::object document = py::cast(EvalDocumentHandle(std::move(outcome), std::move(owner)));
+  return py::make_tuple(name, file, mode, nodes, messages, legacy, status, document);
 }
 
 // The host classes install their session's adapter for the whole process when they read a
@@ -178,12 +209,18 @@ class RouterReinstall {
   ~RouterReinstall() { AdapterRouter::instance().install(); }
 };
 
-[[noreturn]] void raiseEvaluationError(Session& session, const TamException& e) {
+// The error carries what was evaluated before it (`report`, read into Evaluation by
+// tam.Product.evaluate), as tam eval prints it; None when the failure cannot be placed.
+[[noreturn]] void raiseEvaluationError(Session& session, const TamException& e,
+                                       const std::vector<Diagnostic>& scopes, py::object owner) {
   std::string text;
+  py::object report = py::none();
   try {
-    text = session.describeFailure(e);
+    const Diagnostic failure = session.describeFailure(e);
+    text = plainText(failure);
+    report = reportTuple(outcomeOf(session, false, &failure, &scopes), {}, nullptr, std::move(owner));
   } catch (const TamException&) {
-    text = describeException(e) + "\n";
+    if (text.empty()) text = describeException(e) + "\n";
   }
   if (!text.empty() && text.back() == '\n') text.pop_back();
   auto* node = dynamic_cast<ProductNode*>(e.node());
@@ -191,6 +228,7 @@ class RouterReinstall {
   error.attr("code") = e.code();
   error.attr("line") = e.line();
   error.attr("node") = textOrNone(node == nullptr ? "" : node->path());
+  error.attr("report") = report;
   PyErr_SetObject(evaluationErrorType, error.ptr());
   throw py::error_already_set();
 }
@@ -217,6 +255,7 @@ class ProductHandle {
     {
       RouterReinstall reinstall;
       runner_ = std::make_unique<VariantRunner>(path, std::vector<std::string>());
+      scopes_ = findScopeProblems(path);
     }
     AdapterRouter::instance().route(session().window().get(), &session().adapter());
   }
@@ -224,21 +263,24 @@ class ProductHandle {
   ProductHandle& operator=(const ProductHandle&) = delete;
   ~ProductHandle() { AdapterRouter::instance().unroute(session().window().get()); }
 
-  // With `explain` the session's record keeps the evaluation's history, from which each option
-  // and node is explained; without it the record keeps only what it always keeps.
-  py::tuple evaluate(py::handle set, bool explain) {
+  // `self` is this product as Python holds it: what the evaluation gives keeps it alive. With
+  // `explain` the session's record keeps the evaluation's history, from which each option and
+  // node is explained; without it the record keeps only what it always keeps.
+  py::tuple evaluate(py::handle set, bool explain, py::object self) {
     std::vector<Choice> choices = choicesFromDict(set);
+    const std::vector<Diagnostic>& scopes = scopes_;
     AdapterRouter::Scope scope(&session().adapter());
     runner_->applyChoices(choices);
     HistoryScope history(session().record(), explain);
     try {
       session().evaluate();
-      if (!explain) return reportTuple(session(), nullptr);
-      Explainer explainer(session());
-      return reportTuple(session(), &explainer);
     } catch (const TamException& e) {
-      raiseEvaluationError(session(), e);
+      raiseEvaluationError(session(), e, scopes, self);
     }
+    EvalOutcome outcome = outcomeOf(session(), explain, nullptr, &scopes);
+    if (!explain) return reportTuple(std::move(outcome), {}, nullptr, self);
+    Explainer explainer(session());
+    return reportTuple(std::move(outcome), session().nodes(), &explainer, self);
   }
 
   const Product& product() { return session().product(); }
@@ -251,7 +293,16 @@ class ProductHandle {
  private:
   Session& session() { return runner_->session(); }
 
+  // The product's scope problems, found on a session of its own: the check leaves the window it
+  // runs on fit only for validation, and the product's window is evaluated again and again.
+  static std::vector<Diagnostic> findScopeProblems(const std::string& path) {
+    Session checked(path);
+    checked.buildTree({});
+    return scopeProblems(checked);
+  }
+
   std::unique_ptr<VariantRunner> runner_;
+  std::vector<Diagnostic> scopes_;
 };
 
 // A VariantRunner for Python: records as (status, JSON text).
@@ -351,14 +402,23 @@ void bindProduct(py::module_& m) {
       "tam.EvaluationError",
       "The evaluation of a product raised: the message says what, placed in the module file or "
       "the product file at fault; `code` and `line` are the library's, `node` the path of the "
-      "node whose evaluation failed (or None).",
+      "node whose evaluation failed (or None); `evaluation` what was evaluated before it (see "
+      "tam.Product.evaluate).",
       PyExc_Exception, nullptr);
   m.add_object("EvaluationError", py::handle(evaluationErrorType));
 
+  py::class_<EvalDocumentHandle>(m, "_EvalDocument",
+                                 "The document tam eval --json prints for one evaluation.")
+      .def("text", &EvalDocumentHandle::text, "The document as JSON text, written when first asked.");
+
   py::class_<ProductHandle>(m, "_Product", "A product read from its files (see tam.Product).")
       .def(py::init<const std::string&>(), py::arg("path"))
-      .def("evaluate", &ProductHandle::evaluate, py::arg("set") = py::none(),
-           py::arg("explain") = false)
+      .def(
+          "evaluate",
+          [](py::object self, py::handle set, bool explain) {
+            return self.cast<ProductHandle&>().evaluate(set, explain, self);
+          },
+          py::arg("set") = py::none(), py::arg("explain") = false)
       .def_property_readonly("name", [](ProductHandle& p) { return p.product().name(); })
       .def_property_readonly("path", [](ProductHandle& p) { return p.product().path(); })
       .def_property_readonly("variants_mode",

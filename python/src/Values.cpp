@@ -27,7 +27,8 @@ void raiseTamException(const TamException& e) {
 const char kToolPrefix[] = "tam: error: ";
 
 void raiseProductError(const ToolError& e) {
-  std::string message = e.what();
+  std::string message = plainText(e);
+  if (!message.empty() && message.back() == '\n') message.pop_back();
   if (message.rfind(kToolPrefix, 0) == 0) message.erase(0, sizeof kToolPrefix - 1);
   py::object exception = py::reinterpret_borrow<py::object>(productErrorType)(message);
   exception.attr("status") = e.status();

@@ -25,6 +25,8 @@ class EvaluationError(Exception):
     code: int
     line: int
     node: Optional[str]
+    report: Optional[Tuple[Any, ...]]
+    evaluation: Any  # tam.Evaluation once tam.Product.evaluate has read the report, else None
 
 class _Enum:
     name: str

@@ -8,34 +8,16 @@ depend on each other.
 
 from __future__ import annotations
 
+import copy
 import dataclasses
+import functools
 import json
-from typing import Any, Dict, List, Mapping, Optional, Sequence, Union
+from typing import Any, Dict, List, Mapping, Optional, Sequence, Tuple, Union
 
 from tam import _tam
 
 Value = Union[bool, int, float, str, None]
 Choice = Union[bool, int, float, str, Sequence[Union[bool, int, float, str]], None]
-
-_HOW_NAMES = {
-    _tam.HowSet.DEFAULT: "default",
-    _tam.HowSet.HOST: "host",
-    _tam.HowSet.SET: "set",
-    _tam.HowSet.HOST_FIRM: "host_firm",
-    _tam.HowSet.FIX: "fix",
-    _tam.HowSet.INHERITED: "inherited",
-    _tam.HowSet.HOST_FORCED: "host_forced",
-}
-_SEVERITY_NAMES = {
-    _tam.Severity.INFORM: "inform",
-    _tam.Severity.WARN: "warn",
-    _tam.Severity.ERROR: "error",
-}
-
-
-def _type_name(value: Value) -> str:
-    return {bool: "bool", int: "integer", float: "real", str: "string"}.get(type(value), "Unset")
-
 
 @dataclasses.dataclass(frozen=True)
 class OptionResult:
@@ -131,11 +113,22 @@ class Evaluation:
     nodes: List[NodeResult]
     messages: List[Message]
     legacy_options: List[LegacyOption]
+    status: str
+    """"failed" for what was evaluated before an EvaluationError (its `evaluation`), "errors"
+    when a rule emitted an error message or there are problems, else "ok"."""
+    # The document tam eval --json prints for this evaluation, written when first asked for.
+    _document: Any = dataclasses.field(repr=False, compare=False)
+
+    @functools.cached_property
+    def _parsed(self) -> Dict[str, Any]:
+        return json.loads(self._document.text())
 
     @property
-    def status(self) -> str:
-        """"errors" when a rule emitted an error message, else "ok"."""
-        return "errors" if self.errors else "ok"
+    def problems(self) -> List[Dict[str, Any]]:
+        """What `tam eval` reports as errors after a complete evaluation, as diagnostics
+        (docs/schema/diagnostic.schema.json): options used where they are not visible,
+        references to options that do not exist, mandatory options left without a value."""
+        return copy.deepcopy(self._parsed["problems"])
 
     @property
     def errors(self) -> List[Message]:
@@ -158,76 +151,47 @@ class Evaluation:
         return self.node(path).value(option)
 
     def summary(self) -> Dict[str, int]:
-        states = [node.state for node in self.nodes]
-        return {
-            "nodes": len(self.nodes),
-            "configured": states.count("configured"),
-            "not_configured": states.count("not_configured"),
-            "undecided": states.count("undecided"),
-            "errors": len(self.errors),
-            "warnings": len(self.warnings),
-            "informs": len(self.messages) - len(self.errors) - len(self.warnings),
-        }
+        """The counts of nodes by state and of messages by severity, as `tam eval` sums them up."""
+        return dict(self._parsed["summary"])
 
     def to_json(self) -> Dict[str, Any]:
         """The document `tam eval --json` prints, as Python objects, keys in the same order; for
         an evaluation that explained, the one `tam eval --explain --json` prints (each value with
-        its "origin")."""
-
-        def values(option_values, how=None, provenance=None):
-            out = []
-            for i, value in enumerate(option_values):
-                item = {"value": value, "type": _type_name(value)}
-                if how is not None:
-                    item["how"] = _HOW_NAMES[how[i]] if i < len(how) else None
-                if provenance is not None and i < len(provenance["values"]):
-                    item["origin"] = provenance["values"][i]["origin"]
-                out.append(item)
-            return out
-
-        return {
-            "product": self.product,
-            "file": self.file,
-            "variants_mode": self.variants_mode,
-            "status": self.status,
-            "nodes": [
-                {
-                    "path": node.path,
-                    "id": node.id,
-                    "module": node.module,
-                    "state": node.state,
-                    "forced": node.forced,
-                    "options": [
-                        {
-                            "option": name,
-                            "values": values(result.values, result.how, result.provenance),
-                        }
-                        for name, result in node.options.items()
-                    ],
-                }
-                for node in self.nodes
-            ],
-            "messages": [
-                {
-                    "severity": _SEVERITY_NAMES[m.severity],
-                    "node": m.node,
-                    "module": m.module,
-                    "file": m.file,
-                    "line": m.line,
-                    "text": m.text,
-                }
-                for m in self.messages
-            ],
-            "legacy_options": [
-                {"option": legacy.option, "values": values(legacy.values), "changed": legacy.changed}
-                for legacy in self.legacy_options
-            ],
-            "summary": self.summary(),
-        }
+        its "origin"). Schema: docs/schema/tam-eval.schema.json."""
+        return json.loads(self._document.text())
 
 
 def _decoded(text: Optional[str]) -> Optional[Dict[str, Any]]:
     return json.loads(text) if text is not None else None
+
+
+def _evaluation_of(report: Tuple[Any, ...]) -> Evaluation:
+    """An Evaluation from what the module's _Product.evaluate returns."""
+    name, file, mode, nodes, messages, legacy, status, document = report
+    return Evaluation(
+        product=name,
+        file=file,
+        variants_mode=mode,
+        nodes=[
+            NodeResult(
+                path,
+                node_id,
+                module,
+                state,
+                forced,
+                {
+                    option: OptionResult(option, values, how, _decoded(provenance))
+                    for option, values, how, provenance in options
+                },
+                _decoded(explanation),
+            )
+            for path, node_id, module, state, forced, options, explanation in nodes
+        ],
+        messages=[Message(*message) for message in messages],
+        legacy_options=[LegacyOption(*item) for item in legacy],
+        status=status,
+        _document=document,
+    )
 
 
 class Product:
@@ -278,29 +242,13 @@ class Product:
         host value from `set` is placed by its NODEPATH:module:option key). Without it nothing is
         recorded and both are None: an evaluation costs what it costs without explanations.
         """
-        name, file, mode, nodes, messages, legacy = self._handle.evaluate(set, explain)
-        return Evaluation(
-            product=name,
-            file=file,
-            variants_mode=mode,
-            nodes=[
-                NodeResult(
-                    path,
-                    node_id,
-                    module,
-                    state,
-                    forced,
-                    {
-                        option: OptionResult(option, values, how, _decoded(provenance))
-                        for option, values, how, provenance in options
-                    },
-                    _decoded(explanation),
-                )
-                for path, node_id, module, state, forced, options, explanation in nodes
-            ],
-            messages=[Message(*message) for message in messages],
-            legacy_options=[LegacyOption(*item) for item in legacy],
-        )
+        try:
+            report = self._handle.evaluate(set, explain)
+        except _tam.EvaluationError as error:
+            # What was evaluated before the failure, with the failure as its "error".
+            error.evaluation = None if error.report is None else _evaluation_of(error.report)
+            raise
+        return _evaluation_of(report)
 
     def __repr__(self) -> str:
         return f"Product({self.path!r})"

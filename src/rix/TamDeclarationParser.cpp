@@ -397,14 +397,15 @@ ref_count_ptr<TamValue> TamDeclarationParser::parseSignedNumber(Number number) {
 void TamDeclarationParser::parseConstraintList(Number number, Constraints& out) {
   for (;;) {
     const size_t begin = lexer_.position();
-    out.push_back(parseConstraint(number));
+    out.push_back(parseConstraint(number, begin));
     if (outline_) noteConstraint(out.back(), begin);
     if (lexer_.kind() != TOKEN_COMMA) return;
     lexer_.next();
   }
 }
 
-ref_count_ptr<TamOptionValue> TamDeclarationParser::parseConstraint(Number number) {
+// An empty range names its first bound as the construct in error, so that it can be shown whole.
+ref_count_ptr<TamOptionValue> TamDeclarationParser::parseConstraint(Number number, size_t begin) {
   switch (lexer_.kind()) {
     case TOKEN_LT:
       lexer_.next();
@@ -425,7 +426,7 @@ ref_count_ptr<TamOptionValue> TamDeclarationParser::parseConstraint(Number numbe
   if (lexer_.kind() != TOKEN_TO) return new TamOptionEnumValue(low);
   lexer_.next();
   ref_count_ptr<TamValue> high = parseSignedNumber(number);
-  if (low >= high) raise("SE_max_min");
+  if (low >= high) tam::detail::raiseSyntaxError(lexer_, "SE_max_min", std::string(), begin);
   return new TamOptionRangeValue(new TamOptionMinIncValue(low), new TamOptionMaxIncValue(high));
 }
 

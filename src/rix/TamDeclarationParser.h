@@ -70,7 +70,7 @@ class TamDeclarationParser {
   enum class Number { kInteger, kReal, kAsWritten };
   ref_count_ptr<TamValue> parseSignedNumber(Number number);
   void parseConstraintList(Number number, Constraints& out);
-  ref_count_ptr<TamOptionValue> parseConstraint(Number number);
+  ref_count_ptr<TamOptionValue> parseConstraint(Number number, size_t begin);
   void parseStringList(Constraints& out);
   void skipToEnd();
 

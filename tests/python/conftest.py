@@ -24,3 +24,9 @@ def run_tam(*args, cwd=None):
     """Runs the tam command; returns (exit status, standard output)."""
     done = subprocess.run([tam_command(), *map(str, args)], capture_output=True, text=True, cwd=cwd)
     return done.returncode, done.stdout
+
+
+def as_printed(value):
+    """A value as tam prints it: reals with at most 15 significant digits (3.42 for
+    6.0 - 2.15 * 1.2), other values as they are."""
+    return float(f"{value:.15g}") if isinstance(value, float) else value

@@ -8,7 +8,7 @@ import pytest
 
 import file_host
 import tam
-from conftest import EBIKE, run_tam
+from conftest import EBIKE, as_printed, run_tam
 
 _TYPE_NAMES = {tam.ValueType.UNSET: "Unset", tam.ValueType.BOOL: "bool", tam.ValueType.INT: "integer",
                tam.ValueType.REAL: "real", tam.ValueType.STRING: "string"}
@@ -31,11 +31,17 @@ def test_a_python_host_evaluates_the_ebike_as_the_tam_command_does():
             for entry in node.sos:
                 options.append({
                     "option": f"{entry.option.module_id}:{entry.option.name}",
-                    "values": [{"value": value, "type": _TYPE_NAMES[tam.value_type(value)], "how": _HOW_NAMES[how]}
+                    "values": [{"value": as_printed(value), "type": _TYPE_NAMES[tam.value_type(value)],
+                                "how": _HOW_NAMES[how]}
                                for value, how in zip(entry.values, entry.how)],
                 })
         nodes.append({"path": node.path, "state": file_host.state_of(node), "options": options})
-    assert nodes == [{key: node[key] for key in ("path", "state", "options")} for node in expected["nodes"]]
+    # The command also describes each option (type, allowed values); the values are what both give.
+    assert nodes == [
+        {"path": node["path"], "state": node["state"],
+         "options": [{"option": option["option"], "values": option["values"]} for option in node["options"]]}
+        for node in expected["nodes"]
+    ]
     # The command places each message in its module file; the library tells the text.
     assert [(m[0].name.lower(), m[1], m[2], m[3]) for m in adapter.messages] == [
         (m["severity"], m["node"], m["module"], m["text"]) for m in expected["messages"]

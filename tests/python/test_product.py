@@ -42,6 +42,10 @@ def test_results_read_like_the_product():
     # A list gives several values at once; "bell", which the product gives already, is kept once.
     extras = product.evaluate(set={"ebike.equipment.lights:lights:extras": ["horn", "bell"]})
     assert extras.node("ebike.equipment.lights").options["lights:extras"].values == ["bell", "horn", "reflectors"]
+    # The document is written when first asked for, as the evaluation was, not as the next one is.
+    early = product.evaluate(set={"ebike.frame:frame:size": 54})
+    product.evaluate(set={"ebike.frame:frame:size": 50, "ebike:ebike:market": "US"})
+    assert early.to_json() == json.loads(run_tam("eval", "--json", "--set", "ebike.frame:frame:size=54", EBIKE)[1])
     # Evaluations do not depend on each other.
     assert product.evaluate().to_json() == tam.Product.load(str(EBIKE)).evaluate().to_json()
 
@@ -57,8 +61,8 @@ def test_products_side_by_side_keep_their_own_modules():
 @pytest.mark.parametrize(
     "choices, message",
     [
-        ({"bike:bike:speed": 50}, "bike:bike:speed: value 50 is not allowed for bike:speed (allowed: 15 to 45)"),
-        ({"bike:bike:speed": "fast"}, "bike:bike:speed: value for bike:speed: 'fast' is not an integer"),
+        ({"bike:bike:speed": 50}, "bike:bike:speed: value 50 is not allowed for 'bike:speed' (allowed: 15 to 45)"),
+        ({"bike:bike:speed": "fast"}, "bike:bike:speed: value for 'bike:speed': 'fast' is not an integer"),
         ({"bike.nowhere:bike:speed": 20}, "bike.nowhere:bike:speed: no node 'bike.nowhere' in the product"),
         ({"bike:bike:nothing": 1}, "bike:bike:nothing: module 'bike' has no option 'nothing'"),
     ],
@@ -71,13 +75,39 @@ def test_choices_the_product_does_not_take_raise_product_error(choices, message)
 
 
 def test_failures_name_their_file_and_line():
-    with pytest.raises(tam.ProductError, match=r"bad_product/product.json:7: error: unknown key \"load-if\""):
+    with pytest.raises(tam.ProductError, match=r"bad_product/product.json:7:54: error: unknown key \"load-if\""):
         tam.Product.load(str(PRODUCTS / "bad_product" / "product.json"))
     product = tam.Product.load(str(BASIC))
     with pytest.raises(tam.EvaluationError) as raised:
         product.evaluate(set={"bike.lights.front_light:light:mode": "blink"})
     assert raised.value.code == 107 and raised.value.node == "bike.lights.front_light"
     assert "light.rix:8:1: error: option value mutually exclusive rule" in str(raised.value)
+    # What was evaluated before the failure comes with it, as tam eval --json prints it.
+    status, output = run_tam("eval", "--json", "--set", "bike.lights.front_light:light:mode=blink", BASIC)
+    partial = raised.value.evaluation
+    assert (status, partial.status) == (1, "failed")
+    expected = json.loads(output)
+    # The command line names the host value "--set ...", the module the key it was given as.
+    assert expected["error"]["notes"][0]["message"].endswith(": --set bike.lights.front_light:light:mode=blink")
+    expected["error"]["notes"][0]["message"] = "'light:mode' is given as a host value: bike.lights.front_light:light:mode"
+    assert partial.to_json() == expected
+    assert [node.state for node in partial.nodes][3:6] == ["configured", "failed", "not_evaluated"]
+    assert partial.value("bike.rear:wheel:width") == 45
+    assert partial.to_json()["error"]["message"].startswith("option value mutually exclusive rule")
     assert product.evaluate().status == "ok"  # the product is usable after a failed evaluation
     with pytest.raises(TypeError):
         product.evaluate(set={"bike:bike:speed": object()})
+
+
+def test_problems_after_the_evaluation_are_errors_as_tam_eval_reports_them():
+    findings = PRODUCTS / "validate_findings" / "product.json"
+    status, output = run_tam("eval", "--json", findings)
+    result = tam.Product.load(str(findings)).evaluate()
+    assert (status, result.status) == (1, "errors")
+    assert result.problems == json.loads(output)["problems"]
+    assert [problem["severity"] for problem in result.problems] == ["error"] * 4
+    assert "'top:a' is not visible from the parent of node 'top.mid.bottom'" in result.problems[-1]["message"]
+    assert result.summary() == json.loads(output)["summary"]
+    # Without problems or error messages the status is ok and the list empty.
+    clean = tam.Product.load(str(BASIC)).evaluate(set={"bike:bike:style": "road"})
+    assert (clean.status, clean.problems) == ("ok", [])

@@ -37,7 +37,7 @@ def test_a_failing_variant_is_recorded_and_the_sweep_goes_on(single):
     assert len(records) == 4 * 4 * 3 * 4 and [r["variant"] for r in records] == list(range(len(records)))
     failed = [r for r in records if r["status"] == "failed"]
     assert {r["choices"]["ebike.frame:frame:size"] for r in failed} == {70}
-    assert failed[0]["failure"]["message"].endswith("value 70 is not allowed for frame:size (allowed: 44 to 62)")
+    assert failed[0]["failure"]["message"].endswith("value 70 is not allowed for 'frame:size' (allowed: 44 to 62)")
     assert all(r["values"]["ebike.frame:frame:size"] in (44, 54, 62) for r in records if r["status"] != "failed")
 
 

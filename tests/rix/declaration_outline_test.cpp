@@ -110,7 +110,8 @@ TEST(DeclarationOutlineTest, FailuresKeepWhatWasReadBefore) {
        "failure SE_pubpriv \"Expected \"public\" or \"private\"\" at 1:1 after 1:1\n"},
       {"public n integer = 5 to 1",
        "type 1:10-1:17 integer\n"
-       "failure SE_max_min \"Maximum should be higher then minimum\" at 1:26 after 1:26\n"},
+       "failure SE_max_min \"Maximum should be higher then minimum\" at 1:26 after 1:26 "
+       "related 1:20\n"},
       {"public n integer = 1.5",
        "type 1:10-1:17 integer\n"
        "failure SE_expect_int \"Expected integer value for option\" at 1:20 after 1:19\n"},

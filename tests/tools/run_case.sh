@@ -1,15 +1,19 @@
 #!/bin/sh
 # Runs one command test of the tam binary.
 #   sh run_case.sh TAM TEST_DIR WORK_ROOT CASE
+#   TAM_UPDATE_GOLDEN=1 sh run_case.sh ...   # rewrites the expected files from the actual output
 # The products of TEST_DIR/products are copied into a fresh folder WORK_ROOT/CASE, the case script
 # TEST_DIR/cases/CASE.sh runs there with the helpers below, and the test fails when any expectation
 # fails. Paths in the output are relative to that folder, so expected files hold no build paths.
+# Every standard output that is JSON is checked against the schema (docs/schema) its format names.
 set -u
 TAM=$1
 TEST_DIR=$2
 WORK=$3/$4
 CASE_SCRIPT=$TEST_DIR/cases/$4.sh
 EXPECTED=$TEST_DIR/expected
+SCHEMAS=$(cd "$TEST_DIR/../../docs/schema" && pwd)
+CHECK_JSON=$(cd "$TEST_DIR" && pwd)/check_json.py
 
 rm -rf "$WORK"
 mkdir -p "$WORK"
@@ -27,14 +31,22 @@ fail() {
 tam() {
   "$TAM" "$@" >out.txt 2>err.txt
   status=$?
+  case $(head -c 1 out.txt) in
+    '{') /usr/bin/python3 "$CHECK_JSON" "$SCHEMAS" out.txt || fail "the JSON of 'tam $*' does not fit its schema" ;;
+  esac
 }
 
 expect_status() {
   [ "$status" -eq "$1" ] || fail "exit status $status, expected $1"
 }
 
-# expect_same ACTUAL EXPECTED: the two files are equal.
+# expect_same ACTUAL EXPECTED: the two files are equal. With TAM_UPDATE_GOLDEN=1 the expected
+# file is rewritten from the actual one instead (review the difference before committing it).
 expect_same() {
+  if [ "${TAM_UPDATE_GOLDEN:-0}" = 1 ]; then
+    cp "$1" "$2"
+    return
+  fi
   diff -u "$2" "$1" || fail "$1 differs from $2"
 }
 

@@ -1,7 +1,11 @@
 // tam check: reads every module file given (or found in the folders given) and reports each
 // problem in the layout of GCC and Clang: the module line and interface layout, each declaration,
-// the rules, and every option reference to a module or an option that does not exist. The report
-// goes to standard output; the exit status is 1 when anything was reported.
+// the rules, every reference to a module or an option that does not exist, values whose kind or
+// value cannot fit, mutually exclusive rules that never fire, and rules never read after a stray
+// terminator (see ModuleChecker and RuleChecker). With --product, also the product's nodes, their
+// load-ifs, and the options used where they are not visible (ProductChecker). Files that cannot
+// be read as modules at all are reported first: they are the root cause of anything else.
+// Errors make the exit status 1; warnings alone do not, unless --werror.
 #include <tam/libtam.h>
 
 #include <filesystem>
@@ -13,33 +17,34 @@
 #include <vector>
 
 #include "Commands.h"
+#include "DiagnosticJson.h"
 #include "Diagnostics.h"
 #include "FileAdapter.h"
 #include "Files.h"
 #include "ModuleChecker.h"
 #include "Product.h"
+#include "ProductChecker.h"
 #include "ProductLock.h"
 #include "ValueText.h"
 
 namespace {
 
-[[noreturn]] void usageError(const std::string& message) {
-  throw ToolError("tam: error: " + message, kExitUsage);
-}
+constexpr int kCheckFormatVersion = 1;
 
 struct CheckOptions {
   std::vector<std::string> paths;
   std::string product;
+  bool json = false;
 };
 
 std::vector<std::string> moduleFilesOf(const std::vector<std::string>& paths) {
   std::vector<std::string> files;
   for (const std::string& path : paths) {
+    std::string problem;
     if (isDirectory(path)) {
       std::vector<std::string> found;
-      std::string problem;
       if (!listModuleFiles(path, found, problem)) {
-        throw ToolError(path + ": error: " + problem, kExitUsage);
+        throw ToolError(Diagnostic::error(SourcePlace::fileOnly(path), problem), kExitUsage);
       }
       files.insert(files.end(), found.begin(), found.end());
       continue;
@@ -55,70 +60,129 @@ std::vector<std::string> moduleFilesOf(const std::vector<std::string>& paths) {
       unique.push_back(file);
     }
   }
-  if (unique.empty()) throw ToolError("tam: error: no module files (*.rix) to check", kExitUsage);
+  if (unique.empty()) failUsage("no module files (*.rix) to check");
   return unique;
 }
 
-// Without paths, the product's module folders; legacy options always come from the product.
-std::vector<std::string> pathsToCheck(const CheckOptions& options, FileAdapter& adapter) {
-  if (options.product.empty()) {
-    if (options.paths.empty()) usageError("give module files or folders, or --product");
-    return options.paths;
-  }
-  Product product = Product::load(options.product);
-  for (const LegacyEntry& legacy : product.legacyOptions()) {
-    std::vector<ref_count_ptr<TamValue>> values;
-    for (const nlohmann::json& value : legacy.values) values.push_back(legacyValueFromJson(value));
-    adapter.addLegacyOption(legacy.moduleId, legacy.optionName, values);
-  }
-  return options.paths.empty() ? product.folderPaths() : options.paths;
-}
+struct Report {
+  std::size_t files = 0;
+  std::vector<Diagnostic> diagnostics;  // in the order they are shown
+};
 
-int runCheck(const CheckOptions& options) {
+Report collect(const CheckOptions& options) {
   // The product's files are read under its lock, which settles an interrupted commit first.
   ProductLock lock;
   if (!options.product.empty()) {
     lock = ProductLock::acquire(options.product, ProductLock::Mode::kShared);
   }
   FileAdapter adapter;
-  std::vector<std::string> files = moduleFilesOf(pathsToCheck(options, adapter));
-  Tam::initialize(&adapter);
+  adapter.setLenient(true);
+  std::unique_ptr<Product> product;
+  std::vector<std::string> paths = options.paths;
+  if (!options.product.empty()) {
+    product = std::make_unique<Product>(Product::load(options.product));
+    for (const LegacyEntry& legacy : product->legacyOptions()) {
+      std::vector<ref_count_ptr<TamValue>> values;
+      for (const nlohmann::json& value : legacy.values) {
+        values.push_back(legacyValueFromJson(value));
+      }
+      adapter.addLegacyOption(legacy.moduleId, legacy.optionName, values);
+    }
+    if (paths.empty()) paths = product->folderPaths();
+  } else if (paths.empty()) {
+    failUsage("give module files or folders, or --product");
+  }
+  const std::vector<std::string> files = moduleFilesOf(paths);
 
-  std::map<std::string, std::vector<Diagnostic>> problems;
-  for (const Diagnostic& problem : adapter.addFiles(files))
-    problems[problem.file].push_back(problem);
+  Report report;
+  report.files = files.size();
+  // Files that cannot be read as modules come first: nothing else about them can be said.
+  report.diagnostics = adapter.addFiles(files);
+  Tam::initialize(&adapter);
+  ModuleChecker checker(adapter);
+  checker.setLegacyHint(options.product.empty());
   for (const std::string& path : files) {
-    ModuleFile file = ModuleFile::read(path);
+    const ModuleFile file = ModuleFile::read(path);
     if (!file.hasModuleLine() || file.id().empty()) continue;
-    ModuleChecker checker(adapter);
-    checker.setLegacyHint(options.product.empty());
-    std::vector<Diagnostic> found = checker.check(file);
-    problems[path].insert(problems[path].end(), found.begin(), found.end());
+    const std::vector<Diagnostic> found = checker.check(file);
+    report.diagnostics.insert(report.diagnostics.end(), found.begin(), found.end());
+  }
+  if (product) {
+    const std::vector<Diagnostic> found = checkProduct(*product, adapter);
+    report.diagnostics.insert(report.diagnostics.end(), found.begin(), found.end());
   }
   Tam::initialize(nullptr);
+  return report;
+}
 
+std::string plural(std::size_t count, const char* word) {
+  return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
+}
+
+int printText(const Report& report) {
+  DiagnosticPrinter printer(std::cout);
+  for (const Diagnostic& diagnostic : report.diagnostics) printer.report(diagnostic);
+  printer.reportHidden();
+  std::cout << "checked " << plural(report.files, "file") << ": ";
+  if (printer.errors() + printer.warnings() == 0) {
+    std::cout << "no problems\n";
+  } else {
+    std::cout << plural(printer.errors(), "error") << ", " << plural(printer.warnings(), "warning")
+              << "\n";
+  }
+  return printer.exitStatus();
+}
+
+int printJson(const Report& report) {
+  const DiagnosticOptions& options = diagnosticOptions();
+  OutputJson list = OutputJson::array();
   std::size_t errors = 0;
   std::size_t warnings = 0;
-  for (const std::string& path : files) {
-    auto it = problems.find(path);
-    if (it == problems.end()) continue;
-    for (const Diagnostic& problem : it->second) {
-      std::cout << problem.format();
-      ++(problem.severity == "error" ? errors : warnings);
+  std::size_t hidden = 0;
+  for (const Diagnostic& diagnostic : report.diagnostics) {
+    const bool limitReached = options.errorLimit > 0 && errors >= options.errorLimit;
+    ++(diagnostic.severity == Severity::kError ? errors : warnings);
+    if (limitReached) {
+      ++hidden;
+    } else {
+      list.push_back(diagnosticJson(diagnostic));
     }
-    problems.erase(it);
   }
-  std::cout << "checked " << files.size() << (files.size() == 1 ? " file: " : " files: ");
-  if (errors + warnings == 0) {
-    std::cout << "no problems\n";
-    return kExitOk;
+  OutputJson summary = OutputJson::object();
+  summary["files"] = report.files;
+  summary["errors"] = errors;
+  summary["warnings"] = warnings;
+  summary["not_shown"] = hidden;
+  OutputJson document = OutputJson::object();
+  document["format"] = formatJson("tam-check", kCheckFormatVersion);
+  document["diagnostics"] = list;
+  document["summary"] = summary;
+  std::cout << document.dump(2, ' ', false, OutputJson::error_handler_t::replace) << "\n";
+  const bool failed = errors > 0 || (options.warningsAsErrors && warnings > 0);
+  return failed ? kExitReported : kExitOk;
+}
+
+int runCheck(const CheckOptions& options) {
+  if (!options.json) return printText(collect(options));
+  // With --json, a check that cannot run is one document too.
+  try {
+    return printJson(collect(options));
+  } catch (const ToolError& e) {
+    const OutputJson document = checkFailureDocument(
+        e.diagnostics().empty() ? Diagnostic::general(e.what()) : e.diagnostics().front());
+    std::cout << document.dump(2, ' ', false, OutputJson::error_handler_t::replace) << "\n";
+    return e.status();
   }
-  std::cout << errors << (errors == 1 ? " error, " : " errors, ") << warnings
-            << (warnings == 1 ? " warning\n" : " warnings\n");
-  return kExitReported;
 }
 
 }  // namespace
+
+OutputJson checkFailureDocument(const Diagnostic& error) {
+  OutputJson document = OutputJson::object();
+  document["format"] = formatJson("tam-check", kCheckFormatVersion);
+  document["error"] = diagnosticJson(error);
+  return document;
+}
 
 void addCheckCommand(CLI::App& app, CommandRun& run) {
   auto options = std::make_shared<CheckOptions>();
@@ -127,6 +191,11 @@ void addCheckCommand(CLI::App& app, CommandRun& run) {
   command->add_option("FILE_OR_DIR", options->paths,
                       "Module files, or folders of *.rix files (default: the product's folders)");
   command->add_option("--product", options->product,
-                      "A product file whose legacy options the modules may refer to");
+                      "A product file: its legacy options are known to the modules, and its "
+                      "nodes, load-ifs and the visibility of options are checked too");
+  command->add_flag("--json", options->json, "Print the problems as one JSON document");
+  addWarningOptions(command);
+  addErrorLimitOption(command);
+  addDiagnosticOptions(command);
   command->callback([options, &run] { run = [options] { return runCheck(*options); }; });
 }

@@ -7,6 +7,8 @@
 #include <CLI/CLI.hpp>
 #include <functional>
 
+#include "DiagnosticJson.h"
+
 using CommandRun = std::function<int()>;
 
 void addEvalCommand(CLI::App& app, CommandRun& run);
@@ -17,5 +19,8 @@ void addSweepCommand(CLI::App& app, CommandRun& run);
 void addServeCommand(CLI::App& app, CommandRun& run);
 void addExplainCommand(CLI::App& app, CommandRun& run);
 void addOptionsCommand(CLI::App& app, CommandRun& run);
+
+// The document `tam check --json` prints when the check cannot run: format and error.
+OutputJson checkFailureDocument(const Diagnostic& error);
 
 #endif  // TAM_TOOL_COMMANDS_H

@@ -9,6 +9,7 @@
 #include "OptionInfo.h"
 #include "ProductEditor.h"
 #include "ProductLock.h"
+#include "SourceText.h"
 
 namespace {
 
@@ -179,13 +180,13 @@ OutputJson Configurator::failureJson(const TamException& e) {
   const Diagnostic& where = failure.diagnostic;
   OutputJson json = OutputJson::object();
   json["message"] = where.message;
-  json["file"] = where.file;
-  json["line"] = where.line > 0 ? OutputJson(where.line) : OutputJson(nullptr);
-  json["column"] = where.column > 0 ? OutputJson(where.column) : OutputJson(nullptr);
+  json["file"] = where.place.file;
+  json["line"] = where.place.line > 0 ? OutputJson(where.place.line) : OutputJson(nullptr);
+  json["column"] = where.place.column > 0 ? OutputJson(where.place.column) : OutputJson(nullptr);
   json["source_line"] =
-      where.sourceLine.empty() ? OutputJson(nullptr) : OutputJson(where.sourceLine);
+      where.place.sourceLine.empty() ? OutputJson(nullptr) : OutputJson(where.place.sourceLine);
   json["node"] = failure.node != nullptr ? OutputJson(failure.node->path()) : OutputJson(nullptr);
-  json["text"] = where.format() + failure.note;
+  json["text"] = plainText(where) + failure.note;
   return json;
 }
 
@@ -642,12 +643,13 @@ OutputJson Configurator::source(const std::string& file, int line) {
                    file + " has " + std::to_string(count) + " lines; there is no line " +
                        std::to_string(line));
   }
+  const SourceText indexed(file, text);
   OutputJson lines = OutputJson::array();
   for (int at = std::max(1, line - kSourceContext); at <= std::min(count, line + kSourceContext);
        ++at) {
     OutputJson item = OutputJson::object();
     item["number"] = at;
-    item["text"] = lineOf(text, at);
+    item["text"] = indexed.line(at);
     lines.push_back(item);
   }
   OutputJson answer = OutputJson::object();
@@ -693,7 +695,7 @@ OutputJson Configurator::modulesJson() {
     } catch (const TamException& e) {
       module["error"] = session_->adapter().failedLoads().empty()
                             ? describeException(e)
-                            : session_->adapter().describeLoadFailure().format();
+                            : plainText(session_->adapter().describeLoadFailure());
       session_->forgetFailedLoads();
     }
     module["options"] = options;

@@ -103,7 +103,7 @@ OutputJson trailEntry(const std::string& node, const std::string& kind) {
   return item;
 }
 
-void placeEntry(OutputJson& item, const SourcePlace& place) {
+void placeEntry(OutputJson& item, const OriginPlace& place) {
   item["place"] = placeJson(place);
   item["source_line"] = place.isKnown() && !place.sourceLine.empty()
                             ? OutputJson(place.sourceLine)

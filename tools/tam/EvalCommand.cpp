@@ -1,8 +1,15 @@
 // tam eval: evaluates a product and prints, node by node, whether it is configured and the option
 // values selected at it with how each was set, then the messages of the rules, the legacy values
 // the host keeps, and a summary. --json prints the same as one JSON document whose keys always
-// come in the order documented in docs/product-format.md. --explain adds to each value where it
-// came from.
+// come in the order documented in docs/product-format.md (its schema: docs/schema/).
+//
+// An evaluation that fails part-way still shows everything evaluated until then (the node that
+// failed as "failed", the nodes never reached as "not evaluated"), and then the error at its
+// place. After the evaluation, options used where they are not visible (the validator's
+// findings), references to options that do not exist, and mandatory options left without a value
+// at a node that ran are errors too: all of these make the exit status 1, as rule error messages
+// do. With --json every outcome, a failure too, is one JSON document on standard output.
+// --explain adds to each value where it came from.
 #include <iostream>
 #include <map>
 #include <memory>
@@ -10,9 +17,10 @@
 #include <vector>
 
 #include "Commands.h"
+#include "DiagnosticJson.h"
 #include "Diagnostics.h"
+#include "EvalDocument.h"
 #include "EvalReport.h"
-#include "Explanation.h"
 #include "ExplanationOutput.h"
 #include "Session.h"
 #include "ValueText.h"
@@ -25,19 +33,6 @@ struct EvalOptions {
   bool explain = false;
   std::vector<std::string> sets;
 };
-
-// With --explain, where each value of each option of a node came from, in the node report's
-// order: one list per option, one origin per value.
-using NodeOrigins = std::vector<std::vector<ValueOrigin>>;
-
-NodeOrigins originsOf(Explainer& explainer, ProductNode& node) {
-  NodeOrigins origins;
-  if (!node.wasEvaluated() || !node.hasModule()) return origins;
-  for (const auto& item : node.getSos().contents()) {
-    origins.push_back(explainer.originsOf(node, item.second));
-  }
-  return origins;
-}
 
 std::string stateText(const char* state) {
   std::string text = state;
@@ -100,47 +95,37 @@ void printLegacy(const std::map<FileAdapter::LegacyKey, LegacyValue>& legacy) {
   }
 }
 
-void printText(Session& session, const std::vector<NodeReport>& nodes,
-               const std::vector<NodeOrigins>& origins, const ReportCounts& counts) {
+int printText(Session& session, const EvalOutcome& outcome) {
   const Product& product = session.product();
+  const ReportCounts& counts = outcome.counts;
   std::cout << "product: " << (product.name().empty() ? product.path() : product.name())
             << " (variants mode " << product.variantsModeName() << ")\n";
-  for (std::size_t n = 0; n < nodes.size(); ++n) {
-    printNode(nodes[n], n < origins.size() ? &origins[n] : nullptr);
+  for (std::size_t n = 0; n < outcome.nodes.size(); ++n) {
+    printNode(outcome.nodes[n], n < outcome.origins.size() ? &outcome.origins[n] : nullptr);
   }
   printMessages(session.adapter().messages());
   printLegacy(session.adapter().legacyValues());
   std::cout << "\n"
-            << plural(nodes.size(), "node") << ": " << counts.configured << " configured, "
-            << counts.notConfigured << " not configured, " << counts.undecided << " undecided\n"
-            << "messages: " << plural(counts.errors, "error") << ", "
+            << plural(outcome.nodes.size(), "node") << ": " << counts.configured
+            << " configured, " << counts.notConfigured << " not configured, " << counts.undecided
+            << " undecided";
+  if (outcome.failed) {
+    std::cout << ", " << counts.failed << " failed, " << counts.notEvaluated << " not evaluated";
+  }
+  std::cout << "\nmessages: " << plural(counts.errors, "error") << ", "
             << plural(counts.warnings, "warning") << ", " << plural(counts.informs, "inform")
             << "\n";
+  std::cout.flush();
+  DiagnosticPrinter printer(std::cerr);
+  if (outcome.failed) printer.report(outcome.failure);
+  for (const Diagnostic& problem : outcome.problems) printer.report(problem);
+  printer.reportHidden();
+  const bool failed =
+      outcome.failed || printer.failed() || counts.errors > 0 || warnedWithWerror(counts);
+  return failed ? kExitReported : kExitOk;
 }
 
-// The keys are inserted in the documented order, which ordered_json keeps.
-void printJson(Session& session, const std::vector<NodeReport>& nodes,
-               const std::vector<NodeOrigins>& origins, const ReportCounts& counts) {
-  const Product& product = session.product();
-  OutputJson document = OutputJson::object();
-  document["product"] = product.name().empty() ? OutputJson(nullptr) : OutputJson(product.name());
-  document["file"] = product.path();
-  document["variants_mode"] = product.variantsModeName();
-  document["status"] = counts.errors > 0 ? "errors" : "ok";
-  OutputJson list = OutputJson::array();
-  for (std::size_t n = 0; n < nodes.size(); ++n) {
-    OutputJson item = nodeJson(nodes[n]);
-    for (std::size_t k = 0; n < origins.size() && k < origins[n].size(); ++k) {
-      for (std::size_t i = 0; i < origins[n][k].size(); ++i) {
-        item["options"][k]["values"][i]["origin"] = originJson(origins[n][k][i]);
-      }
-    }
-    list.push_back(item);
-  }
-  document["nodes"] = list;
-  document["messages"] = messagesJson(session.adapter().messages());
-  document["legacy_options"] = legacyJson(session.adapter().legacyValues());
-  document["summary"] = summaryJson(nodes.size(), counts);
+void printDocument(const OutputJson& document) {
   std::cout << document.dump(2, ' ', false, OutputJson::error_handler_t::replace) << "\n";
 }
 
@@ -149,28 +134,22 @@ int runEval(const EvalOptions& options) {
   for (const std::string& argument : options.sets) sets.push_back(parseSetArgument(argument));
   Session session(options.product);
   session.buildTree(sets);
-  session.record().setHistory(options.explain);
+  const EvalOutcome outcome = evaluateProduct(session, options.explain);
+  if (!options.json) return printText(session, outcome);
+  printDocument(evalDocument(outcome));
+  return std::string(evalStatus(outcome)) == "ok" ? kExitOk : kExitReported;
+}
 
-  std::vector<NodeReport> nodes;
-  std::vector<NodeOrigins> origins;  // with --explain, one per node
+// With --json, a failure before the evaluation is one document too.
+int runEvalReported(const EvalOptions& options) {
+  if (!options.json) return runEval(options);
   try {
-    session.evaluate();
-    for (ProductNode* node : session.nodes()) nodes.push_back(reportNode(*node));
-    if (options.explain) {
-      Explainer explainer(session);
-      for (ProductNode* node : session.nodes()) origins.push_back(originsOf(explainer, *node));
-    }
-  } catch (const TamException& e) {
-    std::cerr << session.describeFailure(e);
-    return kExitReported;
+    return runEval(options);
+  } catch (const ToolError& e) {
+    printDocument(evalFailureDocument(e.diagnostics().empty() ? Diagnostic::general(e.what())
+                                                              : e.diagnostics().front()));
+    return e.status();
   }
-  ReportCounts counts = countReport(nodes, session.adapter().messages());
-  if (options.json) {
-    printJson(session, nodes, origins, counts);
-  } else {
-    printText(session, nodes, origins, counts);
-  }
-  return counts.errors > 0 ? kExitReported : kExitOk;
 }
 
 }  // namespace
@@ -178,7 +157,7 @@ int runEval(const EvalOptions& options) {
 void addEvalCommand(CLI::App& app, CommandRun& run) {
   auto options = std::make_shared<EvalOptions>();
   CLI::App* command = app.add_subcommand(
-      "eval", "Evaluate a product and print each node's state, selected values and messages");
+      "eval", "Evaluate a product and print each node's state, selected values, messages and problems");
   command->add_option("PRODUCT", options->product, "The product file (JSON)")->required();
   command->add_flag("--json", options->json, "Print the result as one JSON document");
   command->add_flag("--explain", options->explain,
@@ -189,5 +168,7 @@ void addEvalCommand(CLI::App& app, CommandRun& run) {
                    "Add a host value, typed by its option: NODEPATH:module:option=VALUE "
                    "(repeatable)")
       ->allow_extra_args(false);
-  command->callback([options, &run] { run = [options] { return runEval(*options); }; });
+  addWarningOptions(command);
+  addDiagnosticOptions(command);
+  command->callback([options, &run] { run = [options] { return runEvalReported(*options); }; });
 }

@@ -6,6 +6,10 @@ const char* stateName(NodeState state) {
       return "configured";
     case NodeState::kNotConfigured:
       return "not_configured";
+    case NodeState::kFailed:
+      return "failed";
+    case NodeState::kNotEvaluated:
+      return "not_evaluated";
     case NodeState::kUndecided:
       break;
   }
@@ -55,11 +59,35 @@ NodeReport reportNode(ProductNode& node) {
   if (node.wasEvaluated() && node.hasModule()) {
     for (const auto& item : node.getSos().contents()) {
       const TamSelOptionSet::TamSosEntry& entry = item.second;
-      report.options.push_back(
-          {entry.option->moduleId() + ":" + entry.option->name(), entry.values, entry.howSet});
+      report.options.push_back({entry.option->moduleId() + ":" + entry.option->name(),
+                                entry.values, entry.howSet, entry.option});
     }
   }
   return report;
+}
+
+std::vector<NodeReport> reportNodes(const std::vector<ProductNode*>& nodes, bool failed) {
+  std::vector<NodeReport> reports;
+  std::map<const ProductNode*, NodeState> states;
+  for (ProductNode* node : nodes) {
+    NodeState state = stateOf(*node);
+    if (node->hasFailed()) {
+      state = NodeState::kFailed;
+    } else if (failed && !node->wasVisited()) {
+      // Below a node that ran, failed or was never reached, the failure ended the walk.
+      const auto parent = states.find(node->parentNode());
+      if (parent == states.end() || parent->second != NodeState::kNotConfigured) {
+        state = NodeState::kNotEvaluated;
+      }
+    }
+    states[node] = state;
+    NodeReport report = reportNode(*node);
+    report.state = state;
+    // What a failed node holds is left from before; a node not evaluated holds nothing new.
+    if (state == NodeState::kFailed || state == NodeState::kNotEvaluated) report.options.clear();
+    reports.push_back(report);
+  }
+  return reports;
 }
 
 ReportCounts countReport(const std::vector<NodeReport>& nodes,
@@ -75,6 +103,12 @@ ReportCounts countReport(const std::vector<NodeReport>& nodes,
         break;
       case NodeState::kUndecided:
         ++counts.undecided;
+        break;
+      case NodeState::kFailed:
+        ++counts.failed;
+        break;
+      case NodeState::kNotEvaluated:
+        ++counts.notEvaluated;
         break;
     }
   }
@@ -107,11 +141,65 @@ OutputJson valuesJson(const std::vector<ref_count_ptr<TamValue>>& values,
   return list;
 }
 
+namespace {
+
+// One allowed-value constraint: {"kind": "value" | "below" | "at_most" | "above" | "at_least" |
+// "range" | "any", and "value", or "min" and "max"}.
+OutputJson constraintJson(const ref_count_ptr<TamOptionValue>& constraint) {
+  struct Bound {
+    TamOptionValue::Kind kind;
+    const char* name;
+  };
+  static const Bound kBounds[] = {{TamOptionValue::KIND_ENUM, "value"},
+                                  {TamOptionValue::KIND_MAX, "below"},
+                                  {TamOptionValue::KIND_MAX_INC, "at_most"},
+                                  {TamOptionValue::KIND_MIN, "above"},
+                                  {TamOptionValue::KIND_MIN_INC, "at_least"}};
+  OutputJson item = OutputJson::object();
+  for (const Bound& bound : kBounds) {
+    if (constraint->kind() != bound.kind) continue;
+    item["kind"] = bound.name;
+    item["value"] = valueJson(constraint->value());
+    return item;
+  }
+  if (constraint->kind() == TamOptionValue::KIND_RANGE) {
+    const TamOptionValue::Range range = constraint->range();
+    item["kind"] = "range";
+    item["min"] = valueJson(range.first->value());
+    item["max"] = valueJson(range.second->value());
+    return item;
+  }
+  item["kind"] = "any";
+  return item;
+}
+
+}  // namespace
+
 OutputJson optionsJson(const std::vector<OptionReport>& options) {
   OutputJson list = OutputJson::array();
   for (const OptionReport& option : options) {
     OutputJson entry = OutputJson::object();
     entry["option"] = option.option;
+    OutputJson type = nullptr;
+    OutputJson allowed = nullptr;
+    OutputJson constraints = OutputJson::array();
+    if (option.declared) {
+      try {
+        type = typeWord(option.declared->valueType());
+        allowed = describeConstraints(option.declared);
+        for (const ref_count_ptr<TamOptionValue>& constraint : option.declared->values()) {
+          constraints.push_back(constraintJson(constraint));
+        }
+      } catch (const TamException&) {
+        // A base that cannot be followed: the option's values are still shown.
+        constraints = OutputJson::array();
+      }
+    }
+    entry["type"] = type;
+    entry["description"] = option.declared ? option.declared->description() : std::string();
+    entry["mandatory"] = option.declared && option.declared->mandatory();
+    entry["allowed"] = allowed;
+    entry["constraints"] = constraints;
     entry["values"] = valuesJson(option.values, &option.how);
     list.push_back(entry);
   }
@@ -162,6 +250,8 @@ OutputJson summaryJson(std::size_t nodes, const ReportCounts& counts) {
   summary["configured"] = counts.configured;
   summary["not_configured"] = counts.notConfigured;
   summary["undecided"] = counts.undecided;
+  summary["failed"] = counts.failed;
+  summary["not_evaluated"] = counts.notEvaluated;
   summary["errors"] = counts.errors;
   summary["warnings"] = counts.warnings;
   summary["informs"] = counts.informs;

@@ -17,10 +17,12 @@
 #include "ValueText.h"
 
 // A node is configured when its rules ran; undecided when they ran while its load-if had no
-// value; not configured when it was stopped, or a node above it was.
-enum class NodeState { kConfigured, kNotConfigured, kUndecided };
+// value; not configured when it was stopped, or a node above it was; failed when the evaluation
+// failed at it (in its load-if or its rules); not evaluated when a failure elsewhere ended the
+// evaluation before it.
+enum class NodeState { kConfigured, kNotConfigured, kUndecided, kFailed, kNotEvaluated };
 
-// "configured", "not_configured", "undecided".
+// "configured", "not_configured", "undecided", "failed", "not_evaluated".
 const char* stateName(NodeState state);
 // The forced state's name, or null when the node's state is not forced.
 const char* forcedName(TamNode::ConfigState state);
@@ -31,6 +33,7 @@ struct OptionReport {
   std::string option;  // module:option
   std::vector<ref_count_ptr<TamValue>> values;
   std::vector<TamSelOptionSet::HowSet> how;
+  ref_count_ptr<TamOption> declared;  // the option itself: its type, description, allowed values
 };
 
 struct NodeReport {
@@ -46,6 +49,8 @@ struct ReportCounts {
   std::size_t configured = 0;
   std::size_t notConfigured = 0;
   std::size_t undecided = 0;
+  std::size_t failed = 0;
+  std::size_t notEvaluated = 0;
   std::size_t errors = 0;
   std::size_t warnings = 0;
   std::size_t informs = 0;
@@ -55,13 +60,19 @@ struct ReportCounts {
 NodeState stateOf(const ProductNode& node);
 // The node's state and, when its rules ran, the values selected at it.
 NodeReport reportNode(ProductNode& node);
+// Every node of a tree (root first, parents before children), after an evaluation that may have
+// failed part-way: a node whose evaluation was never reached is not evaluated, unless a node
+// above it was stopped.
+std::vector<NodeReport> reportNodes(const std::vector<ProductNode*>& nodes, bool failed);
 ReportCounts countReport(const std::vector<NodeReport>& nodes,
                          const std::vector<EmittedMessage>& messages);
 
 // [{"value", "type", "how"}]; without "how" when `how` is null.
 OutputJson valuesJson(const std::vector<ref_count_ptr<TamValue>>& values,
                       const std::vector<TamSelOptionSet::HowSet>* how);
-// [{"option", "values"}] of one node.
+// [{"option", "type", "description", "mandatory", "allowed", "constraints", "values"}] of one
+// node: each option with its declared type, description and allowed values (in words, and as
+// constraints {"kind", "value"} or {"kind": "range", "min", "max"}).
 OutputJson optionsJson(const std::vector<OptionReport>& options);
 // {"path", "id", "module", "state", "forced", "options"}.
 OutputJson nodeJson(const NodeReport& node);
@@ -69,7 +80,8 @@ OutputJson nodeJson(const NodeReport& node);
 OutputJson messagesJson(const std::vector<EmittedMessage>& messages);
 // [{"option", "values", "changed"}].
 OutputJson legacyJson(const std::map<FileAdapter::LegacyKey, LegacyValue>& legacy);
-// {"nodes", "configured", "not_configured", "undecided", "errors", "warnings", "informs"}.
+// {"nodes", "configured", "not_configured", "undecided", "failed", "not_evaluated", "errors",
+// "warnings", "informs"}.
 OutputJson summaryJson(std::size_t nodes, const ReportCounts& counts);
 
 #endif  // TAM_TOOL_EVALREPORT_H

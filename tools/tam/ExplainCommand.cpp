@@ -82,9 +82,7 @@ ref_count_ptr<TamOption> findOption(const ExplainOptions& options, Session& sess
     return module->getOption(subject.optionName);
   } catch (const TamException& e) {
     if (session.adapter().failedLoads().size() > failedBefore) {
-      std::string text = session.adapter().describeLoadFailure().format();
-      text.pop_back();
-      throw ToolError(text, kExitReported);
+      throw ToolError(session.adapter().describeLoadFailure(), kExitReported);
     }
     if (e.code() != 102 || module.isNull()) throw;
   }
@@ -107,7 +105,7 @@ int runExplain(const ExplainOptions& options) {
   try {
     session.evaluate();
   } catch (const TamException& e) {
-    std::cerr << session.describeFailure(e);
+    DiagnosticPrinter(std::cerr).report(session.describeFailure(e));
     return kExitReported;
   }
   Explainer explainer(session);

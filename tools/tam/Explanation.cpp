@@ -78,7 +78,7 @@ std::string forPath(const TamPath& path) {
 
 }  // namespace
 
-std::string SourcePlace::text() const {
+std::string OriginPlace::text() const {
   if (file.empty()) return argument;
   if (line <= 0) return file;
   std::string where = file + ":" + std::to_string(line);
@@ -92,17 +92,17 @@ std::string Explainer::pathOf(const TamNode* node) const {
   return productNode != nullptr ? productNode->path() : std::string();
 }
 
-SourcePlace Explainer::productPlace(const std::string& pointer) const {
+OriginPlace Explainer::productPlace(const std::string& pointer) const {
   const JsonDocument& document = session_.product().document();
-  SourcePlace place;
+  OriginPlace place;
   place.file = document.path();
   place.line = document.line(pointer);
-  if (place.line > 0) place.sourceLine = lineOf(document.text(), place.line);
+  if (place.line > 0) place.sourceLine = document.source().line(place.line);
   return place;
 }
 
-SourcePlace Explainer::statementPlace(const TamObserver::Statement& statement) const {
-  SourcePlace place;
+OriginPlace Explainer::statementPlace(const TamObserver::Statement& statement) const {
+  OriginPlace place;
   const ModuleFile* file = session_.adapter().moduleFile(statement.moduleId);
   if (file == nullptr || !statement.isKnown()) return place;
   place.file = file->path();
@@ -121,9 +121,9 @@ const ModuleDeclarations& Explainer::declarationsOf(const std::string& moduleId)
       .first->second;
 }
 
-SourcePlace Explainer::declarationPlace(const std::string& moduleId, const std::string& name,
+OriginPlace Explainer::declarationPlace(const std::string& moduleId, const std::string& name,
                                         bool atDefault, bool atBase) {
-  SourcePlace place;
+  OriginPlace place;
   const ModuleDeclaration* found = declarationsOf(moduleId).find(name);
   const ModuleFile* file = session_.adapter().moduleFile(moduleId);
   if (found == nullptr || file == nullptr) return place;
@@ -142,7 +142,7 @@ SourcePlace Explainer::declarationPlace(const std::string& moduleId, const std::
 }
 
 // The declaration that gives an option its default: its own, or its base's, down the chain.
-SourcePlace Explainer::defaultPlace(const ref_count_ptr<TamOption>& option) {
+OriginPlace Explainer::defaultPlace(const ref_count_ptr<TamOption>& option) {
   std::string moduleId = option->moduleId();
   std::string name = option->name();
   for (int link = 0; link < TamOption::kMaxBaseChain; ++link) {
@@ -159,15 +159,15 @@ SourcePlace Explainer::defaultPlace(const ref_count_ptr<TamOption>& option) {
 }
 
 // The host value of the option given at the node (the last one, as it is the one that counts).
-SourcePlace Explainer::hostValuePlace(const TamNode* node,
+OriginPlace Explainer::hostValuePlace(const TamNode* node,
                                       const ref_count_ptr<TamOption>& option) const {
-  SourcePlace place;
+  OriginPlace place;
   const auto* productNode = dynamic_cast<const ProductNode*>(node);
   if (productNode == nullptr || option.isNull()) return place;
   for (const HostValueEntry& given : session_.hostValues(*productNode)) {
     if (given.moduleId != option->moduleId() || given.optionName != option->name()) continue;
     if (given.pointer.empty()) {
-      place = SourcePlace();
+      place = OriginPlace();
       place.argument = given.where;
     } else {
       place = productPlace(given.pointer);

@@ -23,7 +23,7 @@
 
 // Where something is written: a file, its line and column, or what stands for a place that is no
 // file (a host value given on the command line: "--set NODE:module:option=VALUE").
-struct SourcePlace {
+struct OriginPlace {
   std::string file;        // empty when the place is no file
   int line = 0;            // 0 when unknown
   int column = 0;          // 0 when the line as a whole is meant
@@ -52,7 +52,7 @@ struct ExplainedStep {
   std::string from;      // presented: the presenting option; inherited: the option taken from
   std::string fromNode;  // inherited: the node taken from
   std::string text;      // what happened, in words
-  SourcePlace place;     // the statement, declaration or host value; unknown for "path"
+  OriginPlace place;     // the statement, declaration or host value; unknown for "path"
 };
 
 // Where one value came from.
@@ -62,7 +62,7 @@ struct ValueOrigin {
   std::string kind = "unknown";
   std::string node;    // where it was set; for "inherited" the node it was taken from
   std::string option;  // "inherited": the option taken from
-  SourcePlace place;
+  OriginPlace place;
 };
 
 struct OptionExplanation {
@@ -88,10 +88,10 @@ struct NodeExplanation {
   std::string module;     // empty: the node has no module
   std::string state;      // "configured", "not_configured" or "undecided"
   std::string forced;     // "configured", "not_configured", or empty when not forced
-  SourcePlace forcedPlace;
+  OriginPlace forcedPlace;
   bool hasLoadIf = false;
   std::string loadIf;
-  SourcePlace loadIfPlace;
+  OriginPlace loadIfPlace;
   bool judged = false;    // the load-if was judged (the node's evaluation started)
   std::string loadIfResult;  // "true", "false" or "undecided"
   std::vector<TamObserver::Read> reads;
@@ -117,12 +117,12 @@ class Explainer {
                        const TamOption* subject) const;
 
   std::string pathOf(const TamNode* node) const;
-  SourcePlace statementPlace(const TamObserver::Statement& statement) const;
-  SourcePlace declarationPlace(const std::string& moduleId, const std::string& name,
+  OriginPlace statementPlace(const TamObserver::Statement& statement) const;
+  OriginPlace declarationPlace(const std::string& moduleId, const std::string& name,
                                bool atDefault, bool atBase);
-  SourcePlace defaultPlace(const ref_count_ptr<TamOption>& option);
-  SourcePlace hostValuePlace(const TamNode* node, const ref_count_ptr<TamOption>& option) const;
-  SourcePlace productPlace(const std::string& pointer) const;
+  OriginPlace defaultPlace(const ref_count_ptr<TamOption>& option);
+  OriginPlace hostValuePlace(const TamNode* node, const ref_count_ptr<TamOption>& option) const;
+  OriginPlace productPlace(const std::string& pointer) const;
 
   Session& session_;
   Provenance provenance_;

@@ -1,5 +1,6 @@
 #include "ExplanationOutput.h"
 
+#include "DiagnosticJson.h"
 #include "Diagnostics.h"
 
 const char* const kExplainFormatName = "tam-explain";
@@ -44,7 +45,7 @@ std::string entryLine(const std::string& option, const Entry& entry,
 }
 
 // The place of a step or a condition, on its own line, then its source line with a caret.
-std::string placeLines(const SourcePlace& place, const std::string& indent,
+std::string placeLines(const OriginPlace& place, const std::string& indent,
                        const std::string& sourceIndent) {
   if (!place.isKnown()) return "";
   std::string text = indent + place.text() + "\n";
@@ -76,13 +77,6 @@ OutputJson textOrNull(const std::string& text) {
   return text.empty() ? OutputJson(nullptr) : OutputJson(text);
 }
 
-OutputJson formatJson() {
-  OutputJson format = OutputJson::object();
-  format["name"] = kExplainFormatName;
-  format["version"] = kExplainFormatVersion;
-  return format;
-}
-
 OutputJson stepJson(const ExplainedStep& step) {
   OutputJson item = OutputJson::object();
   item["node"] = step.node;
@@ -104,12 +98,12 @@ OutputJson stepJson(const ExplainedStep& step) {
 std::string originText(const ValueOrigin& origin) {
   if (origin.kind == "inherited") return "from " + origin.node;
   if (!origin.place.isKnown()) return "";
-  SourcePlace line = origin.place;
+  OriginPlace line = origin.place;
   line.column = 0;
   return line.text();
 }
 
-OutputJson placeJson(const SourcePlace& place) {
+OutputJson placeJson(const OriginPlace& place) {
   if (!place.isKnown()) return nullptr;
   OutputJson item = OutputJson::object();
   item["file"] = textOrNull(place.file);
@@ -181,7 +175,7 @@ std::string nodeExplanationText(const NodeExplanation& explanation) {
 
 OutputJson optionExplanationJson(const OptionExplanation& explanation) {
   OutputJson document = OutputJson::object();
-  document["format"] = formatJson();
+  document["format"] = formatJson(kExplainFormatName, kExplainFormatVersion);
   document["kind"] = "option";
   document["node"] = explanation.node;
   document["option"] = explanation.option;
@@ -197,7 +191,7 @@ OutputJson optionExplanationJson(const OptionExplanation& explanation) {
 
 OutputJson nodeExplanationJson(const NodeExplanation& explanation) {
   OutputJson document = OutputJson::object();
-  document["format"] = formatJson();
+  document["format"] = formatJson(kExplainFormatName, kExplainFormatVersion);
   document["kind"] = "node";
   document["node"] = explanation.node;
   document["module"] = textOrNull(explanation.module);

@@ -27,7 +27,7 @@ std::string originText(const ValueOrigin& origin);
 // {"kind", "node", "option", "place"}; see the schema.
 OutputJson originJson(const ValueOrigin& origin);
 // {"file", "line", "column", "text"}, or null for an unknown place.
-OutputJson placeJson(const SourcePlace& place);
+OutputJson placeJson(const OriginPlace& place);
 
 // The pieces of the documents above, for front ends that show explanations their own way (tam
 // serve's "why"):

@@ -7,6 +7,11 @@
 // exception goes back through the library unchanged and the adapter remembers which module failed,
 // so that the command can report the problem at its place in the file (describeLoadFailure).
 //
+// For checking, the adapter can load leniently: each declaration and the rules are given to the
+// module on their own, and a piece that fails is skipped (and remembered) instead of failing the
+// load. One mistake in a module then does not hide the rest of it from the modules that refer to
+// it, and references to what failed can be recognised as consequences, not new mistakes.
+//
 // The adapter must outlive every window that uses it; it is installed with Tam::initialize.
 #ifndef TAM_TOOL_FILEADAPTER_H
 #define TAM_TOOL_FILEADAPTER_H
@@ -14,6 +19,7 @@
 #include <tam/libtam.h>
 
 #include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -53,6 +59,21 @@ class FileAdapter : public Tam::AdapterInterface {
   void addText(const std::string& path, const std::string& text, std::vector<Diagnostic>& problems);
   const ModuleFile* moduleFile(const std::string& id) const;
   const std::map<std::string, ModuleFile>& moduleFiles() const { return files_; }
+  // The ids of every indexed module, to suggest one for a misspelt id.
+  std::vector<std::string> moduleIds() const;
+
+  // The declaration line of option `name` in module `moduleId`'s file (the last one, which is the
+  // one the library keeps), or null.
+  const ModuleLine* declarationOf(const std::string& moduleId, const std::string& name);
+
+  // See the header comment. Lenient loading is for checking only.
+  void setLenient(bool lenient) { lenient_ = lenient; }
+  bool lenient() const { return lenient_; }
+  // A module whose file cannot be read as a module at all (its module line is not the first
+  // line, it has no "interface start"): references to it prove nothing about the referring file.
+  bool isBrokenModule(const std::string& id) const;
+  // Whether the declaration of option `name` of module `id` failed in a lenient load.
+  bool isFailedDeclaration(const std::string& id, const std::string& name) const;
 
   // A legacy option of a module with the values the host keeps; declared in the module when the
   // module is loaded.
@@ -93,12 +114,18 @@ class FileAdapter : public Tam::AdapterInterface {
                              std::vector<ref_count_ptr<TamValue>> values) override;
 
  private:
+  void loadLeniently(const ref_count_ptr<TamModule>& module, const ModuleFile& file);
+
   std::map<std::string, ModuleFile> files_;
+  std::set<std::string> brokenIds_;  // ids of files that have no module line as the first line
   std::map<LegacyKey, LegacyValue> legacy_;
   std::map<LegacyKey, LegacyValue> legacyGiven_;  // as the host gave them
   std::vector<EmittedMessage> messages_;
   std::vector<std::string> failedLoads_;
   std::string firstLoadError_;
+  bool lenient_ = false;
+  std::set<LegacyKey> failedDeclarations_;
+  std::map<std::string, std::map<std::string, std::size_t>> declarationIndex_;
 };
 
 #endif  // TAM_TOOL_FILEADAPTER_H

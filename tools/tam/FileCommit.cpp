@@ -481,6 +481,7 @@ std::string recoverCommit(const ProductLock& lock) {
   try {
     finish(journal, noStops);
   } catch (const ToolError& e) {
+    if (!e.diagnostics().empty()) throw ToolError(e.diagnostics(), kExitUsage);
     throw ToolError(std::string(e.what()), kExitUsage);
   }
   removeJournal(lock);

@@ -1,5 +1,7 @@
 #include "Files.h"
 
+#include "SourceText.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -65,7 +67,7 @@ std::string sizeText(std::size_t bytes) {
 }
 
 bool refuse(const std::string& path, const std::string& message, Diagnostic& problem) {
-  problem = Diagnostic{path, 0, 0, "error", message, ""};
+  problem = Diagnostic::error(SourcePlace::fileOnly(path), message);
   return false;
 }
 
@@ -127,16 +129,10 @@ bool readTextFile(const std::string& path, TextFileKind kind, std::string& text,
   if (content.size() > info.maxBytes) return refuse(path, tooLarge, problem);
   std::size_t nul = content.find('\0');
   if (nul != std::string::npos) {
-    int line = 0;
-    int column = 0;
-    lineAndColumn(content, nul, line, column);
-    problem = Diagnostic{path,
-                         line,
-                         0,
-                         "error",
-                         "NUL byte at byte offset " + std::to_string(nul) + " (column " +
-                             std::to_string(column) + "): a " + info.name + " must be text",
-                         ""};
+    // Placed with the file's line index, and shown as the place of the byte.
+    problem = Diagnostic::error(SourceText(path, content).place(nul, nul + 1),
+                                "NUL byte at byte offset " + std::to_string(nul) + ": a " +
+                                    info.name + " must be text");
     return false;
   }
   text = std::move(content);
@@ -146,11 +142,7 @@ bool readTextFile(const std::string& path, TextFileKind kind, std::string& text,
 std::string readTextFile(const std::string& path, TextFileKind kind) {
   std::string text;
   Diagnostic problem;
-  if (!readTextFile(path, kind, text, problem)) {
-    std::string message = problem.format();
-    message.pop_back();
-    throw ToolError(message, kExitUsage);
-  }
+  if (!readTextFile(path, kind, text, problem)) throw ToolError(problem, kExitUsage);
   return text;
 }
 

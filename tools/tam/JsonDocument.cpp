@@ -22,7 +22,45 @@ constexpr std::size_t kMaxNesting = 256;
 struct ReadPosition {
   int line = 1;
   int lastTokenLine = 1;
+  // Byte offsets, for the places of values: the next character, the opening quote of the last
+  // string begun, the first character of the last other scalar begun (a number, true, false,
+  // null), and the last "{" or "[".
+  std::size_t offset = 0;
+  bool inString = false;
+  bool escaped = false;
+  std::size_t stringStart = 0;
+  std::size_t scalarStart = 0;
+  std::size_t containerStart = 0;
+  bool afterSeparator = true;  // the last character outside strings was white space or structure
 };
+
+bool isStructural(char c) {
+  return c == '{' || c == '}' || c == '[' || c == ']' || c == ',' || c == ':';
+}
+
+// Follows one character of JSON text: strings with their escapes, and where tokens begin.
+void follow(ReadPosition& position, char c) {
+  if (position.inString) {
+    if (position.escaped) {
+      position.escaped = false;
+    } else if (c == '\\') {
+      position.escaped = true;
+    } else if (c == '"') {
+      position.inString = false;
+    }
+  } else if (c == '"') {
+    position.inString = true;
+    position.stringStart = position.offset;
+    position.afterSeparator = false;
+  } else if (std::isspace(static_cast<unsigned char>(c)) || isStructural(c)) {
+    if (c == '{' || c == '[') position.containerStart = position.offset;
+    position.afterSeparator = true;
+  } else {
+    if (position.afterSeparator) position.scalarStart = position.offset;
+    position.afterSeparator = false;
+  }
+  ++position.offset;
+}
 
 // A character iterator over the text that keeps ReadPosition up to date as the reader advances.
 class CountingIterator {
@@ -36,6 +74,7 @@ class CountingIterator {
   CountingIterator(const char* p, ReadPosition* position) : p_(p), position_(position) {}
   reference operator*() const { return *p_; }
   CountingIterator& operator++() {
+    follow(*position_, *p_);
     if (*p_ == '\n') {
       ++position_->line;
     } else if (!std::isspace(static_cast<unsigned char>(*p_))) {
@@ -52,22 +91,35 @@ class CountingIterator {
   ReadPosition* position_;
 };
 
-// Builds the document from the reader's events and records the line of every value: the line of
-// the key for an object member, kept by the member's pointer, and the line of each array element,
-// kept in one list of lines per array, so that a long list of scalars costs a few bytes per value.
+// Where the values of a document stand: by pointer for the root and object members (the line of
+// the key, the offsets of the key and of the value), and in one list per array for its elements,
+// so that a long list of scalars costs a few bytes per value.
+struct Places {
+  std::map<std::string, int>& lines;
+  std::map<std::string, std::vector<int>>& elementLines;
+  std::map<std::string, std::size_t>& offsets;
+  std::map<std::string, std::vector<std::size_t>>& elementOffsets;
+};
+
+// Builds the document from the reader's events and records the place of every value (Places).
 class LineRecorder : public nlohmann::json_sax<Json> {
  public:
-  LineRecorder(Json& root, std::map<std::string, int>& lines,
-               std::map<std::string, std::vector<int>>& elementLines, const ReadPosition& position)
-      : root_(root), lines_(lines), elementLines_(elementLines), position_(position) {}
+  LineRecorder(Json& root, const Places& places, const ReadPosition& position)
+      : root_(root), places_(places), position_(position) {}
 
-  bool null() override { return add(nullptr); }
-  bool boolean(bool value) override { return add(value); }
-  bool number_integer(number_integer_t value) override { return add(value); }
-  bool number_unsigned(number_unsigned_t value) override { return add(value); }
-  bool number_float(number_float_t value, const string_t&) override { return add(value); }
-  bool string(string_t& value) override { return add(value); }
-  bool binary(binary_t& value) override { return add(Json::binary(value)); }
+  bool null() override { return add(nullptr, position_.scalarStart); }
+  bool boolean(bool value) override { return add(value, position_.scalarStart); }
+  bool number_integer(number_integer_t value) override {
+    return add(value, position_.scalarStart);
+  }
+  bool number_unsigned(number_unsigned_t value) override {
+    return add(value, position_.scalarStart);
+  }
+  bool number_float(number_float_t value, const string_t&) override {
+    return add(value, position_.scalarStart);
+  }
+  bool string(string_t& value) override { return add(value, position_.stringStart); }
+  bool binary(binary_t& value) override { return add(Json::binary(value), position_.offset); }
 
   bool start_object(std::size_t) override { return open(Json::object()); }
   bool start_array(std::size_t) override { return open(Json::array()); }
@@ -80,11 +132,12 @@ class LineRecorder : public nlohmann::json_sax<Json> {
     std::string pointer = JsonDocument::member(top.pointer, key);
     if (top.value->contains(key)) {
       duplicateKey_ = key;
-      duplicateLine_ = position_.lastTokenLine;
-      duplicateFirstLine_ = lines_[pointer];
+      duplicateOffset_ = position_.stringStart;
+      duplicateFirstOffset_ = keyOffsets_[pointer];
       return false;
     }
-    lines_.emplace(pointer, position_.lastTokenLine);
+    places_.lines.emplace(pointer, position_.lastTokenLine);
+    keyOffsets_[pointer] = position_.stringStart;
     member_ = &(*top.value)[key];
     return true;
   }
@@ -104,8 +157,9 @@ class LineRecorder : public nlohmann::json_sax<Json> {
   std::size_t errorByte() const { return errorByte_; }
   const std::string& errorMessage() const { return errorMessage_; }
   const std::string& duplicateKey() const { return duplicateKey_; }
-  int duplicateLine() const { return duplicateLine_; }
-  int duplicateFirstLine() const { return duplicateFirstLine_; }
+  // The opening quotes of the repeated key and of its first occurrence.
+  std::size_t duplicateOffset() const { return duplicateOffset_; }
+  std::size_t duplicateFirstOffset() const { return duplicateFirstOffset_; }
 
  private:
   struct Frame {
@@ -113,6 +167,7 @@ class LineRecorder : public nlohmann::json_sax<Json> {
     std::string pointer;
     std::string key;                           // the member being read, in an object
     std::vector<int>* elementLines = nullptr;  // the lines of the elements, in an array
+    std::vector<std::size_t>* elementOffsets = nullptr;  // and where each begins
   };
 
   // Counts one more value; false once there are more than the document may hold.
@@ -122,18 +177,21 @@ class LineRecorder : public nlohmann::json_sax<Json> {
     return false;
   }
 
-  // The slot the next value goes into, with its line recorded.
-  Json* slot() {
+  // The slot the next value goes into, with its line and the offset where it begins recorded.
+  Json* slot(std::size_t offset) {
     if (frames_.empty()) {
-      lines_[""] = position_.lastTokenLine;
+      places_.lines[""] = position_.lastTokenLine;
+      places_.offsets[""] = offset;
       return &root_;
     }
     Frame& top = frames_.back();
     if (top.value->is_array()) {
       top.elementLines->push_back(position_.lastTokenLine);
+      top.elementOffsets->push_back(offset);
       top.value->push_back(nullptr);
       return &top.value->back();
     }
+    places_.offsets[JsonDocument::member(top.pointer, top.key)] = offset;
     return member_;  // its line is the key's
   }
 
@@ -146,9 +204,9 @@ class LineRecorder : public nlohmann::json_sax<Json> {
   }
 
   template <class Value>
-  bool add(Value&& value) {
+  bool add(Value&& value, std::size_t offset) {
     if (!count()) return false;
-    *slot() = Json(std::forward<Value>(value));
+    *slot(offset) = Json(std::forward<Value>(value));
     return true;
   }
 
@@ -158,9 +216,12 @@ class LineRecorder : public nlohmann::json_sax<Json> {
       tooDeepLine_ = position_.lastTokenLine;
       return false;
     }
-    Frame frame{nullptr, nextPointer(), "", nullptr};
-    if (container.is_array()) frame.elementLines = &elementLines_[frame.pointer];
-    frame.value = slot();
+    Frame frame{nullptr, nextPointer(), "", nullptr, nullptr};
+    if (container.is_array()) {
+      frame.elementLines = &places_.elementLines[frame.pointer];
+      frame.elementOffsets = &places_.elementOffsets[frame.pointer];
+    }
+    frame.value = slot(position_.containerStart);
     *frame.value = std::move(container);
     frames_.push_back(std::move(frame));
     return true;
@@ -172,8 +233,7 @@ class LineRecorder : public nlohmann::json_sax<Json> {
   }
 
   Json& root_;
-  std::map<std::string, int>& lines_;
-  std::map<std::string, std::vector<int>>& elementLines_;
+  Places places_;
   const ReadPosition& position_;
   std::vector<Frame> frames_;
   Json* member_ = nullptr;
@@ -181,8 +241,9 @@ class LineRecorder : public nlohmann::json_sax<Json> {
   std::size_t errorByte_ = 0;
   std::string errorMessage_;
   std::string duplicateKey_;
-  int duplicateLine_ = 0;
-  int duplicateFirstLine_ = 0;
+  std::size_t duplicateOffset_ = 0;
+  std::size_t duplicateFirstOffset_ = 0;
+  std::map<std::string, std::size_t> keyOffsets_;
   int tooDeepLine_ = 0;
   int tooManyLine_ = 0;
 };
@@ -207,39 +268,42 @@ JsonDocument JsonDocument::read(const std::string& path) {
 
 JsonDocument JsonDocument::parse(const std::string& path, const std::string& text) {
   JsonDocument document;
-  document.path_ = path;
-  document.text_ = text;
+  document.source_ = SourceText(path, text);
   ReadPosition position;
-  LineRecorder recorder(document.root_, document.lines_, document.elementLines_, position);
-  const char* begin = document.text_.data();
-  const char* end = begin + document.text_.size();
+  const Places places{document.lines_, document.elementLines_, document.offsets_,
+                      document.elementOffsets_};
+  LineRecorder recorder(document.root_, places, position);
+  const char* begin = document.source_.text().data();
+  const char* end = begin + document.source_.text().size();
   Json::sax_parse(CountingIterator(begin, &position), CountingIterator(end, &position), &recorder);
+  const SourceText& source = document.source_;
   if (!recorder.duplicateKey().empty()) {
-    throw ToolError(path + ":" + std::to_string(recorder.duplicateLine()) +
-                        ": error: duplicate key \"" + recorder.duplicateKey() +
-                        "\" (first on line " + std::to_string(recorder.duplicateFirstLine()) + ")",
-                    kExitUsage);
+    const std::size_t keyLength = nlohmann::json(recorder.duplicateKey()).dump().size();
+    Diagnostic duplicate = Diagnostic::error(
+        source.place(recorder.duplicateOffset(), recorder.duplicateOffset() + keyLength),
+        "duplicate key \"" + recorder.duplicateKey() + "\"");
+    duplicate.note(source.place(recorder.duplicateFirstOffset(),
+                                recorder.duplicateFirstOffset() + keyLength),
+                   "first given here");
+    throw ToolError(duplicate, kExitUsage);
   }
   if (recorder.tooDeepLine() > 0) {
-    throw ToolError(path + ":" + std::to_string(recorder.tooDeepLine()) +
-                        ": error: JSON values are nested more than " + std::to_string(kMaxNesting) +
-                        " deep",
+    throw ToolError(Diagnostic::error(source.placeOfLine(recorder.tooDeepLine()),
+                                      "JSON values are nested more than " +
+                                          std::to_string(kMaxNesting) + " deep"),
                     kExitUsage);
   }
   if (recorder.tooManyLine() > 0) {
-    throw ToolError(path + ":" + std::to_string(recorder.tooManyLine()) +
-                        ": error: the file holds more than " + std::to_string(kMaxValues) +
-                        " JSON values, the most a product file may hold",
+    throw ToolError(Diagnostic::error(source.placeOfLine(recorder.tooManyLine()),
+                                      "the file holds more than " + std::to_string(kMaxValues) +
+                                          " JSON values, the most a product file may hold"),
                     kExitUsage);
   }
   if (recorder.failed()) {
     std::size_t byte = recorder.errorByte();
-    std::size_t offset = byte > 0 ? byte - 1 : 0;
-    int line = 0;
-    int column = 0;
-    lineAndColumn(document.text_, std::min(offset, document.text_.size()), line, column);
-    throw ToolError(path + ":" + std::to_string(line) + ":" + std::to_string(column) +
-                        ": error: invalid JSON: " + plainMessage(recorder.errorMessage()),
+    std::size_t offset = std::min(byte > 0 ? byte - 1 : 0, text.size());
+    throw ToolError(Diagnostic::error(source.place(offset),
+                                      "invalid JSON: " + plainMessage(recorder.errorMessage())),
                     kExitUsage);
   }
   return document;
@@ -266,7 +330,95 @@ int JsonDocument::line(const std::string& pointer) const {
 
 std::string JsonDocument::where(const std::string& pointer) const {
   int at = line(pointer);
-  return at > 0 ? path_ + ":" + std::to_string(at) : path_;
+  return at > 0 ? path() + ":" + std::to_string(at) : path();
+}
+
+bool JsonDocument::valueOffset(const std::string& pointer, std::size_t& offset) const {
+  auto it = offsets_.find(pointer);
+  if (it != offsets_.end()) {
+    offset = it->second;
+    return true;
+  }
+  std::size_t slash = pointer.rfind('/');
+  if (slash == std::string::npos) return false;
+  auto array = elementOffsets_.find(pointer.substr(0, slash));
+  const std::string index = pointer.substr(slash + 1);
+  if (array == elementOffsets_.end() || index.empty() ||
+      index.find_first_not_of("0123456789") != std::string::npos) {
+    return false;
+  }
+  std::size_t at = 0;
+  for (char digit : index) {
+    at = at * 10 + static_cast<std::size_t>(digit - '0');
+    if (at >= array->second.size()) return false;
+  }
+  offset = array->second[at];
+  return true;
+}
+
+SourcePlace JsonDocument::place(const std::string& pointer) const {
+  std::size_t offset = 0;
+  if (!valueOffset(pointer, offset)) {
+    const int at = line(pointer);
+    return at > 0 ? source_.placeOfLine(at) : SourcePlace::fileOnly(path());
+  }
+  const std::vector<std::size_t> bytes = stringBytes(offset);
+  return bytes.empty() ? source_.place(offset) : source_.place(offset, bytes.back() + 1);
+}
+
+SourcePlace JsonDocument::placeInString(const std::string& pointer, std::size_t begin,
+                                        std::size_t end) const {
+  std::size_t offset = 0;
+  if (!valueOffset(pointer, offset)) return place(pointer);
+  const std::vector<std::size_t> bytes = stringBytes(offset);
+  if (bytes.empty()) return place(pointer);
+  const auto at = [&](std::size_t i) { return bytes[std::min(i, bytes.size() - 1)]; };
+  return source_.place(at(begin), end > begin ? at(end) : 0);
+}
+
+// Walks the JSON string at `quote` as the reader decoded it: each escape stands for the bytes it
+// decodes to (\\uXXXX for one to three UTF-8 bytes, a surrogate pair for four).
+std::vector<std::size_t> JsonDocument::stringBytes(std::size_t quote) const {
+  const std::string& text = source_.text();
+  std::vector<std::size_t> bytes;
+  if (quote >= text.size() || text[quote] != '"') return bytes;
+  const auto hexValue = [&](std::size_t at, unsigned long& value) {
+    if (at + 4 > text.size()) return false;
+    value = 0;
+    for (std::size_t i = at; i < at + 4; ++i) {
+      const unsigned char c = static_cast<unsigned char>(text[i]);
+      if (!std::isxdigit(c)) return false;
+      value = value * 16 + static_cast<unsigned long>(
+                               std::isdigit(c) ? c - '0' : std::tolower(c) - 'a' + 10);
+    }
+    return true;
+  };
+  std::size_t at = quote + 1;
+  while (at < text.size() && text[at] != '"') {
+    if (text[at] != '\\') {
+      bytes.push_back(at++);
+      continue;
+    }
+    const std::size_t escape = at;
+    unsigned long codePoint = 0;
+    std::size_t length = 2;
+    std::size_t decoded = 1;
+    if (at + 1 < text.size() && text[at + 1] == 'u' && hexValue(at + 2, codePoint)) {
+      length = 6;
+      unsigned long low = 0;
+      if (codePoint >= 0xD800 && codePoint < 0xDC00 && at + 11 < text.size() &&
+          text[at + 6] == '\\' && text[at + 7] == 'u' && hexValue(at + 8, low)) {
+        length = 12;
+        decoded = 4;
+      } else {
+        decoded = codePoint < 0x80 ? 1 : codePoint < 0x800 ? 2 : 3;
+      }
+    }
+    bytes.insert(bytes.end(), decoded, escape);
+    at += length;
+  }
+  bytes.push_back(std::min(at, text.size()));  // the closing quote: the end of the value
+  return bytes;
 }
 
 std::string JsonDocument::member(const std::string& pointer, const std::string& key) {

@@ -7,220 +7,429 @@
 #include <set>
 
 #include "FileAdapter.h"
-#include "OutlineQueries.h"
+#include "RuleChecker.h"
+#include "Suggest.h"
+#include "SyntaxWording.h"
+#include "ValueText.h"
 
 namespace {
 
-// A module a piece of the file names, and where: the base of a declaration or a rule's reference.
-struct NamedModule {
-  std::string moduleId;
-  TamSourcePos place;  // within the piece
+using Part = TamDeclarationOutline::Part;
+
+const std::vector<std::string> kTypeWords = {"logical",  "integer",    "real", "string",
+                                             "presents", "implements", "uses"};
+
+// Lenient loading for as long as a file is checked; the adapter's mode is restored afterwards.
+class LenientLoading {
+ public:
+  explicit LenientLoading(FileAdapter& adapter) : adapter_(adapter), was_(adapter.lenient()) {
+    adapter_.setLenient(true);
+  }
+  ~LenientLoading() { adapter_.setLenient(was_); }
+  LenientLoading(const LenientLoading&) = delete;
+  LenientLoading& operator=(const LenientLoading&) = delete;
+
+ private:
+  FileAdapter& adapter_;
+  bool was_;
 };
 
-// The column of a place, or of the first character when the place is unknown.
-int columnOf(const TamSourcePos& place) { return place.isKnown() ? place.column : 1; }
+bool isCommentOrBlank(const std::string& line) {
+  const std::size_t first = line.find_first_not_of(" \t\r");
+  return first == std::string::npos || line[first] == '#';
+}
 
 // The checks of one file, with the state they share.
 class FileCheck {
  public:
   FileCheck(FileAdapter& adapter, const ModuleFile& file, bool legacyHint,
-            std::vector<Diagnostic>& out)
-      : adapter_(adapter), file_(file), legacyHint_(legacyHint), out_(out) {}
+            SuggestionBudget& budget, std::vector<Diagnostic>& out)
+      : adapter_(adapter), file_(file), legacyHint_(legacyHint), budget_(budget), out_(out) {}
 
   void run() {
     if (!checkLayout()) return;
     window_ = Tam::createWindow();
-    ref_count_ptr<TamModule> module = window_->createModule(file_.id());
-    adapter_.declareLegacyOptions(module);
-    for (const ModuleLine& declaration : file_.declarations())
-      checkDeclaration(module, declaration);
-    if (file_.hasInterfaceEnd()) checkRules(module);
+    module_ = window_->createModule(file_.id());
+    adapter_.declareLegacyOptions(module_);
+    checkDeclarations();
+    if (file_.hasInterfaceEnd()) checkRules();
   }
 
  private:
-  void report(int line, int column, const std::string& message,
-              const std::string& severity = "error") {
-    out_.push_back({file_.path(), line, column, severity, message, file_.sourceLine(line)});
+  SourcePlace placeOf(const ModuleLine& line, const Part& part) const {
+    return file_.placeInLine(line, part.begin.offset, part.end.offset);
+  }
+  SourcePlace placeOf(const ModuleLine& line, const TamSourcePos& pos) const {
+    return file_.placeInLine(line, pos.offset);
   }
 
   bool checkLayout() {
     if (!file_.hasModuleLine() || file_.id().empty()) {
-      report(file_.moduleLine(), 1, "expected \"module <id>\" as the first line");
+      SourcePlace place = file_.source().placeOfLine(file_.moduleLine());
+      place.column = 1;
+      out_.push_back(
+          Diagnostic::error(place, "expected the module line 'module <id>' as the first line"));
       return false;
     }
     if (!file_.hasInterfaceStart()) {
       const ModuleLine& second = file_.secondLine();
+      SourcePlace place;
       if (second.text.empty()) {
-        report(file_.moduleLine(), 0, "expected \"interface start\" after the module line");
+        place = file_.source().placeOfLine(file_.moduleLine());
+        place.column = static_cast<int>(place.sourceLine.size()) + 1;
       } else {
-        report(second.line, 1, "expected \"interface start\" after the module line");
+        place = file_.placeInLine(second, 0, second.text.size());
       }
+      out_.push_back(
+          Diagnostic::error(place, "expected 'interface start' after the module line"));
       return false;
     }
+    return true;
+  }
+
+  // Without "interface end" every later line, rules too, is read as a declaration: that is one
+  // mistake, shown once, with a note at the first line that is no declaration.
+  void checkDeclarations() {
+    Diagnostic unclosed;
+    bool noted = false;
     if (!file_.hasInterfaceEnd()) {
-      report(file_.interfaceStartLine(), 1, "the interface is never closed by \"interface end\"");
+      const int line = file_.interfaceStartLine();
+      SourcePlace place = file_.source().placeOfLine(line);
+      place.column = 1;
+      place.length = static_cast<int>(place.sourceLine.size());
+      unclosed = Diagnostic::error(place, "the interface is never closed: 'interface end' is missing");
     }
-    return true;
-  }
-
-  // When loading a module the piece refers to failed, reports it where the piece names that
-  // module (the piece starting on file line firstLine), else at fallbackLine, and returns true.
-  bool reportFailedLoad(std::size_t failedBefore, const std::vector<NamedModule>& named,
-                        int firstLine, int fallbackLine) {
-    const std::vector<std::string>& failed = adapter_.failedLoads();
-    if (failed.size() <= failedBefore) return false;
-    const std::string& innermost = failed[failedBefore];
-    const std::string& direct = failed.back();
-    int line = fallbackLine;
-    int column = 1;
-    for (const NamedModule& name : named) {
-      if (name.moduleId == direct) {
-        line = firstLine + name.place.line - 1;
-        column = name.place.column;
-        break;
+    for (const ModuleLine& declaration : file_.declarations()) {
+      Diagnostic problem;
+      if (!checkDeclaration(declaration, problem)) continue;
+      if (file_.hasInterfaceEnd()) {
+        out_.push_back(problem);
+      } else if (!noted) {
+        SourcePlace place = file_.placeInLine(declaration, 0, declaration.text.size());
+        unclosed.note(place, "the interface probably ends before this line, which is no declaration");
+        noted = true;
       }
     }
-    const ModuleFile* broken = adapter_.moduleFile(innermost);
-    std::string where = broken != nullptr ? broken->path() : innermost;
-    report(line, column, "module '" + direct + "' cannot be loaded: " + where + " has errors");
-    failedModules_.insert(direct);
-    return true;
+    if (!file_.hasInterfaceEnd()) out_.push_back(unclosed);
   }
 
-  void checkDeclaration(const ref_count_ptr<TamModule>& module, const ModuleLine& declaration) {
-    std::size_t failedBefore = adapter_.failedLoads().size();
+  // Returns true with the problem when the declaration fails (or repeats a name).
+  bool checkDeclaration(const ModuleLine& declaration, Diagnostic& problem) {
     try {
-      ref_count_ptr<TamOption> option = module->addOptionString(declaration.text);
+      ref_count_ptr<TamOption> option = module_->addOptionString(declaration.text);
+      const Part name = TamDeclarationOutline::read(declaration.text).name();
       auto first = declaredAt_.find(option->name());
-      if (first != declaredAt_.end()) {
-        const TamDeclarationOutline outline = TamDeclarationOutline::read(declaration.text);
-        report(declaration.line, columnOf(outline.name().begin),
-               "option '" + option->name() + "' is declared again (first on line " +
-                   std::to_string(first->second) + "); this declaration replaces that one",
-               "warning");
-      } else {
-        declaredAt_[option->name()] = declaration.line;
+      if (first == declaredAt_.end()) {
+        declaredAt_.emplace(option->name(), &declaration);
+        return false;
       }
+      problem = Diagnostic::warning(
+          placeOf(declaration, name),
+          "option " + quote(option->name()) + " is declared again; this declaration replaces " +
+              "the one on line " + std::to_string(first->second->line));
+      problem.note(placeOf(*first->second,
+                           TamDeclarationOutline::read(first->second->text).name()),
+                   "first declared here");
+      return true;
     } catch (const TamException& e) {
-      const TamDeclarationOutline outline = outlineOf(declaration.text, e);
-      const TamDeclarationOutline::Part& base = outline.base().moduleId;
-      std::vector<NamedModule> named;
-      if (base.isPresent()) named.push_back({base.text, base.begin});
-      if (reportFailedLoad(failedBefore, named, declaration.line, declaration.line)) return;
-      report(declaration.line, declarationColumn(outline, e), declarationMessage(outline, e));
+      const TamDeclarationOutline plain = TamDeclarationOutline::read(declaration.text);
+      if (plain.name().isPresent()) failedOwn_.insert(plain.name().text);
+      return describeFailure(declaration, plain, e, problem);
     }
   }
 
-  // A syntax error is read again the way the module read it, base option included, to place it
-  // exactly; anything else is placed by the parts of the line.
-  TamDeclarationOutline outlineOf(const std::string& text, const TamException& e) {
-    if (e.code() == TamSyntaxError::kCode) {
-      try {
-        return TamDeclarationOutline::read(text, window_);
-      } catch (const TamException&) {
-        // The base cannot be looked up again: the parts alone must do.
+  ref_count_ptr<TamOption> baseOf(const TamDeclarationOutline& outline) const {
+    try {
+      return TamOption::findOption(window_, outline.base().moduleId.text,
+                                   outline.base().optionName.text);
+    } catch (const TamException&) {
+      return ref_count_ptr<TamOption>();
+    }
+  }
+
+  const std::vector<std::string>& optionNamesOf(const std::string& moduleId) {
+    auto known = optionNames_.find(moduleId);
+    if (known != optionNames_.end()) return known->second;
+    std::vector<std::string>& names = optionNames_[moduleId];
+    try {
+      for (const ref_count_ptr<TamOption>& option : window_->getModule(moduleId)->options()) {
+        names.push_back(option->name());
       }
+    } catch (const TamException&) {
+      names.clear();
     }
-    return TamDeclarationOutline::read(text);
+    return names;
   }
 
-  int declarationColumn(const TamDeclarationOutline& outline, const TamException& e) {
-    const TamDeclarationOutline::Reference& base = outline.base();
+  bool describeFailure(const ModuleLine& line, const TamDeclarationOutline& plain,
+                       const TamException& e, Diagnostic& problem) {
+    const TamDeclarationOutline::Reference& base = plain.base();
+    const Part& baseModule = base.moduleId;
+    const Part& baseOption = base.optionName;
+    const Part& anchor = baseModule.isPresent() ? baseModule : plain.scope();
     switch (e.code()) {
       case TamSyntaxError::kCode:
-        if (outline.failed()) {
-          return columnOf(failurePlace(outline.failure(), outline.text().size()));
-        }
-        break;
-      case 101:
-        return columnOf(outline.name().begin);
-      case 105:
-        return columnOf(outline.defaultValue().keyword);
+        problem = describeSyntax(line, plain);
+        return true;
+      case 302:
+        if (adapter_.isBrokenModule(baseModule.text)) return false;
+        problem = Diagnostic::error(
+            placeOf(line, baseModule),
+            "unknown module " + quote(baseModule.text) +
+                didYouMean(baseModule.text, adapter_.moduleIds(), budget_));
+        return true;
       case 102:
-        if (base.optionName.isPresent() && base.optionName.text == e.info()) {
-          return base.optionName.begin.column;
+        if (baseOption.isPresent() && baseOption.text == e.info()) {
+          if (adapter_.isFailedDeclaration(baseModule.text, baseOption.text)) return false;
+          problem = Diagnostic::error(
+              placeOf(line, baseOption),
+              "module " + quote(baseModule.text) + " has no option " + quote(baseOption.text) +
+                  didYouMean(baseOption.text, optionNamesOf(baseModule.text), budget_));
+          return true;
         }
         break;
+      case 101: {
+        problem = Diagnostic::error(placeOf(line, plain.name()),
+                                    "option " + quote(plain.name().text) +
+                                        " is already declared with another kind or scope");
+        auto first = declaredAt_.find(plain.name().text);
+        if (first != declaredAt_.end()) {
+          problem.note(placeOf(*first->second,
+                               TamDeclarationOutline::read(first->second->text).name()),
+                       "first declared here");
+        }
+        return true;
+      }
+      case 303:
+      case 305:
+      case 306:
+        problem = privateBase(line, plain, e.code());
+        return true;
+      case 204:
+        problem = narrowing(line, plain, e.info());
+        return true;
+      case 112: {
+        const ref_count_ptr<TamOption> based = baseOf(plain);
+        std::string type;
+        try {
+          type = based ? typeWord(based->valueType()) : std::string("?");
+        } catch (const TamException&) {
+          type = "?";
+        }
+        const TamSourcePos at =
+            plain.constraints().empty() ? anchor.begin : plain.constraints().front().begin;
+        problem = Diagnostic::error(placeOf(line, at),
+                                    "the allowed values must be " + type +
+                                        " values, like those of the base option");
+        return true;
+      }
       default:
-        if (base.moduleId.isPresent()) return base.moduleId.begin.column;
         break;
     }
-    return columnOf(outline.scope().begin);
+    problem = Diagnostic::error(placeOf(line, anchor), describeException(e));
+    return true;
   }
 
-  std::string declarationMessage(const TamDeclarationOutline& outline, const TamException& e) {
-    const TamDeclarationOutline::Reference& base = outline.base();
-    if (e.code() == 102 && base.optionName.isPresent() && base.optionName.text == e.info()) {
-      return "module '" + base.moduleId.text + "' has no option '" + base.optionName.text + "'";
+  Diagnostic privateBase(const ModuleLine& line, const TamDeclarationOutline& plain, int code) {
+    const char* kind = code == 303 ? "presented" : code == 305 ? "used" : "implemented";
+    const std::string baseName = plain.base().moduleId.text + ":" + plain.base().optionName.text;
+    Diagnostic problem = Diagnostic::error(
+        file_.placeInLine(line, plain.base().moduleId.begin.offset,
+                          plain.base().optionName.end.offset),
+        std::string("a ") + kind + " option must be based on a public option, and " +
+            quote(baseName) + " is private");
+    // The note shows the word that makes the base private.
+    const ModuleLine* declared =
+        adapter_.declarationOf(plain.base().moduleId.text, plain.base().optionName.text);
+    const ModuleFile* file = adapter_.moduleFile(plain.base().moduleId.text);
+    if (declared != nullptr && file != nullptr) {
+      const Part scope = TamDeclarationOutline::read(declared->text).scope();
+      problem.note(file->placeInLine(*declared, scope.begin.offset, scope.end.offset),
+                   quote(baseName) + " is declared private here");
     }
-    return describeException(e);
+    return problem;
   }
 
-  void checkRules(const ref_count_ptr<TamModule>& module) {
+  // A value of an implements or uses list that its base does not allow.
+  Diagnostic narrowing(const ModuleLine& line, const TamDeclarationOutline& plain,
+                       const std::string& value) {
+    const ref_count_ptr<TamOption> based = baseOf(plain);
+    TamSourcePos begin = plain.base().moduleId.begin;
+    TamSourcePos end = plain.base().optionName.end;
+    for (const TamDeclarationOutline::Constraint& constraint : plain.constraints()) {
+      try {
+        if (constraint.constraint->value()->displayString() == value) {
+          begin = constraint.begin;
+          end = constraint.end;
+          break;
+        }
+      } catch (const TamException&) {
+        // A range or an "any" constraint has no single value.
+      }
+    }
+    std::string shown = value;
+    for (const TamDeclarationOutline::Constraint& constraint : plain.constraints()) {
+      if (constraint.begin == begin) {
+        shown = line.text.substr(constraint.begin.offset, constraint.end.offset - constraint.begin.offset);
+      }
+    }
+    std::string message = "value " + shown + " is not allowed by the base option " +
+                          quote(plain.base().moduleId.text + ":" + plain.base().optionName.text);
+    if (based) {
+      std::string allowed;
+      try {
+        allowed = describeConstraints(based);
+      } catch (const TamException&) {
+        allowed = "?";
+      }
+      message += " (allowed: " + allowed + ")";
+    }
+    Diagnostic problem =
+        Diagnostic::error(file_.placeInLine(line, begin.offset, end.offset), message);
+    if (based) noteAllowedValues(adapter_, based, problem);
+    return problem;
+  }
+
+  // A syntax error, read again as the module read it (base option included) to place it exactly.
+  Diagnostic describeSyntax(const ModuleLine& line, const TamDeclarationOutline& plain) {
+    TamDeclarationOutline outline = plain;
+    try {
+      outline = TamDeclarationOutline::read(line.text, window_);
+    } catch (const TamException&) {
+      // The base cannot be looked up again: the reading without it must do.
+    }
+    if (!outline.failed()) {
+      return Diagnostic::error(placeOf(line, plain.scope()), "malformed declaration");
+    }
+    const TamParseFailure& failure = outline.failure();
+    const std::string& code = failure.code;
+    if (code == "SE_pubpriv" && isCommentOrBlank(line.text)) {
+      const std::size_t first = line.text.find_first_not_of(" \t");
+      return Diagnostic::error(
+          file_.placeInLine(line, first, line.text.size()),
+          "a comment line is not allowed in the interface: every line there is a declaration "
+          "(a comment may only end one)");
+    }
+    if (code == "SE_expect_opttype" && outline.type().isPresent()) {
+      return Diagnostic::error(
+          placeOf(line, outline.type()),
+          "unknown option type " + quote(outline.type().text) +
+              ": expected logical, integer, real, string, presents, implements or uses" +
+              didYouMean(outline.type().text, kTypeWords));
+    }
+    if (code == "SE_pres_public" && outline.scope().isPresent()) {
+      return Diagnostic::error(placeOf(line, outline.scope()),
+                               "a presented option must be public, not " +
+                                   quote(outline.scope().text));
+    }
+    if (code == "SE_invalid_default") return invalidDefault(line, outline);
+    if (code == "SE_max_min" && failure.related.isKnown()) {
+      const std::size_t begin = failure.related.offset;
+      const std::size_t end = failure.afterPrevious.offset;
+      return Diagnostic::error(file_.placeInLine(line, begin, end),
+                               "empty range " + quote(line.text.substr(begin, end - begin)) +
+                                   ": the first number must be below the second");
+    }
+    SyntaxReport report = describeSyntaxFailure(failure, RixPiece::kDeclaration, line.text);
+    if (code == "SE_extrainput" && failure.position.offset < line.text.size() &&
+        line.text[failure.position.offset] == ':') {
+      report.message += " (': mandatory' goes right after the type and the description)";
+    }
+    Diagnostic problem = Diagnostic::error(
+        placeOf(line, failurePlace(failure, line.text.size())), report.message);
+    if (!report.note.empty()) problem.note(placeOf(line, report.notePlace), report.note);
+    return problem;
+  }
+
+  Diagnostic invalidDefault(const ModuleLine& line, const TamDeclarationOutline& outline) {
+    const TamDeclarationOutline::Default& given = outline.defaultValue();
+    if (!given.value) {
+      return Diagnostic::error(placeOf(line, outline.failure().position),
+                               "the default of a logical option must be true or false");
+    }
+    const SourcePlace place = file_.placeInLine(line, given.begin.offset, given.end.offset);
+    const std::string value = valueText(given.value);
+    if (outline.base().moduleId.isPresent()) {
+      const std::string baseName =
+          outline.base().moduleId.text + ":" + outline.base().optionName.text;
+      const ref_count_ptr<TamOption> based = baseOf(outline);
+      std::string allowed = "?";
+      try {
+        if (based) allowed = describeConstraints(based);
+      } catch (const TamException&) {
+        allowed = "?";
+      }
+      Diagnostic problem = Diagnostic::error(
+          place, "default " + value + " is not allowed by the base option " + quote(baseName) +
+                     " (allowed: " + allowed + ")");
+      if (based) noteAllowedValues(adapter_, based, problem);
+      return problem;
+    }
+    std::vector<ref_count_ptr<TamOptionValue>> constraints;
+    for (const TamDeclarationOutline::Constraint& constraint : outline.constraints()) {
+      constraints.push_back(constraint.constraint);
+    }
+    return Diagnostic::error(place, "default " + value + " is not one of the allowed values (" +
+                                        describeConstraintList(constraints) + ")");
+  }
+
+  void checkRules() {
     const std::string& rules = file_.rules();
     try {
-      module->setRix(rules);
+      module_->setRix(rules);
     } catch (const TamException& e) {
       const TamRixOutline outline = TamRixOutline::fromRules(rules);
-      if (outline.failed()) {
-        const TamSourcePos place = failurePlace(outline.failure(), rules.size());
-        report(file_.rulesLine() + place.line - 1, place.column, describeException(e));
-      } else {
-        int line = e.line() > 0 ? file_.rulesLine() + e.line() - 1 : file_.rulesLine();
-        report(line, 0, describeException(e));
+      if (!outline.failed()) {
+        out_.push_back(Diagnostic::error(file_.placeInRules(0), describeException(e)));
+        return;
       }
+      const SyntaxReport report = describeSyntaxFailure(outline.failure(), RixPiece::kRules, rules);
+      Diagnostic problem = Diagnostic::error(
+          file_.placeInRules(failurePlace(outline.failure(), rules.size()).offset),
+          report.message);
+      if (!report.note.empty()) {
+        problem.note(file_.placeInRules(report.notePlace.offset, report.notePlace.offset + 1),
+                     report.note);
+      }
+      out_.push_back(problem);
       return;
     }
-    const TamRixOutline outline = module->getRix()->outline();
-    std::vector<NamedModule> named;
-    for (const TamRixOutline::Node* reference : moduleReferences(outline)) {
-      named.push_back({reference->moduleId, reference->moduleIdPos});
-    }
-    for (const TamRixOutline::Node* reference : moduleReferences(outline)) {
-      checkReference(*reference, named);
-    }
-  }
-
-  void checkReference(const TamRixOutline::Node& reference, const std::vector<NamedModule>& named) {
-    if (failedModules_.count(reference.moduleId) > 0) return;
-    std::size_t failedBefore = adapter_.failedLoads().size();
-    const int fileLine = file_.rulesLine() + reference.moduleIdPos.line - 1;
-    const int column = reference.moduleIdPos.column;
-    try {
-      TamOption::findOption(window_, reference.moduleId, reference.optionName);
-    } catch (const TamException& e) {
-      if (reportFailedLoad(failedBefore, named, file_.rulesLine(), fileLine)) return;
-      if (e.code() == 302) {
-        report(fileLine, column, "no module '" + reference.moduleId + "'");
-        failedModules_.insert(reference.moduleId);
-      } else if (e.code() == 102) {
-        const TamSourcePos name = reference.optionNamePos;
-        report(
-            file_.rulesLine() + name.line - 1, name.column,
-            "module '" + reference.moduleId + "' has no option '" + reference.optionName + "'" +
-                (legacyHint_ ? " (if it is a legacy option, give the product file with --product)"
-                             : ""));
-      } else {
-        report(fileLine, column, describeException(e));
-      }
-    }
+    RuleCheckContext context;
+    context.window = window_;
+    context.adapter = &adapter_;
+    context.ownerModule = file_.id();
+    context.failedOwnOptions = failedOwn_;
+    context.legacyHint = legacyHint_;
+    context.budget = &budget_;
+    const ModuleFile& file = file_;
+    context.place = [&file](std::size_t begin, std::size_t end) {
+      return file.placeInRules(begin, end);
+    };
+    const std::vector<Diagnostic> found = checkRuleOutline(module_->getRix()->outline(), context);
+    out_.insert(out_.end(), found.begin(), found.end());
   }
 
   FileAdapter& adapter_;
   const ModuleFile& file_;
   bool legacyHint_;
+  SuggestionBudget& budget_;
   std::vector<Diagnostic>& out_;
   ref_count_ptr<TamWindow> window_;
-  std::map<std::string, int> declaredAt_;
-  std::set<std::string> failedModules_;
+  ref_count_ptr<TamModule> module_;
+  std::map<std::string, const ModuleLine*> declaredAt_;
+  std::set<std::string> failedOwn_;
+  std::map<std::string, std::vector<std::string>> optionNames_;
 };
 
 }  // namespace
 
 std::vector<Diagnostic> ModuleChecker::check(const ModuleFile& file) {
+  LenientLoading lenient(adapter_);
   std::vector<Diagnostic> problems;
-  FileCheck(adapter_, file, legacyHint_, problems).run();
-  std::stable_sort(problems.begin(), problems.end(),
-                   [](const Diagnostic& a, const Diagnostic& b) { return a.line < b.line; });
+  FileCheck(adapter_, file, legacyHint_, budget_, problems).run();
+  std::stable_sort(problems.begin(), problems.end(), [](const Diagnostic& a, const Diagnostic& b) {
+    return a.place.line != b.place.line ? a.place.line < b.place.line
+                                        : a.place.column < b.place.column;
+  });
   return problems;
 }

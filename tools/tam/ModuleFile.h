@@ -1,16 +1,21 @@
-// A ModuleFile is one RIX module file split into the parts the library reads, each with the line
-// of the file it stands on: the module line, the interface lines and the rules text. It splits the
-// text the way the library does (lines end at line feeds or carriage returns, empty lines carry
-// nothing, the rules are everything after "interface end" less the line breaks before it), so that
-// a problem the library reports inside one part can be placed in the file.
+// A ModuleFile is one RIX module file split into the parts the library reads, each with its place
+// in the file: the module line, the interface lines and the rules text. It splits the text the
+// way the library does (lines end at line feeds or carriage returns, empty lines carry nothing,
+// the rules are everything after "interface end" less the line breaks before it), so that a
+// problem the library reports inside one part can be placed in the file. The file's text is kept
+// with its line index (SourceText), so placing costs O(log n) per problem.
 #ifndef TAM_TOOL_MODULEFILE_H
 #define TAM_TOOL_MODULEFILE_H
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
+#include "SourceText.h"
+
 struct ModuleLine {
-  int line = 0;  // 1-based line of the file
+  int line = 0;             // 1-based line of the file
+  std::size_t offset = 0;   // of its first byte in the file
   std::string text;
 };
 
@@ -20,43 +25,53 @@ class ModuleFile {
   static ModuleFile read(const std::string& path);
   static ModuleFile fromText(const std::string& path, const std::string& text);
 
-  const std::string& path() const { return path_; }
-  const std::string& text() const { return text_; }
+  const std::string& path() const { return source_.path(); }
+  const std::string& text() const { return source_.text(); }
+  const SourceText& source() const { return source_; }
 
   // The module line: false when the first line does not start with "module ".
   bool hasModuleLine() const { return hasModuleLine_; }
   const std::string& id() const { return id_; }
   int moduleLine() const { return moduleLine_; }
+  // When the first line is no module line: the first later line that is one, with its id (for
+  // example below a comment line), so that the mistake can be named once. 0 and empty otherwise.
+  int laterModuleLine() const { return laterModuleLine_; }
+  const std::string& laterId() const { return laterId_; }
 
   // "interface start" as the second line, the declaration lines, and "interface end".
   bool hasInterfaceStart() const { return interfaceStartLine_ > 0; }
   int interfaceStartLine() const { return interfaceStartLine_; }
-  // The line the library reads as the second one (0 when the text ends after the module line).
+  // The line the library reads as the second one (line 0 when the text ends after the module
+  // line).
   const ModuleLine& secondLine() const { return secondLine_; }
   const std::vector<ModuleLine>& declarations() const { return declarations_; }
   bool hasInterfaceEnd() const { return interfaceEndLine_ > 0; }
 
-  // The rules text exactly as the library receives it, and the file line it starts on.
+  // The rules text exactly as the library receives it, the file line and offset it starts at.
   const std::string& rules() const { return rules_; }
   int rulesLine() const { return rulesLine_; }
+  std::size_t rulesOffset() const { return rulesOffset_; }
 
-  // The file line of a byte offset within the rules text.
-  int rulesFileLine(std::size_t offset) const;
   // The text of a file line, without its line end.
-  std::string sourceLine(int line) const;
+  std::string sourceLine(int line) const { return source_.line(line); }
+  // Places of offsets within a declaration line or within the rules text.
+  SourcePlace placeInLine(const ModuleLine& line, std::size_t offset, std::size_t end = 0) const;
+  SourcePlace placeInRules(std::size_t offset, std::size_t end = 0) const;
 
  private:
-  std::string path_;
-  std::string text_;
+  SourceText source_;
   bool hasModuleLine_ = false;
   std::string id_;
   int moduleLine_ = 0;
+  int laterModuleLine_ = 0;
+  std::string laterId_;
   int interfaceStartLine_ = 0;
   ModuleLine secondLine_;
   std::vector<ModuleLine> declarations_;
   int interfaceEndLine_ = 0;
   std::string rules_;
   int rulesLine_ = 0;
+  std::size_t rulesOffset_ = 0;
 };
 
 #endif  // TAM_TOOL_MODULEFILE_H

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "Commands.h"
+#include "DiagnosticJson.h"
 #include "Diagnostics.h"
 #include "FileAdapter.h"
 #include "Files.h"
@@ -196,10 +197,7 @@ OutputJson nullable(const std::string& text) {
 
 void printJson(const std::string& source, const std::vector<ModuleListing>& modules) {
   OutputJson document = OutputJson::object();
-  OutputJson format = OutputJson::object();
-  format["name"] = kOptionsFormatName;
-  format["version"] = kOptionsFormatVersion;
-  document["format"] = format;
+  document["format"] = formatJson(kOptionsFormatName, kOptionsFormatVersion);
   document["source"] = source;
   OutputJson list = OutputJson::array();
   for (const ModuleListing& module : modules) {
@@ -266,9 +264,7 @@ std::vector<ModuleListing> listModules(const OptionsOptions& options, FileAdapte
       listings.push_back(lister.list(window->getModule(id)));
     } catch (const TamException& e) {
       if (adapter.failedLoads().size() == failedBefore) throw;
-      std::string text = adapter.describeLoadFailure().format();
-      text.pop_back();
-      throw ToolError(text, kExitReported);
+      throw ToolError(adapter.describeLoadFailure(), kExitReported);
     }
   }
   return listings;
@@ -279,19 +275,15 @@ int listFolder(const OptionsOptions& options) {
   std::vector<std::string> files;
   std::string problem;
   if (!listModuleFiles(options.source, files, problem)) {
-    throw ToolError("tam: error: " + options.source + ": " + problem, kExitUsage);
+    throw ToolError(Diagnostic::error(SourcePlace::fileOnly(options.source), problem), kExitUsage);
   }
   if (files.empty()) {
-    throw ToolError("tam: error: " + options.source + ": no *.rix module files", kExitUsage);
+    throw ToolError(Diagnostic::error(SourcePlace::fileOnly(options.source), "no *.rix module files"),
+                    kExitUsage);
   }
   FileAdapter adapter;
   std::vector<Diagnostic> problems = adapter.addFiles(files);
-  if (!problems.empty()) {
-    std::string text;
-    for (const Diagnostic& found : problems) text += found.format();
-    text.pop_back();
-    throw ToolError(text, kExitUsage);
-  }
+  if (!problems.empty()) throw ToolError(problems, kExitUsage);
   Tam::initialize(&adapter);
   std::vector<ModuleListing> listings;
   {

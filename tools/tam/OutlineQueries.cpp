@@ -20,11 +20,3 @@ std::vector<const Node*> moduleReferences(const TamRixOutline& outline) {
   }
   return references;
 }
-
-TamSourcePos failurePlace(const TamParseFailure& failure, std::size_t textSize) {
-  // Only a quote never closed fails without a code and with a construct left open.
-  if (failure.code.empty() && failure.related.isKnown()) return failure.related;
-  const bool tokenRead = failure.afterPrevious.offset > 0;
-  if (failure.position.offset == textSize && tokenRead) return failure.afterPrevious;
-  return failure.position;
-}

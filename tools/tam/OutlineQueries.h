@@ -1,7 +1,7 @@
 // The questions the tam command asks of the library's outlines of RIX (TamRixOutline,
-// TamDeclarationOutline) to place what it reports: the option references a rule text names and
-// the best place to show a syntax error. (Statements that run are placed by the library itself,
-// through the window's observer.) The library reads the RIX; these only look things up in what it
+// TamDeclarationOutline) to place what it reports: the option references a rule text names.
+// (Statements that run are placed by the library itself, through the window's observer; syntax
+// errors by SyntaxWording.h.) The library reads the RIX; these only look things up in what it
 // read.
 #ifndef TAM_TOOL_OUTLINEQUERIES_H
 #define TAM_TOOL_OUTLINEQUERIES_H
@@ -20,10 +20,5 @@ TamRixOutline rulesOutline(const TamWindow* window, const std::string& moduleId,
 // The option references of an outline that name a module, in text order (the names in mutually
 // exclusive rules name none).
 std::vector<const TamRixOutline::Node*> moduleReferences(const TamRixOutline& outline);
-
-// Where a syntax error is shown: at the offending token, or, when that is the end of the text,
-// just after the last token read rather than on the blank lines and comments after it (at the
-// end when no token was read); a quote never closed is shown at the quote.
-TamSourcePos failurePlace(const TamParseFailure& failure, std::size_t textSize);
 
 #endif  // TAM_TOOL_OUTLINEQUERIES_H

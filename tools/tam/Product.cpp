@@ -64,7 +64,7 @@ const char* Product::variantsModeName() const {
 }
 
 void Product::fail(const std::string& pointer, const std::string& message) const {
-  throw ToolError(where(pointer) + ": error: " + message, kExitUsage);
+  throw ToolError(Diagnostic::error(document_.place(pointer), message), kExitUsage);
 }
 
 const Json& Product::at(const std::string& pointer) const {
@@ -278,11 +278,13 @@ HostValueEntry Product::readHostValue(const std::string& pointer) {
     }
     given.values.push_back(object["value"]);
     given.valueWhere.push_back(where(valuePointer));
+    given.valuePointers.push_back(valuePointer);
   } else {
     std::string valuesPointer = JsonDocument::member(pointer, "values");
     given.values = readScalars(valuesPointer, "a host value");
     for (std::size_t i = 0; i < given.values.size(); ++i) {
       given.valueWhere.push_back(where(JsonDocument::element(valuesPointer, i)));
+      given.valuePointers.push_back(JsonDocument::element(valuesPointer, i));
     }
   }
   if (object.contains("how")) {

@@ -21,6 +21,7 @@ struct HostValueEntry {
   TamSelOptionSet::HowSet how = TamSelOptionSet::HOWSET_HOST;
   std::string where;                    // "file:line" of the host value, or the --set argument
   std::vector<std::string> valueWhere;  // "file:line" of each value; empty for --set
+  std::vector<std::string> valuePointers;  // JSON pointer of each value; empty for --set
   std::string pointer;                  // JSON pointer of the host value object; empty for --set
 };
 
@@ -62,9 +63,10 @@ class Product {
   const std::vector<LegacyEntry>& legacyOptions() const { return legacy_; }
   const NodeEntry& root() const { return root_; }
 
-  // "file:line" of the element at this pointer.
+  // "file:line" of the element at this pointer, and its place.
   std::string where(const std::string& pointer) const { return document_.where(pointer); }
-  // Throws ToolError (kExitUsage) with "file:line: error: message" for the element at pointer.
+  SourcePlace place(const std::string& pointer) const { return document_.place(pointer); }
+  // Throws ToolError (kExitUsage) with an error at the element at pointer.
   [[noreturn]] void fail(const std::string& pointer, const std::string& message) const;
 
  private:

@@ -30,6 +30,16 @@ ProductNode::~ProductNode() = default;
 
 TamNodeIterator* ProductNode::children() { return new ChildIterator(children_); }
 
+void ProductNode::evaluate(const TamSelOptionSet& parentSos, bool notify) {
+  visited_ = true;
+  try {
+    TamNode::evaluate(parentSos, notify);
+  } catch (const TamException& e) {
+    if (e.node() == this) failed_ = true;
+    throw;
+  }
+}
+
 ProductNode* ProductNode::addChild(std::unique_ptr<ProductNode> child) {
   children_.push_back(std::move(child));
   return children_.back().get();

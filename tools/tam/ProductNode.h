@@ -29,6 +29,9 @@ class ProductNode : public TamNode {
   // Runs after the node's configured state is decided and its set is bound, right before its
   // module's rules: reaching it means the node was not stopped.
   void evaluateLegacyExpressions() override { reached_ = true; }
+  // Notes that the evaluation came to the node, and whether it failed there (an exception the
+  // library stamped with this node), then passes everything on unchanged.
+  void evaluate(const TamSelOptionSet& parentSos, bool notify) override;
 
   ProductNode* addChild(std::unique_ptr<ProductNode> child);
   const std::vector<std::unique_ptr<ProductNode>>& childNodes() const { return children_; }
@@ -51,8 +54,16 @@ class ProductNode : public TamNode {
   // Whether the last evaluation ran the node's rules (it was neither stopped nor below a stopped
   // node).
   bool wasEvaluated() const { return reached_; }
-  // Forgets that, before the tree is evaluated again.
-  void startEvaluation() { reached_ = false; }
+  // Whether the evaluation came to the node at all, and whether it failed at the node (in its
+  // load-if or its rules; its set then holds nothing of this evaluation).
+  bool wasVisited() const { return visited_; }
+  bool hasFailed() const { return failed_; }
+  // Forgets all of that, before the tree is evaluated again.
+  void startEvaluation() {
+    reached_ = false;
+    visited_ = false;
+    failed_ = false;
+  }
 
  private:
   ProductNode* parent_;
@@ -63,6 +74,8 @@ class ProductNode : public TamNode {
   std::string loadIfText_;
   std::string source_;
   bool reached_ = false;
+  bool visited_ = false;
+  bool failed_ = false;
   std::vector<std::unique_ptr<ProductNode>> children_;
 };
 

@@ -27,9 +27,10 @@ std::string loadProblem(Session& session) {
       session.window()->getModule(entry.first);
     } catch (const TamException& e) {
       if (!session.adapter().failedLoads().empty()) {
-        return session.adapter().describeLoadFailure().format();
+        return plainText(session.adapter().describeLoadFailure());
       }
-      return entry.second.path() + ": error: " + describeException(e) + "\n";
+      return plainText(Diagnostic::error(SourcePlace::fileOnly(entry.second.path()),
+                                         describeException(e)));
     }
   }
   return "";
@@ -40,7 +41,7 @@ std::string evaluationProblem(Session& session) {
   try {
     session.window()->evaluate(false);
   } catch (const TamException& e) {
-    return session.describeFailure(e);
+    return plainText(session.describeFailure(e));
   }
   return "";
 }
@@ -70,7 +71,7 @@ void checkRenamedProduct(Session& session, const std::vector<FileUpdate>& update
     renamed = std::make_unique<Session>(session.product().path(), held, &texts);
     renamed->buildTree({});
   } catch (const ToolError& e) {
-    refuse(std::string(e.what()) + "\n", conclusion);
+    refuse(plainText(e), conclusion);
   }
   std::string after = loadProblem(*renamed);
   if (after.empty() && evaluatedBefore) after = evaluationProblem(*renamed);

@@ -52,9 +52,7 @@ struct Renames {
   std::vector<OptionRename> options;
 };
 
-[[noreturn]] void usage(const std::string& message) {
-  throw ToolError("tam: error: " + message, kExitUsage);
-}
+[[noreturn]] void usage(const std::string& message) { failUsage(message); }
 
 bool validName(const std::string& name) {
   return !name.empty() && name.find_first_of("\n\r") == std::string::npos;
@@ -111,10 +109,9 @@ void checkRenames(Session& session, const Renames& renames) {
     try {
       module = session.window()->getModule(rename.moduleId);
     } catch (const TamException& e) {
-      std::string text = adapter.failedLoads().empty() ? "tam: error: " + describeException(e)
-                                                       : adapter.describeLoadFailure().format();
-      if (text.back() == '\n') text.pop_back();
-      throw ToolError(text, kExitReported);
+      throw ToolError(adapter.failedLoads().empty() ? Diagnostic::general(describeException(e))
+                                                    : adapter.describeLoadFailure(),
+                      kExitReported);
     }
     try {
       module->getOption(rename.from);
@@ -260,9 +257,9 @@ class ProductEdits {
   }
 
   [[noreturn]] void fail(const std::string& pointer) const {
-    throw ToolError(document_.where(pointer) +
-                        ": error: cannot rewrite this string in place (write it as a plain JSON "
-                        "string, without escapes, and try again)",
+    throw ToolError(Diagnostic::error(document_.place(pointer),
+                                      "cannot rewrite this string in place (write it as a plain "
+                                      "JSON string, without escapes, and try again)"),
                     kExitUsage);
   }
 
@@ -283,9 +280,10 @@ void editNode(const NodeEntry& node, const Renames& renames, TamTranslater& tran
     try {
       translated = translater.translateCondition(node.loadIf);
     } catch (const TamException& e) {
-      throw ToolError(session.product().where(JsonDocument::member(node.pointer, "load_if")) +
-                          ": error: load_if: " + describeException(e),
-                      kExitUsage);
+      throw ToolError(
+          Diagnostic::error(session.product().place(JsonDocument::member(node.pointer, "load_if")),
+                            "load-if: " + describeException(e)),
+          kExitUsage);
     }
     if (translated != node.loadIf) {
       edits.replaceValue(JsonDocument::member(node.pointer, "load_if"), node.loadIf, translated);
@@ -320,23 +318,20 @@ void editLegacy(const Product& product, const Renames& renames, ProductEdits& ed
 
 // Mutually exclusive rules name options without their module, so the translater leaves them;
 // say where a renamed option's name still stands in one.
-void warnExclusiveNames(const ModuleFile& file, const Renames& renames) {
+void warnExclusiveNames(const ModuleFile& file, const Renames& renames,
+                        DiagnosticPrinter& printer) {
   const TamRixOutline outline = TamRixOutline::fromRules(file.rules());
   for (const TamRixOutline::Node& name : outline.nodes()) {
     // The names of mutually exclusive rules are the references without a module id.
     if (name.kind != TamRixOutline::KIND_OPTION_REFERENCE || name.moduleIdPos.isKnown()) continue;
     for (const OptionRename& rename : renames.options) {
       if (name.optionName != rename.from) continue;
-      int fileLine = file.rulesLine() + name.optionNamePos.line - 1;
-      Diagnostic warning{file.path(),
-                         fileLine,
-                         name.optionNamePos.column,
-                         "warning",
-                         "'" + rename.from +
-                             "' in a mutually exclusive rule names an option without its module "
-                             "and is not renamed; check it by hand",
-                         file.sourceLine(fileLine)};
-      std::cout << warning.format();
+      printer.report(Diagnostic::warning(
+          file.placeInRules(name.optionNamePos.offset,
+                            name.optionNamePos.offset + name.optionName.size()),
+          quote(rename.from) +
+              " in a mutually exclusive rule names an option without its module and is not "
+              "renamed; check it by hand"));
     }
   }
 }
@@ -344,7 +339,7 @@ void warnExclusiveNames(const ModuleFile& file, const Renames& renames) {
 // The new content of every module file a rename changes. A file whose text only the
 // translater's layout would change (blank lines in the interface) is left alone.
 std::vector<FileUpdate> renameModules(Session& session, const Renames& renames,
-                                      TamTranslater& translater) {
+                                      TamTranslater& translater, DiagnosticPrinter& printer) {
   TamTranslater unchanged;
   std::vector<const ModuleFile*> files;
   for (const auto& entry : session.adapter().moduleFiles()) files.push_back(&entry.second);
@@ -361,13 +356,17 @@ std::vector<FileUpdate> renameModules(Session& session, const Renames& renames,
           renameDeclarations(translater.translateRixData(newId, file->text()), file->id(), renames);
       normalised = unchanged.translateRixData(file->id(), file->text());
     } catch (const TamException& e) {
-      std::vector<Diagnostic> problems = ModuleChecker(session.adapter()).check(*file);
-      std::string text = problems.empty() ? file->path() + ": error: " + describeException(e)
-                                          : problems.front().format();
-      if (text.back() == '\n') text.pop_back();
-      throw ToolError(text, kExitReported);
+      Diagnostic problem =
+          Diagnostic::error(SourcePlace::fileOnly(file->path()), describeException(e));
+      for (const Diagnostic& found : ModuleChecker(session.adapter()).check(*file)) {
+        if (found.severity == Severity::kError) {
+          problem = found;
+          break;
+        }
+      }
+      throw ToolError(problem, kExitReported);
     }
-    warnExclusiveNames(*file, renames);
+    warnExclusiveNames(*file, renames, printer);
     if (translated != normalised) updates.push_back({file->path(), translated, std::nullopt});
   }
   return updates;
@@ -400,7 +399,8 @@ int runRename(const RenameOptions& options) {
   for (const OptionRename& rename : renames.options) {
     translater.addOptionMapping(rename.moduleId, rename.from, rename.to);
   }
-  std::vector<FileUpdate> updates = renameModules(session, renames, translater);
+  DiagnosticPrinter printer(std::cout);
+  std::vector<FileUpdate> updates = renameModules(session, renames, translater, printer);
   ProductEdits edits(session.product().document());
   editNode(session.product().root(), renames, translater, edits, session);
   editLegacy(session.product(), renames, edits);
@@ -450,5 +450,6 @@ void addRenameCommand(CLI::App& app, CommandRun& run) {
                    "product (default 30)")
       ->check(CLI::NonNegativeNumber);
   command->add_option("PRODUCT", options->product, "The product file (JSON)")->required();
+  addDiagnosticOptions(command);
   command->callback([options, &run] { run = [options] { return runRename(*options); }; });
 }

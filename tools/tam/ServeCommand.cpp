@@ -47,13 +47,15 @@ int runServe(const ServeOptions& options) {
   std::string host = options.host.empty() ? kLoopback : options.host;
   WebServer server(configurator, host, options.port);
   if (!options.host.empty() && host != kLoopback) {
-    std::cerr << "tam serve: warning: listening on " << host
-              << ", not only on this machine: whoever reaches this address and has the token "
-                 "can change and save the product, over a connection that is not encrypted"
-              << (server.anyHost() ? "; requests may name this machine in any way (the Host "
-                                     "header is not checked)"
-                                   : "")
-              << "\n";
+    Diagnostic exposed = Diagnostic::general(
+        "listening on " + host +
+        ", not only on this machine: whoever reaches this address and has the token can change "
+        "and save the product, over a connection that is not encrypted" +
+        (server.anyHost() ? "; requests may name this machine in any way (the Host header is "
+                            "not checked)"
+                          : ""));
+    exposed.severity = Severity::kWarning;
+    DiagnosticPrinter(std::cerr).report(exposed);
   }
   std::cout << "tam serve: configuring " << configurator.productPath() << "\n"
             << "Open " << server.url() << " in a browser. Press Ctrl-C to stop.\n"
@@ -96,5 +98,6 @@ void addServeCommand(CLI::App& app, CommandRun& run) {
       ->check(CLI::Range(0, kMaxPort));
   command->add_option("--host", options->host,
                       "The address to listen on (default 127.0.0.1, this machine only)");
+  addDiagnosticOptions(command);
   command->callback([options, &run] { run = [options] { return runServe(*options); }; });
 }

@@ -5,28 +5,17 @@
 
 #include "Diagnostics.h"
 #include "Files.h"
+#include "HostValues.h"
 #include "OutlineQueries.h"
+#include "RuleChecker.h"
+#include "Suggest.h"
+#include "SyntaxWording.h"
 #include "ValueText.h"
 
 namespace {
 
-// A host value from the product file is placed at its line; one from the command line is named
-// by its argument.
-[[noreturn]] void failValue(const HostValueEntry& given, const std::string& message) {
-  if (given.pointer.empty())
-    throw ToolError("tam: error: " + given.where + ": " + message, kExitUsage);
-  throw ToolError(given.where + ": error: " + message, kExitUsage);
-}
-
 std::string optionName(const HostValueEntry& given) {
   return given.moduleId + ":" + given.optionName;
-}
-
-// The line of a condition holding `place`, with a caret line under it, indented as an excerpt.
-std::string excerpt(const std::string& text, const TamSourcePos& place) {
-  std::string source = lineOf(text, place.line);
-  std::string caret(static_cast<std::size_t>(place.column - 1), ' ');
-  return "    " + source + "\n    " + caret + "^\n";
 }
 
 }  // namespace
@@ -41,10 +30,8 @@ CommandLineValue parseSetArgument(const std::string& argument) {
       secondColon == std::string::npos ? std::string::npos : argument.find('=', secondColon + 1);
   if (equals == std::string::npos || firstColon == 0 || secondColon == firstColon + 1 ||
       equals == secondColon + 1) {
-    throw ToolError("tam: error: --set " + argument +
-                        ": expected NODEPATH:module:option=VALUE (for example "
-                        "ebike.frame:frame:size=54)",
-                    kExitUsage);
+    failUsage("--set " + argument +
+              ": expected NODEPATH:module:option=VALUE (for example ebike.frame:frame:size=54)");
   }
   value.nodePath = argument.substr(0, firstColon);
   value.moduleId = argument.substr(firstColon + 1, secondColon - firstColon - 1);
@@ -82,12 +69,7 @@ Session::Session(const std::string& productPath, const ProductLock* held,
     adapter_.addText(file, given ? replaced->at(file) : readTextFile(file, TextFileKind::kModule),
                      problems);
   }
-  if (!problems.empty()) {
-    std::string text;
-    for (const Diagnostic& problem : problems) text += problem.format();
-    text.pop_back();
-    throw ToolError(text, kExitUsage);
-  }
+  if (!problems.empty()) throw ToolError(problems, kExitUsage);
   for (const LegacyEntry& legacy : product_.legacyOptions()) {
     if (adapter_.moduleFile(legacy.moduleId) == nullptr) {
       product_.fail(legacy.pointer, "legacy option of module '" + legacy.moduleId +
@@ -130,7 +112,7 @@ void Session::buildTree(const std::vector<CommandLineValue>& commandLine) {
       known = true;
       for (const HostValueEntry& given : entry.second) {
         if (given.moduleId != node->module()) {
-          failValue(given,
+          failValue(given, 0,
                     node->module().empty()
                         ? "node '" + node->path() + "' has no module, so it takes no host values"
                         : "only options of the node's module '" + node->module() +
@@ -138,7 +120,13 @@ void Session::buildTree(const std::vector<CommandLineValue>& commandLine) {
         }
       }
     }
-    if (!known) failValue(entry.second.front(), "no node '" + entry.first + "' in the product");
+    if (!known) {
+      std::vector<std::string> paths;
+      for (ProductNode* node : all) paths.push_back(node->path());
+      failValue(entry.second.front(), 0,
+                "no node " + quote(entry.first) + " in the product" +
+                    didYouMean(entry.first, paths));
+    }
   }
   for (ProductNode* node : all) {
     std::vector<HostValueEntry> values = entries_[node]->values;
@@ -180,14 +168,22 @@ std::unique_ptr<ProductNode> Session::buildNode(const NodeEntry& given, ProductN
     try {
       node->setLoadIf(given.loadIf);
     } catch (const TamException& e) {
-      std::string text = product_.where(JsonDocument::member(given.pointer, "load_if")) +
-                         ": error: load_if of node '" + node->path() + "': " + describeException(e);
+      const std::string pointer = JsonDocument::member(given.pointer, "load_if");
       const TamRixOutline outline = TamRixOutline::fromCondition(given.loadIf);
-      if (e.code() == TamSyntaxError::kCode && outline.failed()) {
-        text += "\n" + excerpt(given.loadIf, failurePlace(outline.failure(), given.loadIf.size()));
-        text.pop_back();
+      if (!outline.failed()) {
+        throw ToolError(Diagnostic::error(product_.place(pointer), describeException(e)),
+                        kExitUsage);
       }
-      throw ToolError(text, kExitUsage);
+      const SyntaxReport report = describeSyntaxFailure(outline.failure(), RixPiece::kCondition, given.loadIf);
+      const std::size_t at = failurePlace(outline.failure(), given.loadIf.size()).offset;
+      Diagnostic problem = Diagnostic::error(
+          product_.document().placeInString(pointer, at, at), report.message);
+      if (!report.note.empty()) {
+        problem.note(product_.document().placeInString(pointer, report.notePlace.offset,
+                                                       report.notePlace.offset + 1),
+                     report.note);
+      }
+      throw ToolError(problem, kExitUsage);
     }
   }
   entries_[node.get()] = &given;
@@ -247,42 +243,13 @@ void Session::evaluate() {
 
 bool Session::hostEntry(const HostValueEntry& given, TamSelOptionSet::TamSosEntry& entry,
                         std::string& problem, std::size_t& badValue) {
-  ref_count_ptr<TamOption> option =
-      TamOption::findOption(window_, given.moduleId, given.optionName);
-  badValue = given.values.size();
-  if (option->scope() == TamOption::SCOPE_LEGACY) {
-    problem = optionName(given) + " is a legacy option: its value is kept in \"legacy_options\"";
-    return false;
-  }
-  if (given.values.size() > 1 && option->mutually_exclusive()) {
-    problem = optionName(given) +
-              " takes one value at a time (declare it non_mutually_exclusive to select several)";
-    return false;
-  }
-  TamValue::ValueType type = option->valueType();
-  entry.option = option;
+  entry.option = TamOption::findOption(window_, given.moduleId, given.optionName);
   entry.values.clear();
-  entry.howSet.clear();
-  for (std::size_t i = 0; i < given.values.size(); ++i) {
-    const nlohmann::json& json = given.values[i];
-    ref_count_ptr<TamValue> value = given.pointer.empty() && json.is_string()
-                                        ? valueFromText(type, json.get<std::string>(), problem)
-                                        : valueFromJson(type, json, problem);
-    badValue = i;
-    if (!value) {
-      problem = "value for " + optionName(given) + ": " + problem + " (" + optionName(given) +
-                " takes " + typeWord(type) + " values)";
-      return false;
-    }
-    if (!option->validateValue(value)) {
-      problem = "value " + valueText(value) + " is not allowed for " + optionName(given) +
-                " (allowed: " + describeConstraints(option) + ")";
-      return false;
-    }
-    entry.values.push_back(value);
-    entry.howSet.push_back(given.how);
-  }
-  return true;
+  const HostValueProblem judged = judgeHostValue(entry.option, given, entry.values);
+  entry.howSet.assign(entry.values.size(), given.how);
+  problem = judged.message;
+  badValue = judged.valueIndex > 0 ? judged.valueIndex - 1 : given.values.size();
+  return problem.empty();
 }
 
 void Session::addHostValue(TamSelOptionSet& set, const HostValueEntry& given) {
@@ -292,10 +259,7 @@ void Session::addHostValue(TamSelOptionSet& set, const HostValueEntry& given) {
     std::string problem;
     std::size_t badValue = 0;
     if (!hostEntry(given, entry, problem, badValue)) {
-      // A value is placed at its own line when the product file gives it.
-      HostValueEntry at = given;
-      if (badValue < given.valueWhere.size()) at.where = given.valueWhere[badValue];
-      failValue(at, problem);
+      failValue(given, badValue < given.values.size() ? badValue + 1 : 0, problem);
     }
     set.set(entry);
   } catch (const TamException& e) {
@@ -303,16 +267,34 @@ void Session::addHostValue(TamSelOptionSet& set, const HostValueEntry& given) {
   }
 }
 
+void Session::failValue(const HostValueEntry& given, std::size_t valueIndex,
+                        const std::string& message) const {
+  if (given.pointer.empty()) failUsage(given.where + ": " + message);
+  const std::string pointer = valueIndex > 0 && valueIndex <= given.valuePointers.size()
+                                  ? given.valuePointers[valueIndex - 1]
+                                  : JsonDocument::member(given.pointer, "option");
+  throw ToolError(Diagnostic::error(product_.place(pointer), message), kExitUsage);
+}
+
 void Session::failLoadOrValue(const HostValueEntry& given, const TamException& e,
                               std::size_t failedBefore) {
   if (adapter_.failedLoads().size() > failedBefore) {
-    std::string text = adapter_.describeLoadFailure().format();
-    text.pop_back();
-    throw ToolError(text, kExitReported);
+    throw ToolError(adapter_.describeLoadFailure(), kExitReported);
   }
-  if (e.code() == 102)
-    failValue(given, "module '" + given.moduleId + "' has no option '" + given.optionName + "'");
-  failValue(given, "host value for " + optionName(given) + ": " + describeException(e));
+  if (e.code() == 102) {
+    std::vector<std::string> names;
+    try {
+      for (const ref_count_ptr<TamOption>& option : window_->getModule(given.moduleId)->options()) {
+        names.push_back(option->name());
+      }
+    } catch (const TamException&) {
+      names.clear();
+    }
+    failValue(given, 0,
+              "module " + quote(given.moduleId) + " has no option " + quote(given.optionName) +
+                  didYouMean(given.optionName, names));
+  }
+  failValue(given, 0, "host value for " + optionName(given) + ": " + describeException(e));
 }
 
 bool Session::failsInLoadIf(ProductNode& node, const TamException& e) {
@@ -329,53 +311,157 @@ bool Session::failsInLoadIf(ProductNode& node, const TamException& e) {
   return false;
 }
 
-// A rule that raised is placed at the statement the record saw running; anything else raised
+// The condition as the library parsed it, checked for what makes it fail (two kinds that do not
+// compare, a value that is not true or false) so that the error names them.
+Diagnostic Session::loadIfDiagnostic(ProductNode& node, const TamException& e) {
+  const std::string pointer = JsonDocument::member(node.source(), "load_if");
+  const TamRixOutline outline = node.getLoadIf()->outline();
+  RuleCheckContext context;
+  context.window = window_;
+  context.adapter = &adapter_;
+  const JsonDocument& document = product_.document();
+  context.place = [&document, pointer](std::size_t begin, std::size_t end) {
+    return document.placeInString(pointer, begin, end);
+  };
+  for (const Diagnostic& problem : checkRuleOutline(outline, context)) {
+    if (problem.severity == Severity::kError) return problem;
+  }
+  return Diagnostic::error(product_.place(pointer),
+                           "load-if of node " + quote(node.path()) + ": " + describeException(e));
+}
+
+// A rule that raised is placed at the statement the record saw running; a failure of kinds or
+// values is then worded by the checks of that statement, which name them. Anything else raised
 // while the node's rules ran keeps the line the exception carries, if any.
 Diagnostic Session::ruleDiagnostic(const ModuleFile& file, const TamException& e) {
-  Diagnostic diagnostic{file.path(), 0, 0, "error", describeException(e), ""};
   const EvaluationRecord::RuleFailure* failure = record_.failure();
-  if (failure != nullptr && failure->node == e.node() && failure->code == e.code() &&
-      failure->statement.moduleId == file.id() && failure->statement.isKnown()) {
-    diagnostic.line = file.rulesLine() + failure->statement.begin.line - 1;
-    diagnostic.column = failure->statement.begin.column;
-    diagnostic.sourceLine = file.sourceLine(diagnostic.line);
-  } else if (e.line() > 0) {
-    diagnostic.line = file.rulesLine() + e.line() - 1;
+  if (failure == nullptr || failure->node != e.node() || failure->code != e.code() ||
+      failure->statement.moduleId != file.id() || !failure->statement.isKnown()) {
+    return Diagnostic::error(e.line() > 0
+                                 ? file.source().placeOfLine(file.rulesLine() + e.line() - 1)
+                                 : SourcePlace::fileOnly(file.path()),
+                             describeException(e));
   }
-  return diagnostic;
+  const SourcePlace first = file.placeInRules(failure->statement.begin.offset);
+  if (e.code() == 202 || e.code() == 203 || e.code() == 204) {
+    const SourcePlace last = file.placeInRules(failure->statement.end.offset);
+    RuleCheckContext context;
+    context.window = window_;
+    context.adapter = &adapter_;
+    context.ownerModule = file.id();
+    context.place = [&file](std::size_t begin, std::size_t end) {
+      return file.placeInRules(begin, end);
+    };
+    const auto before = [](const SourcePlace& a, const SourcePlace& b) {
+      return a.line < b.line || (a.line == b.line && a.column < b.column);
+    };
+    const TamRixOutline outline = rulesOutline(window_.get(), file.id(), file.rules());
+    for (const Diagnostic& problem : checkRuleOutline(outline, context)) {
+      if (problem.severity == Severity::kError && !before(problem.place, first) &&
+          before(problem.place, last)) {
+        return problem;
+      }
+    }
+  }
+  return Diagnostic::error(first, describeException(e));
+}
+
+// A host value given at the node, else the first set or fix statement for the option in the rules
+// of the node's module or, nearest first, of the modules above it, else the option's default;
+// with a value, only one that gives that value. No note when nothing fits.
+void Session::noteValueOrigin(ProductNode& node, const std::string& optionName,
+                              const std::string& value, Diagnostic& diagnostic) {
+  const std::string moduleId = node.module();
+  const std::string name = quote(moduleId + ":" + optionName);
+  const auto sameValue = [&](const nlohmann::json& given) {
+    return value.empty() || (given.is_string() && given.get<std::string>() == value);
+  };
+  for (const HostValueEntry& given : hostValues(node)) {
+    if (given.moduleId != moduleId || given.optionName != optionName) continue;
+    for (std::size_t i = 0; i < given.values.size(); ++i) {
+      if (!sameValue(given.values[i])) continue;
+      if (given.pointer.empty()) {
+        Diagnostic note = Diagnostic::general(name + " is given as a host value: " +
+                                              given.where);
+        note.severity = Severity::kNote;
+        diagnostic.notes.push_back(note);
+      } else if (i < given.valuePointers.size()) {
+        diagnostic.note(product_.place(given.valuePointers[i]), name + " is given here");
+      }
+      return;
+    }
+  }
+  for (ProductNode* at = &node; at != nullptr; at = at->parentNode()) {
+    const ModuleFile* file = adapter_.moduleFile(at->module());
+    if (file == nullptr) continue;
+    const TamRixOutline outline = rulesOutline(window_.get(), file->id(), file->rules());
+    for (const TamRixOutline::Node& statement : outline.nodes()) {
+      if (statement.kind != TamRixOutline::KIND_SET && statement.kind != TamRixOutline::KIND_FIX) {
+        continue;
+      }
+      const TamRixOutline::Node& target =
+          outline.nodes()[static_cast<std::size_t>(statement.children.front())];
+      const TamRixOutline::Node& given =
+          outline.nodes()[static_cast<std::size_t>(statement.children.back())];
+      if (target.moduleId != moduleId || target.optionName != optionName) continue;
+      if (!value.empty() && !(given.kind == TamRixOutline::KIND_LITERAL &&
+                              given.value->type() == TamValue::VT_STRING &&
+                              given.value->strValue() == value)) {
+        continue;
+      }
+      diagnostic.note(file->placeInRules(statement.begin.offset, statement.end.offset),
+                      name + " is set here");
+      return;
+    }
+  }
+  const ModuleLine* declaration = adapter_.declarationOf(moduleId, optionName);
+  const ModuleFile* file = adapter_.moduleFile(moduleId);
+  if (declaration == nullptr || file == nullptr) return;
+  const TamDeclarationOutline::Default given =
+      TamDeclarationOutline::read(declaration->text).defaultValue();
+  if (!given.value || (!value.empty() && given.value->displayString() != value)) return;
+  diagnostic.note(file->placeInLine(*declaration, given.begin.offset, given.end.offset),
+                  name + " has this default");
 }
 
 Session::Failure Session::locateFailure(const TamException& e) {
   Failure failure;
   failure.node = dynamic_cast<ProductNode*>(e.node());
-  if (!adapter_.failedLoads().empty()) {
-    failure.diagnostic = adapter_.describeLoadFailure();
-    return failure;
-  }
-  ProductNode* node = failure.node;
-  if (node == nullptr) {
-    failure.diagnostic = Diagnostic{product_.path(), 0, 0, "error", describeException(e), ""};
-    return failure;
-  }
-  if (!node->loadIfText().empty() && !node->wasEvaluated() && failsInLoadIf(*node, e)) {
-    std::string pointer = JsonDocument::member(node->source(), "load_if");
-    failure.diagnostic =
-        Diagnostic{product_.path(), product_.document().line(pointer), 0, "error",
-                   "load_if of node '" + node->path() + "': " + describeException(e), ""};
-    return failure;
-  }
-  const ModuleFile* file = adapter_.moduleFile(node->module());
-  if (file == nullptr) {
-    failure.diagnostic = Diagnostic{product_.path(), product_.document().line(node->source()), 0,
-                                    "error", describeException(e), ""};
-    return failure;
-  }
-  failure.diagnostic = ruleDiagnostic(*file, e);
-  failure.note = where(*node) + ": note: while evaluating node '" + node->path() + "'\n";
+  failure.diagnostic = describeFailure(e);
   return failure;
 }
 
-std::string Session::describeFailure(const TamException& e) {
-  Failure failure = locateFailure(e);
-  return failure.diagnostic.format() + failure.note;
+Diagnostic Session::describeFailure(const TamException& e) {
+  auto* node = dynamic_cast<ProductNode*>(e.node());
+  Diagnostic diagnostic;
+  if (!adapter_.failedLoads().empty()) {
+    diagnostic = adapter_.describeLoadFailure();
+  } else if (node == nullptr) {
+    return Diagnostic::error(SourcePlace::fileOnly(product_.path()), describeException(e));
+  } else if (!node->loadIfText().empty() && !node->wasEvaluated() && failsInLoadIf(*node, e)) {
+    diagnostic = loadIfDiagnostic(*node, e);
+  } else if (const ModuleFile* file = adapter_.moduleFile(node->module())) {
+    diagnostic = ruleDiagnostic(*file, e);
+    if (e.code() == 106 || e.code() == 107) {
+      // Both name an option without its module (the node's module's); 107 as option.value.
+      const auto split = [&](const std::string& text, std::string& option, std::string& value) {
+        const std::size_t dot = e.code() == 107 ? text.find('.') : std::string::npos;
+        option = text.substr(0, dot);
+        value = dot == std::string::npos ? std::string() : text.substr(dot + 1);
+      };
+      std::string firstOption, firstValue, secondOption, secondValue;
+      split(e.context(), firstOption, firstValue);
+      split(e.extrainfo2(), secondOption, secondValue);
+      noteValueOrigin(*node, firstOption, firstValue, diagnostic);
+      if (secondOption != firstOption || secondValue != firstValue) {
+        noteValueOrigin(*node, secondOption, secondValue, diagnostic);
+      }
+    }
+  } else {
+    diagnostic = Diagnostic::error(product_.place(node->source()), describeException(e));
+  }
+  if (node == nullptr) return diagnostic;
+  diagnostic.note(product_.place(JsonDocument::member(node->source(), "id")),
+                  "while evaluating node " + quote(node->path()));
+  return diagnostic;
 }

@@ -96,25 +96,36 @@ class Session {
                  std::string& problem, std::size_t& badValue);
 
   // A failure raised by the library while evaluating or validating, placed in its file (the
-  // module file of the failing rule, or the product file for a load-if), with the node it was
-  // raised at (null when none) and a note naming that node (empty when the place names it).
+  // statement of the failing rule in its module file, or the node's load-if in the product file),
+  // worded by tam, with notes where the values of a conflict came from and naming the node being
+  // evaluated.
+  Diagnostic describeFailure(const TamException& e);
+  // The same with the node it was raised at (null when none); `note` stays empty, the notes being
+  // in the diagnostic.
   struct Failure {
     Diagnostic diagnostic;
     ProductNode* node = nullptr;
     std::string note;
   };
   Failure locateFailure(const TamException& e);
-  // The same, ready to print.
-  std::string describeFailure(const TamException& e);
 
  private:
   std::unique_ptr<ProductNode> buildNode(const NodeEntry& given, ProductNode* parent);
   void addHostValue(TamSelOptionSet& set, const HostValueEntry& given);
+  // A host value that cannot be used: at its place in the product file (the value itself when
+  // valueIndex names one), or named by its --set argument.
+  [[noreturn]] void failValue(const HostValueEntry& given, std::size_t valueIndex,
+                              const std::string& message) const;
   [[noreturn]] void failLoadOrValue(const HostValueEntry& given, const TamException& e,
                                     std::size_t failedBefore);
   bool failsInLoadIf(ProductNode& node, const TamException& e);
+  Diagnostic loadIfDiagnostic(ProductNode& node, const TamException& e);
   void placeMessages(std::size_t first);
   Diagnostic ruleDiagnostic(const ModuleFile& file, const TamException& e);
+  // Where the value of an option at a node most likely came from, as a note of a conflict;
+  // `value` (a string option's value as text) narrows it down when not empty.
+  void noteValueOrigin(ProductNode& node, const std::string& optionName, const std::string& value,
+                       Diagnostic& diagnostic);
 
   ProductLock readLock_;  // held while the constructor reads the files
   Product product_;

@@ -1,7 +1,6 @@
 #include "Suggest.h"
 
 #include <algorithm>
-#include <cctype>
 #include <vector>
 
 namespace {
@@ -13,7 +12,8 @@ constexpr std::size_t kCharactersPerEdit = 3;
 // does not cost quadratic time.
 constexpr std::size_t kMaxComparedLength = 256;
 
-char folded(char c) { return static_cast<char>(std::tolower(static_cast<unsigned char>(c))); }
+// ASCII case folding: names are compared byte by byte, and this is the innermost loop.
+char folded(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 std::size_t allowedEdits(const std::string& given) { return given.size() / kCharactersPerEdit; }
 
@@ -44,6 +44,22 @@ std::size_t editDistance(const std::string& a, const std::string& b, std::size_t
     previous.swap(current);
   }
   return std::min(previous[b.size()], limit + 1);
+}
+
+std::string closestName(const std::string& given, const std::vector<std::string>& candidates,
+                        SuggestionBudget& budget) {
+  std::size_t pairs = 0;
+  for (const std::string& candidate : candidates) {
+    pairs += given.size() * std::min(candidate.size(), kMaxComparedLength);
+  }
+  if (!budget.spend(pairs)) return "";
+  return closestName(given, candidates);
+}
+
+std::string didYouMean(const std::string& given, const std::vector<std::string>& candidates,
+                       SuggestionBudget& budget) {
+  std::string name = closestName(given, candidates, budget);
+  return name.empty() ? "" : " (did you mean '" + name + "'?)";
 }
 
 std::string closestName(const std::string& given, const std::vector<std::string>& candidates) {

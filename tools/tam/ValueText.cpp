@@ -8,6 +8,13 @@
 
 namespace {
 
+// Enough for the shortest text of any double ("-1.2345678901234567e-308" and the like).
+constexpr std::size_t kMaxRealTextLength = 32;
+// Every decimal of up to 15 significant digits survives the trip through a double and back, so
+// no more are shown: what arithmetic adds beyond them (6.0 - 2.15 * 1.2 is 3.4200000000000004 as
+// a double) is noise a person did not write.
+constexpr int kRealDigits = 15;
+
 struct HowSetName {
   TamSelOptionSet::HowSet how;
   const char* name;
@@ -90,6 +97,35 @@ std::string typeWord(TamValue::ValueType type) {
   return "untyped";
 }
 
+// The significant digits of a number's text (leading zeros and the exponent left out).
+int significantDigits(const std::string& text) {
+  int digits = 0;
+  bool leading = true;
+  for (char c : text) {
+    if (c == 'e' || c == 'E') break;
+    if (!std::isdigit(static_cast<unsigned char>(c))) continue;
+    if (leading && c == '0') continue;
+    leading = false;
+    ++digits;
+  }
+  return digits;
+}
+
+std::string realText(double value) {
+  if (!std::isfinite(value)) return std::isnan(value) ? "nan" : (value < 0 ? "-inf" : "inf");
+  char buffer[kMaxRealTextLength];
+  std::to_chars_result result = std::to_chars(buffer, buffer + sizeof buffer, value);
+  std::string text(buffer, result.ptr);
+  if (significantDigits(text) > kRealDigits) {
+    result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general,
+                           kRealDigits);
+    text.assign(buffer, result.ptr);
+  }
+  // A whole number keeps a ".0", so that it still reads as a real.
+  if (text.find_first_of(".e") == std::string::npos) text += ".0";
+  return text;
+}
+
 std::string valueText(const ref_count_ptr<TamValue>& value) {
   if (!value) return "unset";
   switch (value->type()) {
@@ -97,6 +133,8 @@ std::string valueText(const ref_count_ptr<TamValue>& value) {
       return "unset";
     case TamValue::VT_STRING:
       return jsonString(value->strValue());
+    case TamValue::VT_REAL:
+      return realText(value->realValue());
     default:
       return value->displayString();
   }
@@ -111,7 +149,8 @@ OutputJson valueJson(const ref_count_ptr<TamValue>& value) {
       return value->intValue();
     case TamValue::VT_REAL:
       if (!std::isfinite(value->realValue())) return value->displayString();
-      return value->realValue();
+      // The number as realText shows it, so that text and JSON output agree.
+      return std::strtod(realText(value->realValue()).c_str(), nullptr);
     case TamValue::VT_STRING:
       return value->strValue();
     case TamValue::VT_UNSET:
@@ -210,7 +249,10 @@ ref_count_ptr<TamValue> legacyValueFromJson(const nlohmann::json& json) {
 }
 
 std::string describeConstraints(const ref_count_ptr<TamOption>& option) {
-  const std::vector<ref_count_ptr<TamOptionValue>>& constraints = option->values();
+  return describeConstraintList(option->values());
+}
+
+std::string describeConstraintList(const std::vector<ref_count_ptr<TamOptionValue>>& constraints) {
   if (constraints.empty()) return "no value but unset";
   bool allEnum = true;
   for (const ref_count_ptr<TamOptionValue>& constraint : constraints) {

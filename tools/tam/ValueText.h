@@ -19,10 +19,15 @@ bool parseHostHowSet(const std::string& name, TamSelOptionSet::HowSet& how);
 // The word a declaration uses for a value type: "logical", "integer", "real", "string".
 std::string typeWord(TamValue::ValueType type);
 
-// A value for text output: strings in double quotes, Unset as "unset", others as the library
-// displays them.
+// A value for text output: strings in double quotes, Unset as "unset", reals as realText, others
+// as the library displays them.
 std::string valueText(const ref_count_ptr<TamValue>& value);
-// A value for JSON output: a JSON boolean, number or string, null for Unset.
+// The shortest text that reads back as the same double, cut to 15 significant digits (all a
+// double keeps of a decimal), with ".0" after a whole number: 2.5, 3900.0, 3.42 for
+// 6.0 - 2.15 * 1.2; "nan", "inf", "-inf".
+std::string realText(double value);
+// A value for JSON output: a JSON boolean, number or string, null for Unset; reals as realText
+// shows them.
 OutputJson valueJson(const ref_count_ptr<TamValue>& value);
 
 // A value of the given type from command-line text ("true"/"false", integers, reals, any text for
@@ -37,5 +42,6 @@ ref_count_ptr<TamValue> legacyValueFromJson(const nlohmann::json& json);
 
 // The allowed values of an option, as "44 to 62", "one of \"a\", \"b\"", "any integer" and so on.
 std::string describeConstraints(const ref_count_ptr<TamOption>& option);
+std::string describeConstraintList(const std::vector<ref_count_ptr<TamOptionValue>>& constraints);
 
 #endif  // TAM_TOOL_VALUETEXT_H

@@ -1,5 +1,7 @@
 #include "VariantGenerators.h"
 
+#include <algorithm>
+#include <cstdlib>
 #include <limits>
 #include <utility>
 
@@ -78,6 +80,13 @@ class ValueDomain {
     return nullptr;
   }
 
+  // A drawn real rounded to the digits tam prints (and kept inside its range), so that a
+  // record's value reads back as the very number that was evaluated.
+  static double printableReal(double drawn, const std::pair<double, double>& range) {
+    const double printed = std::strtod(realText(drawn).c_str(), nullptr);
+    return std::min(std::max(printed, range.first), range.second);
+  }
+
   Json draw(SweepRandom& random) const {
     if (countable()) return at(random.below(count()));
     std::uint64_t parts = listed_.size() + intRanges_.size() + realRanges_.size();
@@ -90,7 +99,7 @@ class ValueDomain {
                                static_cast<std::uint64_t>(range.second - range.first) + 1));
     }
     const auto& range = realRanges_[part - intRanges_.size()];
-    return range.first + (range.second - range.first) * random.unit();
+    return printableReal(range.first + (range.second - range.first) * random.unit(), range);
   }
 
  private:

@@ -1,5 +1,6 @@
 #include "VariantRunner.h"
 
+#include "DiagnosticJson.h"
 #include "Diagnostics.h"
 #include "EvalReport.h"
 #include "ProductNode.h"
@@ -27,9 +28,12 @@ OutputJson failureJson(const std::string& message, const OutputJson& code, const
   return failure;
 }
 
+constexpr int kSweepFormatVersion = 1;
+
 // The record's keys in their documented order, with nothing known yet.
 OutputJson emptyRecord(const Variant& variant) {
   OutputJson record = OutputJson::object();
+  record["format"] = formatJson("tam-sweep", kSweepFormatVersion);
   record["variant"] = variant.index;
   record["source"] = variant.source.empty() ? OutputJson(nullptr) : OutputJson(variant.source);
   record["choices"] = OutputJson::object();
@@ -195,7 +199,7 @@ OutputJson VariantRunner::selectedJson() {
 // fails in turn.
 std::string VariantRunner::failureText(const TamException& e) {
   try {
-    return withoutFinalNewline(session_.describeFailure(e));
+    return withoutFinalNewline(plainText(session_.describeFailure(e)));
   } catch (const TamException&) {
     return describeException(e);
   }

@@ -4,8 +4,9 @@
 // values anew and the session starts its evaluation afresh (Session::evaluate), so a variant's
 // record never depends on the variants run before it.
 //
-// The record of a variant is one JSON object, written on one line, keys in this order:
-//   "variant": its index; "source": "file:line" of its row, or null;
+// The record of a variant is one JSON object, written on one line, keys in this order
+// (schema: docs/schema/tam-sweep.schema.json):
+//   "format": {"name": "tam-sweep", "version": 1}; "variant": its index; "source": "file:line" of its row, or null;
 //   "choices": {NODEPATH:module:option: the value as the option reads it, or a list of values};
 //   "status": "ok", "errors" (a rule emitted an error message) or "failed";
 //   "states": {node path: "configured" | "not_configured" | "undecided"}, null when failed;

@@ -12,29 +12,102 @@
 
 #include "Commands.h"
 #include "Diagnostics.h"
+#include "EvalDocument.h"
+#include "Suggest.h"
 
 namespace {
 
-// Runs the chosen command; whatever it throws becomes a message and an exit status.
+const char kExitStatuses[] =
+    "Exit status: 0 when nothing but warnings was reported (with --werror, warnings count as "
+    "errors), 1 when errors were reported, 2 when the command line or the input cannot be used.";
+
+// Runs the chosen command; whatever it throws becomes a diagnostic and an exit status.
 int runReported(const CommandRun& run) {
+  DiagnosticPrinter printer(std::cerr);
   try {
     return run();
   } catch (const ToolError& e) {
-    std::cerr << e.what() << "\n";
+    std::cout.flush();
+    if (e.diagnostics().empty()) {
+      printer.reportText(e.what());
+    } else {
+      for (const Diagnostic& diagnostic : e.diagnostics()) printer.report(diagnostic);
+    }
     return e.status();
   } catch (const TamException& e) {
-    std::cerr << "tam: error: " << describeException(e) << "\n";
-    return kExitReported;
+    printer.report(Diagnostic::general(describeException(e)));
   } catch (const std::bad_alloc&) {
-    std::cerr << "tam: error: out of memory\n";
-    return kExitReported;
+    printer.report(Diagnostic::general("out of memory"));
   } catch (const std::exception& e) {
-    std::cerr << "tam: error: " << e.what() << "\n";
-    return kExitReported;
+    printer.report(Diagnostic::general(e.what()));
   } catch (...) {
-    std::cerr << "tam: error: unexpected failure\n";
-    return kExitReported;
+    printer.report(Diagnostic::general("unexpected failure"));
   }
+  return kExitReported;
+}
+
+// "A subcommand is required" begins in lower case; "PRODUCT is required" keeps its name.
+std::string lowerFirst(std::string text) {
+  const auto upper = [](char c) { return c >= 'A' && c <= 'Z'; };
+  if (text.size() > 1 && upper(text[0]) && !upper(text[1])) {
+    text[0] = static_cast<char>(text[0] - 'A' + 'a');
+  }
+  return text;
+}
+
+// A command line that cannot be used, in tam's words, with where to read how it is used.
+Diagnostic usageProblem(const CLI::App& app, const CLI::ParseError& e, int argc, char** argv) {
+  std::vector<std::string> commands;
+  for (const CLI::App* command : app.get_subcommands({})) commands.push_back(command->get_name());
+  std::string message = lowerFirst(e.what());
+  std::string help = "tam --help";
+  if (argc > 1 && argv[1][0] != '-') {
+    const std::string given = argv[1];
+    bool known = false;
+    for (const std::string& command : commands) known = known || command == given;
+    if (known) {
+      help = "tam " + given + " --help";
+    } else {
+      message = "unknown command " + quote(given) + didYouMean(given, commands);
+    }
+  } else if (argc <= 1) {
+    std::string list;
+    for (std::size_t i = 0; i < commands.size(); ++i) {
+      list += (i == 0 ? "" : i + 1 == commands.size() ? " or " : ", ") + commands[i];
+    }
+    message = "a command is needed: " + list;
+  }
+  Diagnostic diagnostic = Diagnostic::general(message);
+  Diagnostic note = Diagnostic::general("'" + help + "' shows how it is used");
+  note.severity = Severity::kNote;
+  diagnostic.notes.push_back(note);
+  return diagnostic;
+}
+
+// The commands whose --json promises one document whatever happens, and that document for a
+// failure; null for the others.
+using FailureDocument = OutputJson (*)(const Diagnostic& error);
+
+FailureDocument failureDocumentOf(const std::string& command) {
+  if (command == "eval") return &evalFailureDocument;
+  if (command == "check") return &checkFailureDocument;
+  return nullptr;
+}
+
+// A command line that cannot be used, as a document when the command was asked for JSON.
+bool reportedAsDocument(const Diagnostic& problem, int argc, char** argv) {
+  if (argc < 2) return false;
+  const FailureDocument document = failureDocumentOf(argv[1]);
+  if (document == nullptr) return false;
+  for (int i = 2; i < argc; ++i) {
+    if (std::string(argv[i]) == "--") return false;
+    if (std::string(argv[i]) == "--json") {
+      std::cout << document(problem).dump(2, ' ', false, OutputJson::error_handler_t::replace)
+                << "\n";
+      return true;
+    }
+  }
+  return false;
 }
 
 }  // namespace
@@ -57,10 +130,16 @@ int main(int argc, char** argv) {
   addRenameCommand(app, run);
   addSweepCommand(app, run);
   addServeCommand(app, run);
+  // Set after the subcommands are added, which would otherwise inherit it.
+  app.footer(kExitStatuses);
   try {
     app.parse(argc, argv);
   } catch (const CLI::ParseError& e) {
-    return app.exit(e) == 0 ? kExitOk : kExitUsage;
+    // --help and --version end the parse too, with the exit code 0.
+    if (e.get_exit_code() == 0) return app.exit(e);
+    const Diagnostic problem = usageProblem(app, e, argc, argv);
+    if (!reportedAsDocument(problem, argc, argv)) DiagnosticPrinter(std::cerr).report(problem);
+    return kExitUsage;
   }
   return runReported(run);
 }

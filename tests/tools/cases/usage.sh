@@ -17,3 +17,12 @@ expect_stderr eval_no_product.err
 
 tam frobnicate
 expect_status 2
+expect_stderr unknown_command.err
+
+tam chek modules
+expect_status 2
+expect_stderr misspelt_command.err
+
+tam check --color=blue --error-limit=-1 modules
+expect_status 2
+expect_stderr bad_option_value.err

@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "Diagnostics.h"
 #include "Session.h"
+#include "ValueText.h"
 #include "VariantGenerators.h"
 
 namespace {
@@ -175,6 +177,8 @@ TEST_F(GeneratorTest, DrawsAreFixedBySeedAndStayInTheirRange) {
     double pressure = variant.choices[0].values[0].get<double>();
     EXPECT_GE(pressure, 1.5);
     EXPECT_LE(pressure, 8.0);
+    // What a record prints is the number that was evaluated.
+    EXPECT_EQ(std::strtod(realText(pressure).c_str(), nullptr), pressure);
   }
 }
 

@@ -624,7 +624,7 @@ class StartingAndStopping(unittest.TestCase):
             self.assertEqual(status, 403)
         finally:
             _, _, err = server.stop()
-        self.assertIn('tam serve: warning: listening on 127.0.0.2, not only on this machine', err)
+        self.assertIn('tam: warning: listening on 127.0.0.2, not only on this machine', err)
 
     def test_an_unusable_product_is_reported_as_tam_eval_reports_it(self):
         missing = os.path.join(os.path.dirname(self.product), 'missing.json')

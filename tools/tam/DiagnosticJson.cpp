@@ -1,0 +1,32 @@
+#include "DiagnosticJson.h"
+
+namespace {
+
+OutputJson orNull(bool present, const OutputJson& value) { return present ? value : OutputJson(); }
+
+}  // namespace
+
+OutputJson diagnosticJson(const Diagnostic& diagnostic) {
+  const SourcePlace& place = diagnostic.place;
+  OutputJson item = OutputJson::object();
+  item["severity"] = severityName(diagnostic.severity);
+  item["message"] = diagnostic.message;
+  item["code"] = orNull(!diagnostic.code.empty(), diagnostic.code);
+  item["file"] = orNull(!place.file.empty(), place.file);
+  item["line"] = orNull(place.line > 0, place.line);
+  item["column"] = orNull(place.line > 0 && place.column > 0, place.column);
+  item["end_column"] =
+      orNull(place.line > 0 && place.column > 0, place.column + std::max(place.length, 1));
+  item["source_line"] = orNull(place.line > 0, place.sourceLine);
+  OutputJson notes = OutputJson::array();
+  for (const Diagnostic& note : diagnostic.notes) notes.push_back(diagnosticJson(note));
+  item["notes"] = notes;
+  return item;
+}
+
+OutputJson formatJson(const char* name, int version) {
+  OutputJson format = OutputJson::object();
+  format["name"] = name;
+  format["version"] = version;
+  return format;
+}

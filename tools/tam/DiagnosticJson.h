@@ -1,0 +1,17 @@
+// Diagnostics in JSON documents: one object per diagnostic, with its notes, the same fields for
+// every command (docs/schema/ describes them):
+//   { "severity": "error", "message": "...", "code": null or "VE_...",
+//     "file": "modules/a.rix" or null, "line": 3 or null, "column": 7 or null,
+//     "end_column": 12 or null, "source_line": "..." or null, "notes": [ ... ] }
+#ifndef TAM_TOOL_DIAGNOSTICJSON_H
+#define TAM_TOOL_DIAGNOSTICJSON_H
+
+#include "Diagnostics.h"
+#include "ValueText.h"
+
+OutputJson diagnosticJson(const Diagnostic& diagnostic);
+
+// {"name": name, "version": version}, the member every document of tam begins with.
+OutputJson formatJson(const char* name, int version);
+
+#endif  // TAM_TOOL_DIAGNOSTICJSON_H

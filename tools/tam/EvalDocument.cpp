@@ -1,0 +1,146 @@
+#include "EvalDocument.h"
+
+#include <exception>
+#include <utility>
+
+#include "DiagnosticJson.h"
+#include "ExplanationOutput.h"
+#include "RuleChecker.h"
+#include "ScopeFindings.h"
+
+namespace {
+
+NodeOrigins originsOf(Explainer& explainer, ProductNode& node) {
+  NodeOrigins origins;
+  if (!node.wasEvaluated() || !node.hasModule()) return origins;
+  for (const auto& item : node.getSos().contents()) {
+    origins.push_back(explainer.originsOf(node, item.second));
+  }
+  return origins;
+}
+
+// A mandatory option without a value at a node whose rules ran: at the node in the product file,
+// where a value would be given, with a note at the declaration.
+void checkMandatory(Session& session, const std::vector<ProductNode*>& nodes,
+                    const std::vector<NodeReport>& reports, std::vector<Diagnostic>& out) {
+  for (std::size_t i = 0; i < reports.size() && i < nodes.size(); ++i) {
+    for (const OptionReport& option : reports[i].options) {
+      if (!option.declared || !option.declared->mandatory() || option.values.empty() ||
+          option.values.front()->type() != TamValue::VT_UNSET) {
+        continue;
+      }
+      Diagnostic diagnostic = Diagnostic::error(
+          session.product().place(JsonDocument::member(nodes[i]->source(), "id")),
+          "mandatory option " + quote(option.option) + " has no value at node " +
+              quote(reports[i].path));
+      noteDeclaration(session.adapter(), option.declared,
+                      quote(option.option) + " is declared mandatory here", diagnostic);
+      out.push_back(diagnostic);
+    }
+  }
+}
+
+// The first two members of every eval document: its format and the status.
+OutputJson evalDocumentStart(const char* status) {
+  OutputJson document = OutputJson::object();
+  document["format"] = formatJson("tam-eval", kEvalFormatVersion);
+  document["status"] = status;
+  return document;
+}
+
+}  // namespace
+
+EvalOutcome evaluateProduct(Session& session, bool explain) {
+  session.record().setHistory(explain);
+  try {
+    session.evaluate();
+  } catch (const TamException& e) {
+    const Diagnostic failure = session.describeFailure(e);
+    return outcomeOf(session, explain, &failure);
+  }
+  return outcomeOf(session, explain, nullptr);
+}
+
+std::vector<Diagnostic> scopeProblems(Session& session) {
+  ScopeCheck scopes = checkScopes(session.root(), session.nodes(), session.product(),
+                                  session.adapter(), session.window());
+  std::vector<Diagnostic> problems = std::move(scopes.unresolved);
+  problems.insert(problems.end(), scopes.findings.begin(), scopes.findings.end());
+  return problems;
+}
+
+EvalOutcome outcomeOf(Session& session, bool explain, const Diagnostic* failure,
+                      const std::vector<Diagnostic>* scopes) {
+  EvalOutcome outcome;
+  const Product& product = session.product();
+  outcome.product = product.name();
+  outcome.file = product.path();
+  outcome.variantsMode = product.variantsModeName();
+  outcome.messages = session.adapter().messages();
+  outcome.legacy = session.adapter().legacyValues();
+  if (failure != nullptr) {
+    outcome.failed = true;
+    outcome.failure = *failure;
+  }
+  const std::vector<ProductNode*> all = session.nodes();
+  outcome.nodes = reportNodes(all, outcome.failed);
+  outcome.counts = countReport(outcome.nodes, session.adapter().messages());
+  if (explain) {
+    Explainer explainer(session);
+    for (std::size_t n = 0; n < all.size(); ++n) {
+      const bool ran = !outcome.nodes[n].options.empty();
+      outcome.origins.push_back(ran ? originsOf(explainer, *all[n]) : NodeOrigins());
+    }
+  }
+  if (session.adapter().failedLoads().empty()) {
+    outcome.problems = scopes != nullptr ? *scopes : scopeProblems(session);
+  }
+  checkMandatory(session, all, outcome.nodes, outcome.problems);
+  return outcome;
+}
+
+bool warnedWithWerror(const ReportCounts& counts) {
+  return diagnosticOptions().warningsAsErrors && counts.warnings > 0;
+}
+
+const char* evalStatus(const EvalOutcome& outcome) {
+  if (outcome.failed) return "failed";
+  const bool errors = outcome.counts.errors > 0 || !outcome.problems.empty() ||
+                      warnedWithWerror(outcome.counts);
+  return errors ? "errors" : "ok";
+}
+
+OutputJson evalFailureDocument(const Diagnostic& error) {
+  OutputJson document = evalDocumentStart("failed");
+  document["error"] = diagnosticJson(error);
+  return document;
+}
+
+// The keys are inserted in the documented order, which ordered_json keeps.
+OutputJson evalDocument(const EvalOutcome& outcome) {
+  OutputJson document = evalDocumentStart(evalStatus(outcome));
+  document["product"] = outcome.product.empty() ? OutputJson(nullptr) : OutputJson(outcome.product);
+  document["file"] = outcome.file;
+  document["variants_mode"] = outcome.variantsMode;
+  OutputJson nodes = OutputJson::array();
+  for (std::size_t n = 0; n < outcome.nodes.size(); ++n) {
+    OutputJson item = nodeJson(outcome.nodes[n]);
+    const std::size_t options = outcome.nodes[n].options.size();
+    for (std::size_t k = 0; n < outcome.origins.size() && k < outcome.origins[n].size() && k < options;
+         ++k) {
+      for (std::size_t i = 0; i < outcome.origins[n][k].size(); ++i) {
+        item["options"][k]["values"][i]["origin"] = originJson(outcome.origins[n][k][i]);
+      }
+    }
+    nodes.push_back(item);
+  }
+  document["nodes"] = nodes;
+  document["messages"] = messagesJson(outcome.messages);
+  document["legacy_options"] = legacyJson(outcome.legacy);
+  OutputJson problems = OutputJson::array();
+  for (const Diagnostic& problem : outcome.problems) problems.push_back(diagnosticJson(problem));
+  document["problems"] = problems;
+  document["summary"] = summaryJson(outcome.nodes.size(), outcome.counts);
+  if (outcome.failed) document["error"] = diagnosticJson(outcome.failure);
+  return document;
+}

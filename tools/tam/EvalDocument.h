@@ -1,0 +1,71 @@
+// What an evaluation of a product shows, whatever became of it, and the JSON document tam eval
+// --json prints for it; shared by the command and the Python module, so that both give the same
+// document. The keys come in the order docs/product-format.md documents (schema:
+// docs/schema/tam-eval.schema.json).
+#ifndef TAM_TOOL_EVALDOCUMENT_H
+#define TAM_TOOL_EVALDOCUMENT_H
+
+#include <map>
+#include <string>
+#include <vector>
+
+#include "Diagnostics.h"
+#include "EvalReport.h"
+#include "Explanation.h"
+#include "ValueText.h"
+#include "Session.h"
+
+constexpr int kEvalFormatVersion = 1;
+
+// Where each value of each option of a node came from, in the node report's order: one list per
+// option, one origin per value.
+using NodeOrigins = std::vector<std::vector<ValueOrigin>>;
+
+// Whole in itself: it holds its own copies and value handles, so it stays valid, and its document
+// can be written, while the session evaluates again. The options' declarations are read from the
+// session's window, which must outlive the outcome.
+struct EvalOutcome {
+  std::string product;  // the product's name, empty when it has none
+  std::string file;     // the product file
+  std::string variantsMode;
+  std::vector<NodeReport> nodes;
+  std::vector<NodeOrigins> origins;  // when explained, one per node (empty for a node not run)
+  ReportCounts counts;
+  bool failed = false;
+  Diagnostic failure;                // when failed: the error at its place
+  std::vector<Diagnostic> problems;  // errors found after the evaluation
+  std::vector<EmittedMessage> messages;
+  std::map<FileAdapter::LegacyKey, LegacyValue> legacy;
+};
+
+// Evaluates the session's tree; a failure part-way is kept in the outcome, placed in its file.
+EvalOutcome evaluateProduct(Session& session, bool explain);
+
+// References to options that do not exist and options used where they are not visible, as tam
+// validate finds them: they depend on the product's tree and modules, not on its values. The
+// check leaves the session's window fit only for validation, so a session evaluated again and
+// again has them found once, on a session of their own.
+std::vector<Diagnostic> scopeProblems(Session& session);
+
+// The outcome of the evaluation the session just ran (or that failed, as `failure` says): the
+// node reports, counts, origins when explained, and the problems found after it: the scope
+// problems (`scopes`, or found on this session when null, which it then must not evaluate
+// again), and mandatory options without a value at a node whose rules ran. No scope problems
+// when a module file failed to load: that failure is the one to report.
+EvalOutcome outcomeOf(Session& session, bool explain, const Diagnostic* failure,
+                      const std::vector<Diagnostic>* scopes = nullptr);
+
+// Warnings were reported and --werror makes them errors.
+bool warnedWithWerror(const ReportCounts& counts);
+
+// "ok", "errors" (a rule's error message, a problem, or warnings under --werror) or "failed".
+const char* evalStatus(const EvalOutcome& outcome);
+
+// The document of an evaluation that could not start (a product that cannot be read, a command
+// line that cannot be used): format, status "failed" and the error.
+OutputJson evalFailureDocument(const Diagnostic& error);
+
+// The whole document for an outcome.
+OutputJson evalDocument(const EvalOutcome& outcome);
+
+#endif  // TAM_TOOL_EVALDOCUMENT_H

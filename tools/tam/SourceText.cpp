@@ -1,0 +1,28 @@
+#include "SourceText.h"
+
+SourceText::SourceText(const std::string& path, const std::string& text)
+    : path_(path), text_(text), lines_(text_) {}
+
+std::string SourceText::line(int number) const {
+  if (number < 1 || number > lines_.lineCount()) return "";
+  const std::size_t start = lines_.lineStart(number);
+  std::size_t end = lines_.lineEnd(number);
+  if (end > start && text_[end - 1] == '\r') --end;
+  return text_.substr(start, end - start);
+}
+
+SourcePlace SourceText::place(std::size_t offset, std::size_t end) const {
+  const TamSourcePos pos = lines_.position(offset);
+  if (!pos.isKnown()) return SourcePlace::fileOnly(path_);
+  SourcePlace place = SourcePlace::fileLine(path_, pos.line, line(pos.line));
+  place.column = pos.column;
+  const std::size_t lineEnd = lines_.lineStart(pos.line) + place.sourceLine.size();
+  if (end > offset) {
+    place.length = static_cast<int>(std::min(end, lineEnd) - std::min(offset, lineEnd));
+  }
+  return place;
+}
+
+SourcePlace SourceText::placeOfLine(int number) const {
+  return SourcePlace::fileLine(path_, number, line(number));
+}

@@ -1,0 +1,38 @@
+// A SourceText is the whole text of one file tam reads, with the library's line index built over
+// it once, so that any byte offset becomes a place for a diagnostic (line, column, the source
+// line) in O(log n) however many problems the file has. Lines end at line feeds; a carriage
+// return before a line feed belongs to no shown line.
+#ifndef TAM_TOOL_SOURCETEXT_H
+#define TAM_TOOL_SOURCETEXT_H
+
+#include <tam/libtam.h>
+
+#include <cstddef>
+#include <string>
+
+#include "Diagnostics.h"
+
+class SourceText {
+ public:
+  SourceText() : lines_(std::string()) {}
+  SourceText(const std::string& path, const std::string& text);
+
+  const std::string& path() const { return path_; }
+  const std::string& text() const { return text_; }
+  const TamLineIndex& lines() const { return lines_; }
+
+  // The text of a 1-based line without its line end; empty for a line out of range.
+  std::string line(int number) const;
+  // The place of a byte offset, underlining up to `end` (an offset past it) when it is on the
+  // same line. An offset past the text gives the file alone.
+  SourcePlace place(std::size_t offset, std::size_t end = 0) const;
+  // A whole line, without a column.
+  SourcePlace placeOfLine(int number) const;
+
+ private:
+  std::string path_;
+  std::string text_;
+  TamLineIndex lines_;
+};
+
+#endif  // TAM_TOOL_SOURCETEXT_H
