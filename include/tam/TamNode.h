@@ -93,6 +93,11 @@ class TAM_API TamNode {
   bool sosSet_ = false;
   // The binding pass in which sos_ was last rebound to this node (0: none).
   mutable uint64_t boundInPass_ = 0;
+  // The module module() last found, in which window and lookup epoch (0: none), so that asking
+  // again while no module came or went costs a comparison of ids. Not owning.
+  TamModule* moduleFound_ = nullptr;
+  const TamWindow* moduleIn_ = nullptr;
+  uint64_t moduleAt_ = 0;
 };
 
 #endif  // TAM_TAMNODE_H

@@ -82,6 +82,7 @@ class TAM_API TamOption : public ref_count {
  private:
   friend class TamModule;
   friend class TamDeclarationParser;
+  friend class TamSelOptionSet;  // asks listedBy_ instead of looking the name up
   // Unit tests drive the declaration parser's operations (addValue, setDefaultValue) directly.
   friend class TamOptionTestPeer;
 
@@ -108,6 +109,9 @@ class TAM_API TamOption : public ref_count {
   bool mutually_exclusive_ = true;
   TamPath path_;
   TamWindow* window_ = nullptr;
+  // The module whose option map holds this option under its name; null once it is no longer
+  // held (the module forgot the option or was destroyed). Not owning.
+  const TamModule* listedBy_ = nullptr;
   Scope scope_ = SCOPE_PUBLIC;
   std::vector<ref_count_ptr<TamOptionValue>> ownValues_;
   ref_count_ptr<TamValue> ownDefault_;

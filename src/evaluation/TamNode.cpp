@@ -8,6 +8,7 @@
 #include "evaluation/BindingPass.h"
 #include "evaluation/NodeTrace.h"
 #include "evaluation/TreeLimit.h"
+#include "model/LookupEpoch.h"
 #include "rix/TamRuleParser.h"
 #include "tam/TamException.h"
 #include "tam/TamExpRoot.h"
@@ -76,9 +77,21 @@ TamNode::ConfigState TamNode::forcedConfigState() { return CS_UNDECIDED; }
 
 ref_count_ptr<TamWindow> TamNode::window() const { return sos_.window(); }
 
+// The epoch is read before the lookup, which may load or refresh modules through the host.
 ref_count_ptr<TamModule> TamNode::module() {
   if (!hasModule()) throw TamException(kNoModuleCode, "", "", "");
-  return requireWindow(*this)->getModule(moduleId());
+  const ref_count_ptr<TamWindow> window = requireWindow(*this);
+  const std::string id = moduleId();
+  const uint64_t epoch = tam::detail::lookupEpoch();
+  if (moduleAt_ == epoch && moduleIn_ == window.get() && moduleFound_ != nullptr &&
+      moduleFound_->id() == id) {
+    return ref_count_ptr<TamModule>(moduleFound_);
+  }
+  ref_count_ptr<TamModule> found = window->getModule(id);
+  moduleFound_ = found.get();
+  moduleIn_ = window.get();
+  moduleAt_ = epoch;
+  return found;
 }
 
 // The host's operations are non-const; asking whether the node has a module and looking the

@@ -99,17 +99,46 @@ TamSelOptionSet::TamSelOptionSet(const TamSelOptionSet& other)
       contents_(other.contents_),
       window_(other.window_) {}
 
-// Copies first and then swaps, so that a copy that fails for want of memory leaves this set as
-// it was (assigning a multimap in place would leave it half filled): a node's set keeps the
-// host's values through a failed evaluation.
+// The context id is copied first: a copy that fails for want of memory leaves this set as it
+// was, so a node's set keeps the host's values through a failed evaluation. The entries are
+// shared, which cannot fail.
 TamSelOptionSet& TamSelOptionSet::operator=(const TamSelOptionSet& other) {
   if (this == &other) return *this;
-  Contents contents(other.contents_);
   std::string contextId(other.contextId_);
-  contents_.swap(contents);
+  changing();
+  contents_ = other.contents_;
   contextId_.swap(contextId);
   contextNode_ = other.contextNode_;
   return *this;
+}
+
+const TamSelOptionSet::Contents& TamSelOptionSet::emptyContents() {
+  static const Contents empty;
+  return empty;
+}
+
+// A table shared with other sets is copied before this set changes it; the others keep theirs.
+// A copy that fails for want of memory leaves the set as it was.
+TamSelOptionSet::Contents& TamSelOptionSet::ownContents() {
+  changing();
+  if (!contents_) {
+    contents_ = std::make_shared<Contents>();
+  } else if (contents_.use_count() > 1) {
+    contents_ = std::make_shared<Contents>(*contents_);
+  }
+  return *contents_;
+}
+
+TamSelOptionSet::Contents& TamSelOptionSet::ownContentsForRead() const {
+  if (!contents_) {
+    contents_ = std::make_shared<Contents>();
+  } else if (contents_.use_count() > 1) {
+    std::shared_ptr<Contents> own = std::make_shared<Contents>(*contents_);
+    retired_.reserve(retired_.size() + 1);
+    retired_.push_back(contents_);
+    contents_.swap(own);
+  }
+  return *contents_;
 }
 
 TamSelOptionSet::~TamSelOptionSet() = default;
@@ -134,7 +163,8 @@ const TamSelOptionSet::TamSosEntry& TamSelOptionSet::get(const ref_count_ptr<Tam
     cached.howSet.assign(1, HOWSET_DEFAULT);
     return cached;
   }
-  auto range = contents_.equal_range(option);
+  const Contents& contents = this->contents();
+  auto range = contents.equal_range(option);
   for (auto it = range.first; it != range.second; ++it) {
     if (it->second.path == path) return it->second;
   }
@@ -153,16 +183,17 @@ const TamSelOptionSet::TamSosEntry& TamSelOptionSet::setDefault(
   entry.path = path;
   entry.values.push_back(option->defaultValue());
   entry.howSet.push_back(HOWSET_DEFAULT);
-  const TamSosEntry& stored = contents_.emplace(option, std::move(entry))->second;
+  const TamSosEntry& stored = ownContentsForRead().emplace(option, std::move(entry))->second;
   if (trace_ != nullptr) trace_->defaultCreated(stored);
   return stored;
 }
 
 void TamSelOptionSet::ensureContains(const ref_count_ptr<TamOption>& option) {
-  auto range = contents_.equal_range(option);
+  auto range = contents().equal_range(option);
   for (auto it = range.first; it != range.second; ++it) {
     if (it->second.path.isEmpty()) return;
   }
+  ownContents();
   setDefault(option, TamPath::EmptyPath);
 }
 
@@ -170,7 +201,7 @@ void TamSelOptionSet::ensureContains(const ref_count_ptr<TamOption>& option) {
 void TamSelOptionSet::clearEntry(const TamSosEntry& entry) {
   if (entry.option.isNull()) return;
   const ref_count_ptr<TamValue> byDefault = entry.option->defaultValue();
-  auto range = contents_.equal_range(entry.option);
+  auto range = ownContents().equal_range(entry.option);
   for (auto it = range.first; it != range.second; ++it) {
     if (!(it->second.path == entry.path)) continue;
     it->second.values.assign(1, byDefault);
@@ -178,7 +209,10 @@ void TamSelOptionSet::clearEntry(const TamSosEntry& entry) {
   }
 }
 
-void TamSelOptionSet::clear() { contents_.clear(); }
+void TamSelOptionSet::clear() {
+  changing();
+  contents_.reset();
+}
 
 // Values enter the set only here. Under an observer, the entry the store changes is looked at
 // before and after, so that the store and its outcome are reported once it is done.
@@ -203,7 +237,7 @@ void TamSelOptionSet::storeEntry(const TamSosEntry& entry) {
   }
   TamSosEntry* stored = storedEntry(entry.option, entry.path);
   if (stored == nullptr) {
-    contents_.emplace(entry.option, entry);
+    ownContents().emplace(entry.option, entry);
   } else if (entry.option->mutually_exclusive()) {
     replaceExclusive(*stored, entry);
   } else {
@@ -243,9 +277,14 @@ void TamSelOptionSet::setLegacy(const TamSosEntry& entry) {
   }
 }
 
+// The entry is in this set's own table, ready to be changed.
 TamSelOptionSet::TamSosEntry* TamSelOptionSet::storedEntry(const ref_count_ptr<TamOption>& option,
                                                            const TamPath& path) {
-  auto range = contents_.equal_range(option);
+  bool found = false;
+  const auto shared = contents().equal_range(option);
+  for (auto it = shared.first; it != shared.second && !found; ++it) found = it->second.path == path;
+  if (!found) return nullptr;
+  const auto range = ownContents().equal_range(option);
   for (auto it = range.first; it != range.second; ++it) {
     if (it->second.path == path) return &it->second;
   }
@@ -309,7 +348,7 @@ void TamSelOptionSet::addValues(TamSosEntry& stored, const TamSosEntry& entry) {
 // either set (or merge a set into itself) and must not pull the walk's ground away.
 void TamSelOptionSet::merge(const TamSelOptionSet& other) {
   std::vector<TamSosEntry> hostParts;
-  for (const auto& item : other.contents_) {
+  for (const auto& item : other.contents()) {
     const TamSosEntry& from = item.second;
     TamSosEntry hostPart;
     const size_t count = std::min(from.values.size(), from.howSet.size());
@@ -344,7 +383,7 @@ std::vector<TamSelOptionSet::TamSosEntry> entriesNamed(const TamSelOptionSet::Co
 
 ref_count_ptr<TamOption> TamSelOptionSet::getOption(std::string name) const {
   const ref_count_ptr<TamWindow> keep(window_);
-  for (const TamSosEntry& entry : entriesNamed(contents_, name)) {
+  for (const TamSosEntry& entry : entriesNamed(contents(), name)) {
     if (entry.option->valueType() != TamValue::VT_STRING) continue;
     if (entry.values.empty() || isUnset(entry.values[0])) continue;
     return entry.option;
@@ -354,7 +393,7 @@ ref_count_ptr<TamOption> TamSelOptionSet::getOption(std::string name) const {
 
 bool TamSelOptionSet::matchValue(std::string optionName, std::string valueText) const {
   const ref_count_ptr<TamWindow> keep(window_);
-  for (const TamSosEntry& entry : entriesNamed(contents_, optionName)) {
+  for (const TamSosEntry& entry : entriesNamed(contents(), optionName)) {
     if (entry.option->valueType() != TamValue::VT_STRING) continue;
     for (const ref_count_ptr<TamValue>& value : entry.values) {
       if (!value.isNull() && value->displayString() == valueText) return true;
@@ -364,7 +403,7 @@ bool TamSelOptionSet::matchValue(std::string optionName, std::string valueText) 
 }
 
 void TamSelOptionSet::verifyCompleteness() const {
-  for (const auto& item : contents_) {
+  for (const auto& item : contents()) {
     const TamSosEntry& entry = item.second;
     if (entry.values.empty() || !isUnset(entry.values[0])) continue;
     if (entry.option->mandatory()) {
@@ -422,7 +461,7 @@ void TamSelOptionSet::setContext(const TamNode* node, bool skipPath) {
 void TamSelOptionSet::carryPresentedValues(const std::string& moduleId) {
   std::vector<TamSosEntry> presented;
   std::vector<ref_count_ptr<TamOption>> presenting;  // the option each carried entry came from
-  for (const auto& item : contents_) {
+  for (const auto& item : contents()) {
     if (item.second.option->type() == TamOption::TYPE_PRESENTS) presented.push_back(item.second);
   }
   std::vector<TamSosEntry> carried;
@@ -443,45 +482,66 @@ void TamSelOptionSet::carryPresentedValues(const std::string& moduleId) {
 
 // Keeps, per option of the module, the entry whose path best matches the context path (the
 // earlier one on a tie), moved to the empty path. Entries of other modules, of options the module
-// no longer has, and of paths that do not occur in the context path are dropped.
+// no longer has, and of paths that do not occur in the context path are dropped. The entries of
+// one option lie together in the table, so each option is decided in one step. A table that
+// already holds exactly what would be kept (a set bound to this node before) is left as it is,
+// shared with whoever shares it.
 void TamSelOptionSet::keepBestEntries(const ref_count_ptr<TamModule>& module,
                                       const TamPath& contextPath) {
-  struct Best {
-    int score;
-    TamSosEntry entry;
-    TamPath path;  // the path the entry was written for
+  struct Kept {
+    const TamSosEntry* entry;
+    bool moved;  // written for another path than the empty one
   };
-  std::map<ref_count_ptr<TamOption>, Best> best;
-  for (const auto& item : contents_) {
-    const TamSosEntry& entry = item.second;
-    if (entry.option->moduleId() != module->id()) continue;
-    try {
-      module->getOption(entry.option->name());
-    } catch (const TamException& e) {
-      if (e.code() == kOptionNotInModuleCode) continue;
-      // Any other failure of the lookup says nothing about the entry: it is kept.
+  std::vector<Kept> kept;
+  const Contents& contents = this->contents();
+  kept.reserve(contents.size());
+  bool unchanged = true;
+  for (auto group = contents.begin(); group != contents.end();) {
+    auto groupEnd = contents.upper_bound(group->first);
+    const ref_count_ptr<TamOption>& option = group->first;
+    bool ofModule = !option.isNull() && option->moduleId() == module->id();
+    // An option the module itself holds is found by its name without looking.
+    if (ofModule && option->listedBy_ != module.get()) {
+      try {
+        module->getOption(option->name());
+      } catch (const TamException& e) {
+        // Any other failure of the lookup says nothing about the entry: it is kept.
+        if (e.code() == kOptionNotInModuleCode) ofModule = false;
+      }
     }
-    const int score = contextPath.compare(entry.path);
-    if (score < 0) continue;
-    auto found = best.find(entry.option);
-    if (found != best.end() && score <= found->second.score) continue;
-    TamSosEntry kept = entry;
-    kept.path = TamPath::EmptyPath;
-    if (found == best.end()) {
-      best.emplace(entry.option, Best{score, std::move(kept), entry.path});
-    } else {
-      found->second = Best{score, std::move(kept), entry.path};
+    const TamSosEntry* best = nullptr;
+    int bestScore = -1;
+    int entries = 0;
+    for (auto it = group; it != groupEnd; ++it, ++entries) {
+      if (!ofModule) continue;
+      const int score = contextPath.compare(it->second.path);
+      if (score > bestScore) {
+        best = &it->second;
+        bestScore = score;
+      }
     }
+    if (best != nullptr) kept.push_back(Kept{best, !best->path.isEmpty()});
+    if (best == nullptr || entries > 1 || !best->path.isEmpty()) unchanged = false;
+    group = groupEnd;
   }
-  Contents kept;
-  for (auto& item : best) kept.emplace(item.first, std::move(item.second.entry));
-  contents_.swap(kept);
-  if (trace_ == nullptr || !trace_->hearsValues()) return;
-  for (const auto& item : best) {
-    if (item.second.path.isEmpty()) continue;
-    const TamSosEntry* now = nullptr;
-    auto range = contents_.equal_range(item.first);
-    if (range.first != range.second) now = &range.first->second;
-    if (now != nullptr) trace_->rebound(item.second.path, *now);
+  if (unchanged) return;
+  auto fresh = std::make_shared<Contents>();
+  std::vector<TamPath> movedFrom;  // for the observer: the path each moved entry was written for
+  const bool tell = trace_ != nullptr && trace_->hearsValues();
+  for (const Kept& item : kept) {
+    auto stored = fresh->emplace_hint(fresh->end(), item.entry->option, *item.entry);
+    if (!item.moved) continue;
+    if (tell) movedFrom.push_back(item.entry->path);
+    stored->second.path = TamPath::EmptyPath;
+  }
+  changing();
+  contents_.swap(fresh);
+  if (!tell) return;
+  std::size_t next = 0;
+  for (const Kept& item : kept) {
+    if (!item.moved) continue;
+    auto range = contents_->equal_range(item.entry->option);
+    if (range.first != range.second) trace_->rebound(movedFrom[next], range.first->second);
+    ++next;
   }
 }

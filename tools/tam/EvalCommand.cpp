@@ -14,6 +14,8 @@
 #include "EvalReport.h"
 #include "Explanation.h"
 #include "ExplanationOutput.h"
+#include "FastExit.h"
+#include "JsonStream.h"
 #include "Session.h"
 #include "ValueText.h"
 
@@ -100,77 +102,134 @@ void printLegacy(const std::map<FileAdapter::LegacyKey, LegacyValue>& legacy) {
   }
 }
 
-void printText(Session& session, const std::vector<NodeReport>& nodes,
-               const std::vector<NodeOrigins>& origins, const ReportCounts& counts) {
-  const Product& product = session.product();
-  std::cout << "product: " << (product.name().empty() ? product.path() : product.name())
-            << " (variants mode " << product.variantsModeName() << ")\n";
-  for (std::size_t n = 0; n < nodes.size(); ++n) {
-    printNode(nodes[n], n < origins.size() ? &origins[n] : nullptr);
-  }
-  printMessages(session.adapter().messages());
-  printLegacy(session.adapter().legacyValues());
-  std::cout << "\n"
-            << plural(nodes.size(), "node") << ": " << counts.configured << " configured, "
-            << counts.notConfigured << " not configured, " << counts.undecided << " undecided\n"
-            << "messages: " << plural(counts.errors, "error") << ", "
-            << plural(counts.warnings, "warning") << ", " << plural(counts.informs, "inform")
-            << "\n";
-}
+// The report is printed node by node as the nodes are walked, so that no node's report is kept
+// once it is printed (with --explain the reports are all taken first, as the explanations
+// evaluate the tree again). The header needs the message counts only, the footer all counts.
+class ReportPrinter {
+ public:
+  virtual ~ReportPrinter() = default;
+  virtual void begin(Session& session, const ReportCounts& counts) = 0;
+  virtual void node(const NodeReport& node, const NodeOrigins* origins) = 0;
+  virtual void end(Session& session, std::size_t nodes, const ReportCounts& counts) = 0;
+};
 
-// The keys are inserted in the documented order, which ordered_json keeps.
-void printJson(Session& session, const std::vector<NodeReport>& nodes,
-               const std::vector<NodeOrigins>& origins, const ReportCounts& counts) {
-  const Product& product = session.product();
-  OutputJson document = OutputJson::object();
-  document["product"] = product.name().empty() ? OutputJson(nullptr) : OutputJson(product.name());
-  document["file"] = product.path();
-  document["variants_mode"] = product.variantsModeName();
-  document["status"] = counts.errors > 0 ? "errors" : "ok";
-  OutputJson list = OutputJson::array();
-  for (std::size_t n = 0; n < nodes.size(); ++n) {
-    OutputJson item = nodeJson(nodes[n]);
-    for (std::size_t k = 0; n < origins.size() && k < origins[n].size(); ++k) {
-      for (std::size_t i = 0; i < origins[n][k].size(); ++i) {
-        item["options"][k]["values"][i]["origin"] = originJson(origins[n][k][i]);
+class TextPrinter : public ReportPrinter {
+ public:
+  void begin(Session& session, const ReportCounts&) override {
+    const Product& product = session.product();
+    std::cout << "product: " << (product.name().empty() ? product.path() : product.name())
+              << " (variants mode " << product.variantsModeName() << ")\n";
+  }
+  void node(const NodeReport& node, const NodeOrigins* origins) override {
+    printNode(node, origins);
+  }
+  void end(Session& session, std::size_t nodes, const ReportCounts& counts) override {
+    printMessages(session.adapter().messages());
+    printLegacy(session.adapter().legacyValues());
+    std::cout << "\n"
+              << plural(nodes, "node") << ": " << counts.configured << " configured, "
+              << counts.notConfigured << " not configured, " << counts.undecided << " undecided\n"
+              << "messages: " << plural(counts.errors, "error") << ", "
+              << plural(counts.warnings, "warning") << ", " << plural(counts.informs, "inform")
+              << "\n";
+  }
+};
+
+// The keys come in the documented order.
+class JsonPrinter : public ReportPrinter {
+ public:
+  void begin(Session& session, const ReportCounts& counts) override {
+    const Product& product = session.product();
+    out_.member("product",
+                product.name().empty() ? OutputJson(nullptr) : OutputJson(product.name()));
+    out_.member("file", product.path());
+    out_.member("variants_mode", product.variantsModeName());
+    out_.member("status", counts.errors > 0 ? "errors" : "ok");
+    out_.beginList("nodes");
+  }
+  void node(const NodeReport& node, const NodeOrigins* origins) override {
+    OutputJson item = nodeJson(node);
+    for (std::size_t k = 0; origins != nullptr && k < origins->size(); ++k) {
+      for (std::size_t i = 0; i < (*origins)[k].size(); ++i) {
+        item["options"][k]["values"][i]["origin"] = originJson((*origins)[k][i]);
       }
     }
-    list.push_back(item);
+    out_.item(item);
   }
-  document["nodes"] = list;
-  document["messages"] = messagesJson(session.adapter().messages());
-  document["legacy_options"] = legacyJson(session.adapter().legacyValues());
-  document["summary"] = summaryJson(nodes.size(), counts);
-  std::cout << document.dump(2, ' ', false, OutputJson::error_handler_t::replace) << "\n";
+  void end(Session& session, std::size_t nodes, const ReportCounts& counts) override {
+    out_.endList();
+    out_.member("messages", messagesJson(session.adapter().messages()));
+    out_.member("legacy_options", legacyJson(session.adapter().legacyValues()));
+    out_.member("summary", summaryJson(nodes, counts));
+    out_.end();
+  }
+
+ private:
+  JsonStream out_{std::cout};
+};
+
+void countState(NodeState state, ReportCounts& counts) {
+  switch (state) {
+    case NodeState::kConfigured:
+      ++counts.configured;
+      break;
+    case NodeState::kNotConfigured:
+      ++counts.notConfigured;
+      break;
+    case NodeState::kUndecided:
+      ++counts.undecided;
+      break;
+  }
 }
 
 int runEval(const EvalOptions& options) {
   std::vector<CommandLineValue> sets;
   for (const std::string& argument : options.sets) sets.push_back(parseSetArgument(argument));
-  Session session(options.product);
-  session.buildTree(sets);
-  session.record().setHistory(options.explain);
+  // The session is the process's to lose: the command hands it to its exit (FastExit.h).
+  auto session = std::make_unique<Session>(options.product);
+  session->buildTree(sets);
+  session->record().setHistory(options.explain);
 
   std::vector<NodeReport> nodes;
   std::vector<NodeOrigins> origins;  // with --explain, one per node
   try {
-    session.evaluate();
-    for (ProductNode* node : session.nodes()) nodes.push_back(reportNode(*node));
+    session->evaluate();
     if (options.explain) {
-      Explainer explainer(session);
-      for (ProductNode* node : session.nodes()) origins.push_back(originsOf(explainer, *node));
+      for (ProductNode* node : session->nodes()) nodes.push_back(reportNode(*node));
+      Explainer explainer(*session);
+      for (ProductNode* node : session->nodes()) origins.push_back(originsOf(explainer, *node));
     }
   } catch (const TamException& e) {
-    std::cerr << session.describeFailure(e);
+    std::cerr << session->describeFailure(e);
     return kExitReported;
   }
-  ReportCounts counts = countReport(nodes, session.adapter().messages());
+  ReportCounts counts = countReport({}, session->adapter().messages());
+  std::unique_ptr<ReportPrinter> printer;
   if (options.json) {
-    printJson(session, nodes, origins, counts);
+    printer = std::make_unique<JsonPrinter>();
   } else {
-    printText(session, nodes, origins, counts);
+    printer = std::make_unique<TextPrinter>();
   }
-  return counts.errors > 0 ? kExitReported : kExitOk;
+  printer->begin(*session, counts);
+  std::size_t count = 0;
+  if (options.explain) {
+    for (std::size_t n = 0; n < nodes.size(); ++n) {
+      countState(nodes[n].state, counts);
+      printer->node(nodes[n], n < origins.size() ? &origins[n] : nullptr);
+    }
+    count = nodes.size();
+  } else {
+    for (ProductNode* node : session->nodes()) {
+      const NodeReport report = reportNode(*node);
+      countState(report.state, counts);
+      printer->node(report, nullptr);
+      ++count;
+    }
+  }
+  printer->end(*session, count, counts);
+  const int status = counts.errors > 0 ? kExitReported : kExitOk;
+  leaveToExit(std::move(session));
+  return status;
 }
 
 }  // namespace
