@@ -14,6 +14,7 @@
 #ifndef TAM_TAMOPTION_H
 #define TAM_TAMOPTION_H
 
+#include <cstdint>
 #include <map>
 #include <string>
 #include <vector>
@@ -112,6 +113,10 @@ class TAM_API TamOption : public ref_count {
   // The module whose option map holds this option under its name; null once it is no longer
   // held (the module forgot the option or was destroyed). Not owning.
   const TamModule* listedBy_ = nullptr;
+  // The base basedOn() last found and the lookup epoch it was found in (0: none). Not owning:
+  // the base leaves its module only by a change that moves the epoch on.
+  mutable TamOption* baseFound_ = nullptr;
+  mutable uint64_t baseFoundAt_ = 0;
   Scope scope_ = SCOPE_PUBLIC;
   std::vector<ref_count_ptr<TamOptionValue>> ownValues_;
   ref_count_ptr<TamValue> ownDefault_;

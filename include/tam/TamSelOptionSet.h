@@ -114,6 +114,8 @@ class TAM_API TamSelOptionSet {
   // The steps of setContext().
   void carryPresentedValues(const std::string& moduleId);
   void keepBestEntries(const ref_count_ptr<TamModule>& module, const TamPath& contextPath);
+  static void inheritUsedOption(TamSelOptionSet& sos, TamNode* node,
+                                const ref_count_ptr<TamOption>& option);
 
   const TamNode* contextNode_ = nullptr;
   std::string contextId_;

@@ -41,52 +41,6 @@ bool isHostHowSet(TamSelOptionSet::HowSet howSet) {
 // as const, so it casts the qualifier away to ask those read-only questions.
 TamNode* asHostNode(const TamNode* node) { return const_cast<TamNode*>(node); }
 
-// A used option takes its values from the ancestors that provide its base: an ancestor of the
-// base's own module gives the base's values, any other ancestor the values of its own options
-// that use the same base. The match farthest up the tree wins. The taken values replace the
-// option's entry (reset to the default first) as inherited values.
-// The used options are walked in a copy: resolving a base may call the host, which may read the
-// module's text again.
-void inheritUsedOption(TamSelOptionSet& sos, TamNode* node,
-                       const ref_count_ptr<TamOption>& option) {
-  const ref_count_ptr<TamOption> base = option->basedOn();
-  if (base.isNull()) return;
-  bool taken = false;
-  std::vector<ref_count_ptr<TamValue>> values;
-  TamNode* provider = nullptr;  // the ancestor taken from, and its option
-  ref_count_ptr<TamOption> provided;
-  int steps = 0;
-  for (TamNode* ancestor = tam::detail::parentOf(node, steps); ancestor != nullptr;
-       ancestor = tam::detail::parentOf(ancestor, steps)) {
-    if (!ancestor->hasModule()) continue;
-    const ref_count_ptr<TamModule> module = ancestor->module();
-    if (module->id() == base->moduleId()) {
-      values = ancestor->getSos().get(base).values;
-      taken = true;
-      provider = ancestor;
-      provided = base;
-      continue;
-    }
-    const std::vector<ref_count_ptr<TamOption>> users = module->usingOptions();
-    for (const ref_count_ptr<TamOption>& user : users) {
-      const ref_count_ptr<TamOption> userBase = user->basedOn();
-      if (userBase.isNull() || userBase->id() != base->id()) continue;
-      values = ancestor->getSos().get(user).values;
-      taken = true;
-      provider = ancestor;
-      provided = user;
-    }
-  }
-  if (!taken || values.empty()) return;
-  TamSelOptionSet::TamSosEntry inherited = sos.get(option);
-  sos.clearEntry(inherited);
-  inherited.values = values;
-  inherited.howSet.assign(values.size(), TamSelOptionSet::HOWSET_INHERITED);
-  const tam::detail::NodeTrace::Source source(tam::detail::NodeTrace::of(sos),
-                                              TamObserver::CAUSE_INHERITED, provided, provider);
-  sos.set(inherited);
-}
-
 }  // namespace
 
 TamSelOptionSet::TamSelOptionSet(const ref_count_ptr<TamWindow>& window) : window_(window.get()) {}
@@ -431,6 +385,53 @@ TamPath contextPathOf(TamNode* node) {
 
 }  // namespace
 
+// A used option takes its values from the ancestors that provide its base: an ancestor of the
+// base's own module gives the base's values, any other ancestor the values of its own options
+// that use the same base. The match farthest up the tree wins. The taken values replace the
+// option's entry (reset to the default first) as inherited values.
+// The used options are walked in a copy: resolving a base may call the host, which may read the
+// module's text again.
+void TamSelOptionSet::inheritUsedOption(TamSelOptionSet& sos, TamNode* node,
+                                        const ref_count_ptr<TamOption>& option) {
+  const ref_count_ptr<TamOption> base = option->basedOn();
+  if (base.isNull()) return;
+  bool taken = false;
+  std::vector<ref_count_ptr<TamValue>> values;
+  TamNode* provider = nullptr;  // the ancestor taken from, and its option
+  ref_count_ptr<TamOption> provided;
+  int steps = 0;
+  for (TamNode* ancestor = tam::detail::parentOf(node, steps); ancestor != nullptr;
+       ancestor = tam::detail::parentOf(ancestor, steps)) {
+    if (!ancestor->hasModule()) continue;
+    const ref_count_ptr<TamModule> module = ancestor->module();
+    if (module->id() == base->moduleId()) {
+      values = ancestor->sosForDescendants().get(base).values;
+      taken = true;
+      provider = ancestor;
+      provided = base;
+      continue;
+    }
+    const std::vector<ref_count_ptr<TamOption>> users = module->usingOptions();
+    for (const ref_count_ptr<TamOption>& user : users) {
+      const ref_count_ptr<TamOption> userBase = user->basedOn();
+      if (userBase.isNull() || userBase->id() != base->id()) continue;
+      values = ancestor->sosForDescendants().get(user).values;
+      taken = true;
+      provider = ancestor;
+      provided = user;
+    }
+  }
+  if (!taken || values.empty()) return;
+  TamSosEntry inherited = sos.get(option);
+  sos.clearEntry(inherited);
+  inherited.values = values;
+  inherited.howSet.assign(values.size(), HOWSET_INHERITED);
+  const tam::detail::NodeTrace::Source source(tam::detail::NodeTrace::of(sos),
+                                              TamObserver::CAUSE_INHERITED, provided, provider);
+  sos.set(inherited);
+}
+
+
 // Binds the set to a node of a module: presented values reach their base, the module's entries
 // that best match the node's position are kept (and no others), and every option of the module
 // gets an entry, used options with the values their providers above hold. A null node, like a
@@ -445,7 +446,8 @@ void TamSelOptionSet::setContext(const TamNode* node, bool skipPath) {
   carryPresentedValues(module->id());
   keepBestEntries(module, skipPath ? TamPath() : contextPathOf(host));
   contextNode_ = node;
-  for (const ref_count_ptr<TamOption>& option : module->options()) {
+  const std::shared_ptr<const TamModule::OptionList> options = module->optionList();
+  for (const ref_count_ptr<TamOption>& option : *options) {
     if (option->type() == TamOption::TYPE_USES) {
       ensureContains(option);
       inheritUsedOption(*this, host, option);

@@ -42,6 +42,11 @@ std::vector<ref_count_ptr<TamOption>> TamModule::options() const {
   return all;
 }
 
+std::shared_ptr<const TamModule::OptionList> TamModule::optionList() const {
+  if (!optionList_) optionList_ = std::make_shared<const OptionList>(options());
+  return optionList_;
+}
+
 // Resolving a base may call the host, which may read this module's text again: the walk is over
 // a copy of the options, not over the map the host may change.
 void TamModule::referencedOptions(std::set<ref_count_ptr<TamOption>>& out) const {
@@ -145,6 +150,7 @@ ref_count_ptr<TamOption> TamModule::createOption(const std::string& name, TamOpt
     if (scope != TamOption::SCOPE_LEGACY) moduleBoundary_ = true;
     optionMap_[name] = option;
     option->listedBy_ = this;
+    optionList_.reset();
     tam::detail::lookupsChanged();
   }
   return option;
@@ -169,6 +175,7 @@ ref_count_ptr<TamOption> TamModule::presentOption(const std::string& name,
     moduleBoundary_ = true;
     optionMap_[name] = option;
     option->listedBy_ = this;
+    optionList_.reset();
     tam::detail::lookupsChanged();
   }
   return option;
@@ -196,6 +203,7 @@ ref_count_ptr<TamOption> TamModule::implementOrUseOption(const std::string& name
     moduleBoundary_ = true;
     optionMap_[name] = option;
     option->listedBy_ = this;
+    optionList_.reset();
     tam::detail::lookupsChanged();
     if (uses) usingOptions_.push_back(option);
   }
@@ -214,6 +222,7 @@ void TamModule::forgetOption(const std::string& name) {
     ref_count_ptr<TamOption> leaving = it->second;
     leaving->listedBy_ = nullptr;
     optionMap_.erase(it);
+    optionList_.reset();
     tam::detail::lookupsChanged();
   }
   optionStrings_.erase(name);

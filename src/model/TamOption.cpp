@@ -4,6 +4,7 @@
 #include <mutex>
 #include <set>
 
+#include "model/LookupEpoch.h"
 #include "tam/TamException.h"
 #include "tam/TamModule.h"
 #include "tam/TamWindow.h"
@@ -156,9 +157,15 @@ std::map<int, TamOption*>& TamOption::optionIdMap() {
 
 ref_count_ptr<TamWindow> TamOption::window() const { return ref_count_ptr<TamWindow>(window_); }
 
+// The epoch is read before the lookup, which may load a module through the host.
 ref_count_ptr<TamOption> TamOption::basedOn() const {
   if (basedOnName_.empty()) return ref_count_ptr<TamOption>();
-  return findOption(window(), basedOnModuleId_, basedOnName_);
+  const uint64_t epoch = tam::detail::lookupEpoch();
+  if (baseFoundAt_ == epoch && baseFound_ != nullptr) return ref_count_ptr<TamOption>(baseFound_);
+  ref_count_ptr<TamOption> base = findOption(window(), basedOnModuleId_, basedOnName_);
+  baseFound_ = base.get();
+  baseFoundAt_ = epoch;
+  return base;
 }
 
 ref_count_ptr<TamOption> TamOption::realOption() const {
@@ -237,6 +244,7 @@ void TamOption::rebase(const ref_count_ptr<TamOption>& base, const TamPath& path
   basedOnModuleId_ = base->moduleId_;
   basedOnName_ = base->name_;
   path_ = path;
+  baseFoundAt_ = 0;
 }
 
 bool TamOption::isReferenced() const { return !basedOnThis(*this, true).empty(); }

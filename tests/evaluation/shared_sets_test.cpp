@@ -184,4 +184,39 @@ TEST_F(SharedSetsTest, RememberedLookupsFollowChangesOfModulesAndOptions) {
   }
 }
 
+TEST_F(SharedSetsTest, UsedOptionsDownAChainFollowEveryChange) {
+  // Each link uses the top's level; what the deepest link inherits must follow every change
+  // above it, whether the rules, the host or a module made it.
+  addModule("top", {"public level integer = 0 to 99 default 7"}, "");
+  addModule("link", {"public lvl uses top:level", "public x integer = 0 to 99 default 0"},
+            "set link:x to link:lvl");
+  TestNode root(window, "n0", "top");
+  TestNode* end = &root;
+  for (int i = 1; i < 40; ++i) end = end->addChild("n" + std::to_string(i), "link");
+  struct Step {
+    const char* change;
+    std::function<void()> apply;
+    const char* x;  // link:x at the deepest node
+  };
+  const Step steps[] = {
+      {"first evaluation", [] {}, "7"},
+      {"host value at the top", [&] { hostSet(root, "top", "level", I(12)); }, "12"},
+      {"top's default changed", [&] {
+         root.clearSos();
+         window->getModule("top")->setRixData(evaltest::moduleText(
+             "top", {"public level integer = 0 to 99 default 21"}, ""));
+       }, "21"},
+      {"top's rules set it", [&] {
+         window->getModule("top")->setRix("set top:level to 33");
+       }, "33"},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.change);
+    step.apply();
+    evaluate(root);
+    EXPECT_EQ(value(*end, "link", "x"), step.x);
+    EXPECT_EQ(value(*end, "link", "lvl"), step.x);
+  }
+}
+
 }  // namespace
