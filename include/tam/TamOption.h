@@ -16,6 +16,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -119,6 +120,11 @@ class TAM_API TamOption : public ref_count {
   mutable uint64_t baseFoundAt_ = 0;
   Scope scope_ = SCOPE_PUBLIC;
   std::vector<ref_count_ptr<TamOptionValue>> ownValues_;
+  // A long list of ownValues_ as a set of the values it enumerates, so that a value is found
+  // without a scan; made when first asked for, dropped whenever ownValues_ changes.
+  struct ValueIndex;
+  mutable std::shared_ptr<const ValueIndex> valueIndex_;
+  bool ownValuesAccept(const ref_count_ptr<TamValue>& value) const;
   ref_count_ptr<TamValue> ownDefault_;
   Type type_ = TYPE_DECLARED;
   std::string basedOnModuleId_;

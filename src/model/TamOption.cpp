@@ -1,8 +1,11 @@
 #include "tam/TamOption.h"
 
 #include <atomic>
+#include <cmath>
 #include <mutex>
 #include <set>
+#include <typeinfo>
+#include <unordered_set>
 
 #include "model/LookupEpoch.h"
 #include "tam/TamException.h"
@@ -191,13 +194,79 @@ ref_count_ptr<TamValue> TamOption::defaultValue() const {
   return TamValue::createUnset();
 }
 
-bool TamOption::validateValue(const ref_count_ptr<TamValue>& value) const {
-  if (!value) return false;
-  if (value->type() == TamValue::VT_UNSET) return true;
-  for (const ref_count_ptr<TamOptionValue>& constraint : values()) {
+namespace {
+
+// Lists shorter than this are scanned: building a set would cost more than it saves.
+constexpr std::size_t kIndexedValueList = 32;
+
+// The key of a value of one of the library's own kinds: its kind and its payload, as the kinds
+// compare them (an integer never equals a real, 0.0 equals -0.0, NaN equals nothing). Values of
+// other classes (a host's own) have none: their equality is their own to decide.
+bool valueKey(const TamValue& value, std::string& key) {
+  const std::type_info& kind = typeid(value);
+  if (kind == typeid(TamIntValue)) {
+    key = "i" + std::to_string(value.intValue());
+  } else if (kind == typeid(TamStringValue)) {
+    key = "s" + value.strValue();
+  } else if (kind == typeid(TamBoolValue)) {
+    key = value.boolValue() ? "b1" : "b0";
+  } else if (kind == typeid(TamRealValue)) {
+    double real = value.realValue();
+    if (std::isnan(real)) return false;
+    if (real == 0.0) real = 0.0;
+    key.assign("r");
+    key.append(reinterpret_cast<const char*>(&real), sizeof real);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+// The enumerated values of the library's own kinds, and every other constraint to ask in turn.
+struct TamOption::ValueIndex {
+  std::unordered_set<std::string> enumerated;
+  std::vector<ref_count_ptr<TamOptionValue>> others;
+};
+
+bool TamOption::ownValuesAccept(const ref_count_ptr<TamValue>& value) const {
+  std::string key;
+  if (ownValues_.size() < kIndexedValueList || !valueKey(*value, key)) {
+    for (const ref_count_ptr<TamOptionValue>& constraint : ownValues_) {
+      if (constraint->accepts(value)) return true;
+    }
+    return false;
+  }
+  if (!valueIndex_) {
+    auto index = std::make_shared<ValueIndex>();
+    std::string enumerated;
+    for (const ref_count_ptr<TamOptionValue>& constraint : ownValues_) {
+      if (typeid(*constraint) == typeid(TamOptionEnumValue) && constraint->value() &&
+          valueKey(*constraint->value(), enumerated)) {
+        index->enumerated.insert(enumerated);
+      } else {
+        index->others.push_back(constraint);
+      }
+    }
+    valueIndex_ = std::move(index);
+  }
+  // The handle keeps the index while the constraints run, which cannot change the list anyway.
+  const std::shared_ptr<const ValueIndex> index = valueIndex_;
+  if (index->enumerated.count(key) != 0) return true;
+  for (const ref_count_ptr<TamOptionValue>& constraint : index->others) {
     if (constraint->accepts(value)) return true;
   }
   return false;
+}
+
+bool TamOption::validateValue(const ref_count_ptr<TamValue>& value) const {
+  if (!value) return false;
+  if (value->type() == TamValue::VT_UNSET) return true;
+  if (type_ == TYPE_DECLARED || !ownValues_.empty()) return ownValuesAccept(value);
+  ref_count_ptr<TamOption> source =
+      walkBases(*this, [](const TamOption& option) { return !option.ownValues_.empty(); });
+  return source->ownValuesAccept(value);
 }
 
 void TamOption::addValue(const ref_count_ptr<TamOptionValue>& constraint) {
@@ -224,6 +293,7 @@ void TamOption::addValue(const ref_count_ptr<TamOptionValue>& constraint) {
     }
   }
   ownValues_.push_back(constraint);
+  valueIndex_.reset();
 }
 
 void TamOption::setDefaultValue(const ref_count_ptr<TamValue>& value) {
@@ -236,6 +306,7 @@ void TamOption::setDefaultValue(const ref_count_ptr<TamValue>& value) {
 
 void TamOption::clearValues() {
   ownValues_.clear();
+  valueIndex_.reset();
   declaredValueType_ = TamValue::VT_UNSET;
   ownDefault_ = ref_count_ptr<TamValue>();
 }
