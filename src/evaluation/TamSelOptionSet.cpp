@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <map>
 #include <string>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -368,6 +369,18 @@ void TamSelOptionSet::verifyCompleteness() const {
 
 namespace {
 
+// An entry's option and path as one text, the path's identifiers each prefixed by its length.
+std::string entryKey(const TamSelOptionSet::TamSosEntry& entry) {
+  std::string key = std::to_string(entry.option->id());
+  for (const std::string& id : entry.path.path()) {
+    key += '/';
+    key += std::to_string(id.size());
+    key += ':';
+    key += id;
+  }
+  return key;
+}
+
 // The node's position below the nearest ancestor that carries a module, outermost first.
 TamPath contextPathOf(TamNode* node) {
   TamPath path;
@@ -475,10 +488,36 @@ void TamSelOptionSet::carryPresentedValues(const std::string& moduleId) {
     entry.option = base;
     carried.push_back(std::move(entry));
   }
+  // A carried entry whose option and path have no entry yet is stored as set() would store it,
+  // without set()'s scan over the option's entries: one module presenting many positions of one
+  // option carries them in one pass. Under an observer that hears values, set() does it all.
+  const bool quiet = trace_ == nullptr || !trace_->hearsValues();
+  std::unordered_set<std::string> stored;
+  if (quiet && !carried.empty()) {
+    std::unordered_set<const TamOption*> bases;
+    for (const TamSosEntry& entry : carried) bases.insert(entry.option.get());
+    for (const auto& item : contents()) {
+      if (bases.count(item.first.get()) != 0) stored.insert(entryKey(item.second));
+    }
+  }
   for (std::size_t i = 0; i < carried.size(); ++i) {
+    const TamSosEntry& entry = carried[i];
+    if (quiet && entry.option->scope() != TamOption::SCOPE_LEGACY) {
+      std::string key = entryKey(entry);
+      if (stored.count(key) == 0) {
+        checkEntry(entry);
+        if (!entry.option->validateValue(entry.values[0])) {
+          throw TamException(kInvalidValueCode, entry.values[0]->displayString(),
+                             entry.option->name(), "");
+        }
+        ownContents().emplace(entry.option, entry);
+        stored.insert(std::move(key));
+        continue;
+      }
+    }
     const tam::detail::NodeTrace::Source source(trace_, TamObserver::CAUSE_PRESENTED,
                                                 presenting[i], nullptr);
-    set(carried[i]);
+    set(entry);
   }
 }
 
