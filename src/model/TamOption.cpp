@@ -61,8 +61,13 @@ ref_count_ptr<TamOption> walkBases(const TamOption& start, Stop stop) {
                        "Option base chain " + what + " at " + start.moduleId() + ":" + start.name(),
                        std::string(), std::string());
   };
-  std::set<int> seen{start.id()};
   ref_count_ptr<TamOption> current = start.basedOn();
+  // Most chains have one link: no set of the options seen is needed to walk it.
+  if (current->id() != start.id() &&
+      (current->type() == TamOption::TYPE_DECLARED || stop(*current))) {
+    return current;
+  }
+  std::set<int> seen{start.id()};
   for (int links = 1;; ++links) {
     if (!seen.insert(current->id()).second) refuse("loops");
     if (links > TamOption::kMaxBaseChain) {
