@@ -15,7 +15,8 @@ alike), and the minimum and median wall time, the peak resident memory and the r
 kconfig-conf are printed.
 
   /usr/bin/python3 bench/compare/compare.py --tam build/tools/tam \\
-      --host build/bench/tam_compare_host 10000 100000 [--rounds 5] [--work DIR]
+      --host build/bench/tam_compare_host 10000 100000 [--rounds 5] [--work DIR] \\
+      [--baseline-tam OLD/tools/tam --baseline-host OLD/bench/tam_compare_host]
 
 Needs GNU time (Debian time), kconfig-conf (Debian kconfig-frontends-nox) and kconfiglib (Debian python3-kconfiglib);
 `bash scripts/install-deps.sh --compare` installs them. Exits 1 when the tools disagree.
@@ -225,6 +226,16 @@ def make_tools(args, folder, modules):
         Tool("tam eval --json", [args.tam, "eval", "--json", "product.json"],
              os.path.join(folder, "tam-json.out"), tam_json_values, folder),
     ]
+    if args.baseline_tam:
+        tools += [
+            Tool("tam eval [base]", [args.baseline_tam, "eval", "product.json"],
+                 os.path.join(folder, "tam-base.out"), tam_text_values, folder),
+            Tool("--json [base]", [args.baseline_tam, "eval", "--json", "product.json"],
+                 os.path.join(folder, "tam-json-base.out"), tam_json_values, folder),
+        ]
+    if args.baseline_host:
+        tools.append(Tool("host [base]", [args.baseline_host, "modules", str(modules)],
+                          os.path.join(folder, "host-base.out"), host_values, folder))
     return [t for t in tools if t.name not in args.skip]
 
 
@@ -263,11 +274,15 @@ def main():
     parser.add_argument("--host", required=True, help="the minimal host (tam_compare_host)")
     parser.add_argument("--kconfig-conf", default="kconfig-conf")
     parser.add_argument("--python", default="/usr/bin/python3")
+    parser.add_argument("--baseline-tam", help="another tam to time beside (an older build)")
+    parser.add_argument("--baseline-host", help="another minimal host to time beside")
     parser.add_argument("--rounds", type=int, default=5)
     parser.add_argument("--skip", action="append", default=[], help="leave a tool out by name")
     parser.add_argument("--work", help="folder for the generated files (default: a temporary one)")
     args = parser.parse_args()
-    for name in ("tam", "host", "kconfig_conf", "python"):
+    for name in ("tam", "host", "kconfig_conf", "python", "baseline_tam", "baseline_host"):
+        if getattr(args, name) is None:
+            continue
         found = shutil.which(getattr(args, name))
         if found is None:
             sys.exit("not found: %s (see the usage at the top of this script)" % getattr(args, name))

@@ -148,6 +148,7 @@ class JsonPrinter : public ReportPrinter {
     out_.beginList("nodes");
   }
   void node(const NodeReport& node, const NodeOrigins* origins) override {
+    if (origins == nullptr) return out_.itemText(nodeText(node));
     OutputJson item = nodeJson(node);
     for (std::size_t k = 0; origins != nullptr && k < origins->size(); ++k) {
       for (std::size_t i = 0; i < (*origins)[k].size(); ++i) {
@@ -165,6 +166,37 @@ class JsonPrinter : public ReportPrinter {
   }
 
  private:
+  // nodeJson(node) as the stream would lay it out, written straight into text: a node of a
+  // hundred options is not first built as a hundred JSON objects.
+  std::string nodeText(const NodeReport& node) {
+    std::string text = "{\n      \"path\": " + JsonStream::scalar(node.path) +
+                       ",\n      \"id\": " + JsonStream::scalar(node.id) +
+                       ",\n      \"module\": " +
+                       (node.module.empty() ? "null" : JsonStream::scalar(node.module)) +
+                       ",\n      \"state\": \"" + stateName(node.state) +
+                       "\",\n      \"forced\": " +
+                       (node.forced == nullptr ? "null" : JsonStream::scalar(node.forced)) +
+                       ",\n      \"options\": [";
+    for (std::size_t k = 0; k < node.options.size(); ++k) {
+      const OptionReport& option = node.options[k];
+      text += k == 0 ? "\n        {\n" : ",\n        {\n";
+      text += "          \"option\": " + JsonStream::scalar(option.option) + ",\n";
+      text += "          \"values\": [";
+      for (std::size_t i = 0; i < option.values.size(); ++i) {
+        text += i == 0 ? "\n            {\n" : ",\n            {\n";
+        text += "              \"value\": " + JsonStream::scalar(valueJson(option.values[i]));
+        text += ",\n              \"type\": \"" +
+                TamValue::typeName(option.values[i]->type()) + "\",\n              \"how\": ";
+        text += i < option.how.size() ? "\"" + std::string(howSetName(option.how[i])) + "\""
+                                      : std::string("null");
+        text += "\n            }";
+      }
+      text += option.values.empty() ? "]\n        }" : "\n          ]\n        }";
+    }
+    text += node.options.empty() ? "]\n    }" : "\n      ]\n    }";
+    return text;
+  }
+
   JsonStream out_{std::cout};
 };
 

@@ -47,6 +47,13 @@ void JsonStream::item(const OutputJson& value) {
   write(value, 2);
 }
 
+void JsonStream::itemText(const std::string& text) {
+  out_ << (firstItem_ ? "\n" : ",\n") << std::string(2 * kIndent, ' ') << text;
+  firstItem_ = false;
+}
+
+std::string JsonStream::scalar(const OutputJson& value) { return dumped(value); }
+
 void JsonStream::endList() {
   if (!firstItem_) out_ << "\n" << std::string(kIndent, ' ');
   out_ << "]";

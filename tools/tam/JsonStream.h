@@ -23,6 +23,11 @@ class JsonStream {
   void member(const std::string& key, const OutputJson& value);
   void beginList(const std::string& key);
   void item(const OutputJson& value);
+  // An item written by the caller, laid out for its place: its inner lines already indented
+  // for a list member (three levels for its members).
+  void itemText(const std::string& text);
+  // A scalar's text as dump() writes it (strings quoted and escaped, invalid UTF-8 replaced).
+  static std::string scalar(const OutputJson& value);
   void endList();
   void end();
 
