@@ -112,7 +112,7 @@ class TAM_API TamSelOptionSet {
   void replaceExclusive(TamSosEntry& stored, const TamSosEntry& entry);
   static void addValues(TamSosEntry& stored, const TamSosEntry& entry);
   // The steps of setContext().
-  void carryPresentedValues(const std::string& moduleId);
+  void carryPresentedValues(const std::string& moduleId, const TamPath& contextPath);
   void keepBestEntries(const ref_count_ptr<TamModule>& module, const TamPath& contextPath);
   static void inheritUsedOption(TamSelOptionSet& sos, TamNode* node,
                                 const ref_count_ptr<TamOption>& option);

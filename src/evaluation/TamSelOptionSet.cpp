@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -370,9 +371,9 @@ void TamSelOptionSet::verifyCompleteness() const {
 namespace {
 
 // An entry's option and path as one text, the path's identifiers each prefixed by its length.
-std::string entryKey(const TamSelOptionSet::TamSosEntry& entry) {
-  std::string key = std::to_string(entry.option->id());
-  for (const std::string& id : entry.path.path()) {
+std::string entryKey(const TamOption& option, const TamPath& path) {
+  std::string key = std::to_string(option.id());
+  for (const std::string& id : path.path()) {
     key += '/';
     key += std::to_string(id.size());
     key += ':';
@@ -456,8 +457,9 @@ void TamSelOptionSet::setContext(const TamNode* node, bool skipPath) {
   TamNode* host = asHostNode(node);
   if (!host->hasModule()) return;
   const ref_count_ptr<TamModule> module = host->module();
-  carryPresentedValues(module->id());
-  keepBestEntries(module, skipPath ? TamPath() : contextPathOf(host));
+  const TamPath contextPath = skipPath ? TamPath() : contextPathOf(host);
+  carryPresentedValues(module->id(), contextPath);
+  keepBestEntries(module, contextPath);
   contextNode_ = node;
   const std::shared_ptr<const TamModule::OptionList> options = module->optionList();
   for (const ref_count_ptr<TamOption>& option : *options) {
@@ -472,52 +474,94 @@ void TamSelOptionSet::setContext(const TamNode* node, bool skipPath) {
 }
 
 // Values presented for this module's options reach their base, tied to the presented position.
-// The presented entries are copied before their bases are resolved, which may call the host.
-void TamSelOptionSet::carryPresentedValues(const std::string& moduleId) {
-  std::vector<TamSosEntry> presented;
-  std::vector<ref_count_ptr<TamOption>> presenting;  // the option each carried entry came from
-  for (const auto& item : contents()) {
-    if (item.second.option->type() == TamOption::TYPE_PRESENTS) presented.push_back(item.second);
-  }
-  std::vector<TamSosEntry> carried;
-  for (TamSosEntry& entry : presented) {
-    ref_count_ptr<TamOption> base = entry.option->basedOn();
+// The walk holds the table it reads: resolving a base may call the host, and whatever the host
+// does to this set meanwhile, a table held elsewhere is copied before it changes.
+// An entry whose option and path have no entry yet, and which no other presented entry shares,
+// is stored as set() would store it, without set()'s scan over the option's entries; when its
+// position does not occur in the context path, the rebinding would drop it at once, so it is only
+// checked. One module presenting many positions of one option is thus carried in one pass. Under
+// an observer that hears values, set() does it all.
+void TamSelOptionSet::carryPresentedValues(const std::string& moduleId,
+                                           const TamPath& contextPath) {
+  struct Carried {
+    const TamSosEntry* from;
+    ref_count_ptr<TamOption> presenting;
+    ref_count_ptr<TamOption> base;
+    std::string key;
+  };
+  std::vector<Carried> carried;
+  std::shared_ptr<const Contents> table = contents_;
+  if (!table) return;
+  for (const auto& item : *table) {
+    const ref_count_ptr<TamOption>& option = item.second.option;
+    if (option->type() != TamOption::TYPE_PRESENTS) continue;
+    ref_count_ptr<TamOption> base = option->basedOn();
     if (base.isNull() || base->moduleId() != moduleId) continue;
-    entry.path = entry.option->path();
-    presenting.push_back(entry.option);
-    entry.option = base;
-    carried.push_back(std::move(entry));
+    carried.push_back(Carried{&item.second, option, std::move(base), std::string()});
   }
-  // A carried entry whose option and path have no entry yet is stored as set() would store it,
-  // without set()'s scan over the option's entries: one module presenting many positions of one
-  // option carries them in one pass. Under an observer that hears values, set() does it all.
+  if (carried.empty()) return;
   const bool quiet = trace_ == nullptr || !trace_->hearsValues();
+  std::unordered_map<std::string, int> sharing;  // carried entries per option and path
   std::unordered_set<std::string> stored;
-  if (quiet && !carried.empty()) {
+  if (quiet) {
     std::unordered_set<const TamOption*> bases;
-    for (const TamSosEntry& entry : carried) bases.insert(entry.option.get());
-    for (const auto& item : contents()) {
-      if (bases.count(item.first.get()) != 0) stored.insert(entryKey(item.second));
+    for (Carried& c : carried) {
+      c.key = entryKey(*c.base, c.presenting->path());
+      ++sharing[c.key];
+      bases.insert(c.base.get());
+    }
+    for (const auto& item : *table) {
+      if (bases.count(item.first.get()) != 0) stored.insert(entryKey(*item.first, item.second.path));
     }
   }
-  for (std::size_t i = 0; i < carried.size(); ++i) {
-    const TamSosEntry& entry = carried[i];
-    if (quiet && entry.option->scope() != TamOption::SCOPE_LEGACY) {
-      std::string key = entryKey(entry);
-      if (stored.count(key) == 0) {
-        checkEntry(entry);
-        if (!entry.option->validateValue(entry.values[0])) {
-          throw TamException(kInvalidValueCode, entry.values[0]->displayString(),
-                             entry.option->name(), "");
-        }
-        ownContents().emplace(entry.option, entry);
-        stored.insert(std::move(key));
-        continue;
+  // Decided while the table is held, done in the same order once it is let go.
+  enum class Way { kCheck, kDirect, kSet };
+  struct Store {
+    Way way;
+    TamSosEntry entry;  // the base, the presented position and the values; for kCheck the
+                        // base and the first value only
+    ref_count_ptr<TamOption> presenting;
+  };
+  std::vector<Store> stores;
+  stores.reserve(carried.size());
+  for (const Carried& c : carried) {
+    const bool direct = quiet && c.base->scope() != TamOption::SCOPE_LEGACY &&
+                        sharing[c.key] == 1 && stored.count(c.key) == 0;
+    Store store{direct ? Way::kDirect : Way::kSet, TamSosEntry(), c.presenting};
+    store.entry.option = c.base;
+    if (direct && contextPath.compare(c.presenting->path()) < 0) {
+      store.way = Way::kCheck;
+      store.entry.values.push_back(c.from->values.at(0));
+    } else {
+      store.entry.path = c.presenting->path();
+      store.entry.values = c.from->values;
+      store.entry.howSet = c.from->howSet;
+    }
+    stores.push_back(std::move(store));
+  }
+  carried.clear();
+  table.reset();  // the table may now be changed in place
+  for (const Store& store : stores) {
+    if (store.way == Way::kCheck) {
+      const ref_count_ptr<TamValue>& first = store.entry.values[0];
+      if (!store.entry.option->validateValue(first)) {
+        throw TamException(kInvalidValueCode, first->displayString(), store.entry.option->name(),
+                           "");
       }
+      continue;
+    }
+    if (store.way == Way::kDirect) {
+      checkEntry(store.entry);
+      if (!store.entry.option->validateValue(store.entry.values[0])) {
+        throw TamException(kInvalidValueCode, store.entry.values[0]->displayString(),
+                           store.entry.option->name(), "");
+      }
+      ownContents().emplace(store.entry.option, store.entry);
+      continue;
     }
     const tam::detail::NodeTrace::Source source(trace_, TamObserver::CAUSE_PRESENTED,
-                                                presenting[i], nullptr);
-    set(entry);
+                                                store.presenting, nullptr);
+    set(store.entry);
   }
 }
 

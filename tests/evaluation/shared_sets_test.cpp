@@ -219,4 +219,31 @@ TEST_F(SharedSetsTest, UsedOptionsDownAChainFollowEveryChange) {
   }
 }
 
+TEST_F(SharedSetsTest, ManyPresentedPositionsEachReachTheirNode) {
+  // One module presents one option at forty positions: each child takes the value presented at
+  // its own position, a child at no presented position the default, and the presenting node's
+  // own set keeps all forty.
+  std::vector<std::string> declarations;
+  for (int i = 0; i < 40; ++i) {
+    declarations.push_back("public p" + std::to_string(i) + " presents leaf:x [c" +
+                           std::to_string(i) + "] default " + std::to_string(i % 9 + 1));
+  }
+  addModule("top", declarations, "");
+  addModule("leaf", {"public x integer = 0 to 9 default 0"}, "");
+  TestNode root(window, "top", "top");
+  std::vector<TestNode*> children;
+  for (int i = 0; i < 40; ++i) children.push_back(root.addChild("c" + std::to_string(i), "leaf"));
+  TestNode* elsewhere = root.addChild("c99", "leaf");
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    evaluate(root);
+    for (int i = 0; i < 40; ++i) {
+      EXPECT_EQ(value(*children[i], "leaf", "x"), std::to_string(i % 9 + 1)) << "c" << i;
+    }
+    EXPECT_EQ(value(*elsewhere, "leaf", "x"), "0");
+    EXPECT_EQ(root.getSos().contents().size(), 40u);
+  }
+}
+
 }  // namespace
+
