@@ -247,7 +247,8 @@ bool TamOption::ownValuesAccept(const ref_count_ptr<TamValue>& value) const {
     auto index = std::make_shared<ValueIndex>();
     std::string enumerated;
     for (const ref_count_ptr<TamOptionValue>& constraint : ownValues_) {
-      if (typeid(*constraint) == typeid(TamOptionEnumValue) && constraint->value() &&
+      const TamOptionValue& kind = *constraint;
+      if (typeid(kind) == typeid(TamOptionEnumValue) && constraint->value() &&
           valueKey(*constraint->value(), enumerated)) {
         index->enumerated.insert(enumerated);
       } else {
