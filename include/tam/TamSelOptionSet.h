@@ -112,8 +112,10 @@ class TAM_API TamSelOptionSet {
   void replaceExclusive(TamSosEntry& stored, const TamSosEntry& entry);
   static void addValues(TamSosEntry& stored, const TamSosEntry& entry);
   // The steps of setContext().
-  void carryPresentedValues(const std::string& moduleId, const TamPath& contextPath);
-  void keepBestEntries(const ref_count_ptr<TamModule>& module, const TamPath& contextPath);
+  // The node's position, walked up to only when an entry with a path needs it.
+  class ContextPath;
+  void carryPresentedValues(const std::string& moduleId, ContextPath& contextPath);
+  void keepBestEntries(const ref_count_ptr<TamModule>& module, ContextPath& contextPath);
   static void inheritUsedOption(TamSelOptionSet& sos, TamNode* node,
                                 const ref_count_ptr<TamOption>& option);
 

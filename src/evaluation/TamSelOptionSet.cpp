@@ -446,6 +446,25 @@ void TamSelOptionSet::inheritUsedOption(TamSelOptionSet& sos, TamNode* node,
 }
 
 
+// The context path of a node (none for a set bound without one): an entry without a path scores
+// 0 whatever the position, so the walk up the host's tree is made only for entries with a path.
+class TamSelOptionSet::ContextPath {
+ public:
+  explicit ContextPath(TamNode* node) : node_(node) {}
+  int score(const TamPath& path) {
+    if (path.isEmpty()) return 0;
+    if (node_ != nullptr) {
+      path_ = contextPathOf(node_);
+      node_ = nullptr;
+    }
+    return path_.compare(path);
+  }
+
+ private:
+  TamNode* node_;
+  TamPath path_;
+};
+
 // Binds the set to a node of a module: presented values reach their base, the module's entries
 // that best match the node's position are kept (and no others), and every option of the module
 // gets an entry, used options with the values their providers above hold. A null node, like a
@@ -457,7 +476,7 @@ void TamSelOptionSet::setContext(const TamNode* node, bool skipPath) {
   TamNode* host = asHostNode(node);
   if (!host->hasModule()) return;
   const ref_count_ptr<TamModule> module = host->module();
-  const TamPath contextPath = skipPath ? TamPath() : contextPathOf(host);
+  ContextPath contextPath(skipPath ? nullptr : host);
   carryPresentedValues(module->id(), contextPath);
   keepBestEntries(module, contextPath);
   contextNode_ = node;
@@ -482,7 +501,7 @@ void TamSelOptionSet::setContext(const TamNode* node, bool skipPath) {
 // checked. One module presenting many positions of one option is thus carried in one pass. Under
 // an observer that hears values, set() does it all.
 void TamSelOptionSet::carryPresentedValues(const std::string& moduleId,
-                                           const TamPath& contextPath) {
+                                           ContextPath& contextPath) {
   struct Carried {
     const TamSosEntry* from;
     ref_count_ptr<TamOption> presenting;
@@ -529,7 +548,7 @@ void TamSelOptionSet::carryPresentedValues(const std::string& moduleId,
                         sharing[c.key] == 1 && stored.count(c.key) == 0;
     Store store{direct ? Way::kDirect : Way::kSet, TamSosEntry(), c.presenting};
     store.entry.option = c.base;
-    if (direct && contextPath.compare(c.presenting->path()) < 0) {
+    if (direct && contextPath.score(c.presenting->path()) < 0) {
       store.way = Way::kCheck;
       store.entry.values.push_back(c.from->values.at(0));
     } else {
@@ -572,7 +591,7 @@ void TamSelOptionSet::carryPresentedValues(const std::string& moduleId,
 // already holds exactly what would be kept (a set bound to this node before) is left as it is,
 // shared with whoever shares it.
 void TamSelOptionSet::keepBestEntries(const ref_count_ptr<TamModule>& module,
-                                      const TamPath& contextPath) {
+                                      ContextPath& contextPath) {
   struct Kept {
     const TamSosEntry* entry;
     bool moved;  // written for another path than the empty one
@@ -599,7 +618,7 @@ void TamSelOptionSet::keepBestEntries(const ref_count_ptr<TamModule>& module,
     int entries = 0;
     for (auto it = group; it != groupEnd; ++it, ++entries) {
       if (!ofModule) continue;
-      const int score = contextPath.compare(it->second.path);
+      const int score = contextPath.score(it->second.path);
       if (score > bestScore) {
         best = &it->second;
         bestScore = score;
