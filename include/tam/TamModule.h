@@ -11,6 +11,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tam/TamExport.h"
@@ -90,6 +91,10 @@ class TAM_API TamModule : public ref_count {
   std::shared_ptr<const OptionList> optionList() const;
 
   TamModule(TamWindow* window, const std::string& id);
+
+  // addOptionString and setRix over text read in place.
+  ref_count_ptr<TamOption> declare(std::string_view declaration);
+  void replaceRules(std::string rules);
 
   ref_count_ptr<TamOption> createOption(const std::string& name, TamOption::Scope scope);
   ref_count_ptr<TamOption> presentOption(const std::string& name,
