@@ -3,15 +3,17 @@
 # Needs root (or sudo) only when something has to be installed.
 #   bash scripts/install-deps.sh             # build and tests
 #   bash scripts/install-deps.sh --browser   # also what the browser tests of tam serve need
+#   bash scripts/install-deps.sh --compare   # also the tools bench/compare/compare.py times
 set -euo pipefail
 # groff-base renders the manual page in the tests, man-db reads the installed one;
 # python3-jsonschema checks every JSON document the command tests produce against its schema.
 packages=(cmake g++ make pkg-config libgtest-dev libgmock-dev libbenchmark-dev
           nlohmann-json3-dev libcli11-dev groff-base man-db libcpp-httplib-dev python3
           pybind11-dev python3-dev python3-pytest python3-distributed python3-jsonschema)
-if [ "${1:-}" = "--browser" ]; then
-  packages+=(chromium chromium-driver python3-selenium python3-pytest)
-fi
+case "${1:-}" in
+  --browser) packages+=(chromium chromium-driver python3-selenium python3-pytest) ;;
+  --compare) packages+=(time kconfig-frontends-nox python3-kconfiglib) ;;
+esac
 missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")

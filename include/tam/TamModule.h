@@ -8,6 +8,7 @@
 #define TAM_TAMMODULE_H
 
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
@@ -82,6 +83,12 @@ class TAM_API TamModule : public ref_count {
  private:
   friend class TamWindow;
   friend class TamDeclarationParser;
+  friend class TamSelOptionSet;  // walks optionList() when it binds a set
+
+  using OptionList = std::vector<ref_count_ptr<TamOption>>;
+  // options(), kept until the options change: a walk holds its own handle on the list, so the
+  // module may change meanwhile without pulling the list away.
+  std::shared_ptr<const OptionList> optionList() const;
 
   TamModule(TamWindow* window, const std::string& id);
 
@@ -99,6 +106,7 @@ class TAM_API TamModule : public ref_count {
   void forgetOption(const std::string& name);
 
   std::map<std::string, ref_count_ptr<TamOption>> optionMap_;
+  mutable std::shared_ptr<const OptionList> optionList_;  // null until asked for after a change
   std::map<std::string, ref_count_ptr<TamOption>> legacyOptionMap_;
   std::vector<ref_count_ptr<TamOption>> usingOptions_;
   std::map<std::string, std::string> optionStrings_;

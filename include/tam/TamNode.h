@@ -85,6 +85,11 @@ class TAM_API TamNode {
   void evaluateChild(TamNode* child, bool notify);
 
  private:
+  friend class TamSelOptionSet;
+  // getSos() for the used options of the nodes below, while the tree is walked: bound once per
+  // walk (evaluation/BindingPass.h) instead of once per node below.
+  const TamSelOptionSet& sosForDescendants() const;
+
   // getSos() is const but re-binds the set to this node first.
   mutable TamSelOptionSet sos_;
   TamSelOptionSet childSos_;
@@ -93,6 +98,14 @@ class TAM_API TamNode {
   bool sosSet_ = false;
   // The binding pass in which sos_ was last rebound to this node (0: none).
   mutable uint64_t boundInPass_ = 0;
+  // The walk and lookup epoch in which sosForDescendants() bound sos_ (0: not in this walk).
+  mutable uint64_t boundInWalk_ = 0;
+  mutable uint64_t boundInEpoch_ = 0;
+  // The module module() last found, in which window and lookup epoch (0: none), so that asking
+  // again while no module came or went costs a comparison of ids. Not owning.
+  TamModule* moduleFound_ = nullptr;
+  const TamWindow* moduleIn_ = nullptr;
+  uint64_t moduleAt_ = 0;
 };
 
 #endif  // TAM_TAMNODE_H

@@ -14,7 +14,9 @@
 #ifndef TAM_TAMOPTION_H
 #define TAM_TAMOPTION_H
 
+#include <cstdint>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -82,6 +84,7 @@ class TAM_API TamOption : public ref_count {
  private:
   friend class TamModule;
   friend class TamDeclarationParser;
+  friend class TamSelOptionSet;  // asks listedBy_ instead of looking the name up
   // Unit tests drive the declaration parser's operations (addValue, setDefaultValue) directly.
   friend class TamOptionTestPeer;
 
@@ -108,8 +111,20 @@ class TAM_API TamOption : public ref_count {
   bool mutually_exclusive_ = true;
   TamPath path_;
   TamWindow* window_ = nullptr;
+  // The module whose option map holds this option under its name; null once it is no longer
+  // held (the module forgot the option or was destroyed). Not owning.
+  const TamModule* listedBy_ = nullptr;
+  // The base basedOn() last found and the lookup epoch it was found in (0: none). Not owning:
+  // the base leaves its module only by a change that moves the epoch on.
+  mutable TamOption* baseFound_ = nullptr;
+  mutable uint64_t baseFoundAt_ = 0;
   Scope scope_ = SCOPE_PUBLIC;
   std::vector<ref_count_ptr<TamOptionValue>> ownValues_;
+  // A long list of ownValues_ as a set of the values it enumerates, so that a value is found
+  // without a scan; made when first asked for, dropped whenever ownValues_ changes.
+  struct ValueIndex;
+  mutable std::shared_ptr<const ValueIndex> valueIndex_;
+  bool ownValuesAccept(const ref_count_ptr<TamValue>& value) const;
   ref_count_ptr<TamValue> ownDefault_;
   Type type_ = TYPE_DECLARED;
   std::string basedOnModuleId_;

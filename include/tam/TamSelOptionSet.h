@@ -4,14 +4,17 @@
 // brings its own choices in through set() and merge(). setContext() rebinds the set to a node of
 // a module: presented values move to their base options, only the module's entries matching the
 // node's position stay, and used options inherit values from the ancestors that provide them.
-// Sets are values: copying copies the entries and shares the value handles. The window and the
-// context node are borrowed, never owned. Entries of one option keep their insertion order, and
+// Sets are values: a copy behaves as if it copied the entries (sharing the value handles), but
+// copies share one table of entries until one of them changes, and only then does that one take
+// a table of its own; so copying, handing a set to a child and keeping it at a node cost no more
+// than a handle. The window and the context node are borrowed, never owned. Entries of one option keep their insertion order, and
 // options are visited in creation order. While a node is evaluated under a window's observer
 // (TamObserver.h), the node's working set reports what enters it; copies never do.
 #ifndef TAM_TAMSELOPTIONSET_H
 #define TAM_TAMSELOPTIONSET_H
 
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -61,11 +64,12 @@ class TAM_API TamSelOptionSet {
 
   const std::string& contextId() const { return contextId_; }
   ref_count_ptr<TamWindow> window() const;
-  const Contents& contents() const { return contents_; }
+  const Contents& contents() const { return contents_ ? *contents_ : emptyContents(); }
 
   // The entry of the option at this path. An option without one gets a default entry, which
   // stays in the set; a legacy option is read from the host on every call. Raises 103 for a
-  // null option. The returned reference is valid until the set next changes.
+  // null option. The returned reference is valid until the set next changes (a default that get()
+  // adds does not end it).
   const TamSosEntry& get(const ref_count_ptr<TamOption>& option, const TamPath& path) const;
   const TamSosEntry& get(const ref_count_ptr<TamOption>& option) const;
   // The first String option of this name holding a value that is not Unset; null when none.
@@ -90,6 +94,14 @@ class TAM_API TamSelOptionSet {
   explicit TamSelOptionSet(TamWindow* window);
 
   const TamSosEntry& setDefault(const ref_count_ptr<TamOption>& option, const TamPath& path) const;
+  static const Contents& emptyContents();
+  // The table of entries, this set's own: a table shared with other sets is copied first. The
+  // const form is for get(), which adds defaults: the table it leaves is kept until the set next
+  // changes, so that entries get() returned before stay valid.
+  Contents& ownContents();
+  Contents& ownContentsForRead() const;
+  // A change ends the validity of every entry reference handed out; tables kept for them go.
+  void changing() { retired_.clear(); }
   void ensureContains(const ref_count_ptr<TamOption>& option);
 
   // The steps of set(): storeEntry() is all of it but the report to an observer.
@@ -100,13 +112,19 @@ class TAM_API TamSelOptionSet {
   void replaceExclusive(TamSosEntry& stored, const TamSosEntry& entry);
   static void addValues(TamSosEntry& stored, const TamSosEntry& entry);
   // The steps of setContext().
-  void carryPresentedValues(const std::string& moduleId);
-  void keepBestEntries(const ref_count_ptr<TamModule>& module, const TamPath& contextPath);
+  // The node's position, walked up to only when an entry with a path needs it.
+  class ContextPath;
+  void carryPresentedValues(const std::string& moduleId, ContextPath& contextPath);
+  void keepBestEntries(const ref_count_ptr<TamModule>& module, ContextPath& contextPath);
+  static void inheritUsedOption(TamSelOptionSet& sos, TamNode* node,
+                                const ref_count_ptr<TamOption>& option);
 
   const TamNode* contextNode_ = nullptr;
   std::string contextId_;
+  // The entries; null while there are none. Shared with copies of this set until one changes.
   // get() is const but may add default entries and refresh the legacy cache.
-  mutable Contents contents_;
+  mutable std::shared_ptr<Contents> contents_;
+  mutable std::vector<std::shared_ptr<Contents>> retired_;
   mutable std::map<ref_count_ptr<TamOption>, TamSosEntry> legacyCache_;
   TamWindow* window_ = nullptr;
   // The evaluation this set is the working set of (or whose load-if reads it) when the window has

@@ -31,6 +31,16 @@ class BindingPass {
   static thread_local uint64_t number_;
 };
 
+// A walk is one evaluation of a tree as the library descends it. While it lasts, a node's set,
+// once bound for the used options of the nodes below it, stays bound until the node's own set
+// changes: the walk changes a node's set before it descends below the node, so nothing above a
+// node changes after the node is bound. A new walk begins with each outermost evaluation, with
+// every evaluation a host starts from inside one (a callback evaluating a node again), and with
+// every set a host gives a node; each begun walk ends the reuse of bindings made before it.
+// Numbers are unique in the process, like binding passes.
+uint64_t currentWalk();
+void beginWalk();
+
 }  // namespace detail
 }  // namespace tam
 

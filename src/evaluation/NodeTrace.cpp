@@ -211,7 +211,7 @@ void NodeTrace::valueConflict(const TamSelOptionSet& sos, const std::string& fir
 
 Entry NodeTrace::storedBefore(const TamSelOptionSet& sos, const Entry& entry) const {
   if (entry.option.isNull()) return Entry();
-  const Entry* stored = findEntry(sos.contents_, entry.option, entry.path);
+  const Entry* stored = findEntry(sos.contents(), entry.option, entry.path);
   return stored == nullptr ? Entry() : *stored;
 }
 
@@ -226,7 +226,7 @@ void NodeTrace::stored(const TamSelOptionSet& sos, const Entry& entry, const Ent
   if (entry.option->scope() == TamOption::SCOPE_LEGACY) {
     store.outcome = TamObserver::OUTCOME_LEGACY;
   } else {
-    const Entry* after = findEntry(sos.contents_, entry.option, entry.path);
+    const Entry* after = findEntry(sos.contents(), entry.option, entry.path);
     store.outcome = outcomeOf(entry, before, after);
     store.before = before;
     if (after != nullptr) store.after = *after;

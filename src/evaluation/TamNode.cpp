@@ -8,6 +8,7 @@
 #include "evaluation/BindingPass.h"
 #include "evaluation/NodeTrace.h"
 #include "evaluation/TreeLimit.h"
+#include "model/LookupEpoch.h"
 #include "rix/TamRuleParser.h"
 #include "tam/TamException.h"
 #include "tam/TamExpRoot.h"
@@ -30,6 +31,9 @@ ref_count_ptr<TamWindow> requireWindow(const TamNode& node) {
 // Node evaluations under way on this thread, nested through the host's evaluate(): one per level
 // of the tree being walked down (and more when a callback evaluates a node again).
 thread_local int evaluationDepth = 0;
+// The child evaluateChildren() is about to evaluate: an evaluation that begins anywhere else
+// begins a new walk.
+thread_local const TamNode* descendingTo = nullptr;
 
 class EvaluationLevel {
  public:
@@ -76,9 +80,21 @@ TamNode::ConfigState TamNode::forcedConfigState() { return CS_UNDECIDED; }
 
 ref_count_ptr<TamWindow> TamNode::window() const { return sos_.window(); }
 
+// The epoch is read before the lookup, which may load or refresh modules through the host.
 ref_count_ptr<TamModule> TamNode::module() {
   if (!hasModule()) throw TamException(kNoModuleCode, "", "", "");
-  return requireWindow(*this)->getModule(moduleId());
+  const ref_count_ptr<TamWindow> window = requireWindow(*this);
+  const std::string id = moduleId();
+  const uint64_t epoch = tam::detail::lookupEpoch();
+  if (moduleAt_ == epoch && moduleIn_ == window.get() && moduleFound_ != nullptr &&
+      moduleFound_->id() == id) {
+    return ref_count_ptr<TamModule>(moduleFound_);
+  }
+  ref_count_ptr<TamModule> found = window->getModule(id);
+  moduleFound_ = found.get();
+  moduleIn_ = window.get();
+  moduleAt_ = epoch;
+  return found;
 }
 
 // The host's operations are non-const; asking whether the node has a module and looking the
@@ -112,14 +128,28 @@ const TamSelOptionSet& TamNode::getSos() const {
   return sos_;
 }
 
+// Reused only while the library walks a tree; a host's own reads rebind as they always did.
+const TamSelOptionSet& TamNode::sosForDescendants() const {
+  if (evaluationDepth == 0) return getSos();
+  const uint64_t walk = tam::detail::currentWalk();
+  const uint64_t epoch = tam::detail::lookupEpoch();
+  if (boundInWalk_ == walk && boundInEpoch_ == epoch) return sos_;
+  const TamSelOptionSet& bound = getSos();
+  boundInWalk_ = walk;
+  boundInEpoch_ = epoch;
+  return bound;
+}
+
 void TamNode::setSos(TamSelOptionSet& sos) {
   const ref_count_ptr<TamWindow> keep = window();
+  tam::detail::beginWalk();
   sosSet_ = true;
   sos_ = sos;
   sos_.setContext(this, true);
 }
 
 void TamNode::clearSos() {
+  tam::detail::beginWalk();
   sosSet_ = false;
   sos_.clear();
 }
@@ -128,6 +158,8 @@ void TamNode::clearSos() {
 // its last handle in a callback does not free it under the evaluation. Every step is told to the
 // window's observer through the trace, which without one does nothing.
 void TamNode::evaluate(const TamSelOptionSet& parentSos, bool notify) {
+  if (descendingTo != this || evaluationDepth == 0) tam::detail::beginWalk();
+  descendingTo = nullptr;
   const EvaluationLevel level(this);
   const ref_count_ptr<TamWindow> window = requireWindow(*this);
   window->setCurrentlyEvaluating(this);
@@ -200,6 +232,7 @@ void TamNode::evaluate(const TamSelOptionSet& parentSos, bool notify) {
   }
   sos_ = working;
   childSos_ = working;
+  boundInWalk_ = 0;
   trace.finished(newState, forced, TamObserver::STOP_NONE, &sos_);
   evaluateChildren(notify);
   evaluateLegacyErrorChecks();
@@ -213,6 +246,7 @@ void TamNode::evaluateChildren(bool notify) {
   const TamSelOptionSet inherited(childSos_);
   while (children->more()) {
     TamNode* child = children->current();
+    descendingTo = child;
     if (child != nullptr) child->evaluate(inherited, notify);
     children->next();
   }

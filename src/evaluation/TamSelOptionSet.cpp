@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <map>
 #include <string>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -41,52 +43,6 @@ bool isHostHowSet(TamSelOptionSet::HowSet howSet) {
 // as const, so it casts the qualifier away to ask those read-only questions.
 TamNode* asHostNode(const TamNode* node) { return const_cast<TamNode*>(node); }
 
-// A used option takes its values from the ancestors that provide its base: an ancestor of the
-// base's own module gives the base's values, any other ancestor the values of its own options
-// that use the same base. The match farthest up the tree wins. The taken values replace the
-// option's entry (reset to the default first) as inherited values.
-// The used options are walked in a copy: resolving a base may call the host, which may read the
-// module's text again.
-void inheritUsedOption(TamSelOptionSet& sos, TamNode* node,
-                       const ref_count_ptr<TamOption>& option) {
-  const ref_count_ptr<TamOption> base = option->basedOn();
-  if (base.isNull()) return;
-  bool taken = false;
-  std::vector<ref_count_ptr<TamValue>> values;
-  TamNode* provider = nullptr;  // the ancestor taken from, and its option
-  ref_count_ptr<TamOption> provided;
-  int steps = 0;
-  for (TamNode* ancestor = tam::detail::parentOf(node, steps); ancestor != nullptr;
-       ancestor = tam::detail::parentOf(ancestor, steps)) {
-    if (!ancestor->hasModule()) continue;
-    const ref_count_ptr<TamModule> module = ancestor->module();
-    if (module->id() == base->moduleId()) {
-      values = ancestor->getSos().get(base).values;
-      taken = true;
-      provider = ancestor;
-      provided = base;
-      continue;
-    }
-    const std::vector<ref_count_ptr<TamOption>> users = module->usingOptions();
-    for (const ref_count_ptr<TamOption>& user : users) {
-      const ref_count_ptr<TamOption> userBase = user->basedOn();
-      if (userBase.isNull() || userBase->id() != base->id()) continue;
-      values = ancestor->getSos().get(user).values;
-      taken = true;
-      provider = ancestor;
-      provided = user;
-    }
-  }
-  if (!taken || values.empty()) return;
-  TamSelOptionSet::TamSosEntry inherited = sos.get(option);
-  sos.clearEntry(inherited);
-  inherited.values = values;
-  inherited.howSet.assign(values.size(), TamSelOptionSet::HOWSET_INHERITED);
-  const tam::detail::NodeTrace::Source source(tam::detail::NodeTrace::of(sos),
-                                              TamObserver::CAUSE_INHERITED, provided, provider);
-  sos.set(inherited);
-}
-
 }  // namespace
 
 TamSelOptionSet::TamSelOptionSet(const ref_count_ptr<TamWindow>& window) : window_(window.get()) {}
@@ -99,17 +55,46 @@ TamSelOptionSet::TamSelOptionSet(const TamSelOptionSet& other)
       contents_(other.contents_),
       window_(other.window_) {}
 
-// Copies first and then swaps, so that a copy that fails for want of memory leaves this set as
-// it was (assigning a multimap in place would leave it half filled): a node's set keeps the
-// host's values through a failed evaluation.
+// The context id is copied first: a copy that fails for want of memory leaves this set as it
+// was, so a node's set keeps the host's values through a failed evaluation. The entries are
+// shared, which cannot fail.
 TamSelOptionSet& TamSelOptionSet::operator=(const TamSelOptionSet& other) {
   if (this == &other) return *this;
-  Contents contents(other.contents_);
   std::string contextId(other.contextId_);
-  contents_.swap(contents);
+  changing();
+  contents_ = other.contents_;
   contextId_.swap(contextId);
   contextNode_ = other.contextNode_;
   return *this;
+}
+
+const TamSelOptionSet::Contents& TamSelOptionSet::emptyContents() {
+  static const Contents empty;
+  return empty;
+}
+
+// A table shared with other sets is copied before this set changes it; the others keep theirs.
+// A copy that fails for want of memory leaves the set as it was.
+TamSelOptionSet::Contents& TamSelOptionSet::ownContents() {
+  changing();
+  if (!contents_) {
+    contents_ = std::make_shared<Contents>();
+  } else if (contents_.use_count() > 1) {
+    contents_ = std::make_shared<Contents>(*contents_);
+  }
+  return *contents_;
+}
+
+TamSelOptionSet::Contents& TamSelOptionSet::ownContentsForRead() const {
+  if (!contents_) {
+    contents_ = std::make_shared<Contents>();
+  } else if (contents_.use_count() > 1) {
+    std::shared_ptr<Contents> own = std::make_shared<Contents>(*contents_);
+    retired_.reserve(retired_.size() + 1);
+    retired_.push_back(contents_);
+    contents_.swap(own);
+  }
+  return *contents_;
 }
 
 TamSelOptionSet::~TamSelOptionSet() = default;
@@ -134,7 +119,8 @@ const TamSelOptionSet::TamSosEntry& TamSelOptionSet::get(const ref_count_ptr<Tam
     cached.howSet.assign(1, HOWSET_DEFAULT);
     return cached;
   }
-  auto range = contents_.equal_range(option);
+  const Contents& contents = this->contents();
+  auto range = contents.equal_range(option);
   for (auto it = range.first; it != range.second; ++it) {
     if (it->second.path == path) return it->second;
   }
@@ -153,16 +139,17 @@ const TamSelOptionSet::TamSosEntry& TamSelOptionSet::setDefault(
   entry.path = path;
   entry.values.push_back(option->defaultValue());
   entry.howSet.push_back(HOWSET_DEFAULT);
-  const TamSosEntry& stored = contents_.emplace(option, std::move(entry))->second;
+  const TamSosEntry& stored = ownContentsForRead().emplace(option, std::move(entry))->second;
   if (trace_ != nullptr) trace_->defaultCreated(stored);
   return stored;
 }
 
 void TamSelOptionSet::ensureContains(const ref_count_ptr<TamOption>& option) {
-  auto range = contents_.equal_range(option);
+  auto range = contents().equal_range(option);
   for (auto it = range.first; it != range.second; ++it) {
     if (it->second.path.isEmpty()) return;
   }
+  ownContents();
   setDefault(option, TamPath::EmptyPath);
 }
 
@@ -170,7 +157,7 @@ void TamSelOptionSet::ensureContains(const ref_count_ptr<TamOption>& option) {
 void TamSelOptionSet::clearEntry(const TamSosEntry& entry) {
   if (entry.option.isNull()) return;
   const ref_count_ptr<TamValue> byDefault = entry.option->defaultValue();
-  auto range = contents_.equal_range(entry.option);
+  auto range = ownContents().equal_range(entry.option);
   for (auto it = range.first; it != range.second; ++it) {
     if (!(it->second.path == entry.path)) continue;
     it->second.values.assign(1, byDefault);
@@ -178,7 +165,10 @@ void TamSelOptionSet::clearEntry(const TamSosEntry& entry) {
   }
 }
 
-void TamSelOptionSet::clear() { contents_.clear(); }
+void TamSelOptionSet::clear() {
+  changing();
+  contents_.reset();
+}
 
 // Values enter the set only here. Under an observer, the entry the store changes is looked at
 // before and after, so that the store and its outcome are reported once it is done.
@@ -203,7 +193,7 @@ void TamSelOptionSet::storeEntry(const TamSosEntry& entry) {
   }
   TamSosEntry* stored = storedEntry(entry.option, entry.path);
   if (stored == nullptr) {
-    contents_.emplace(entry.option, entry);
+    ownContents().emplace(entry.option, entry);
   } else if (entry.option->mutually_exclusive()) {
     replaceExclusive(*stored, entry);
   } else {
@@ -243,9 +233,14 @@ void TamSelOptionSet::setLegacy(const TamSosEntry& entry) {
   }
 }
 
+// The entry is in this set's own table, ready to be changed.
 TamSelOptionSet::TamSosEntry* TamSelOptionSet::storedEntry(const ref_count_ptr<TamOption>& option,
                                                            const TamPath& path) {
-  auto range = contents_.equal_range(option);
+  bool found = false;
+  const auto shared = contents().equal_range(option);
+  for (auto it = shared.first; it != shared.second && !found; ++it) found = it->second.path == path;
+  if (!found) return nullptr;
+  const auto range = ownContents().equal_range(option);
   for (auto it = range.first; it != range.second; ++it) {
     if (it->second.path == path) return &it->second;
   }
@@ -309,7 +304,7 @@ void TamSelOptionSet::addValues(TamSosEntry& stored, const TamSosEntry& entry) {
 // either set (or merge a set into itself) and must not pull the walk's ground away.
 void TamSelOptionSet::merge(const TamSelOptionSet& other) {
   std::vector<TamSosEntry> hostParts;
-  for (const auto& item : other.contents_) {
+  for (const auto& item : other.contents()) {
     const TamSosEntry& from = item.second;
     TamSosEntry hostPart;
     const size_t count = std::min(from.values.size(), from.howSet.size());
@@ -344,7 +339,7 @@ std::vector<TamSelOptionSet::TamSosEntry> entriesNamed(const TamSelOptionSet::Co
 
 ref_count_ptr<TamOption> TamSelOptionSet::getOption(std::string name) const {
   const ref_count_ptr<TamWindow> keep(window_);
-  for (const TamSosEntry& entry : entriesNamed(contents_, name)) {
+  for (const TamSosEntry& entry : entriesNamed(contents(), name)) {
     if (entry.option->valueType() != TamValue::VT_STRING) continue;
     if (entry.values.empty() || isUnset(entry.values[0])) continue;
     return entry.option;
@@ -354,7 +349,7 @@ ref_count_ptr<TamOption> TamSelOptionSet::getOption(std::string name) const {
 
 bool TamSelOptionSet::matchValue(std::string optionName, std::string valueText) const {
   const ref_count_ptr<TamWindow> keep(window_);
-  for (const TamSosEntry& entry : entriesNamed(contents_, optionName)) {
+  for (const TamSosEntry& entry : entriesNamed(contents(), optionName)) {
     if (entry.option->valueType() != TamValue::VT_STRING) continue;
     for (const ref_count_ptr<TamValue>& value : entry.values) {
       if (!value.isNull() && value->displayString() == valueText) return true;
@@ -364,7 +359,7 @@ bool TamSelOptionSet::matchValue(std::string optionName, std::string valueText) 
 }
 
 void TamSelOptionSet::verifyCompleteness() const {
-  for (const auto& item : contents_) {
+  for (const auto& item : contents()) {
     const TamSosEntry& entry = item.second;
     if (entry.values.empty() || !isUnset(entry.values[0])) continue;
     if (entry.option->mandatory()) {
@@ -374,6 +369,18 @@ void TamSelOptionSet::verifyCompleteness() const {
 }
 
 namespace {
+
+// An entry's option and path as one text, the path's identifiers each prefixed by its length.
+std::string entryKey(const TamOption& option, const TamPath& path) {
+  std::string key = std::to_string(option.id());
+  for (const std::string& id : path.path()) {
+    key += '/';
+    key += std::to_string(id.size());
+    key += ':';
+    key += id;
+  }
+  return key;
+}
 
 // The node's position below the nearest ancestor that carries a module, outermost first.
 TamPath contextPathOf(TamNode* node) {
@@ -392,6 +399,72 @@ TamPath contextPathOf(TamNode* node) {
 
 }  // namespace
 
+// A used option takes its values from the ancestors that provide its base: an ancestor of the
+// base's own module gives the base's values, any other ancestor the values of its own options
+// that use the same base. The match farthest up the tree wins. The taken values replace the
+// option's entry (reset to the default first) as inherited values.
+// The used options are walked in a copy: resolving a base may call the host, which may read the
+// module's text again.
+void TamSelOptionSet::inheritUsedOption(TamSelOptionSet& sos, TamNode* node,
+                                        const ref_count_ptr<TamOption>& option) {
+  const ref_count_ptr<TamOption> base = option->basedOn();
+  if (base.isNull()) return;
+  bool taken = false;
+  std::vector<ref_count_ptr<TamValue>> values;
+  TamNode* provider = nullptr;  // the ancestor taken from, and its option
+  ref_count_ptr<TamOption> provided;
+  int steps = 0;
+  for (TamNode* ancestor = tam::detail::parentOf(node, steps); ancestor != nullptr;
+       ancestor = tam::detail::parentOf(ancestor, steps)) {
+    if (!ancestor->hasModule()) continue;
+    const ref_count_ptr<TamModule> module = ancestor->module();
+    if (module->id() == base->moduleId()) {
+      values = ancestor->sosForDescendants().get(base).values;
+      taken = true;
+      provider = ancestor;
+      provided = base;
+      continue;
+    }
+    const std::vector<ref_count_ptr<TamOption>> users = module->usingOptions();
+    for (const ref_count_ptr<TamOption>& user : users) {
+      const ref_count_ptr<TamOption> userBase = user->basedOn();
+      if (userBase.isNull() || userBase->id() != base->id()) continue;
+      values = ancestor->sosForDescendants().get(user).values;
+      taken = true;
+      provider = ancestor;
+      provided = user;
+    }
+  }
+  if (!taken || values.empty()) return;
+  TamSosEntry inherited = sos.get(option);
+  sos.clearEntry(inherited);
+  inherited.values = values;
+  inherited.howSet.assign(values.size(), HOWSET_INHERITED);
+  const tam::detail::NodeTrace::Source source(tam::detail::NodeTrace::of(sos),
+                                              TamObserver::CAUSE_INHERITED, provided, provider);
+  sos.set(inherited);
+}
+
+
+// The context path of a node (none for a set bound without one): an entry without a path scores
+// 0 whatever the position, so the walk up the host's tree is made only for entries with a path.
+class TamSelOptionSet::ContextPath {
+ public:
+  explicit ContextPath(TamNode* node) : node_(node) {}
+  int score(const TamPath& path) {
+    if (path.isEmpty()) return 0;
+    if (node_ != nullptr) {
+      path_ = contextPathOf(node_);
+      node_ = nullptr;
+    }
+    return path_.compare(path);
+  }
+
+ private:
+  TamNode* node_;
+  TamPath path_;
+};
+
 // Binds the set to a node of a module: presented values reach their base, the module's entries
 // that best match the node's position are kept (and no others), and every option of the module
 // gets an entry, used options with the values their providers above hold. A null node, like a
@@ -403,10 +476,12 @@ void TamSelOptionSet::setContext(const TamNode* node, bool skipPath) {
   TamNode* host = asHostNode(node);
   if (!host->hasModule()) return;
   const ref_count_ptr<TamModule> module = host->module();
-  carryPresentedValues(module->id());
-  keepBestEntries(module, skipPath ? TamPath() : contextPathOf(host));
+  ContextPath contextPath(skipPath ? nullptr : host);
+  carryPresentedValues(module->id(), contextPath);
+  keepBestEntries(module, contextPath);
   contextNode_ = node;
-  for (const ref_count_ptr<TamOption>& option : module->options()) {
+  const std::shared_ptr<const TamModule::OptionList> options = module->optionList();
+  for (const ref_count_ptr<TamOption>& option : *options) {
     if (option->type() == TamOption::TYPE_USES) {
       ensureContains(option);
       inheritUsedOption(*this, host, option);
@@ -418,70 +493,159 @@ void TamSelOptionSet::setContext(const TamNode* node, bool skipPath) {
 }
 
 // Values presented for this module's options reach their base, tied to the presented position.
-// The presented entries are copied before their bases are resolved, which may call the host.
-void TamSelOptionSet::carryPresentedValues(const std::string& moduleId) {
-  std::vector<TamSosEntry> presented;
-  std::vector<ref_count_ptr<TamOption>> presenting;  // the option each carried entry came from
-  for (const auto& item : contents_) {
-    if (item.second.option->type() == TamOption::TYPE_PRESENTS) presented.push_back(item.second);
-  }
-  std::vector<TamSosEntry> carried;
-  for (TamSosEntry& entry : presented) {
-    ref_count_ptr<TamOption> base = entry.option->basedOn();
+// The walk holds the table it reads: resolving a base may call the host, and whatever the host
+// does to this set meanwhile, a table held elsewhere is copied before it changes.
+// An entry whose option and path have no entry yet, and which no other presented entry shares,
+// is stored as set() would store it, without set()'s scan over the option's entries; when its
+// position does not occur in the context path, the rebinding would drop it at once, so it is only
+// checked. One module presenting many positions of one option is thus carried in one pass. Under
+// an observer that hears values, set() does it all.
+void TamSelOptionSet::carryPresentedValues(const std::string& moduleId,
+                                           ContextPath& contextPath) {
+  struct Carried {
+    const TamSosEntry* from;
+    ref_count_ptr<TamOption> presenting;
+    ref_count_ptr<TamOption> base;
+    std::string key;
+  };
+  std::vector<Carried> carried;
+  std::shared_ptr<const Contents> table = contents_;
+  if (!table) return;
+  for (const auto& item : *table) {
+    const ref_count_ptr<TamOption>& option = item.second.option;
+    if (option->type() != TamOption::TYPE_PRESENTS) continue;
+    ref_count_ptr<TamOption> base = option->basedOn();
     if (base.isNull() || base->moduleId() != moduleId) continue;
-    entry.path = entry.option->path();
-    presenting.push_back(entry.option);
-    entry.option = base;
-    carried.push_back(std::move(entry));
+    carried.push_back(Carried{&item.second, option, std::move(base), std::string()});
   }
-  for (std::size_t i = 0; i < carried.size(); ++i) {
+  if (carried.empty()) return;
+  const bool quiet = trace_ == nullptr || !trace_->hearsValues();
+  std::unordered_map<std::string, int> sharing;  // carried entries per option and path
+  std::unordered_set<std::string> stored;
+  if (quiet) {
+    std::unordered_set<const TamOption*> bases;
+    for (Carried& c : carried) {
+      c.key = entryKey(*c.base, c.presenting->path());
+      ++sharing[c.key];
+      bases.insert(c.base.get());
+    }
+    for (const auto& item : *table) {
+      if (bases.count(item.first.get()) != 0) stored.insert(entryKey(*item.first, item.second.path));
+    }
+  }
+  // Decided while the table is held, done in the same order once it is let go.
+  enum class Way { kCheck, kDirect, kSet };
+  struct Store {
+    Way way;
+    TamSosEntry entry;  // the base, the presented position and the values; for kCheck the
+                        // base and the first value only
+    ref_count_ptr<TamOption> presenting;
+  };
+  std::vector<Store> stores;
+  stores.reserve(carried.size());
+  for (const Carried& c : carried) {
+    const bool direct = quiet && c.base->scope() != TamOption::SCOPE_LEGACY &&
+                        sharing[c.key] == 1 && stored.count(c.key) == 0;
+    Store store{direct ? Way::kDirect : Way::kSet, TamSosEntry(), c.presenting};
+    store.entry.option = c.base;
+    if (direct && contextPath.score(c.presenting->path()) < 0) {
+      store.way = Way::kCheck;
+      store.entry.values.push_back(c.from->values.at(0));
+    } else {
+      store.entry.path = c.presenting->path();
+      store.entry.values = c.from->values;
+      store.entry.howSet = c.from->howSet;
+    }
+    stores.push_back(std::move(store));
+  }
+  carried.clear();
+  table.reset();  // the table may now be changed in place
+  for (const Store& store : stores) {
+    if (store.way == Way::kCheck) {
+      const ref_count_ptr<TamValue>& first = store.entry.values[0];
+      if (!store.entry.option->validateValue(first)) {
+        throw TamException(kInvalidValueCode, first->displayString(), store.entry.option->name(),
+                           "");
+      }
+      continue;
+    }
+    if (store.way == Way::kDirect) {
+      checkEntry(store.entry);
+      if (!store.entry.option->validateValue(store.entry.values[0])) {
+        throw TamException(kInvalidValueCode, store.entry.values[0]->displayString(),
+                           store.entry.option->name(), "");
+      }
+      ownContents().emplace(store.entry.option, store.entry);
+      continue;
+    }
     const tam::detail::NodeTrace::Source source(trace_, TamObserver::CAUSE_PRESENTED,
-                                                presenting[i], nullptr);
-    set(carried[i]);
+                                                store.presenting, nullptr);
+    set(store.entry);
   }
 }
 
 // Keeps, per option of the module, the entry whose path best matches the context path (the
 // earlier one on a tie), moved to the empty path. Entries of other modules, of options the module
-// no longer has, and of paths that do not occur in the context path are dropped.
+// no longer has, and of paths that do not occur in the context path are dropped. The entries of
+// one option lie together in the table, so each option is decided in one step. A table that
+// already holds exactly what would be kept (a set bound to this node before) is left as it is,
+// shared with whoever shares it.
 void TamSelOptionSet::keepBestEntries(const ref_count_ptr<TamModule>& module,
-                                      const TamPath& contextPath) {
-  struct Best {
-    int score;
-    TamSosEntry entry;
-    TamPath path;  // the path the entry was written for
+                                      ContextPath& contextPath) {
+  struct Kept {
+    const TamSosEntry* entry;
+    bool moved;  // written for another path than the empty one
   };
-  std::map<ref_count_ptr<TamOption>, Best> best;
-  for (const auto& item : contents_) {
-    const TamSosEntry& entry = item.second;
-    if (entry.option->moduleId() != module->id()) continue;
-    try {
-      module->getOption(entry.option->name());
-    } catch (const TamException& e) {
-      if (e.code() == kOptionNotInModuleCode) continue;
-      // Any other failure of the lookup says nothing about the entry: it is kept.
+  std::vector<Kept> kept;
+  const Contents& contents = this->contents();
+  kept.reserve(contents.size());
+  bool unchanged = true;
+  for (auto group = contents.begin(); group != contents.end();) {
+    auto groupEnd = contents.upper_bound(group->first);
+    const ref_count_ptr<TamOption>& option = group->first;
+    bool ofModule = !option.isNull() && option->moduleId() == module->id();
+    // An option the module itself holds is found by its name without looking.
+    if (ofModule && option->listedBy_ != module.get()) {
+      try {
+        module->getOption(option->name());
+      } catch (const TamException& e) {
+        // Any other failure of the lookup says nothing about the entry: it is kept.
+        if (e.code() == kOptionNotInModuleCode) ofModule = false;
+      }
     }
-    const int score = contextPath.compare(entry.path);
-    if (score < 0) continue;
-    auto found = best.find(entry.option);
-    if (found != best.end() && score <= found->second.score) continue;
-    TamSosEntry kept = entry;
-    kept.path = TamPath::EmptyPath;
-    if (found == best.end()) {
-      best.emplace(entry.option, Best{score, std::move(kept), entry.path});
-    } else {
-      found->second = Best{score, std::move(kept), entry.path};
+    const TamSosEntry* best = nullptr;
+    int bestScore = -1;
+    int entries = 0;
+    for (auto it = group; it != groupEnd; ++it, ++entries) {
+      if (!ofModule) continue;
+      const int score = contextPath.score(it->second.path);
+      if (score > bestScore) {
+        best = &it->second;
+        bestScore = score;
+      }
     }
+    if (best != nullptr) kept.push_back(Kept{best, !best->path.isEmpty()});
+    if (best == nullptr || entries > 1 || !best->path.isEmpty()) unchanged = false;
+    group = groupEnd;
   }
-  Contents kept;
-  for (auto& item : best) kept.emplace(item.first, std::move(item.second.entry));
-  contents_.swap(kept);
-  if (trace_ == nullptr || !trace_->hearsValues()) return;
-  for (const auto& item : best) {
-    if (item.second.path.isEmpty()) continue;
-    const TamSosEntry* now = nullptr;
-    auto range = contents_.equal_range(item.first);
-    if (range.first != range.second) now = &range.first->second;
-    if (now != nullptr) trace_->rebound(item.second.path, *now);
+  if (unchanged) return;
+  auto fresh = std::make_shared<Contents>();
+  std::vector<TamPath> movedFrom;  // for the observer: the path each moved entry was written for
+  const bool tell = trace_ != nullptr && trace_->hearsValues();
+  for (const Kept& item : kept) {
+    auto stored = fresh->emplace_hint(fresh->end(), item.entry->option, *item.entry);
+    if (!item.moved) continue;
+    if (tell) movedFrom.push_back(item.entry->path);
+    stored->second.path = TamPath::EmptyPath;
+  }
+  changing();
+  contents_.swap(fresh);
+  if (!tell) return;
+  std::size_t next = 0;
+  for (const Kept& item : kept) {
+    if (!item.moved) continue;
+    auto range = contents_->equal_range(item.entry->option);
+    if (range.first != range.second) trace_->rebound(movedFrom[next], range.first->second);
+    ++next;
   }
 }

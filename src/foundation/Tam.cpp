@@ -23,10 +23,16 @@ std::string quoteId(const std::string& id, bool moduleRule) {
     plain = isRixLetter(c) || isRixDigit(c) || c == '_';
   }
   if (plain) return id;
-  std::string escaped = id;
-  tam::detail::replaceAll(escaped, "\\", "\\\\");
-  tam::detail::replaceAll(escaped, "'", "\\'");
-  return "'" + escaped + "'";
+  // One pass, however many characters need escaping.
+  std::string quoted;
+  quoted.reserve(id.size() + id.size() / 8 + 2);
+  quoted += '\'';
+  for (const char c : id) {
+    if (c == '\\' || c == '\'') quoted += '\\';
+    quoted += c;
+  }
+  quoted += '\'';
+  return quoted;
 }
 
 }  // namespace

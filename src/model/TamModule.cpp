@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "model/LookupEpoch.h"
 #include "rix/TamDeclarationParser.h"
 #include "rix/TamRuleParser.h"
 #include "tam/TamException.h"
@@ -26,7 +27,11 @@ constexpr int kImplementsNonPublicCode = 306;
 
 TamModule::TamModule(TamWindow* window, const std::string& id) : window_(window), id_(id) {}
 
-TamModule::~TamModule() = default;
+// Options may outlive their module in the sets that hold them: they no longer name it.
+TamModule::~TamModule() {
+  for (const auto& entry : optionMap_) entry.second->listedBy_ = nullptr;
+  for (const auto& entry : legacyOptionMap_) entry.second->listedBy_ = nullptr;
+}
 
 ref_count_ptr<TamWindow> TamModule::window() const { return ref_count_ptr<TamWindow>(window_); }
 
@@ -35,6 +40,11 @@ std::vector<ref_count_ptr<TamOption>> TamModule::options() const {
   all.reserve(optionMap_.size());
   for (const auto& entry : optionMap_) all.push_back(entry.second);
   return all;
+}
+
+std::shared_ptr<const TamModule::OptionList> TamModule::optionList() const {
+  if (!optionList_) optionList_ = std::make_shared<const OptionList>(options());
+  return optionList_;
 }
 
 // Resolving a base may call the host, which may read this module's text again: the walk is over
@@ -88,7 +98,9 @@ ref_count_ptr<TamOption> TamModule::changeOptionString(ref_count_ptr<TamOption> 
 void TamModule::deleteOption(const std::string& name) {
   ref_count_ptr<TamOption> option = getOption(name);
   if (option->scope() == TamOption::SCOPE_LEGACY) {
+    option->listedBy_ = nullptr;
     legacyOptionMap_.erase(name);
+    tam::detail::lookupsChanged();
     return;
   }
   if (option->isReferenced()) fail(kOptionReferencedCode, name);
@@ -105,6 +117,8 @@ ref_count_ptr<TamOption> TamModule::declareLegacyOption(const std::string& name)
   if (legacyOptionMap_.count(name) != 0) fail(kOptionExistsCode, name);
   ref_count_ptr<TamOption> option(new TamOption(window_, id_, name, TamOption::SCOPE_LEGACY));
   legacyOptionMap_[name] = option;
+  option->listedBy_ = this;
+  tam::detail::lookupsChanged();
   return option;
 }
 
@@ -141,6 +155,9 @@ ref_count_ptr<TamOption> TamModule::createOption(const std::string& name, TamOpt
   if (!testOptions_) {
     if (scope != TamOption::SCOPE_LEGACY) moduleBoundary_ = true;
     optionMap_[name] = option;
+    option->listedBy_ = this;
+    optionList_.reset();
+    tam::detail::lookupsChanged();
   }
   return option;
 }
@@ -163,6 +180,9 @@ ref_count_ptr<TamOption> TamModule::presentOption(const std::string& name,
   if (!testOptions_) {
     moduleBoundary_ = true;
     optionMap_[name] = option;
+    option->listedBy_ = this;
+    optionList_.reset();
+    tam::detail::lookupsChanged();
   }
   return option;
 }
@@ -188,6 +208,9 @@ ref_count_ptr<TamOption> TamModule::implementOrUseOption(const std::string& name
   if (!testOptions_) {
     moduleBoundary_ = true;
     optionMap_[name] = option;
+    option->listedBy_ = this;
+    optionList_.reset();
+    tam::detail::lookupsChanged();
     if (uses) usingOptions_.push_back(option);
   }
   return option;
@@ -203,7 +226,10 @@ void TamModule::forgetOption(const std::string& name) {
         usingOptions_.end());
     // Keep the option alive until the map no longer holds it.
     ref_count_ptr<TamOption> leaving = it->second;
+    leaving->listedBy_ = nullptr;
     optionMap_.erase(it);
+    optionList_.reset();
+    tam::detail::lookupsChanged();
   }
   optionStrings_.erase(name);
 }

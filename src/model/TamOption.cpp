@@ -1,9 +1,13 @@
 #include "tam/TamOption.h"
 
 #include <atomic>
+#include <cmath>
 #include <mutex>
 #include <set>
+#include <typeinfo>
+#include <unordered_set>
 
+#include "model/LookupEpoch.h"
 #include "tam/TamException.h"
 #include "tam/TamModule.h"
 #include "tam/TamWindow.h"
@@ -57,8 +61,13 @@ ref_count_ptr<TamOption> walkBases(const TamOption& start, Stop stop) {
                        "Option base chain " + what + " at " + start.moduleId() + ":" + start.name(),
                        std::string(), std::string());
   };
-  std::set<int> seen{start.id()};
   ref_count_ptr<TamOption> current = start.basedOn();
+  // Most chains have one link: no set of the options seen is needed to walk it.
+  if (current->id() != start.id() &&
+      (current->type() == TamOption::TYPE_DECLARED || stop(*current))) {
+    return current;
+  }
+  std::set<int> seen{start.id()};
   for (int links = 1;; ++links) {
     if (!seen.insert(current->id()).second) refuse("loops");
     if (links > TamOption::kMaxBaseChain) {
@@ -156,9 +165,15 @@ std::map<int, TamOption*>& TamOption::optionIdMap() {
 
 ref_count_ptr<TamWindow> TamOption::window() const { return ref_count_ptr<TamWindow>(window_); }
 
+// The epoch is read before the lookup, which may load a module through the host.
 ref_count_ptr<TamOption> TamOption::basedOn() const {
   if (basedOnName_.empty()) return ref_count_ptr<TamOption>();
-  return findOption(window(), basedOnModuleId_, basedOnName_);
+  const uint64_t epoch = tam::detail::lookupEpoch();
+  if (baseFoundAt_ == epoch && baseFound_ != nullptr) return ref_count_ptr<TamOption>(baseFound_);
+  ref_count_ptr<TamOption> base = findOption(window(), basedOnModuleId_, basedOnName_);
+  baseFound_ = base.get();
+  baseFoundAt_ = epoch;
+  return base;
 }
 
 ref_count_ptr<TamOption> TamOption::realOption() const {
@@ -184,13 +199,80 @@ ref_count_ptr<TamValue> TamOption::defaultValue() const {
   return TamValue::createUnset();
 }
 
-bool TamOption::validateValue(const ref_count_ptr<TamValue>& value) const {
-  if (!value) return false;
-  if (value->type() == TamValue::VT_UNSET) return true;
-  for (const ref_count_ptr<TamOptionValue>& constraint : values()) {
+namespace {
+
+// Lists shorter than this are scanned: building a set would cost more than it saves.
+constexpr std::size_t kIndexedValueList = 32;
+
+// The key of a value of one of the library's own kinds: its kind and its payload, as the kinds
+// compare them (an integer never equals a real, 0.0 equals -0.0, NaN equals nothing). Values of
+// other classes (a host's own) have none: their equality is their own to decide.
+bool valueKey(const TamValue& value, std::string& key) {
+  const std::type_info& kind = typeid(value);
+  if (kind == typeid(TamIntValue)) {
+    key = "i" + std::to_string(value.intValue());
+  } else if (kind == typeid(TamStringValue)) {
+    key = "s" + value.strValue();
+  } else if (kind == typeid(TamBoolValue)) {
+    key = value.boolValue() ? "b1" : "b0";
+  } else if (kind == typeid(TamRealValue)) {
+    double real = value.realValue();
+    if (std::isnan(real)) return false;
+    if (real == 0.0) real = 0.0;
+    key.assign("r");
+    key.append(reinterpret_cast<const char*>(&real), sizeof real);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+// The enumerated values of the library's own kinds, and every other constraint to ask in turn.
+struct TamOption::ValueIndex {
+  std::unordered_set<std::string> enumerated;
+  std::vector<ref_count_ptr<TamOptionValue>> others;
+};
+
+bool TamOption::ownValuesAccept(const ref_count_ptr<TamValue>& value) const {
+  std::string key;
+  if (ownValues_.size() < kIndexedValueList || !valueKey(*value, key)) {
+    for (const ref_count_ptr<TamOptionValue>& constraint : ownValues_) {
+      if (constraint->accepts(value)) return true;
+    }
+    return false;
+  }
+  if (!valueIndex_) {
+    auto index = std::make_shared<ValueIndex>();
+    std::string enumerated;
+    for (const ref_count_ptr<TamOptionValue>& constraint : ownValues_) {
+      const TamOptionValue& kind = *constraint;
+      if (typeid(kind) == typeid(TamOptionEnumValue) && constraint->value() &&
+          valueKey(*constraint->value(), enumerated)) {
+        index->enumerated.insert(enumerated);
+      } else {
+        index->others.push_back(constraint);
+      }
+    }
+    valueIndex_ = std::move(index);
+  }
+  // The handle keeps the index while the constraints run, which cannot change the list anyway.
+  const std::shared_ptr<const ValueIndex> index = valueIndex_;
+  if (index->enumerated.count(key) != 0) return true;
+  for (const ref_count_ptr<TamOptionValue>& constraint : index->others) {
     if (constraint->accepts(value)) return true;
   }
   return false;
+}
+
+bool TamOption::validateValue(const ref_count_ptr<TamValue>& value) const {
+  if (!value) return false;
+  if (value->type() == TamValue::VT_UNSET) return true;
+  if (type_ == TYPE_DECLARED || !ownValues_.empty()) return ownValuesAccept(value);
+  ref_count_ptr<TamOption> source =
+      walkBases(*this, [](const TamOption& option) { return !option.ownValues_.empty(); });
+  return source->ownValuesAccept(value);
 }
 
 void TamOption::addValue(const ref_count_ptr<TamOptionValue>& constraint) {
@@ -217,6 +299,7 @@ void TamOption::addValue(const ref_count_ptr<TamOptionValue>& constraint) {
     }
   }
   ownValues_.push_back(constraint);
+  valueIndex_.reset();
 }
 
 void TamOption::setDefaultValue(const ref_count_ptr<TamValue>& value) {
@@ -229,6 +312,7 @@ void TamOption::setDefaultValue(const ref_count_ptr<TamValue>& value) {
 
 void TamOption::clearValues() {
   ownValues_.clear();
+  valueIndex_.reset();
   declaredValueType_ = TamValue::VT_UNSET;
   ownDefault_ = ref_count_ptr<TamValue>();
 }
@@ -237,6 +321,7 @@ void TamOption::rebase(const ref_count_ptr<TamOption>& base, const TamPath& path
   basedOnModuleId_ = base->moduleId_;
   basedOnName_ = base->name_;
   path_ = path;
+  baseFoundAt_ = 0;
 }
 
 bool TamOption::isReferenced() const { return !basedOnThis(*this, true).empty(); }

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "model/LookupEpoch.h"
 #include "tam/Tam.h"
 #include "tam/TamException.h"
 #include "tam/TamNode.h"
@@ -48,7 +49,7 @@ class TamWindow::ModuleCall {
   std::set<std::string>::iterator at_;
 };
 
-TamWindow::~TamWindow() = default;
+TamWindow::~TamWindow() { tam::detail::lookupsChanged(); }
 
 ref_count_ptr<TamModule> TamWindow::createModule(const std::string& id) {
   if (moduleMap_.count(id) != 0) {
@@ -56,6 +57,7 @@ ref_count_ptr<TamModule> TamWindow::createModule(const std::string& id) {
   }
   ref_count_ptr<TamModule> module(new TamModule(this, id));
   moduleMap_[id] = module;
+  tam::detail::lookupsChanged();
   return module;
 }
 
@@ -65,6 +67,7 @@ void TamWindow::deleteModule(const std::string& id) {
   // The module goes only after the map is consistent again.
   ref_count_ptr<TamModule> leaving = it->second;
   moduleMap_.erase(it);
+  tam::detail::lookupsChanged();
 }
 
 ref_count_ptr<TamModule> TamWindow::getModule(const std::string& id) {
@@ -112,13 +115,16 @@ void TamWindow::refreshQueuedModules() {
 }
 
 void TamWindow::moduleNeedsRefresh(const std::string& id) {
-  if (moduleMap_.count(id) != 0) refreshQueue_.insert(id);
+  if (moduleMap_.count(id) == 0) return;
+  refreshQueue_.insert(id);
+  tam::detail::lookupsChanged();
 }
 
 void TamWindow::externalsNeedRefresh() {
   for (const auto& entry : moduleMap_) {
     if (entry.second && entry.second->isExternal()) refreshQueue_.insert(entry.first);
   }
+  tam::detail::lookupsChanged();
 }
 
 // The handle keeps the window alive while its tree is evaluated, whatever the host's callbacks

@@ -1,5 +1,8 @@
 // TamOptionExp is an option reference as written in RIX: module id, option name and an optional
-// node path. It resolves against a window on every use. Owned by the node that holds it.
+// node path. It resolves against a window on use, and remembers the answer for as long as no
+// module or option lookup of the process can have changed (model/LookupEpoch.h): a rule that
+// runs at many nodes looks its options up by name once. Owned by the node that holds it; used
+// by one thread at a time, like the module whose rules hold it.
 // It also keeps where it was written: the offsets of the module id (kNoOffset for the names of a
 // mutually exclusive rule, which have none), of the option name, and of the bracketed path from
 // its "[" to just past its "]" (kNoOffset when no path was written).
@@ -59,6 +62,11 @@ class TamOptionExp : public tam::detail::ArenaNode {
   const std::string moduleId_;
   const std::string optionName_;
   const TamPath path_;
+  // The last resolution: the option found, in which window, in which lookup epoch (0: none).
+  // Not owning: an option leaves its module only by a change that moves the epoch on.
+  mutable TamOption* resolved_ = nullptr;
+  mutable const TamWindow* resolvedIn_ = nullptr;
+  mutable std::uint64_t resolvedAt_ = 0;
   std::uint32_t moduleIdOffset_ = TamSourcePos::kNoOffset;
   std::uint32_t optionNameOffset_ = TamSourcePos::kNoOffset;
   std::uint32_t pathBegin_ = TamSourcePos::kNoOffset;

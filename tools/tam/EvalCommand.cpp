@@ -22,6 +22,8 @@
 #include "EvalDocument.h"
 #include "EvalReport.h"
 #include "ExplanationOutput.h"
+#include "FastExit.h"
+#include "JsonStream.h"
 #include "Session.h"
 #include "ValueText.h"
 
@@ -125,19 +127,38 @@ int printText(Session& session, const EvalOutcome& outcome) {
   return failed ? kExitReported : kExitOk;
 }
 
+// Written member by member and each list item by item (laid out as dump(2) would), so that no
+// string ever holds the whole text of a large product's report.
 void printDocument(const OutputJson& document) {
-  std::cout << document.dump(2, ' ', false, OutputJson::error_handler_t::replace) << "\n";
+  JsonStream out(std::cout);
+  for (const auto& member : document.items()) {
+    if (member.value().is_array() && !member.value().empty()) {
+      out.beginList(member.key());
+      for (const OutputJson& item : member.value()) out.item(item);
+      out.endList();
+    } else {
+      out.member(member.key(), member.value());
+    }
+  }
+  out.end();
 }
 
 int runEval(const EvalOptions& options) {
   std::vector<CommandLineValue> sets;
   for (const std::string& argument : options.sets) sets.push_back(parseSetArgument(argument));
-  Session session(options.product);
-  session.buildTree(sets);
-  const EvalOutcome outcome = evaluateProduct(session, options.explain);
-  if (!options.json) return printText(session, outcome);
-  printDocument(evalDocument(outcome));
-  return std::string(evalStatus(outcome)) == "ok" ? kExitOk : kExitReported;
+  // The session is the process's to lose: the command hands it to its exit (FastExit.h).
+  auto session = std::make_unique<Session>(options.product);
+  session->buildTree(sets);
+  const EvalOutcome outcome = evaluateProduct(*session, options.explain);
+  int status = kExitOk;
+  if (options.json) {
+    printDocument(evalDocument(outcome));
+    status = std::string(evalStatus(outcome)) == "ok" ? kExitOk : kExitReported;
+  } else {
+    status = printText(*session, outcome);
+  }
+  leaveToExit(std::move(session));
+  return status;
 }
 
 // With --json, a failure before the evaluation is one document too.

@@ -1,0 +1,10 @@
+#include "model/LookupEpoch.h"
+
+namespace tam {
+namespace detail {
+
+// Starts at 1: 0 marks a lookup never made.
+std::atomic<std::uint64_t> lookupEpochCount{1};
+
+}  // namespace detail
+}  // namespace tam

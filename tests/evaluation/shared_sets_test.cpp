@@ -1,0 +1,249 @@
+// Copies of a selected option set share their entries until one changes, nodes hand their sets
+// to their children without copying, and rules remember the options they resolved. These tests
+// hold what that sharing must never show: a change through one set seen through another, an
+// entry reference or a copy that outlives what it came from, a remembered lookup that went stale.
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "EvalHost.h"
+
+namespace {
+
+using evaltest::allValues;
+using evaltest::entry;
+using evaltest::failureOf;
+using tamtest::TestNode;
+constexpr auto SET = TamSelOptionSet::HOWSET_SET;
+constexpr auto HOST = TamSelOptionSet::HOWSET_HOST;
+
+ref_count_ptr<TamValue> I(int v) { return TamValue::createInt(v); }
+
+class SharedSetsTest : public evaltest::EvalTest {
+ protected:
+  // "a=..;b=.." for the options a and b of module m, as the set holds them.
+  std::string both(const TamSelOptionSet& sos) {
+    return "a=" + allValues(sos, option("m", "a")) + ";b=" + allValues(sos, option("m", "b"));
+  }
+};
+
+TEST_F(SharedSetsTest, AChangeThroughOneCopyNeverShowsInAnother) {
+  addModule("m", {"public a integer default 1", "public b integer default 2",
+                  "public c string non_mutually_exclusive = \"x\" \"y\""}, "");
+  TestNode node(window, "n", "m");
+  struct Case {
+    const char* change;
+    std::function<void(TamSelOptionSet&)> apply;
+    const char* changed;  // what the changed set then holds
+  };
+  const Case cases[] = {
+      {"set", [&](TamSelOptionSet& s) { s.set(entry(option("m", "a"), {I(7)}, {SET})); },
+       "a=7;b=6"},
+      {"clearEntry", [&](TamSelOptionSet& s) { s.clearEntry(s.get(option("m", "b"))); },
+       "a=5;b=2"},
+      {"clear", [&](TamSelOptionSet& s) { s.clear(); }, "a=1;b=2"},
+      {"merge", [&](TamSelOptionSet& s) {
+         TamSelOptionSet host(window);
+         host.set(entry(option("m", "a"), {I(8)}, {HOST}));
+         s.merge(host);
+       }, "a=8;b=6"},
+      {"assignment", [&](TamSelOptionSet& s) { s = TamSelOptionSet(window); }, "a=1;b=2"},
+      {"setContext", [&](TamSelOptionSet& s) {
+         s.set(entry(option("m", "a"), {I(9)}, {SET}));
+         s.setContext(&node, true);
+       }, "a=9;b=6"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.change);
+    TamSelOptionSet original(window);
+    original.set(entry(option("m", "a"), {I(5)}, {SET}));
+    original.set(entry(option("m", "b"), {I(6)}, {SET}));
+    // Changing the copy leaves the original; changing the original leaves the copy.
+    TamSelOptionSet copy(original);
+    c.apply(copy);
+    EXPECT_EQ(both(original), "a=5;b=6");
+    EXPECT_EQ(both(copy), c.changed);
+    TamSelOptionSet second(window);
+    second = original;
+    c.apply(original);
+    EXPECT_EQ(both(second), "a=5;b=6");
+    EXPECT_EQ(both(original), c.changed);
+  }
+}
+
+TEST_F(SharedSetsTest, EntriesAndCopiesOutliveWhatTheyCameFrom) {
+  addModule("m", {"public a integer default 1", "public b integer default 2",
+                  "public c integer default 3"}, "set m:a to 4");
+  ref_count_ptr<TamWindow> own = Tam::createWindow();
+  auto node = std::make_unique<TestNode>(own, "n", "m");
+  own->setRoot(node.get());
+  own->evaluate(true);
+  const ref_count_ptr<TamOption> a = TamOption::findOption(own, "m", "a");
+  const ref_count_ptr<TamOption> c = TamOption::findOption(own, "m", "c");
+
+  // get() adding defaults to a set whose table is shared keeps earlier entries valid.
+  TamSelOptionSet reader(node->getSos());
+  reader.clearEntry(reader.get(c));  // a table of its own, without the default of c
+  TamSelOptionSet sharer(reader);
+  const TamSelOptionSet::TamSosEntry& first = sharer.get(a);
+  sharer.get(TamOption::findOption(own, "m", "b"));
+  sharer.get(c);
+  EXPECT_EQ(first.values.at(0)->displayString(), "4");
+
+  // A copy outlives the node and the window it came from, and reads the same values.
+  TamSelOptionSet kept(node->getSos());
+  own->setRoot(nullptr);
+  node.reset();
+  own = ref_count_ptr<TamWindow>();
+  ASSERT_EQ(kept.contents().size(), 3u);
+  EXPECT_EQ(kept.contents().begin()->second.values.at(0)->displayString(), "4");
+}
+
+TEST_F(SharedSetsTest, ChildrenSiblingsAndParentsKeepTheirOwnResults) {
+  // The children share the parent's result until their rules change it; each change stays with
+  // the child that made it, also across evaluations and after one that failed. Nodes without a
+  // module show the set they were handed as it is.
+  addModule("m", {"public a integer = 0 to 9 default 1", "public b integer default 2"},
+            "set m:b to m:a + 1");
+  addModule("k", {}, "set m:a to 3");
+  addModule("late", {}, "set m:a to 5");
+  TestNode root(window, "root", "m");
+  TestNode* setter = root.addChild("s", "k")->addChild("below");
+  TestNode* reader = root.addChild("r");
+  TestNode* later = root.addChild("l", "late")->addChild("below");
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    evaluate(root);
+    EXPECT_EQ(both(root.getSos()), "a=1;b=2");
+    EXPECT_EQ(both(setter->getSos()), "a=3;b=2");
+    EXPECT_EQ(both(reader->getSos()), "a=1;b=2");
+    EXPECT_EQ(both(later->getSos()), "a=5;b=2");
+  }
+  // A failing node stops the walk; what every node kept from before stays, and the next good
+  // evaluation gives the results of the rules as they are then.
+  const auto replaceLate = [&](const char* rules) {
+    adapter.addModuleText("late", evaltest::moduleText("late", {}, rules));
+    window->deleteModule("late");
+  };
+  replaceLate("set m:a to 11");
+  EXPECT_EQ(failureOf([&] { evaluate(root); }), "204 11|a| line 1 at l");
+  EXPECT_EQ(both(root.getSos()), "a=1;b=2");
+  EXPECT_EQ(both(setter->getSos()), "a=3;b=2");
+  EXPECT_EQ(both(later->getSos()), "a=5;b=2");
+  replaceLate("set m:a to 9");
+  evaluate(root);
+  EXPECT_EQ(both(later->getSos()), "a=9;b=2");
+  EXPECT_EQ(both(reader->getSos()), "a=1;b=2");
+  EXPECT_EQ(both(setter->getSos()), "a=3;b=2");
+}
+
+TEST_F(SharedSetsTest, RememberedLookupsFollowChangesOfModulesAndOptions) {
+  // Each step changes the modules between two evaluations of the same node; the rules must see
+  // the module and options as they are now, not as an earlier evaluation found them.
+  addModule("m", {"public a integer default 1", "public b integer default 0"},
+            "set m:b to m:a * 10");
+  TestNode node(window, "n", "m");
+  evaluate(node);
+  EXPECT_EQ(value(node, "m", "b"), "10");
+  struct Step {
+    const char* change;
+    std::function<void()> apply;
+    const char* result;  // the value of m:b, or the failure of the evaluation
+  };
+  const Step steps[] = {
+      {"same text read again", [&] {
+         window->getModule("m")->setRixData(evaltest::moduleText(
+             "m", {"public a integer default 2", "public b integer default 0"},
+             "set m:b to m:a * 10"));
+       }, "20"},
+      // The rules stay the same objects here: what they found before must not be reused.
+      {"option deleted", [&] { window->getModule("m")->deleteOption("a"); },
+       "102 a|| line 1 at n"},
+      {"option declared again", [&] {
+         window->getModule("m")->addOptionString("public a integer default 4");
+       }, "40"},
+      {"option left out of a new text", [&] {
+         window->getModule("m")->setRixData(
+             evaltest::moduleText("m", {"public b integer default 0"}, "set m:b to m:a * 10"));
+       }, "102 a|| line 1 at n"},
+      {"module replaced by the host", [&] {
+         adapter.addModuleText("m", evaltest::moduleText(
+             "m", {"public a integer default 6", "public b integer default 0"},
+             "set m:b to m:a * 10"));
+         window->deleteModule("m");
+       }, "60"},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.change);
+    step.apply();
+    const std::string failure = failureOf([&] { evaluate(node); });
+    EXPECT_EQ(failure == "none" ? value(node, "m", "b") : failure, step.result);
+  }
+}
+
+TEST_F(SharedSetsTest, UsedOptionsDownAChainFollowEveryChange) {
+  // Each link uses the top's level; what the deepest link inherits must follow every change
+  // above it, whether the rules, the host or a module made it.
+  addModule("top", {"public level integer = 0 to 99 default 7"}, "");
+  addModule("link", {"public lvl uses top:level", "public x integer = 0 to 99 default 0"},
+            "set link:x to link:lvl");
+  TestNode root(window, "n0", "top");
+  TestNode* end = &root;
+  for (int i = 1; i < 40; ++i) end = end->addChild("n" + std::to_string(i), "link");
+  struct Step {
+    const char* change;
+    std::function<void()> apply;
+    const char* x;  // link:x at the deepest node
+  };
+  const Step steps[] = {
+      {"first evaluation", [] {}, "7"},
+      {"host value at the top", [&] { hostSet(root, "top", "level", I(12)); }, "12"},
+      {"top's default changed", [&] {
+         root.clearSos();
+         window->getModule("top")->setRixData(evaltest::moduleText(
+             "top", {"public level integer = 0 to 99 default 21"}, ""));
+       }, "21"},
+      {"top's rules set it", [&] {
+         window->getModule("top")->setRix("set top:level to 33");
+       }, "33"},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.change);
+    step.apply();
+    evaluate(root);
+    EXPECT_EQ(value(*end, "link", "x"), step.x);
+    EXPECT_EQ(value(*end, "link", "lvl"), step.x);
+  }
+}
+
+TEST_F(SharedSetsTest, ManyPresentedPositionsEachReachTheirNode) {
+  // One module presents one option at forty positions: each child takes the value presented at
+  // its own position, a child at no presented position the default, and the presenting node's
+  // own set keeps all forty.
+  std::vector<std::string> declarations;
+  for (int i = 0; i < 40; ++i) {
+    declarations.push_back("public p" + std::to_string(i) + " presents leaf:x [c" +
+                           std::to_string(i) + "] default " + std::to_string(i % 9 + 1));
+  }
+  addModule("top", declarations, "");
+  addModule("leaf", {"public x integer = 0 to 9 default 0"}, "");
+  TestNode root(window, "top", "top");
+  std::vector<TestNode*> children;
+  for (int i = 0; i < 40; ++i) children.push_back(root.addChild("c" + std::to_string(i), "leaf"));
+  TestNode* elsewhere = root.addChild("c99", "leaf");
+  for (int round = 0; round < 2; ++round) {
+    SCOPED_TRACE(round);
+    evaluate(root);
+    for (int i = 0; i < 40; ++i) {
+      EXPECT_EQ(value(*children[i], "leaf", "x"), std::to_string(i % 9 + 1)) << "c" << i;
+    }
+    EXPECT_EQ(value(*elsewhere, "leaf", "x"), "0");
+    EXPECT_EQ(root.getSos().contents().size(), 40u);
+  }
+}
+
+}  // namespace
+
