@@ -76,7 +76,9 @@ class TAM_API TamNode {
   void setLoadIf(const std::string& text);
   ref_count_ptr<TamConditionExp> getLoadIf() const;
 
-  // The node's set, first re-bound to this node.
+  // The node's set, first re-bound to this node. Re-binding can rebuild the set's entries, so a
+  // loop over contents() must not call getSos() on any node of the tree (this one included)
+  // inside the loop: take what it needs from the entries first.
   const TamSelOptionSet& getSos() const;
   void setSos(TamSelOptionSet& sos);
   void clearSos();
