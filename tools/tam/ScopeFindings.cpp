@@ -13,6 +13,11 @@ namespace {
 
 using Node = TamRixOutline::Node;
 
+// What the window and a module raise for a module the host cannot supply and for an option a
+// module does not have.
+constexpr int kModuleNotFound = 302;
+constexpr int kOptionNotFound = 102;
+
 std::string fullName(const ref_count_ptr<TamOption>& option) {
   return option->moduleId() + ":" + option->name();
 }
@@ -37,7 +42,7 @@ class StandIns {
   void declareFor(const std::vector<ProductNode*>& nodes, std::vector<Diagnostic>& out) {
     std::set<std::string> modulesDone;
     for (ProductNode* node : nodes) {
-      if (!node->loadIfText().empty()) {
+      if (!node->loadIfText().empty() && !allResolve(*node->getLoadIf())) {
         const std::string pointer = JsonDocument::member(node->source(), "load_if");
         const TamRixOutline outline = node->getLoadIf()->outline();
         for (const Node* reference : references(outline)) {
@@ -50,7 +55,7 @@ class StandIns {
       }
       if (!node->hasModule() || !modulesDone.insert(node->module()).second) continue;
       const ModuleFile* file = adapter_.moduleFile(node->module());
-      if (file == nullptr) continue;
+      if (file == nullptr || allResolve(*node->TamNode::module()->getRix())) continue;
       const TamRixOutline outline = node->TamNode::module()->getRix()->outline();
       for (const Node* reference : references(outline)) {
         if (standIn(*reference)) {
@@ -62,13 +67,27 @@ class StandIns {
   }
 
  private:
+  // True when every option reference of the rules or condition resolves, as nearly all do: then
+  // no stand-in is needed and no outline is built to find the references. Raises what a lookup
+  // raises other than "not found", as the search through the outline would.
+  bool allResolve(const TamRixExp& exp) {
+    std::set<ref_count_ptr<TamOption>> found;
+    try {
+      exp.referencedOptions(window_, found);
+      return true;
+    } catch (const TamException& e) {
+      if (e.code() != kModuleNotFound && e.code() != kOptionNotFound) throw;
+      return false;
+    }
+  }
+
   // True when the reference needed a stand-in.
   bool standIn(const Node& reference) {
     ref_count_ptr<TamModule> module;
     try {
       module = window_->getModule(reference.moduleId);
     } catch (const TamException& e) {
-      if (e.code() != 302) throw;
+      if (e.code() != kModuleNotFound) throw;
       module = window_->createModule(reference.moduleId);
     }
     try {
