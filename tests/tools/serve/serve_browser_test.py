@@ -299,7 +299,7 @@ def test_inputs_fit_their_options_and_refuse_bad_values(browser, ebike):
     height.send_keys('250', Keys.TAB)
     error = browser.find_element(By.ID, 'option-ebike-rider_height-error')
     wait(browser, lambda: error.text != '')
-    assert error.text == 'value 250 is not allowed for ebike:rider_height (allowed: 150 to 205)'
+    assert error.text == "value 250 is not allowed for 'ebike:rider_height' (allowed: 150 to 205)"
     assert body(browser, 'revision') == '0'
 
 
