@@ -152,7 +152,8 @@ int runEval(const EvalOptions& options) {
   const EvalOutcome outcome = evaluateProduct(*session, options.explain);
   int status = kExitOk;
   if (options.json) {
-    printDocument(evalDocument(outcome));
+    JsonStream out(std::cout);
+    writeEvalDocument(outcome, out);
     status = std::string(evalStatus(outcome)) == "ok" ? kExitOk : kExitReported;
   } else {
     status = printText(*session, outcome);

@@ -117,30 +117,65 @@ OutputJson evalFailureDocument(const Diagnostic& error) {
 }
 
 // The keys are inserted in the documented order, which ordered_json keeps.
+namespace {
+
+// Node n's item, with the origin of each value when the outcome has them.
+OutputJson nodeItem(const EvalOutcome& outcome, std::size_t n) {
+  OutputJson item = nodeJson(outcome.nodes[n]);
+  const std::size_t options = outcome.nodes[n].options.size();
+  for (std::size_t k = 0; n < outcome.origins.size() && k < outcome.origins[n].size() && k < options;
+       ++k) {
+    for (std::size_t i = 0; i < outcome.origins[n][k].size(); ++i) {
+      item["options"][k]["values"][i]["origin"] = originJson(outcome.origins[n][k][i]);
+    }
+  }
+  return item;
+}
+
+// The members after the node list, in order.
+std::vector<std::pair<const char*, OutputJson>> closingMembers(const EvalOutcome& outcome) {
+  std::vector<std::pair<const char*, OutputJson>> members;
+  members.emplace_back("messages", messagesJson(outcome.messages));
+  members.emplace_back("legacy_options", legacyJson(outcome.legacy));
+  OutputJson problems = OutputJson::array();
+  for (const Diagnostic& problem : outcome.problems) problems.push_back(diagnosticJson(problem));
+  members.emplace_back("problems", problems);
+  members.emplace_back("summary", summaryJson(outcome.nodes.size(), outcome.counts));
+  if (outcome.failed) members.emplace_back("error", diagnosticJson(outcome.failure));
+  return members;
+}
+
+OutputJson productMember(const EvalOutcome& outcome) {
+  return outcome.product.empty() ? OutputJson(nullptr) : OutputJson(outcome.product);
+}
+
+}  // namespace
+
 OutputJson evalDocument(const EvalOutcome& outcome) {
   OutputJson document = evalDocumentStart(evalStatus(outcome));
-  document["product"] = outcome.product.empty() ? OutputJson(nullptr) : OutputJson(outcome.product);
+  document["product"] = productMember(outcome);
   document["file"] = outcome.file;
   document["variants_mode"] = outcome.variantsMode;
   OutputJson nodes = OutputJson::array();
-  for (std::size_t n = 0; n < outcome.nodes.size(); ++n) {
-    OutputJson item = nodeJson(outcome.nodes[n]);
-    const std::size_t options = outcome.nodes[n].options.size();
-    for (std::size_t k = 0; n < outcome.origins.size() && k < outcome.origins[n].size() && k < options;
-         ++k) {
-      for (std::size_t i = 0; i < outcome.origins[n][k].size(); ++i) {
-        item["options"][k]["values"][i]["origin"] = originJson(outcome.origins[n][k][i]);
-      }
-    }
-    nodes.push_back(item);
-  }
+  for (std::size_t n = 0; n < outcome.nodes.size(); ++n) nodes.push_back(nodeItem(outcome, n));
   document["nodes"] = nodes;
-  document["messages"] = messagesJson(outcome.messages);
-  document["legacy_options"] = legacyJson(outcome.legacy);
-  OutputJson problems = OutputJson::array();
-  for (const Diagnostic& problem : outcome.problems) problems.push_back(diagnosticJson(problem));
-  document["problems"] = problems;
-  document["summary"] = summaryJson(outcome.nodes.size(), outcome.counts);
-  if (outcome.failed) document["error"] = diagnosticJson(outcome.failure);
+  for (auto& member : closingMembers(outcome)) document[member.first] = std::move(member.second);
   return document;
+}
+
+void writeEvalDocument(const EvalOutcome& outcome, JsonStream& out) {
+  const OutputJson start = evalDocumentStart(evalStatus(outcome));
+  for (const auto& member : start.items()) out.member(member.key(), member.value());
+  out.member("product", productMember(outcome));
+  out.member("file", outcome.file);
+  out.member("variants_mode", outcome.variantsMode);
+  if (outcome.nodes.empty()) {
+    out.member("nodes", OutputJson::array());
+  } else {
+    out.beginList("nodes");
+    for (std::size_t n = 0; n < outcome.nodes.size(); ++n) out.item(nodeItem(outcome, n));
+    out.endList();
+  }
+  for (const auto& member : closingMembers(outcome)) out.member(member.first, member.second);
+  out.end();
 }

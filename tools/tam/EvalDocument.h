@@ -12,6 +12,7 @@
 #include "Diagnostics.h"
 #include "EvalReport.h"
 #include "Explanation.h"
+#include "JsonStream.h"
 #include "ValueText.h"
 #include "Session.h"
 
@@ -67,5 +68,7 @@ OutputJson evalFailureDocument(const Diagnostic& error);
 
 // The whole document for an outcome.
 OutputJson evalDocument(const EvalOutcome& outcome);
+// The same document written to `out` node by node, so that no whole document is ever held.
+void writeEvalDocument(const EvalOutcome& outcome, JsonStream& out);
 
 #endif  // TAM_TOOL_EVALDOCUMENT_H
