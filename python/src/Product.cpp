@@ -1,10 +1,13 @@
 // The tam command's host classes for Python: products read from their files and evaluated with
-// host values, and what sweeps use (variants, their sources and the runner that evaluates them).
+// host values (and explained, when asked, as `tam explain` explains), and what sweeps use
+// (variants, their sources and the runner that evaluates them).
 #include <memory>
 
 #include "Bindings.h"
 #include "Diagnostics.h"
 #include "EvalReport.h"
+#include "Explanation.h"
+#include "ExplanationOutput.h"
 #include "Session.h"
 #include "VariantGenerators.h"
 #include "VariantRunner.h"
@@ -99,19 +102,53 @@ std::vector<Choice> choicesFromDict(py::handle set) {
   return choices;
 }
 
-py::tuple optionTuple(const OptionReport& option) {
-  return py::make_tuple(option.option, fromValues(option.values), py::cast(option.how));
+// A `tam explain --json` document as JSON text, for the Python side to decode.
+std::string explanationText(const OutputJson& document) {
+  return document.dump(-1, ' ', false, OutputJson::error_handler_t::replace);
 }
 
-py::tuple reportTuple(Session& session) {
+// With an explainer, each option's tuple ends in its explanation and each node's in its own;
+// without one, in None.
+py::tuple optionTuple(const OptionReport& option, const std::string* explanation) {
+  return py::make_tuple(option.option, fromValues(option.values), py::cast(option.how),
+                        explanation != nullptr ? py::object(py::str(*explanation))
+                                               : py::object(py::none()));
+}
+
+// The explanation of every option of the node's set, in the order of the node's report. The
+// options are taken first: explaining one reads the set again, which binds it anew.
+std::vector<std::string> optionExplanations(Explainer& explainer, ProductNode& node) {
+  std::vector<std::string> explanations;
+  if (!node.wasEvaluated() || !node.hasModule()) return explanations;
+  std::vector<ref_count_ptr<TamOption>> options;
+  for (const auto& item : node.getSos().contents()) options.push_back(item.first);
+  for (const ref_count_ptr<TamOption>& option : options) {
+    explanations.push_back(
+        explanationText(optionExplanationJson(explainer.explainOption(node, option))));
+  }
+  return explanations;
+}
+
+py::tuple reportTuple(Session& session, Explainer* explainer) {
   py::list nodes;
   for (ProductNode* node : session.nodes()) {
     NodeReport report = reportNode(*node);
+    std::vector<std::string> explained;
+    if (explainer != nullptr) explained = optionExplanations(*explainer, *node);
     py::list options;
-    for (const OptionReport& option : report.options) options.append(optionTuple(option));
+    for (std::size_t k = 0; k < report.options.size(); ++k) {
+      options.append(
+          optionTuple(report.options[k], k < explained.size() ? &explained[k] : nullptr));
+    }
+    py::object nodeExplanation = py::none();
+    if (explainer != nullptr) {
+      nodeExplanation =
+          py::str(explanationText(nodeExplanationJson(explainer->explainNode(*node))));
+    }
     nodes.append(py::make_tuple(report.path, report.id, textOrNone(report.module),
-                                stateName(report.state), textOrNone(report.forced ? report.forced : ""),
-                                options));
+                                stateName(report.state),
+                                textOrNone(report.forced ? report.forced : ""), options,
+                                nodeExplanation));
   }
   py::list messages;
   for (const EmittedMessage& message : session.adapter().messages()) {
@@ -158,6 +195,20 @@ class RouterReinstall {
   throw py::error_already_set();
 }
 
+// Turns a record's history on for one evaluation, and off again however it ends.
+class HistoryScope {
+ public:
+  HistoryScope(EvaluationRecord& record, bool history) : record_(record) {
+    record_.setHistory(history);
+  }
+  HistoryScope(const HistoryScope&) = delete;
+  HistoryScope& operator=(const HistoryScope&) = delete;
+  ~HistoryScope() { record_.setHistory(false); }
+
+ private:
+  EvaluationRecord& record_;
+};
+
 // A product read from its files, its tree built once and evaluated again for each call (through
 // a VariantRunner, which gives the nodes their host values).
 class ProductHandle {
@@ -173,13 +224,18 @@ class ProductHandle {
   ProductHandle& operator=(const ProductHandle&) = delete;
   ~ProductHandle() { AdapterRouter::instance().unroute(session().window().get()); }
 
-  py::tuple evaluate(py::handle set) {
+  // With `explain` the session's record keeps the evaluation's history, from which each option
+  // and node is explained; without it the record keeps only what it always keeps.
+  py::tuple evaluate(py::handle set, bool explain) {
     std::vector<Choice> choices = choicesFromDict(set);
     AdapterRouter::Scope scope(&session().adapter());
     runner_->applyChoices(choices);
+    HistoryScope history(session().record(), explain);
     try {
       session().evaluate();
-      return reportTuple(session());
+      if (!explain) return reportTuple(session(), nullptr);
+      Explainer explainer(session());
+      return reportTuple(session(), &explainer);
     } catch (const TamException& e) {
       raiseEvaluationError(session(), e);
     }
@@ -301,7 +357,8 @@ void bindProduct(py::module_& m) {
 
   py::class_<ProductHandle>(m, "_Product", "A product read from its files (see tam.Product).")
       .def(py::init<const std::string&>(), py::arg("path"))
-      .def("evaluate", &ProductHandle::evaluate, py::arg("set") = py::none())
+      .def("evaluate", &ProductHandle::evaluate, py::arg("set") = py::none(),
+           py::arg("explain") = false)
       .def_property_readonly("name", [](ProductHandle& p) { return p.product().name(); })
       .def_property_readonly("path", [](ProductHandle& p) { return p.product().path(); })
       .def_property_readonly("variants_mode",

@@ -9,6 +9,7 @@ depend on each other.
 from __future__ import annotations
 
 import dataclasses
+import json
 from typing import Any, Dict, List, Mapping, Optional, Sequence, Union
 
 from tam import _tam
@@ -44,9 +45,14 @@ class OptionResult:
     """module:option"""
     values: List[Value]
     how: List[_tam.HowSet]
-    provenance: Optional[Any] = None
-    """Reserved for why each value is what it is (the rule or host choice that set it); None
-    until evaluations report it."""
+    provenance: Optional[Dict[str, Any]] = None
+    """Why the option has these values, when the evaluation was asked to explain
+    (Product.evaluate(..., explain=True)); None otherwise. It is the document
+    `tam explain --json PRODUCT NODEPATH:module:option` prints, decoded: "values" lists each value
+    with its "origin" (the set or fix statement, the declaration giving the default, the host
+    value, or the node it was inherited from, each with its "place": file, line, column), and
+    "history" every step that led there, oldest first (what each statement stored, replaced or
+    was refused, with its place). See docs/schema/tam-explain.schema.json."""
 
     @property
     def value(self) -> Value:
@@ -70,6 +76,16 @@ class NodeResult:
     state: str
     forced: Optional[str]
     options: Dict[str, OptionResult]
+    explanation: Optional[Dict[str, Any]] = None
+    """Why the node has its state, when the evaluation was asked to explain; None otherwise. It
+    is the document `tam explain --json PRODUCT NODEPATH` prints, decoded: the forced state, the
+    load_if with each value it read and its result, the node above that stopped it, the reason in
+    words, and the node's options with the origin of each value."""
+
+    @property
+    def reason(self) -> Optional[str]:
+        """The node's state in words ("its load_if is false: ..."), when explained; else None."""
+        return self.explanation["reason"] if self.explanation is not None else None
 
     @property
     def configured(self) -> bool:
@@ -154,14 +170,18 @@ class Evaluation:
         }
 
     def to_json(self) -> Dict[str, Any]:
-        """The document `tam eval --json` prints, as Python objects, keys in the same order."""
+        """The document `tam eval --json` prints, as Python objects, keys in the same order; for
+        an evaluation that explained, the one `tam eval --explain --json` prints (each value with
+        its "origin")."""
 
-        def values(option_values, how=None):
+        def values(option_values, how=None, provenance=None):
             out = []
             for i, value in enumerate(option_values):
                 item = {"value": value, "type": _type_name(value)}
                 if how is not None:
                     item["how"] = _HOW_NAMES[how[i]] if i < len(how) else None
+                if provenance is not None and i < len(provenance["values"]):
+                    item["origin"] = provenance["values"][i]["origin"]
                 out.append(item)
             return out
 
@@ -178,7 +198,10 @@ class Evaluation:
                     "state": node.state,
                     "forced": node.forced,
                     "options": [
-                        {"option": name, "values": values(result.values, result.how)}
+                        {
+                            "option": name,
+                            "values": values(result.values, result.how, result.provenance),
+                        }
                         for name, result in node.options.items()
                     ],
                 }
@@ -201,6 +224,10 @@ class Evaluation:
             ],
             "summary": self.summary(),
         }
+
+
+def _decoded(text: Optional[str]) -> Optional[Dict[str, Any]]:
+    return json.loads(text) if text is not None else None
 
 
 class Product:
@@ -235,7 +262,9 @@ class Product:
         """Every node's path, depth first in the product's order."""
         return self._handle.nodes
 
-    def evaluate(self, set: Optional[Mapping[str, Choice]] = None) -> Evaluation:
+    def evaluate(
+        self, set: Optional[Mapping[str, Choice]] = None, *, explain: bool = False
+    ) -> Evaluation:
         """Evaluates the product with host values added to the product file's.
 
         `set` maps NODEPATH:module:option (as `tam eval --set` names it) to a value, or to a list
@@ -243,8 +272,13 @@ class Product:
         string is read as --set reads its text. ProductError for a value the product does not
         take; EvaluationError when the evaluation raises (a rule that fails, a module file that
         does not load), placed in the file at fault.
+
+        With explain=True the evaluation keeps its history and every OptionResult gets its
+        provenance and every NodeResult its explanation, as `tam explain --json` gives them (a
+        host value from `set` is placed by its NODEPATH:module:option key). Without it nothing is
+        recorded and both are None: an evaluation costs what it costs without explanations.
         """
-        name, file, mode, nodes, messages, legacy = self._handle.evaluate(set)
+        name, file, mode, nodes, messages, legacy = self._handle.evaluate(set, explain)
         return Evaluation(
             product=name,
             file=file,
@@ -256,9 +290,13 @@ class Product:
                     module,
                     state,
                     forced,
-                    {option: OptionResult(option, values, how) for option, values, how in options},
+                    {
+                        option: OptionResult(option, values, how, _decoded(provenance))
+                        for option, values, how, provenance in options
+                    },
+                    _decoded(explanation),
                 )
-                for path, node_id, module, state, forced, options in nodes
+                for path, node_id, module, state, forced, options, explanation in nodes
             ],
             messages=[Message(*message) for message in messages],
             legacy_options=[LegacyOption(*item) for item in legacy],

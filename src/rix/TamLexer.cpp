@@ -307,6 +307,14 @@ void TamLexer::replaceWith(const std::string& text) {
   if (recording_ && !finished_) {
     output_ += text;
     output_ += pendingSpace_;
+    // A run written against the word after it ("'m':'x'elif") keeps a space from it when the
+    // replacement ends with a word character, or the two would read back as one word. (Nothing
+    // ends in a word character right before a reference: a keyword needs space after it.)
+    if (!text.empty() && pendingSpace_.empty() && pos_ < text_.size() &&
+        isWordChar(static_cast<unsigned char>(text.back())) &&
+        isWordChar(static_cast<unsigned char>(text_[pos_]))) {
+      output_ += ' ';
+    }
     mark_ = pos_;
   }
   replacing_ = false;

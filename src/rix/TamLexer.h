@@ -141,7 +141,8 @@ class TamLexer {
   // Ends a replacement keeping the run as written, with the white space and comments after it.
   void keepReplaced();
   // Ends a replacement substituting `text` for the run. Comments after the run are dropped; the
-  // line feed ending the last of them and the white space after it are kept.
+  // line feed ending the last of them and the white space after it are kept. Where the run touched
+  // the word after it, a space keeps `text` from merging with it.
   void replaceWith(const std::string& text);
   // Copies the rest of the input, stops all copying and returns the rewritten text.
   std::string finishRecording();

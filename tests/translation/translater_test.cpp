@@ -127,6 +127,10 @@ TEST_F(TranslaterTest, ReferencesAreRewritten) {
       // Empty names are written as two quotes, so that the reference still reads.
       {'c', "a:'' = 1 or e:v = 2", "b:'' = 1 or '':v = 2"},
       {'c', "a:x = 1 a:y", "SE_extra_input\na:x = 1 a:y\n        ^ @1"},
+      // A reference written against the word after it is kept apart from it, or both would read
+      // as one.
+      {'r', "if k:c then set k:y to 'a':'w'endif", "if k:c then set k:y to b:w endif"},
+      {'c', "'a':'w'or k:w", "b:w or k:w"},
   });
 }
 

@@ -107,6 +107,7 @@ void Configurator::open() {
     throw;
   }
   session_ = std::move(session);
+  explained_ = false;
   loadedText_ = session_->product().document().text();
   nodes_ = session_->nodes();
   indexByPath_.clear();
@@ -115,6 +116,7 @@ void Configurator::open() {
 
 std::unique_ptr<Configurator::Results> Configurator::evaluateResults(OutputJson& failure) {
   for (ProductNode* node : nodes_) session_->setHostValues(*node, choices_.at(node->path()));
+  explained_ = false;
   auto results = std::make_unique<Results>();
   try {
     session_->evaluate();
@@ -243,7 +245,7 @@ HostValueEntry Configurator::checkedEntry(ProductNode& node, const Json& request
                    "unknown way of setting \"" + how +
                        "\" (expected \"host\", \"host_firm\" or \"host_forced\")");
   }
-  entry.where = node.path() + " " + option;
+  entry.where = "chosen in tam serve, not saved";
 
   TamSelOptionSet::TamSosEntry checked;
   std::string problem;

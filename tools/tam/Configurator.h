@@ -25,6 +25,8 @@
 #include "Session.h"
 #include "ValueText.h"
 
+class Explainer;
+
 // The version of the API's documents, sent in every answer as "version".
 constexpr int kServeApiVersion = 1;
 
@@ -81,7 +83,10 @@ class Configurator {
   OutputJson redo(const nlohmann::json& request);
   // POST /api/save: writes the host values into the product file.
   OutputJson save();
-  // GET /api/why: why a node has its state, or an option at a node its values.
+  // GET /api/why: why a node has its state, or an option at a node its values: the facts the
+  // results and files tell, and the trail of steps that led there. The trail comes from an
+  // evaluation with the record's history on, made when a why is first asked after a change, so
+  // that changes pay nothing for it.
   OutputJson why(const std::string& path, const std::string& option);
   // GET /api/source: lines of the product file or of a module file around a line.
   OutputJson source(const std::string& file, int line);
@@ -130,8 +135,12 @@ class Configurator {
   OutputJson modulesJson();
   OutputJson historyJson() const;
   OutputJson failureJson(const TamException& e);
-  OutputJson whyNode(std::size_t index) const;
-  OutputJson whyOption(std::size_t index, const std::string& option);
+  // Evaluates the current choices again with the record's history on, unless the tree holds
+  // such an evaluation of them already. False when it fails (or no evaluation succeeds now).
+  bool explainTree();
+  // `explainer` is null when the tree could not be explained.
+  OutputJson whyNode(std::size_t index, Explainer* explainer);
+  OutputJson whyOption(std::size_t index, const std::string& option, Explainer* explainer);
 
   std::mutex mutex_;
   std::string productPath_;
@@ -143,6 +152,7 @@ class Configurator {
   std::unique_ptr<Results> results_;   // of the last evaluation that succeeded; null before one
   std::unique_ptr<Results> previous_;  // the results before, while a change is answered
   OutputJson failure_;                 // of the current choices, while none has succeeded
+  bool explained_ = false;  // the tree holds the results' evaluation with the record's history
   long revision_ = 0;
 };
 

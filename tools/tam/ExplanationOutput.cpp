@@ -237,3 +237,14 @@ OutputJson nodeExplanationJson(const NodeExplanation& explanation) {
   document["options"] = options;
   return document;
 }
+
+std::string explainedEntryText(const std::string& option, const Entry& entry,
+                               const std::vector<ValueOrigin>& origins) {
+  return entryLine(option, entry, origins);
+}
+
+OutputJson explainedValuesJson(const Entry& entry, const std::vector<ValueOrigin>* origins) {
+  return valuesJson(entry, origins);
+}
+
+OutputJson explainedStepJson(const ExplainedStep& step) { return stepJson(step); }

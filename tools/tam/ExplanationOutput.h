@@ -29,4 +29,16 @@ OutputJson originJson(const ValueOrigin& origin);
 // {"file", "line", "column", "text"}, or null for an unknown place.
 OutputJson placeJson(const SourcePlace& place);
 
+// The pieces of the documents above, for front ends that show explanations their own way (tam
+// serve's "why"):
+// "module:option = 18 (set, file:line), ..." as `tam explain` prints an entry (origins may be
+// fewer than the values, or none).
+std::string explainedEntryText(const std::string& option, const TamSelOptionSet::TamSosEntry& entry,
+                               const std::vector<ValueOrigin>& origins);
+// [{"value", "type", "how"}] with "origin" for each value when `origins` is given.
+OutputJson explainedValuesJson(const TamSelOptionSet::TamSosEntry& entry,
+                               const std::vector<ValueOrigin>* origins);
+// One step of a "history" list.
+OutputJson explainedStepJson(const ExplainedStep& step);
+
 #endif  // TAM_TOOL_EXPLANATIONOUTPUT_H

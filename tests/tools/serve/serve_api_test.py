@@ -18,6 +18,10 @@ import serve_support as support
 DRIVE = 'ebike.drive'
 
 
+def answer_state(answer, path):
+    return next(n['state'] for n in answer['nodes'] if n['path'] == path)
+
+
 def node_options(server, path):
     status, answer, _ = server.get('/api/node?path=' + path)
     assert status == 200, answer
@@ -58,6 +62,9 @@ class Refusals(EbikeServer):
             ('POST', '/api/set', {'token': False, 'body': {'node': 'ebike', 'option': 'ebike:usage',
                                                           'value': 'offroad'}}, 403, 'bad_token'),
             ('POST', '/api/save', {'token': False, 'body': {}}, 403, 'bad_token'),
+            ('GET', '/api/why?node=ebike', {'token': False}, 403, 'bad_token'),
+            ('GET', '/api/why?node=ebike', {'headers': {'Host': 'rebound.example'}}, 403,
+             'host_refused'),
             ('GET', '/', {'headers': {'Host': 'rebound.example:%d' % self.server.port}}, 403,
              'host_refused'),
             ('GET', '/api/product', {'headers': {'Host': 'rebound.example'}}, 403, 'host_refused'),
@@ -127,7 +134,15 @@ class Refusals(EbikeServer):
             ('GET', '/api/node', {}, 400, 'bad_request'),
             ('GET', '/api/node?path=ebike.nowhere', {}, 404, 'unknown_node'),
             ('GET', '/api/why?option=ebike:usage', {}, 400, 'bad_request'),
+            ('GET', '/api/why', {}, 400, 'bad_request'),
+            ('GET', '/api/why?node=ebike.nowhere', {}, 404, 'unknown_node'),
+            ('GET', '/api/why?node=ebike.nowhere&option=ebike:usage', {}, 404, 'unknown_node'),
             ('GET', '/api/why?node=ebike&option=frame:size', {}, 404, 'unknown_option'),
+            ('GET', '/api/why?node=ebike&option=usage', {}, 404, 'unknown_option'),
+            ('GET', '/api/why?node=ebike&option=ebike:colour', {}, 404, 'unknown_option'),
+            ('GET', '/api/why?node=ebike.equipment&option=lights:extras', {}, 404,
+             'unknown_option'),
+            ('POST', '/api/why?node=ebike', {'body': {}}, 405, 'method_not_allowed'),
             ('GET', '/api/source?file=/etc/passwd&line=1', {}, 404, 'unknown_file'),
             ('GET', '/api/source?file=../product.json&line=1', {}, 404, 'unknown_file'),
             ('GET', '/api/source?line=1', {}, 400, 'bad_request'),
@@ -273,13 +288,17 @@ class Answers(EbikeServer):
         self.assertEqual(answer['subject'], {'node': 'ebike.frame.fork', 'option': None})
         facts = {f['topic']: f for f in answer['facts']}
         self.assertEqual(facts['load_if']['line'], 32)
-        self.assertEqual(facts['load_if_reads']['text'],
-                         'The load_if reads frame:suspension, which is "rigid" at ebike.frame.')
+        read = facts['load_if_reads']
+        self.assertEqual((read['text'], read['file'], read['line'], read['node']), (
+            'The load_if read frame:suspension = "rigid" (default, modules/frame.rix:6).',
+            'modules/frame.rix', 6, 'ebike.frame'))
         status, answer, _ = self.server.get('/api/why?node=ebike.frame&option=frame:material')
         facts = {f['topic']: f['text'] for f in answer['facts']}
         self.assertEqual(answer['summary'],
                          'frame:material = "steel" (host_forced) at ebike.frame.')
-        self.assertIn('forced host value', facts['value'])
+        self.assertEqual(facts['value'],
+                         '"steel": the host value (host_forced), given at product.json:29 '
+                         '(node ebike.frame).')
         self.assertEqual(facts['host_value'],
                          'Chosen at this node: "steel" (host_forced), as the product file holds it.')
         declaration = [f for f in answer['facts'] if f['topic'] == 'declaration'][0]
@@ -290,6 +309,161 @@ class Answers(EbikeServer):
         status, answer, _ = self.server.get('/api/source?file=product.json&line=1')
         self.assertEqual([line['number'] for line in answer['lines']], [1, 2, 3, 4])
         self.assertEqual(answer['lines'][0]['text'], '{')
+
+
+def file_line(product, file, line):
+    with open(os.path.join(os.path.dirname(product), file), encoding='utf-8') as f:
+        return f.read().split('\n')[line - 1]
+
+
+def without_origins(values):
+    return [{k: v for k, v in value.items() if k != 'origin'} for value in values]
+
+
+class WhyTrail(unittest.TestCase):
+    """The trail of /api/why against `tam explain --json` and `tam eval --explain --json` for the
+    same product and host values: an option's trail is the history explain gives, each step with
+    the source line at its place; a node's trail is its forced state, its load_if, the values it
+    read (placed where the node above got them) and its state, after those of the node that
+    stopped it."""
+
+    def serve(self, source):
+        product = support.copy_product(source)
+        server = support.Server(product)
+        self.addCleanup(support.remove_product, product)
+        self.addCleanup(server.stop)
+        return server, product
+
+    def why(self, server, node, option=None):
+        path = '/api/why?node=' + node + ('&option=' + option if option else '')
+        status, answer, _ = server.get(path)
+        self.assertEqual(status, 200, answer)
+        return answer
+
+    def check_option(self, server, product, subject, sets=()):
+        node, option = subject.split(':', 1)
+        answer = self.why(server, node, option)
+        expected = support.explain_json(product, subject, *sets)
+        # The explanation is the very document of tam explain --json.
+        self.assertEqual(answer['explanation'], expected)
+        trail = answer['trail']
+        for step in trail:
+            line = step.pop('source_line')
+            place = step['place']
+            self.assertEqual(line, file_line(product, place['file'], place['line'])
+                             if place and place['file'] else None, step)
+        self.assertEqual(trail, expected['history'])
+        # Each value's fact is placed where the value came from.
+        facts = [(f['file'], f['line'], f['node'])
+                 for f in answer['facts'] if f['topic'] == 'value']
+        origins = [value['origin'] for value in expected['values']]
+        self.assertEqual(facts, [((o['place'] or {}).get('file'), (o['place'] or {}).get('line'),
+                                  o['node']) for o in origins])
+
+    def expected_condition(self, product, node, evaluated, sets):
+        """A node's condition steps as `tam explain --json` tells them: (kind, node, outcome,
+        place, values read, option read); read values with the origins eval --explain gives at
+        the nearest node above that holds the option."""
+        document = support.explain_json(product, node, *sets)
+        steps = []
+        if document['forced']:
+            steps.append(('forced', node, document['forced']['state'], document['forced']['place'],
+                          None, None))
+        load_if = document['load_if']
+        if load_if:
+            steps.append(('load_if', node, load_if['result'], load_if['place'], None, None))
+            for read in load_if['reads']:
+                above = node.rsplit('.', 1)[0]
+                held = None
+                while held is None:
+                    options = {o['option']: o['values'] for o in evaluated[above]['options']}
+                    held = options.get(read['option'])
+                    above = above.rsplit('.', 1)[0]
+                self.assertEqual(without_origins(held), read['values'])
+                place = next((v['origin']['place'] for v in held if v['origin']['place']), None)
+                steps.append(('read', node, None, place, held, read['option']))
+        steps.append(('state', node, document['state'], None, None, None))
+        return steps, document
+
+    def check_node(self, server, product, node, sets=()):
+        answer = self.why(server, node)
+        evaluated = {n['path']: n for n in support.eval_explain_json(product, *sets)['nodes']}
+        steps, document = self.expected_condition(product, node, evaluated, sets)
+        self.assertEqual(answer['explanation'], document)
+        if document['stopped_by']:
+            steps, _ = self.expected_condition(product, document['stopped_by'], evaluated, sets)
+            steps.append(('stopped', node, document['state'], None, None, None))
+        trail = answer['trail']
+        self.assertEqual([(s['kind'], s['node'], s['outcome'], s['place'], s['values'], s['from'])
+                          for s in trail], steps)
+        self.assertEqual(trail[-1]['text'], document['reason'])
+        if document['stopped_by']:
+            self.assertEqual(trail[-1]['from_node'], document['stopped_by'])
+
+    def test_trails_are_what_tam_explain_tells(self):
+        server, product = self.serve(support.EBIKE)
+        # A change, saved so that tam explain reads it from the file as the server does.
+        status, answer, _ = server.post('/api/set', {'node': 'ebike', 'option': 'ebike:usage',
+                                                     'value': 'offroad'})
+        self.assertEqual(status, 200, answer)
+        self.assertTrue(server.post('/api/save')[1]['saved'])
+        for subject in ['ebike.drive:drive:gears', 'ebike.frame:frame:material',
+                        'ebike.drive.battery:battery:usage', 'ebike.drive:drive:assist_level',
+                        'ebike.equipment.lights:lights:extras', 'ebike:ebike:usage',
+                        'ebike.equipment.rack:rack:pannier_set']:
+            with self.subTest(subject=subject):
+                self.check_option(server, product, subject)
+        for node in ['ebike', 'ebike.frame.fork', 'ebike.equipment.rack',
+                     'ebike.equipment.display', 'ebike.drive.battery.charger']:
+            with self.subTest(node=node):
+                self.check_node(server, product, node)
+
+        server, product = self.serve(support.EXPLAIN)
+        for subject in ['kart.engine:engine:power', 'kart.seat:seat:padding']:
+            with self.subTest(subject=subject):
+                self.check_option(server, product, subject)
+        for node in ['kart.rain_tyres', 'kart.rain_tyres.valves', 'kart.transponder',
+                     'kart.engine']:
+            with self.subTest(node=node):
+                self.check_node(server, product, node)
+
+    def test_trails_follow_changes_and_name_unsaved_choices(self):
+        server, product = self.serve(support.EBIKE)
+        rack = self.why(server, 'ebike.equipment.rack')
+        self.assertEqual(rack['trail'][-1]['outcome'], 'configured')
+        self.assertEqual(server.post('/api/set', {'node': 'ebike', 'option': 'ebike:usage',
+                                                  'value': 'offroad'})[0], 200)
+        rack = self.why(server, 'ebike.equipment.rack')
+        self.assertEqual(rack['revision'], 1)
+        read = [s for s in rack['trail'] if s['from'] == 'ebike:usage'][0]
+        self.assertEqual((read['text'], read['place']['text'], read['source_line']),
+                         ('read ebike:usage = "offroad" (host, chosen in tam serve, not saved)',
+                          'chosen in tam serve, not saved', None))
+        self.assertEqual(rack['trail'][-1]['outcome'], 'not_configured')
+        fact = [f for f in rack['facts'] if f['topic'] == 'load_if_reads'][1]
+        self.assertEqual((fact['text'], fact['node']), (
+            'The load_if read ebike:usage = "offroad" (host, chosen in tam serve, not saved).',
+            'ebike'))
+
+        # A refused change leaves the trail of the evaluation before it.
+        before = self.why(server, DRIVE, 'drive:transmission')
+        status, _, _ = server.post('/api/set', {'node': DRIVE, 'option': 'drive:transmission',
+                                                'value': 'belt'})
+        self.assertEqual(status, 409)
+        self.assertEqual(self.why(server, DRIVE, 'drive:transmission'), before)
+        self.check_option(server, product, 'ebike.drive:drive:gears',
+                          sets=['ebike:ebike:usage=offroad'])
+
+        # A host value replaced by a rule says which rule.
+        self.assertEqual(server.post('/api/set', {'node': 'ebike.frame', 'option': 'frame:material',
+                                                  'value': 'carbon'})[0], 200)
+        material = self.why(server, 'ebike.frame', 'frame:material')
+        replaced = [f for f in material['facts'] if f['topic'] == 'replaced'][0]
+        self.assertEqual((replaced['file'], replaced['line'], replaced['node']),
+                         ('modules/ebike.rix', 35, 'ebike'))
+        self.assertIn('"aluminium" is fixed by the statement at modules/ebike.rix:35:3',
+                      replaced['text'])
+        self.assertEqual([s['outcome'] for s in material['trail']], ['stored', 'refused'])
 
 
 class Saving(EbikeServer):
@@ -475,12 +649,22 @@ class StartingAndStopping(unittest.TestCase):
             self.assertEqual((answer['status'], answer['failure']['node']),
                              ('failed', 'ebike.equipment.rack'))
             self.assertEqual({n['state'] for n in answer['nodes']}, {'unknown'})
+            # Why answers from the files alone while nothing evaluates: no explanation, no trail.
+            for path in ['/api/why?node=ebike.equipment.rack',
+                         '/api/why?node=ebike.equipment.rack&option=rack:child_seat']:
+                status, why, _ = server.get(path)
+                self.assertEqual((status, why['explanation'], why['trail']), (200, None, []))
+                self.assertIn('cannot be evaluated', why['summary'])
             status, answer, _ = server.post('/api/clear', {'node': 'ebike.equipment.rack',
                                                            'option': 'rack:child_seat'})
             self.assertEqual((status, answer['status'], answer['failure'], answer['reload']),
                              (200, 'ok', None, True))
             status, answer, _ = server.get('/api/product')
             self.assertEqual(answer['summary']['not_configured'], 1)
+            # Once it evaluates, why explains again.
+            status, why, _ = server.get('/api/why?node=ebike.equipment.rack&option=rack:child_seat')
+            self.assertEqual((why['explanation']['kind'], why['explanation']['node_state']),
+                             ('option', answer_state(answer, 'ebike.equipment.rack')))
         finally:
             server.stop()
 
@@ -509,9 +693,20 @@ class Concurrency(EbikeServer):
                 if pair not in consistent or counted != answer['summary']['configured']:
                     problems.append((pair, counted, answer['summary']))
 
+        def why_reader():
+            # The rack's trail reads the usage and ends in the state that follows from it.
+            expected = {'touring': 'configured', 'offroad': 'not_configured'}
+            for _ in range(rounds):
+                status, answer, _ = self.server.get('/api/why?node=ebike.equipment.rack')
+                trail = answer['trail']
+                read = [s['values'][0]['value'] for s in trail if s['from'] == 'ebike:usage']
+                if status != 200 or expected[read[0]] != trail[-1]['outcome']:
+                    problems.append(trail)
+
         threads = [threading.Thread(target=writer, args=(['offroad', 'touring'],)),
                    threading.Thread(target=writer, args=(['touring', 'offroad'],)),
-                   threading.Thread(target=reader), threading.Thread(target=reader)]
+                   threading.Thread(target=reader), threading.Thread(target=reader),
+                   threading.Thread(target=why_reader)]
         for thread in threads:
             thread.start()
         for thread in threads:

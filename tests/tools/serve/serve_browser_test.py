@@ -143,19 +143,42 @@ def test_configure_the_ebike(browser, ebike):
     assert 'changed' in gears.get_attribute('class').split()
     assert gears.find_element(By.CSS_SELECTOR, '.values').text.startswith('12 set')
 
-    # Why the drive has 12 gears.
+    # Why the drive has 12 gears: the default, then the rule that replaced it, each at its place.
     gears.find_element(By.CSS_SELECTOR, '.why-button').click()
-    wait(browser, lambda: 'drive:gears at ebike.drive' in browser.find_element(By.ID, 'why').text)
-    assert 'set by a set rule' in browser.find_element(By.ID, 'why').text
+    why = browser.find_element(By.ID, 'why')
+    wait(browser, lambda: 'drive:gears at ebike.drive' in why.text)
+    print(f'why drive:gears at ebike.drive answered and shown in {body(browser, "last-why-ms")} ms')
+    steps = why.find_elements(By.CSS_SELECTOR, '.trail .step')
+    assert [step.find_element(By.CSS_SELECTOR, '.step-text').text for step in steps] == \
+        ['default 10, from the declaration', 'set to 12, replacing 10 (default)']
+    assert steps[1].find_element(By.CSS_SELECTOR, '.source-line').text == 'set drive:gears to 12'
+    assert '12: set by the statement at modules/drive.rix:18:3' in why.text
     if os.environ.get('TAM_SCREENSHOT'):
         browser.execute_script('document.getElementById("node").scrollTop = 0')
         browser.save_screenshot(os.environ['TAM_SCREENSHOT'])
+    # The rule's place opens in the source panel at its line.
+    steps[1].find_element(By.XPATH, './/button[.="modules/drive.rix:18:3"]').click()
+    wait(browser, lambda: browser.find_element(By.CSS_SELECTOR, '#source .source-row.here').text
+         .endswith('set drive:gears to 12'))
+    assert browser.find_element(By.CSS_SELECTOR, '#source .muted').text == 'modules/drive.rix:18'
 
-    # Undo with the button, redo with the keyboard.
+    # Why the rack went: its load_if read the usage chosen here, and the page says so.
+    select_node(browser, 'ebike.equipment.rack')
+    browser.find_element(By.CSS_SELECTOR, '#node .why-button').click()
+    wait(browser, lambda: why.get_attribute('data-revision') == '1' and 'ebike.equipment.rack' in
+         why.find_element(By.CSS_SELECTOR, '.why-subject').text)
+    classes = [step.get_attribute('class') for step in why.find_elements(By.CSS_SELECTOR, '.step')]
+    assert classes == ['step step-load_if', 'step step-read', 'step step-read', 'step step-state']
+    assert 'read ebike:usage = "offroad" (host, chosen in tam serve, not saved)' in why.text
+
+    # Undo with the button, redo with the keyboard; the why panel follows.
     browser.find_element(By.ID, 'undo').click()
     wait(browser, lambda: body(browser, 'revision') == '2')
     assert 'state-not_configured' in row_classes(browser, 'ebike.frame.fork')
     assert 'Suspension fork with remote lockout' not in messages(browser)
+    wait(browser, lambda: why.get_attribute('data-revision') == '2')
+    assert why.find_element(By.CSS_SELECTOR, '.why-summary').text.startswith(
+        'ebike.equipment.rack is configured.')
     browser.find_element(By.ID, 'tree').send_keys(Keys.CONTROL, 'y')
     wait(browser, lambda: body(browser, 'revision') == '3')
     assert 'state-configured' in row_classes(browser, 'ebike.frame.fork')
@@ -175,21 +198,47 @@ def test_configure_the_ebike(browser, ebike):
     assert not browser.find_element(By.ID, 'unsaved').is_displayed()
 
 
+def spread(times):
+    times = sorted(times)
+    return (f'minimum {times[0]:.1f} ms, median {times[len(times) // 2]:.1f} ms, '
+            f'maximum {times[-1]:.1f} ms')
+
+
 def test_time_from_a_change_to_the_page_showing_it(browser, ebike):
     """Prints how long a change on the e-bike takes from the person's choice to the updated page:
-    the usage switched between touring and off-road, which changes 12 of the 14 nodes."""
+    the usage switched between touring and off-road, which changes 12 of the 14 nodes; then the
+    same with the why panel open, which is asked again after each change, and how long that
+    takes."""
     server, _ = ebike
     open_page(browser, server.url)
-    times = []
-    for revision in range(1, CHANGES_TIMED + 1):
-        usage = '"offroad"' if revision % 2 else '"touring"'
-        times.append(change_and_wait(browser, lambda: Select(option_input(browser, 'ebike:usage'))
-                                     .select_by_visible_text(usage), revision))
-    times.sort()
+
+    def why_revision():
+        return browser.find_element(By.ID, 'why').get_attribute('data-revision')
+
+    def changes(first):
+        """Change times, and the why panel's update times when it is open."""
+        times, why_times = [], []
+        for revision in range(first, first + CHANGES_TIMED):
+            usage = '"offroad"' if revision % 2 else '"touring"'
+            times.append(change_and_wait(
+                browser, lambda: Select(option_input(browser, 'ebike:usage'))
+                .select_by_visible_text(usage), revision))
+            # The next change waits for the why panel, as a person who reads it does.
+            wait(browser, lambda: why_revision() in (None, str(revision)))
+            if why_revision() is not None:
+                why_times.append(float(body(browser, 'last-why-ms')))
+        return times, why_times
+
+    closed, _ = changes(1)
     print(f'\n{CHANGES_TIMED} changes on examples/ebike, from the choice to the updated page: '
-          f'minimum {times[0]:.1f} ms, median {times[len(times) // 2]:.1f} ms, '
-          f'maximum {times[-1]:.1f} ms')
-    assert len(times) == CHANGES_TIMED
+          f'{spread(closed)}')
+    option_row(browser, 'ebike:usage').find_element(By.CSS_SELECTOR, '.why-button').click()
+    wait(browser, lambda: why_revision() == str(CHANGES_TIMED))
+    times, why_times = changes(CHANGES_TIMED + 1)
+    print(f'the same with the why panel open: {spread(times)}; the why panel updated in '
+          f'{spread(why_times)}')
+    assert len(closed) == len(times) == len(why_times) == CHANGES_TIMED
+    assert 'ebike:usage at ebike' in browser.find_element(By.ID, 'why').text
 
 
 def test_a_conflict_is_shown_and_the_page_stays_usable(browser, ebike):

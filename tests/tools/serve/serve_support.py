@@ -19,6 +19,7 @@ REPO = os.path.abspath(os.path.join(os.path.dirname(__file__), '..', '..', '..')
 TAM = os.path.abspath(os.environ.get('TAM', os.path.join(REPO, 'build', 'tools', 'tam')))
 EBIKE = os.path.join(REPO, 'examples', 'ebike')
 BASIC = os.path.join(REPO, 'tests', 'tools', 'products', 'basic')
+EXPLAIN = os.path.join(REPO, 'tests', 'tools', 'products', 'explain')
 
 # A server that does not print its address or stop within this many seconds has failed.
 START_SECONDS = 20
@@ -98,14 +99,32 @@ class Server:
         return self.process.returncode, out, err
 
 
-def eval_json(product, *sets):
-    """`tam eval --json` of a product with --set arguments, decoded; run as Server runs."""
-    arguments = [TAM, 'eval', '--json', os.path.basename(product)]
+def tam_json(product, arguments, sets, subject=None):
+    """A tam command's JSON output for a product (and a subject after it) with --set arguments,
+    decoded; run as Server runs."""
+    arguments = [TAM, *arguments, os.path.basename(product)]
+    if subject is not None:
+        arguments.append(subject)
     for value in sets:
         arguments += ['--set', value]
     done = subprocess.run(arguments, capture_output=True, text=True, check=False,
                           cwd=os.path.dirname(product))
     return json.loads(done.stdout)
+
+
+def eval_json(product, *sets):
+    """`tam eval --json` of a product with --set arguments, decoded."""
+    return tam_json(product, ['eval', '--json'], sets)
+
+
+def eval_explain_json(product, *sets):
+    """`tam eval --explain --json` of a product with --set arguments, decoded."""
+    return tam_json(product, ['eval', '--explain', '--json'], sets)
+
+
+def explain_json(product, subject, *sets):
+    """`tam explain --json PRODUCT SUBJECT` with --set arguments, decoded."""
+    return tam_json(product, ['explain', '--json'], sets, subject)
 
 
 def generate_product(folder, node_count, fan_out=8):

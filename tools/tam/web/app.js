@@ -1,7 +1,8 @@
 // The configurator page: loads the product, keeps the tree, the node panel, the messages and the
 // side panels in step with the server, and sends the person's changes. After each change it
 // shows what changed and notes how long the change took from the person's action to the updated
-// page (body data-last-change-ms, and in the status line).
+// page (body data-last-change-ms, and in the status line); then the why panel, when it shows
+// something, is asked again.
 
 import * as api from './api.js';
 import { renderNode } from './options.js';
@@ -17,6 +18,7 @@ const page = {
   messages: null,
   selected: null,
   changedOptions: new Map(),  // node path -> Set of module:option changed by the last change
+  why: null,  // { node, option } the why panel shows, asked again after every change
 };
 
 const actions = { set: setValue, clear: clearValue, why: showWhy, source: showSource, reveal };
@@ -128,6 +130,8 @@ async function change(send, errorLine) {
     : `${plural(answer.changed.length, 'node')} changed (${plural(states, 'state')}); ` +
       `evaluated and shown in ${elapsed.toFixed(1)} ms.`;
   document.body.dataset.lastChangeMs = elapsed.toFixed(1);
+  // The why panel follows the change, after the change is shown.
+  if (page.why && !unchanged) showWhy(page.why.node, page.why.option);
 }
 
 function setValue(node, option, values, how, errorLine) {
@@ -144,15 +148,29 @@ async function saveProduct() {
     $('status').textContent = answer.saved
       ? `Saved ${plural(answer.written, 'host value')} to ${answer.file}.` : 'Nothing to save.';
     if (answer.warning) showProblem('Saved, with a warning', answer.warning);
-    if (answer.reload) await loadProduct();
+    if (answer.reload) {
+      await loadProduct();
+      if (page.why) showWhy(page.why.node, page.why.option);  // lines in the file moved
+    }
   } catch (e) {
     if (!(e instanceof api.ApiError)) throw e;
     showProblem('Not saved', e.message);
   }
 }
 
+// Shows why in its panel, and notes how long that took (body data-last-why-ms).
 function showWhy(node, option) {
-  api.getWhy(node, option).then((answer) => renderWhy($('why'), answer, actions)).catch(failed);
+  const started = performance.now();
+  page.why = { node, option };
+  api.getWhy(node, option).then((answer) => {
+    if (page.why && page.why.node === node && page.why.option === option) {
+      renderWhy($('why'), answer, actions);
+      document.body.dataset.lastWhyMs = (performance.now() - started).toFixed(1);
+    }
+  }).catch((e) => {
+    page.why = null;
+    failed(e);
+  });
 }
 
 function showSource(file, line) {

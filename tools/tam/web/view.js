@@ -21,9 +21,10 @@ export function valueText(value) {
   return typeof value === 'string' ? JSON.stringify(value) : String(value);
 }
 
-// A button showing file:line that opens the lines around it.
-export function fileLink(file, line, open) {
-  const text = line ? `${file}:${line}` : file;
+// A button showing file:line (or `label`, such as file:line:column) that opens the lines around
+// it.
+export function fileLink(file, line, open, label) {
+  const text = label || (line ? `${file}:${line}` : file);
   const button = element('button', { type: 'button', className: 'link' }, text);
   button.setAttribute('aria-label', `Show ${text}`);
   button.addEventListener('click', () => open(file, line || 1));
