@@ -40,6 +40,34 @@ std::string moduleText(int i, int count) {
   return text;
 }
 
+std::string groupDeclarations(int i, int groups) {
+  std::string text;
+  for (int g = 0; g < groups; ++g) {
+    const std::string k = std::to_string(i) + "_" + std::to_string(g);
+    text += "public on" + k + " logical \"group switch\" default true\n";
+    text += "public level" + k + " integer = 1 to 10 default 1\n";
+    text += "public label" + k + " string default \"plain\"\n";
+    text += "private high" + k + " logical default false\n";
+  }
+  return text;
+}
+
+std::string groupModuleText(int i, int groups) {
+  const std::string id = "grp" + std::to_string(i);
+  std::string text = "module " + id + "\ninterface start\n" + groupDeclarations(i, groups) +
+                     "interface end\n";
+  for (int g = 0; g < groups; ++g) {
+    const std::string k = std::to_string(i) + "_" + std::to_string(g);
+    const std::string next = std::to_string(i) + "_" + std::to_string(g + 1);
+    text += "if " + id + ":on" + k + " then set " + id + ":level" + k + " to 7 endif\n";
+    text += "if " + id + ":level" + k + " > 3 then set " + id + ":high" + k + " to true endif\n";
+    if (g + 1 < groups) {
+      text += "if " + id + ":high" + k + " then fix " + id + ":on" + next + " to true endif\n";
+    }
+  }
+  return text;
+}
+
 std::string ruleBody(int statements) {
   std::string text;
   for (int i = 0; i < statements; ++i) {

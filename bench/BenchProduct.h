@@ -15,6 +15,15 @@ namespace tambench {
 // The RIX text of module number i of a product of `count` modules.
 std::string moduleText(int i, int count);
 
+// The RIX text of module number i of a grouped product: `groups` groups of four options each (a
+// logical defaulting to true, an integer in 1..10 set from it, a string with a default, and a
+// logical set when the integer exceeds 3 that forces the next group's logical on), the shape
+// large flat configuration problems take.
+std::string groupModuleText(int i, int groups);
+
+// The declaration lines of groupModuleText, one per line, without module line or rules.
+std::string groupDeclarations(int i, int groups);
+
 // A rule body of `statements` if statements, each with a comment, arithmetic and both branches.
 std::string ruleBody(int statements);
 

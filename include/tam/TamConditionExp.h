@@ -3,6 +3,7 @@
 #ifndef TAM_TAMCONDITIONEXP_H
 #define TAM_TAMCONDITIONEXP_H
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -32,8 +33,8 @@ class TAM_API TamConditionExp : public TamRixExp {
   friend class TamRuleParser;
   TamConditionExp();
   // Takes ownership of condition.
-  TamConditionExp(const TamValueExp* condition, const std::string& rix,
-                  const std::vector<TamOptionExp*>& refs);
+  TamConditionExp(const TamValueExp* condition, std::shared_ptr<const std::string> rix,
+                  std::vector<TamOptionExp*> refs);
 
   TamValueExp* condition_ = nullptr;
 };

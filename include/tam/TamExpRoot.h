@@ -6,6 +6,7 @@
 #define TAM_TAMEXPROOT_H
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,7 +37,8 @@ class TAM_API TamExpRoot : public TamRixExp {
   friend class TamRuleParser;
   TamExpRoot();
   // Takes ownership of body.
-  TamExpRoot(const TamExp* body, const std::string& rix, const std::vector<TamOptionExp*>& refs);
+  TamExpRoot(const TamExp* body, std::shared_ptr<const std::string> rix,
+             std::vector<TamOptionExp*> refs);
 
   TamExp* body_ = nullptr;
   std::uint32_t stopOffset_ = TamSourcePos::kNoOffset;

@@ -10,6 +10,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tam/TamExport.h"
@@ -83,6 +84,10 @@ class TAM_API TamModule : public ref_count {
   friend class TamDeclarationParser;
 
   TamModule(TamWindow* window, const std::string& id);
+
+  // addOptionString and setRix over text read in place.
+  ref_count_ptr<TamOption> declare(std::string_view declaration);
+  void replaceRules(std::string rules);
 
   ref_count_ptr<TamOption> createOption(const std::string& name, TamOption::Scope scope);
   ref_count_ptr<TamOption> presentOption(const std::string& name,

@@ -19,13 +19,21 @@
 #include "tam/ref_count.h"
 
 class TamOptionExp;
+class TamRuleParser;
 class TamWindow;
+namespace tam {
+namespace detail {
+class RuleArena;
+}  // namespace detail
+}  // namespace tam
 
 class TAM_API TamRixExp : public ref_count {
  public:
   ~TamRixExp() override;
 
-  const std::string& rix() const { return rix_; }
+  // The text the tree was parsed from, kept (and shared with no one but other roots of the same
+  // parse) for the root's life.
+  const std::string& rix() const;
   // Resolves every option reference against the window and adds it to out, in text order.
   // A reference that cannot be resolved raises the lookup's failure (302 or 102).
   void referencedOptions(const ref_count_ptr<TamWindow>& window,
@@ -38,12 +46,16 @@ class TAM_API TamRixExp : public ref_count {
 
  protected:
   TamRixExp();
-  TamRixExp(const std::string& rix, const std::vector<TamOptionExp*>& optionRefs);
+  TamRixExp(std::shared_ptr<const std::string> rix, std::vector<TamOptionExp*> optionRefs);
 
  private:
-  std::string rix_;
+  friend class TamRuleParser;
+
+  std::shared_ptr<const std::string> rix_;  // null for a root made without a parse
   std::vector<TamOptionExp*> optionRefs_;
   mutable std::unique_ptr<TamLineIndex> lines_;  // built on the first position() call
+  // The memory of the tree's nodes, freed after the derived root has deleted its tree.
+  std::unique_ptr<tam::detail::RuleArena> arena_;
 };
 
 #endif  // TAM_TAMRIXEXP_H

@@ -29,31 +29,31 @@ void TamModule::setRixData(const std::string& text) {
   const ref_count_ptr<TamWindow> keep = window();  // the host may drop its own in a callback
   TamTokenizer lines(text, TamTokenizer::kLineBreaks);
 
-  const std::string keyword(kModuleKeyword);
-  const std::string moduleLine = lines.nextToken();
-  if (moduleLine.compare(0, keyword.size(), keyword) != 0) {
+  const std::string_view keyword(kModuleKeyword);
+  const std::string_view moduleLine = lines.nextView();
+  if (moduleLine.substr(0, keyword.size()) != keyword) {
     raiseModuleTextError(tam::detail::kNoModuleLine);
   }
-  const std::string textId = moduleLine.substr(keyword.size());
+  const std::string textId(moduleLine.substr(keyword.size()));
   if (textId != id_) {
     raiseModuleTextError("RIX module statement \"module " + textId +
              "\" does not match this module's id of \"" + id_ + "\".");
   }
   // The translater reads module texts the same way, so a text it refuses is refused here too.
-  if (lines.nextToken() != kInterfaceStart) raiseModuleTextError(tam::detail::kNoInterfaceStart);
+  if (lines.nextView() != kInterfaceStart) raiseModuleTextError(tam::detail::kNoInterfaceStart);
 
   std::set<std::string> undeclared;
   for (const auto& entry : optionMap_) undeclared.insert(entry.first);
   for (;;) {
-    const std::string line = lines.nextToken();
+    const std::string_view line = lines.nextView();
     if (line.empty()) raiseModuleTextError(tam::detail::kNoInterfaceEnd);
     if (line == kInterfaceEnd) break;
-    ref_count_ptr<TamOption> option = addOptionString(line);
+    ref_count_ptr<TamOption> option = declare(line);
     if (option) undeclared.erase(option->name());
   }
   for (const std::string& name : undeclared) forgetOption(name);
 
-  setRix(lines.remainder());
+  replaceRules(std::string(lines.remainderView()));
 }
 
 std::string TamModule::getRixData() const {

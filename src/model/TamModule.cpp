@@ -58,11 +58,15 @@ ref_count_ptr<TamOption> TamModule::getOption(const std::string& name) const {
 // Calls that can reach the host (a base module to load) hold the window while they run, so a
 // host that drops its last handle in a callback does not free it under them.
 ref_count_ptr<TamOption> TamModule::addOptionString(const std::string& declaration) {
+  return declare(declaration);
+}
+
+ref_count_ptr<TamOption> TamModule::declare(std::string_view declaration) {
   const ref_count_ptr<TamWindow> keep = window();
   TamDeclarationParser parser(declaration, this);
   parser.parse();
   ref_count_ptr<TamOption> option = parser.option();
-  if (!testOptions_ && option) optionStrings_[option->name()] = declaration;
+  if (!testOptions_ && option) optionStrings_[option->name()] = std::string(declaration);
   return option;
 }
 
@@ -104,8 +108,10 @@ ref_count_ptr<TamOption> TamModule::declareLegacyOption(const std::string& name)
   return option;
 }
 
-void TamModule::setRix(const std::string& rules) {
-  TamRuleParser parser(rules);
+void TamModule::setRix(const std::string& rules) { replaceRules(rules); }
+
+void TamModule::replaceRules(std::string rules) {
+  TamRuleParser parser(std::move(rules));
   ref_count_ptr<TamExpRoot> root = parser.parseRules();
   rixRoot_ = root;
 }

@@ -43,10 +43,10 @@ bool anyAccepts(const std::vector<ref_count_ptr<TamOptionValue>>& constraints,
 
 }  // namespace
 
-TamDeclarationParser::TamDeclarationParser(const std::string& text, TamModule* module)
+TamDeclarationParser::TamDeclarationParser(std::string_view text, TamModule* module)
     : module_(module), lexer_(text) {}
 
-TamDeclarationParser::TamDeclarationParser(const std::string& text,
+TamDeclarationParser::TamDeclarationParser(std::string_view text,
                                            TamDeclarationOutline& outline,
                                            TamLexer::Failure& failureRecord, TamWindow* window)
     : module_(nullptr), lexer_(text, &failureRecord), outline_(&outline), window_(window) {}

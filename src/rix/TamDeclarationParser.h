@@ -6,11 +6,13 @@
 // either) it creates nothing and notes every part it reads, with its place, in a
 // TamDeclarationOutline; there the "=" list of implements and uses, which needs the base option
 // to be read for real, is read by what is written, unless a window is given to look base options
-// up in. The module, the outline and the window are borrowed.
+// up in. The text, the module, the outline and the window are borrowed: the text is read in
+// place and must outlive the parser.
 #ifndef TAM_SRC_RIX_TAMDECLARATIONPARSER_H
 #define TAM_SRC_RIX_TAMDECLARATIONPARSER_H
 
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -26,10 +28,12 @@ class TamWindow;
 class TamDeclarationParser {
  public:
   // module may be null only for translation; parse() without a module only checks the syntax.
-  TamDeclarationParser(const std::string& text, TamModule* module);
+  TamDeclarationParser(std::string_view text, TamModule* module);
+  // A temporary text would be gone before the parser reads it.
+  TamDeclarationParser(std::string&& text, TamModule* module) = delete;
   // Outline mode: parse() fills the outline, and a syntax error is also noted in the failure
   // record. With a window, base options are looked up in it as the module would look them up.
-  TamDeclarationParser(const std::string& text, TamDeclarationOutline& outline,
+  TamDeclarationParser(std::string_view text, TamDeclarationOutline& outline,
                        TamLexer::Failure& failureRecord, TamWindow* window);
   TamDeclarationParser(const TamDeclarationParser&) = delete;
   TamDeclarationParser& operator=(const TamDeclarationParser&) = delete;

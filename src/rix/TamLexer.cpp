@@ -83,6 +83,48 @@ constexpr Keyword kKeywords[] = {
 };
 static_assert(std::size(kKeywords) == 57, "one entry per keyword and operator spelling");
 
+// The table's entries grouped by their first byte, each group in table order (so a two-character
+// operator is still tried before its one-character prefix): a spelling is looked up among the
+// few entries that begin like it instead of among all of them.
+struct KeywordIndex {
+  // The entries beginning with byte c are order[begin[c]] up to order[begin[c + 1]].
+  unsigned char begin[UCHAR_MAX + 2];
+  unsigned char order[std::size(kKeywords)];
+};
+
+constexpr KeywordIndex buildKeywordIndex() {
+  KeywordIndex index{};
+  size_t count[UCHAR_MAX + 1] = {};
+  for (const Keyword& keyword : kKeywords) ++count[static_cast<unsigned char>(keyword.spelling[0])];
+  size_t at = 0;
+  size_t next[UCHAR_MAX + 1] = {};
+  for (size_t c = 0; c <= UCHAR_MAX; ++c) {
+    index.begin[c] = static_cast<unsigned char>(at);
+    next[c] = at;
+    at += count[c];
+  }
+  index.begin[UCHAR_MAX + 1] = static_cast<unsigned char>(at);
+  for (size_t i = 0; i < std::size(kKeywords); ++i) {
+    const auto first = static_cast<unsigned char>(kKeywords[i].spelling[0]);
+    index.order[next[first]++] = static_cast<unsigned char>(i);
+  }
+  return index;
+}
+
+constexpr KeywordIndex kKeywordIndex = buildKeywordIndex();
+static_assert(std::size(kKeywords) <= UCHAR_MAX, "entry numbers fit the index");
+
+// The keyword spelled exactly like word, or null.
+const Keyword* findKeyword(std::string_view word) {
+  if (word.empty()) return nullptr;
+  const auto first = static_cast<unsigned char>(word[0]);
+  for (size_t i = kKeywordIndex.begin[first]; i < kKeywordIndex.begin[first + 1]; ++i) {
+    const Keyword& keyword = kKeywords[kKeywordIndex.order[i]];
+    if (keyword.spelling == word) return &keyword;
+  }
+  return nullptr;
+}
+
 // The error context shows this many characters before the current token, in a window of
 // kContextWidth characters.
 constexpr size_t kContextBefore = 20;
@@ -106,8 +148,13 @@ std::string unescape(std::string_view text) {
 
 }  // namespace
 
-TamLexer::TamLexer(const std::string& text, Failure* failureRecord)
+TamLexer::TamLexer(std::string_view text, Failure* failureRecord)
     : text_(text), failureRecord_(failureRecord) {
+  scan();
+}
+
+TamLexer::TamLexer(std::string&& text, Failure* failureRecord)
+    : kept_(std::move(text)), text_(kept_), failureRecord_(failureRecord) {
   scan();
 }
 
@@ -133,9 +180,10 @@ void TamLexer::scan() {
   const unsigned char c = static_cast<unsigned char>(text_[pos_]);
   if (c == '"') return scanQuoted('"', TOKEN_STRING_LIT);
   if (c == '\'') return scanQuoted('\'', TOKEN_IDENT);
-  if (matchKeyword()) return;
-  if (isRixLetter(c) || c == '_') return scanWord();
+  if (isRixLetter(c)) return scanWord(true);
+  if (c == '_') return scanWord(false);
   if (isRixDigit(c)) return scanNumber();
+  if (matchOperator()) return;
   kind_ = TOKEN_INVALID;
 }
 
@@ -185,29 +233,30 @@ void TamLexer::scanQuoted(char quote, TokenKind kind) {
   length_ = i + 1 - pos_;
 }
 
-// A keyword counts only when white space or the end of the text follows it, so "if(" begins an
-// identifier; operators need no such separation.
-bool TamLexer::matchKeyword() {
-  const std::string_view rest = std::string_view(text_).substr(pos_);
-  const bool operatorPosition = !isRixLetter(static_cast<unsigned char>(rest[0]));
-  for (const Keyword& keyword : kKeywords) {
-    const size_t len = keyword.spelling.size();
-    if (rest.substr(0, len) != keyword.spelling) continue;
-    if (len == rest.size() || isRixSpace(static_cast<unsigned char>(rest[len])) ||
-        operatorPosition) {
-      kind_ = keyword.kind;
-      length_ = len;
-      return true;
-    }
+// Operators need no separation from what follows them; the longest one that matches wins.
+bool TamLexer::matchOperator() {
+  const std::string_view rest = text_.substr(pos_);
+  const auto first = static_cast<unsigned char>(rest[0]);
+  for (size_t i = kKeywordIndex.begin[first]; i < kKeywordIndex.begin[first + 1]; ++i) {
+    const Keyword& keyword = kKeywords[kKeywordIndex.order[i]];
+    if (rest.substr(0, keyword.spelling.size()) != keyword.spelling) continue;
+    kind_ = keyword.kind;
+    length_ = keyword.spelling.size();
+    return true;
   }
   return false;
 }
 
-void TamLexer::scanWord() {
+// A word spelled like a keyword is that keyword only when white space or the end of the text
+// follows it, so "if(" begins an identifier. Keywords all begin with a letter.
+void TamLexer::scanWord(bool keywordPossible) {
   size_t end = pos_;
   while (end < text_.size() && isWordChar(static_cast<unsigned char>(text_[end]))) ++end;
   kind_ = TOKEN_IDENT;
   length_ = end - pos_;
+  if (!keywordPossible) return;
+  if (end < text_.size() && !isRixSpace(static_cast<unsigned char>(text_[end]))) return;
+  if (const Keyword* keyword = findKeyword(text_.substr(pos_, length_))) kind_ = keyword->kind;
 }
 
 // Digits alone are an integer; followed by a letter or "_" they begin an identifier such as
@@ -216,7 +265,7 @@ void TamLexer::scanNumber() {
   size_t end = pos_;
   while (end < text_.size() && isRixDigit(static_cast<unsigned char>(text_[end]))) ++end;
   const unsigned char after = end < text_.size() ? static_cast<unsigned char>(text_[end]) : 0;
-  if (end < text_.size() && (isRixLetter(after) || after == '_')) return scanWord();
+  if (end < text_.size() && (isRixLetter(after) || after == '_')) return scanWord(false);
   if (after == ':') {
     kind_ = TOKEN_IDENT;
   } else if (after == '.') {
@@ -230,7 +279,7 @@ void TamLexer::scanNumber() {
 }
 
 std::string TamLexer::stringValue() const {
-  const std::string_view token = std::string_view(text_).substr(pos_, length_);
+  const std::string_view token = text_.substr(pos_, length_);
   if (kind_ == TOKEN_STRING_LIT && token.size() >= 2) {
     return unescape(token.substr(1, token.size() - 2));
   }
@@ -238,7 +287,7 @@ std::string TamLexer::stringValue() const {
 }
 
 std::string TamLexer::identifierValue() const {
-  const std::string_view token = std::string_view(text_).substr(pos_, length_);
+  const std::string_view token = text_.substr(pos_, length_);
   if (kind_ == TOKEN_IDENT && token.size() >= 2 && token[0] == '\'') {
     return unescape(token.substr(1, token.size() - 2));
   }
@@ -277,7 +326,7 @@ void TamLexer::recordFailure(const std::string& code, const std::string& suffix,
 TamLexer::ErrorContext TamLexer::errorContext() const {
   const size_t start = pos_ < kContextBefore ? 0 : pos_ - kContextBefore;
   const size_t caret = std::min(pos_, kContextBefore);
-  std::string window = text_.substr(start, kContextWidth);
+  std::string window(text_.substr(start, kContextWidth));
   tam::detail::replaceAll(window, "\n", " ");
   tam::detail::replaceAll(window, "\t", " ");
   tam::detail::replaceAll(window, "\r", " ");
@@ -333,12 +382,9 @@ std::string TamLexer::finishRecording() {
 namespace tam {
 namespace detail {
 
-bool isRixKeyword(const std::string& word) {
+bool isRixKeyword(std::string_view word) {
   if (word.empty() || !isRixLetter(static_cast<unsigned char>(word[0]))) return false;
-  for (const Keyword& keyword : kKeywords) {
-    if (keyword.spelling == word) return true;
-  }
-  return false;
+  return findKeyword(word) != nullptr;
 }
 
 void replaceAll(std::string& s, const std::string& from, const std::string& to) {

@@ -3,7 +3,9 @@
 // call next(). There is no push-back. In recording mode the lexer also copies its input to an
 // output text while it scans and lets a parser replace chosen token runs (option references):
 // the translater's way of rewriting names while keeping every other character.
-// The lexer owns a copy of its text; the keyword table is shared, built once, read-only.
+// The lexer reads its text through a view and copies nothing: the caller keeps the text alive
+// for as long as the lexer is used (a temporary string given to it is kept by the lexer itself).
+// The keyword table is shared, built at compile time, read-only.
 // Beside the current token the lexer knows where the token before it ended, and when given a
 // failure record it notes there the place of the syntax error that ends a parse (see Failure),
 // so that positions can be reported without reading the text a second time.
@@ -11,6 +13,7 @@
 #define TAM_SRC_RIX_TAMLEXER_H
 
 #include <string>
+#include <string_view>
 
 enum TokenKind {
   TOKEN_STRING_LIT = 0,
@@ -98,10 +101,15 @@ class TamLexer {
   };
   static constexpr size_t kNoPlace = static_cast<size_t>(-1);
 
-  // Copies the text and scans the first token. Raises TamSyntaxError for an unterminated quote.
-  // A failure record, when given, is borrowed for the lexer's life and filled in at the first
-  // syntax error, including one raised by the constructor.
-  explicit TamLexer(const std::string& text, Failure* failureRecord = nullptr);
+  // Borrows the text (it must outlive the lexer) and scans the first token. Raises
+  // TamSyntaxError for an unterminated quote. A failure record, when given, is borrowed for the
+  // lexer's life and filled in at the first syntax error, including one raised by the
+  // constructor.
+  explicit TamLexer(std::string_view text, Failure* failureRecord = nullptr);
+  explicit TamLexer(const char* text, Failure* failureRecord = nullptr)
+      : TamLexer(std::string_view(text), failureRecord) {}
+  // Keeps a temporary text for the lexer's life instead of borrowing it.
+  explicit TamLexer(std::string&& text, Failure* failureRecord = nullptr);
   TamLexer(const TamLexer&) = delete;
   TamLexer& operator=(const TamLexer&) = delete;
 
@@ -120,7 +128,7 @@ class TamLexer {
   // and a caret under the token's first character.
   ErrorContext errorContext() const;
   // The current token's text as written.
-  std::string tokenText() const { return text_.substr(pos_, length_); }
+  std::string tokenText() const { return std::string(text_.substr(pos_, length_)); }
   size_t position() const { return pos_; }
   // Just past the current token.
   size_t tokenEnd() const { return pos_ + length_; }
@@ -152,11 +160,12 @@ class TamLexer {
   void skipSpaceAndComments();
   void skipSpace();
   void scanQuoted(char quote, TokenKind kind);
-  bool matchKeyword();
-  void scanWord();
+  bool matchOperator();
+  void scanWord(bool keywordPossible);
   void scanNumber();
 
-  std::string text_;
+  std::string kept_;  // the text, when the lexer was given a temporary; otherwise empty
+  std::string_view text_;
   size_t pos_ = 0;
   size_t length_ = 0;
   size_t previousEnd_ = 0;
@@ -185,7 +194,7 @@ inline bool isRixSpace(unsigned char c) {
 
 // True when the word is spelled like a RIX keyword ("set", "if", "mandatory", ...), which the
 // lexer reads as that keyword wherever white space or the end of the text follows it.
-bool isRixKeyword(const std::string& word);
+bool isRixKeyword(std::string_view word);
 
 // Replaces every occurrence of `from` by `to`, resuming after each inserted text. An empty
 // `from`, or `from` equal to `to`, leaves s unchanged.

@@ -22,14 +22,15 @@
 
 namespace {
 
+using tam::detail::RuleArena;
 using ValuePtr = std::unique_ptr<TamValueExp>;
 using Value = ref_count_ptr<TamValue>;
 
 constexpr size_t kNoPlace = TamLexer::kNoPlace;
 
 template <class Node>
-ValuePtr makeBinary(ValuePtr left, ValuePtr right) {
-  ValuePtr node(new Node(left.get(), right.get()));
+ValuePtr makeBinary(RuleArena& arena, ValuePtr left, ValuePtr right) {
+  ValuePtr node(new (arena) Node(left.get(), right.get()));
   node->setSourceRange(left->beginOffset(), right->endOffset());
   left.release();
   right.release();
@@ -38,11 +39,11 @@ ValuePtr makeBinary(ValuePtr left, ValuePtr right) {
 
 // Folds a op b op c into a op (b op c) without recursing; operands holds at least one.
 template <class Node>
-ValuePtr foldRight(std::vector<ValuePtr>& operands) {
+ValuePtr foldRight(RuleArena& arena, std::vector<ValuePtr>& operands) {
   ValuePtr result = std::move(operands.back());
   operands.pop_back();
   while (!operands.empty()) {
-    result = makeBinary<Node>(std::move(operands.back()), std::move(result));
+    result = makeBinary<Node>(arena, std::move(operands.back()), std::move(result));
     operands.pop_back();
   }
   return result;
@@ -50,11 +51,11 @@ ValuePtr foldRight(std::vector<ValuePtr>& operands) {
 
 // begin is the "if" or "elif", elseOffset the "elif" or "else" ending the then part (or kNoPlace);
 // the end is filled in once the chain's "endif" has been read.
-std::unique_ptr<TamIfExp> makeIf(ValuePtr condition, std::unique_ptr<TamExp> thenPart,
+std::unique_ptr<TamIfExp> makeIf(RuleArena& arena, ValuePtr condition, std::unique_ptr<TamExp> thenPart,
                                  std::unique_ptr<TamExp> elsePart, int line, size_t begin,
                                  size_t elseOffset) {
   std::unique_ptr<TamIfExp> node(
-      new TamIfExp(condition.get(), thenPart.get(), elsePart.get(), line));
+      new (arena) TamIfExp(condition.get(), thenPart.get(), elsePart.get(), line));
   node->setSourceRange(begin, kNoPlace);
   node->setElseOffset(elseOffset);
   condition.release();
@@ -71,20 +72,20 @@ bool isComparison(TokenKind kind) {
          kind == TOKEN_LE || kind == TOKEN_GE;
 }
 
-ValuePtr makeComparison(TokenKind op, ValuePtr left, ValuePtr right) {
+ValuePtr makeComparison(RuleArena& arena, TokenKind op, ValuePtr left, ValuePtr right) {
   switch (op) {
     case TOKEN_EQ:
-      return makeBinary<Comparison<std::equal_to>>(std::move(left), std::move(right));
+      return makeBinary<Comparison<std::equal_to>>(arena, std::move(left), std::move(right));
     case TOKEN_NE:
-      return makeBinary<Comparison<std::not_equal_to>>(std::move(left), std::move(right));
+      return makeBinary<Comparison<std::not_equal_to>>(arena, std::move(left), std::move(right));
     case TOKEN_LT:
-      return makeBinary<Comparison<std::less>>(std::move(left), std::move(right));
+      return makeBinary<Comparison<std::less>>(arena, std::move(left), std::move(right));
     case TOKEN_GT:
-      return makeBinary<Comparison<std::greater>>(std::move(left), std::move(right));
+      return makeBinary<Comparison<std::greater>>(arena, std::move(left), std::move(right));
     case TOKEN_LE:
-      return makeBinary<Comparison<std::less_equal>>(std::move(left), std::move(right));
+      return makeBinary<Comparison<std::less_equal>>(arena, std::move(left), std::move(right));
     default:
-      return makeBinary<Comparison<std::greater_equal>>(std::move(left), std::move(right));
+      return makeBinary<Comparison<std::greater_equal>>(arena, std::move(left), std::move(right));
   }
 }
 
@@ -117,36 +118,47 @@ class TamRuleParser::NestingLevel {
   bool counted_;
 };
 
-TamRuleParser::TamRuleParser(const std::string& text, TamLexer::Failure* failureRecord)
-    : text_(text), lexer_(text, failureRecord) {}
+TamRuleParser::TamRuleParser(std::string text, TamLexer::Failure* failureRecord)
+    : text_(std::make_shared<const std::string>(std::move(text))),
+      lexer_(std::string_view(*text_), failureRecord) {}
 
 // Entry points.
 
-ref_count_ptr<TamExpRoot> TamRuleParser::parseRules() {
+void TamRuleParser::beginParse() {
   optionRefs_.clear();
+  if (!arena_) arena_.reset(new RuleArena(text_->size()));
+}
+
+// The root takes the arena only once it exists: should its construction fail, the bucket frees
+// the tree while the arena is still the parser's.
+ref_count_ptr<TamExpRoot> TamRuleParser::parseRules() {
+  beginParse();
   std::unique_ptr<TamExp> body = parseStatementList();
   // The list ends at the end of the text or at a stray "else", "elif" or "endif": remember where.
   const size_t stop = lexer_.kind() == TOKEN_END ? kNoPlace : lexer_.position();
   // The bucket frees the list should the root's construction fail; the root then takes it.
   mem_bucket<TamExp> bucket(body.release());
-  ref_count_ptr<TamExpRoot> root(new TamExpRoot(bucket.get(), text_, optionRefs_));
+  ref_count_ptr<TamExpRoot> root(new TamExpRoot(bucket.get(), text_, std::move(optionRefs_)));
   bucket.release();
+  root->arena_ = std::move(arena_);
   root->stopOffset_ = TamSourcePos::narrow(stop);
   return root;
 }
 
 ref_count_ptr<TamConditionExp> TamRuleParser::parseCondition() {
-  optionRefs_.clear();
+  beginParse();
   ValuePtr condition = parseDisjunction();
   if (lexer_.kind() != TOKEN_END) fail("SE_extra_input");
   mem_bucket<TamValueExp> bucket(condition.release());
-  ref_count_ptr<TamConditionExp> root(new TamConditionExp(bucket.get(), text_, optionRefs_));
+  ref_count_ptr<TamConditionExp> root(
+      new TamConditionExp(bucket.get(), text_, std::move(optionRefs_)));
   bucket.release();
+  root->arena_ = std::move(arena_);
   return root;
 }
 
 std::string TamRuleParser::translateRules(const TamTranslater* translater) {
-  optionRefs_.clear();
+  beginParse();
   translater_ = translater;
   lexer_.setRecording(true);
   parseStatementList();  // the tree only drives the rewriting and is dropped at once
@@ -155,7 +167,7 @@ std::string TamRuleParser::translateRules(const TamTranslater* translater) {
 }
 
 std::string TamRuleParser::translateCondition(const TamTranslater* translater) {
-  optionRefs_.clear();
+  beginParse();
   translater_ = translater;
   lexer_.setRecording(true);
   parseDisjunction();
@@ -169,7 +181,7 @@ std::string TamRuleParser::translateCondition(const TamTranslater* translater) {
 std::unique_ptr<TamExp> TamRuleParser::parseStatementList() {
   std::unique_ptr<TamExp> statement = parseStatement();
   if (!statement) return nullptr;
-  std::unique_ptr<TamExpListExp> list(new TamExpListExp());
+  std::unique_ptr<TamExpListExp> list(new (arena()) TamExpListExp());
   const uint32_t begin = statement->beginOffset();
   uint32_t end = begin;
   do {
@@ -213,7 +225,7 @@ std::unique_ptr<TamExp> TamRuleParser::parseSet(bool fix) {
   std::unique_ptr<TamOptionExp> option = parseOptionReference();
   expect(TOKEN_TO, "SE_missing_to");
   ValuePtr value = parseValue();
-  std::unique_ptr<TamExp> node(new TamSetExp(option.get(), value.get(), fix, lexer_.line()));
+  std::unique_ptr<TamExp> node(new (arena()) TamSetExp(option.get(), value.get(), fix, lexer_.line()));
   node->setSourceRange(begin, lexer_.previousEnd());
   option.release();
   value.release();
@@ -228,7 +240,7 @@ std::unique_ptr<TamExp> TamRuleParser::parseMessage() {
   const size_t begin = lexer_.position();
   lexer_.next();
   ValuePtr text = parseValue();
-  std::unique_ptr<TamExp> node(new TamMsgExp(severity, text.get(), lexer_.line()));
+  std::unique_ptr<TamExp> node(new (arena()) TamMsgExp(severity, text.get(), lexer_.line()));
   node->setSourceRange(begin, lexer_.previousEnd());
   text.release();
   return node;
@@ -251,7 +263,7 @@ std::unique_ptr<TamExp> TamRuleParser::parseIf() {
     std::unique_ptr<TamExp> thenPart = parseStatementList();
     if (lexer_.kind() == TOKEN_ELIF) {
       const size_t elif = lexer_.position();
-      chain.push_back(makeIf(std::move(condition), std::move(thenPart), nullptr, lexer_.line(),
+      chain.push_back(makeIf(arena(), std::move(condition), std::move(thenPart), nullptr, lexer_.line(),
                              begin, elif));
       begin = elif;
       continue;
@@ -265,7 +277,7 @@ std::unique_ptr<TamExp> TamRuleParser::parseIf() {
     }
     expect(TOKEN_ENDIF, "SE_missing_endif", opening);
     const size_t end = lexer_.previousEnd();
-    std::unique_ptr<TamIfExp> last = makeIf(std::move(condition), std::move(thenPart),
+    std::unique_ptr<TamIfExp> last = makeIf(arena(), std::move(condition), std::move(thenPart),
                                             std::move(elsePart), lexer_.line(), begin, elseOffset);
     last->setSourceRange(begin, end);
     std::unique_ptr<TamExp> result = std::move(last);
@@ -305,9 +317,9 @@ std::unique_ptr<TamExp> TamRuleParser::parseOptionList() {
   lexer_.next();
   size_t nameAt = lexer_.position();
   std::string name = expectIdentifier("SE_expect_optname");
-  std::unique_ptr<TamMEExp> rule(new TamMEExp());
+  std::unique_ptr<TamMEExp> rule(new (arena()) TamMEExp());
   while (!name.empty()) {
-    std::unique_ptr<TamOptionExp> option(new TamOptionExp(std::string(), name, TamPath()));
+    std::unique_ptr<TamOptionExp> option(new (arena()) TamOptionExp(std::string(), name, TamPath()));
     option->setOffsets(kNoPlace, nameAt, lexer_.previousEnd());
     rule->add(option.get());
     option.release();
@@ -325,7 +337,7 @@ std::unique_ptr<TamExp> TamRuleParser::parseOptionList() {
 std::unique_ptr<TamExp> TamRuleParser::parseValueList() {
   const size_t open = lexer_.position();
   lexer_.next();
-  std::unique_ptr<TamValueMEExp> rule(new TamValueMEExp());
+  std::unique_ptr<TamValueMEExp> rule(new (arena()) TamValueMEExp());
   for (;;) {
     const size_t nameAt = lexer_.position();
     const std::string name = expectIdentifier("SE_expect_modid");
@@ -334,9 +346,9 @@ std::unique_ptr<TamExp> TamRuleParser::parseValueList() {
     const size_t valueAt = lexer_.position();
     const std::string value = expectIdentifier("SE_expect_optname");
     if (name.empty() || value.empty()) fail("SE_mutually_exclusive");
-    ValuePtr literal(new TamLiteralValueExp(value));
+    ValuePtr literal(new (arena()) TamLiteralValueExp(value));
     literal->setSourceRange(valueAt, lexer_.previousEnd());
-    std::unique_ptr<TamOptionExp> option(new TamOptionExp(std::string(), name, TamPath()));
+    std::unique_ptr<TamOptionExp> option(new (arena()) TamOptionExp(std::string(), name, TamPath()));
     option->setOffsets(kNoPlace, nameAt, nameEnd);
     rule->add(option.get(), literal.get());
     option.release();
@@ -366,7 +378,7 @@ std::unique_ptr<TamOptionExp> TamRuleParser::parseOptionReference() {
   const bool hasPath = lexer_.kind() == TOKEN_LBRACKET;
   const size_t pathAt = lexer_.position();
   const TamPath path = tam::detail::readBracketedPath(lexer_);
-  std::unique_ptr<TamOptionExp> reference(new TamOptionExp(moduleId, optionName, path));
+  std::unique_ptr<TamOptionExp> reference(new (arena()) TamOptionExp(moduleId, optionName, path));
   reference->setOffsets(moduleAt, nameAt, nameEnd);
   if (hasPath) reference->setPathRange(pathAt, lexer_.previousEnd());
   optionRefs_.push_back(reference.get());
@@ -382,8 +394,8 @@ std::unique_ptr<TamValueExp> TamRuleParser::parseValue() {
     if (op != TOKEN_PLUS && op != TOKEN_MINUS) return left;
     lexer_.next();
     ValuePtr right = parseTerm();
-    left = op == TOKEN_PLUS ? makeBinary<TamPlusValueExp>(std::move(left), std::move(right))
-                            : makeBinary<TamMinusValueExp>(std::move(left), std::move(right));
+    left = op == TOKEN_PLUS ? makeBinary<TamPlusValueExp>(arena(), std::move(left), std::move(right))
+                            : makeBinary<TamMinusValueExp>(arena(), std::move(left), std::move(right));
   }
 }
 
@@ -395,8 +407,8 @@ std::unique_ptr<TamValueExp> TamRuleParser::parseTerm() {
     lexer_.next();
     ValuePtr right = parseFactor(false);
     left = op == TOKEN_MULTIPLY
-               ? makeBinary<TamMultipliesValueExp>(std::move(left), std::move(right))
-               : makeBinary<TamDividesValueExp>(std::move(left), std::move(right));
+               ? makeBinary<TamMultipliesValueExp>(arena(), std::move(left), std::move(right))
+               : makeBinary<TamDividesValueExp>(arena(), std::move(left), std::move(right));
   }
 }
 
@@ -418,34 +430,34 @@ std::unique_ptr<TamValueExp> TamRuleParser::parsePrimary() {
   switch (lexer_.kind()) {
     case TOKEN_IDENT: {
       std::unique_ptr<TamOptionExp> reference = parseOptionReference();
-      ValuePtr node(new TamOptionValueExp(reference.get()));
+      ValuePtr node(new (arena()) TamOptionValueExp(reference.get()));
       node->setSourceRange(reference->beginOffset(), reference->endOffset());
       reference.release();
       return node;
     }
     case TOKEN_TRUE:
-      literal.reset(new TamLiteralValueExp(true));
+      literal.reset(new (arena()) TamLiteralValueExp(true));
       break;
     case TOKEN_FALSE:
-      literal.reset(new TamLiteralValueExp(false));
+      literal.reset(new (arena()) TamLiteralValueExp(false));
       break;
     case TOKEN_STRING_LIT:
-      literal.reset(new TamLiteralValueExp(lexer_.stringValue()));
+      literal.reset(new (arena()) TamLiteralValueExp(lexer_.stringValue()));
       break;
     case TOKEN_INT_LIT:
-      literal.reset(new TamLiteralValueExp(lexer_.intValue()));
+      literal.reset(new (arena()) TamLiteralValueExp(lexer_.intValue()));
       break;
     case TOKEN_REAL_LIT:
-      literal.reset(new TamLiteralValueExp(lexer_.realValue()));
+      literal.reset(new (arena()) TamLiteralValueExp(lexer_.realValue()));
       break;
     case TOKEN_MINUS: {
       // Prefix minus is 0 - factor.
       NestingLevel level(*this);
       lexer_.next();
       ValuePtr operand = parseFactor(true);
-      ValuePtr zero(new TamLiteralValueExp(0));
+      ValuePtr zero(new (arena()) TamLiteralValueExp(0));
       zero->setSourceRange(begin, begin);  // not written: the empty range at the "-"
-      return makeBinary<TamMinusValueExp>(std::move(zero), std::move(operand));
+      return makeBinary<TamMinusValueExp>(arena(), std::move(zero), std::move(operand));
     }
     default:
       fail("SE_expect_optorval");
@@ -465,7 +477,7 @@ std::unique_ptr<TamValueExp> TamRuleParser::parseDisjunction() {
     lexer_.next();
     operands.push_back(parseConjunction());
   }
-  return foldRight<TamOrValueExp>(operands);
+  return foldRight<TamOrValueExp>(arena(), operands);
 }
 
 std::unique_ptr<TamValueExp> TamRuleParser::parseConjunction() {
@@ -475,7 +487,7 @@ std::unique_ptr<TamValueExp> TamRuleParser::parseConjunction() {
     lexer_.next();
     operands.push_back(parseNegation());
   }
-  return foldRight<TamAndValueExp>(operands);
+  return foldRight<TamAndValueExp>(arena(), operands);
 }
 
 // "not" applies to one condition primary; "not not" is refused.
@@ -486,7 +498,7 @@ std::unique_ptr<TamValueExp> TamRuleParser::parseNegation() {
   lexer_.next();
   if (lexer_.kind() == TOKEN_NOT) fail("SE_expect_optorval");
   ValuePtr operand = parseConditionPrimary(true);
-  ValuePtr node(new TamNotValueExp(operand.get()));
+  ValuePtr node(new (arena()) TamNotValueExp(operand.get()));
   node->setSourceRange(begin, operand->endOffset());
   operand.release();
   return node;
@@ -512,7 +524,7 @@ std::unique_ptr<TamValueExp> TamRuleParser::parseComparison() {
   if (!isComparison(op)) return left;
   lexer_.next();
   ValuePtr right = parseValue();
-  return makeComparison(op, std::move(left), std::move(right));
+  return makeComparison(arena(), op, std::move(left), std::move(right));
 }
 
 // Helpers.
@@ -539,3 +551,8 @@ std::string TamRuleParser::expectIdentifier(const char* code) {
   lexer_.next();
   return value;
 }
+
+static_assert(alignof(TamIfExp) <= RuleArena::kAlignment && alignof(TamSetExp) <= RuleArena::kAlignment &&
+                  alignof(TamLiteralValueExp) <= RuleArena::kAlignment &&
+                  alignof(TamOptionExp) <= RuleArena::kAlignment,
+              "nodes placed in an arena need no more than its alignment");

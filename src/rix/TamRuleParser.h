@@ -1,6 +1,9 @@
 // TamRuleParser reads RIX rule bodies and conditions by recursive descent over a TamLexer, deciding
 // every step from the one current token. One parser is made per text and one entry point is run.
-// The roots it returns own their trees; on a syntax error nothing built so far leaks. In
+// The roots it returns own their trees, placed in one arena per parse (see RuleArena); on a
+// syntax error nothing built so far leaks. The parser
+// keeps the one copy of the text it is given and shares it with the roots it returns, so a root
+// outlives the caller's text and the parser. In
 // translation mode the tree is built only to drive the lexer's rewriting and is then dropped.
 //
 // Nesting is limited to kMaxNesting levels, so that deep input ends in a syntax error rather than
@@ -23,6 +26,7 @@
 #include <vector>
 
 #include "rix/TamLexer.h"
+#include "rules/RuleArena.h"
 #include "tam/TamConditionExp.h"
 #include "tam/TamExpRoot.h"
 #include "tam/ref_count.h"
@@ -37,8 +41,9 @@ class TamRuleParser {
   // Deep input must end in a syntax error, not a stack overflow.
   static constexpr int kMaxNesting = 256;
 
-  // The failure record, when given, is borrowed and filled in at a syntax error.
-  explicit TamRuleParser(const std::string& text, TamLexer::Failure* failureRecord = nullptr);
+  // Takes the text (moved in when the caller gives it up). The failure record, when given, is
+  // borrowed and filled in at a syntax error.
+  explicit TamRuleParser(std::string text, TamLexer::Failure* failureRecord = nullptr);
   TamRuleParser(const TamRuleParser&) = delete;
   TamRuleParser& operator=(const TamRuleParser&) = delete;
 
@@ -76,6 +81,10 @@ class TamRuleParser {
   std::unique_ptr<TamValueExp> parseConditionPrimary(bool levelTaken);
   std::unique_ptr<TamValueExp> parseComparison();
 
+  // Clears what an earlier entry point left and makes sure there is an arena to build in.
+  void beginParse();
+  tam::detail::RuleArena& arena() { return *arena_; }
+
   // Raises the syntax error of code at the current token (SE_unexpected names the token);
   // related is the offset of the construct left open, if any.
   [[noreturn]] void fail(const char* code, size_t related = TamLexer::kNoPlace);
@@ -84,8 +93,10 @@ class TamRuleParser {
   // Requires an identifier (else fails with code), moves past it and returns its value.
   std::string expectIdentifier(const char* code);
 
-  std::string text_;
-  TamLexer lexer_;
+  std::shared_ptr<const std::string> text_;  // shared with the roots made from it
+  TamLexer lexer_;                           // reads *text_
+  // Where the nodes are placed; handed to the root an entry point returns.
+  std::unique_ptr<tam::detail::RuleArena> arena_;
   std::vector<TamOptionExp*> optionRefs_;
   const TamTranslater* translater_ = nullptr;
   int depth_ = 0;

@@ -1,8 +1,8 @@
 // The statement nodes of parsed RIX rules: statement lists, if/elif/else, set and fix, messages
-// and the two mutually exclusive checks. Plain heap objects owned by their parent node or by the
-// TamExpRoot; every pointer field owns its node. execute() runs the node's own work and stamps
-// the statement's RIX line into a TamException that has none, so the innermost statement that
-// knows its line is reported.
+// and the two mutually exclusive checks. Owned by their parent node or by the TamExpRoot (the
+// parser places them in the root's arena, see RuleArena); every pointer field owns its node.
+// execute() runs the node's own work and stamps the statement's RIX line into a TamException
+// that has none, so the innermost statement that knows its line is reported.
 //
 // Every statement also knows where it stands in the rules text: the offset of its first token
 // ("set", "fix", "if" or "elif", "inform", "warn", "error", "mutually_exclusive") and the offset
@@ -32,7 +32,7 @@ class NodeTrace;
 }  // namespace detail
 }  // namespace tam
 
-class TamExp {
+class TamExp : public tam::detail::ArenaNode {
  public:
   explicit TamExp(int line) : line_(line) {}
   virtual ~TamExp() = default;

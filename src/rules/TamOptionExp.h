@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <string>
 
+#include "rules/RuleArena.h"
 #include "tam/TamOption.h"
 #include "tam/TamPath.h"
 #include "tam/TamSourcePos.h"
@@ -17,7 +18,7 @@
 
 class TamWindow;
 
-class TamOptionExp {
+class TamOptionExp : public tam::detail::ArenaNode {
  public:
   TamOptionExp(const std::string& moduleId, const std::string& optionName, const TamPath& path)
       : moduleId_(moduleId), optionName_(optionName), path_(path) {}

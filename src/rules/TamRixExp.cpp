@@ -2,6 +2,7 @@
 // RIX text and option references they share through TamRixExp.
 #include "tam/TamRixExp.h"
 
+#include "rules/RuleArena.h"
 #include "rules/TamExp.h"
 #include "rules/TamOptionExp.h"
 #include "rules/TamValueExp.h"
@@ -13,13 +14,19 @@
 
 TamRixExp::TamRixExp() = default;
 
-TamRixExp::TamRixExp(const std::string& rix, const std::vector<TamOptionExp*>& optionRefs)
-    : rix_(rix), optionRefs_(optionRefs) {}
+TamRixExp::TamRixExp(std::shared_ptr<const std::string> rix,
+                     std::vector<TamOptionExp*> optionRefs)
+    : rix_(std::move(rix)), optionRefs_(std::move(optionRefs)) {}
 
 TamRixExp::~TamRixExp() = default;
 
+const std::string& TamRixExp::rix() const {
+  static const std::string kNoText;
+  return rix_ ? *rix_ : kNoText;
+}
+
 TamSourcePos TamRixExp::position(std::uint32_t offset) const {
-  if (!lines_) lines_.reset(new TamLineIndex(rix_));
+  if (!lines_) lines_.reset(new TamLineIndex(rix()));
   return offset == TamSourcePos::kNoOffset ? TamSourcePos() : lines_->position(offset);
 }
 
@@ -32,9 +39,9 @@ void TamRixExp::referencedOptions(const ref_count_ptr<TamWindow>& window,
 
 TamExpRoot::TamExpRoot() = default;
 
-TamExpRoot::TamExpRoot(const TamExp* body, const std::string& rix,
-                       const std::vector<TamOptionExp*>& refs)
-    : TamRixExp(rix, refs), body_(const_cast<TamExp*>(body)) {}
+TamExpRoot::TamExpRoot(const TamExp* body, std::shared_ptr<const std::string> rix,
+                       std::vector<TamOptionExp*> refs)
+    : TamRixExp(std::move(rix), std::move(refs)), body_(const_cast<TamExp*>(body)) {}
 
 TamExpRoot::~TamExpRoot() { delete body_; }
 
@@ -49,9 +56,10 @@ void TamExpRoot::execute(TamSelOptionSet& sos) {
 
 TamConditionExp::TamConditionExp() = default;
 
-TamConditionExp::TamConditionExp(const TamValueExp* condition, const std::string& rix,
-                                 const std::vector<TamOptionExp*>& refs)
-    : TamRixExp(rix, refs), condition_(const_cast<TamValueExp*>(condition)) {}
+TamConditionExp::TamConditionExp(const TamValueExp* condition,
+                                 std::shared_ptr<const std::string> rix,
+                                 std::vector<TamOptionExp*> refs)
+    : TamRixExp(std::move(rix), std::move(refs)), condition_(const_cast<TamValueExp*>(condition)) {}
 
 TamConditionExp::~TamConditionExp() { delete condition_; }
 

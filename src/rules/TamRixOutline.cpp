@@ -84,10 +84,12 @@ std::string placeText(const TamSourcePos& place) {
   return std::to_string(place.line) + ":" + std::to_string(place.column);
 }
 
-// "module:option[path]"; the names of mutually exclusive rules have no module. The compact form
-// leaves out an empty path, as the parsed nodes do; the printed form shows every path written.
+// "module:option[path]"; the names of mutually exclusive rules have no module, while a written
+// empty module id ('':a) keeps its colon, as the parsed nodes print it. The compact form leaves
+// out an empty path, as the parsed nodes do; the printed form shows every path written.
 std::string referenceText(const TamRixOutline::Node& node, bool compact) {
-  std::string text = node.moduleId.empty() ? node.optionName : node.moduleId + ":" + node.optionName;
+  const bool hasModule = !node.moduleId.empty() || node.moduleIdPos.isKnown();
+  std::string text = hasModule ? node.moduleId + ":" + node.optionName : node.optionName;
   const bool written = compact ? !node.path.isEmpty() : node.pathBegin.isKnown();
   if (written) text += "[" + node.path.toDisplayString() + "]";
   return text;

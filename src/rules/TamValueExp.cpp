@@ -138,12 +138,13 @@ std::string TamOptionValueExp::dump() const { return optionExp_->dump(); }
 // work list and no recursion, however long the chain.
 void TamBinaryValueExp::destroyTree(TamValueExp* node) {
   while (node != nullptr) {
-    auto* binary = dynamic_cast<TamBinaryValueExp*>(node);
+    TamBinaryValueExp* binary = node->asBinary();
     if (binary == nullptr) {
       delete node;
       return;
     }
-    if (auto* left = dynamic_cast<TamBinaryValueExp*>(binary->left_)) {
+    TamBinaryValueExp* left = binary->left_ != nullptr ? binary->left_->asBinary() : nullptr;
+    if (left != nullptr) {
       binary->left_ = left->right_;
       left->right_ = binary;
       node = left;

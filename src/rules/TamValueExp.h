@@ -24,7 +24,7 @@
 
 class TamSelOptionSet;
 
-class TamValueExp {
+class TamValueExp : public tam::detail::ArenaNode {
  public:
   TamValueExp() = default;
   virtual ~TamValueExp() = default;
@@ -37,6 +37,8 @@ class TamValueExp {
   virtual bool isMultiValued(const TamSelOptionSet& sos) const;
   // A printed form of the tree for tests and diagnostics, e.g. plus(1, multiplies(2, 3)).
   virtual std::string dump() const = 0;
+  // This node as a two-operand node, or null (a cheap test for freeing long chains).
+  virtual class TamBinaryValueExp* asBinary() { return nullptr; }
 
   std::uint32_t beginOffset() const { return begin_; }
   std::uint32_t endOffset() const { return end_; }
@@ -96,6 +98,7 @@ class TamBinaryValueExp : public TamValueExp {
   // Frees nested two-operand nodes in a loop, so a long chain does not recurse; never allocates.
   ~TamBinaryValueExp() override;
   std::vector<ref_count_ptr<TamValue>> values(const TamSelOptionSet& sos) const override;
+  TamBinaryValueExp* asBinary() override { return this; }
   const TamValueExp* left() const { return left_; }
   const TamValueExp* right() const { return right_; }
 

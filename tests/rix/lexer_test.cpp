@@ -4,6 +4,7 @@
 
 #include <string>
 #include <iterator>
+#include <utility>
 
 #include "tam/TamException.h"
 
@@ -61,6 +62,43 @@ TEST(LexerTest, EveryKeywordAndOperator) {
     const bool keyword = spelling[0] >= 'a' && spelling[0] <= 'z';
     EXPECT_EQ(TamLexer(spelling + "(").kind(), keyword ? TOKEN_IDENT : kinds[i]);
   }
+}
+
+// Keywords are looked up by their first byte and length: words that share a prefix, a first
+// letter or a length with a keyword stay identifiers.
+TEST(LexerTest, WordsNearKeywords) {
+  const std::pair<const char*, const char*> cases[] = {
+      {"ifs x", "id(ifs) id(x) end"},
+      {"i f", "id(i) id(f) end"},
+      {"IF x", "id(IF) id(x) end"},
+      {"endif_ x", "id(endif_) id(x) end"},
+      {"in inter interfaces", "id(in) id(inter) id(interfaces) end"},
+      {"_if 2if if2", "id(_if) id(2if) id(if2) end"},
+      {"non_mutually_exclusiv e", "id(non_mutually_exclusiv) id(e) end"},
+      {"if\x80", "id(if) invalid"},
+      {"set\rto", "set to end"},
+      {"+== !x", "+= = invalid"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(tokens(c.first), c.second) << c.first;
+  const std::pair<const char*, bool> words[] = {
+      {"if", true},   {"interface", true}, {"non_mutually_exclusive", true}, {"If", false},
+      {"ifs", false}, {"", false},         {"=", false},  {"_set", false}, {"legac", false}};
+  for (const auto& w : words) EXPECT_EQ(tam::detail::isRixKeyword(w.first), w.second) << w.first;
+}
+
+// A lexer borrows the text it is given, but keeps a temporary string itself.
+TEST(LexerTest, ATemporaryTextIsKept) {
+  TamLexer lexer(std::string("set m:a # comment long enough to need the heap"));
+  const std::string other(64, 'x');  // may reuse the temporary's memory had it been freed
+  EXPECT_EQ(lexer.kind(), TOKEN_SET);
+  lexer.next();
+  EXPECT_EQ(lexer.identifierValue(), "m");
+  lexer.next();
+  lexer.next();
+  EXPECT_EQ(lexer.tokenText(), "a");
+  lexer.next();
+  EXPECT_EQ(lexer.kind(), TOKEN_END);
+  EXPECT_EQ(other.size(), 64u);
 }
 
 TEST(LexerTest, TokenSequences) {

@@ -297,6 +297,7 @@ TEST(RixOutlineTest, AgreesWithThePlainParse) {
       "if m:a = 1 and not m:b = 2 or m:c then set m:d to 1 elif m:e then else inform \"x\" endif",
       "mutually_exclusive : [a, b, ''] mutually_exclusive : {a.x, b.'y z'} endif trailing",
       "set 'my mod':'if' [p.q] to m:b [x] + m:c[]",
+      "set '':a to '':z * m:b",  // an empty module id, written
       "error \"Bad \" + m:a warn m:w inform 3.25",
       "if m:a then if m:b then endif",
       "set m:a to (1",

@@ -1,0 +1,142 @@
+// Rule trees live in one arena per parsed text and keep their own copy of that text: a tree
+// outlives the caller's text and the module text it came from, and a parse that fails part-way
+// frees what it built (the sanitizer run checks for leaks and stray frees).
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "rules/RuleArena.h"
+#include "rules_fixture.h"
+
+namespace rulestest {
+namespace {
+
+using tam::detail::RuleArena;
+using ArenaTest = RulesTest;
+
+constexpr const char* kRules =
+    "if m:a > 3 and not (m:u = 2) then set m:color to \"big\" + \"ger\" # note\n"
+    "elif m:a = 1 then fix m:small to -(2 - 1) * 3 else inform \"none \" + m:size endif\n"
+    "mutually_exclusive : [a, u] mutually_exclusive : {color.red, size.x}\n"
+    "set m:size[p.q] to \"s\" warn m:a / 2\n";
+
+TEST(RuleArenaTest, BlocksAreAlignedDisjointAndSizedForTheText) {
+  struct Case {
+    std::size_t textSize;
+    std::vector<std::size_t> requests;
+  };
+  const Case cases[] = {
+      {0, {1, 8, 24, 7}},                                 // the smallest first block
+      {10, {100, 100, 100}},                              // more than the first block holds
+      {1000, {RuleArena::kMaxBlock + 1, 16}},             // one request larger than any block
+      {1u << 20, std::vector<std::size_t>(5000, 40)},     // a first block at its largest
+  };
+  for (const Case& c : cases) {
+    RuleArena arena(c.textSize);
+    std::vector<std::pair<std::uintptr_t, std::size_t>> taken;
+    std::size_t asked = 0;
+    for (std::size_t size : c.requests) {
+      auto at = reinterpret_cast<std::uintptr_t>(arena.allocate(size));
+      EXPECT_EQ(at % RuleArena::kAlignment, 0u) << c.textSize;
+      for (const auto& other : taken) {
+        EXPECT_TRUE(at + size <= other.first || other.first + other.second <= at) << c.textSize;
+      }
+      taken.emplace_back(at, size);
+      asked += size;
+    }
+    EXPECT_GE(arena.reservedBytes(), asked) << c.textSize;
+    const std::size_t first = std::min(std::max(c.textSize * RuleArena::kBytesPerTextByte,
+                                                RuleArena::kMinBlock),
+                                       RuleArena::kMaxBlock);
+    // Nothing beyond the first block, one request that did not fit, and one block after it.
+    EXPECT_LE(arena.reservedBytes(), first + asked + RuleArena::kNextBlock + 64) << c.textSize;
+  }
+}
+
+// Every cut of a valid text either parses or fails with a syntax error; either way nothing is
+// leaked or freed twice, and a cut that parses gives the tree a fresh parse of a copy gives.
+TEST(RuleArenaTest, AParseFailingAnywhereFreesWhatItBuilt) {
+  const std::string text = kRules;
+  int failures = 0;
+  for (std::size_t cut = 0; cut <= text.size(); ++cut) {
+    const std::string prefix = text.substr(0, cut);
+    try {
+      ref_count_ptr<TamExpRoot> root = TamRuleParser(prefix).parseRules();
+      const std::string copy = prefix;
+      ref_count_ptr<TamExpRoot> again = TamRuleParser(copy).parseRules();
+      EXPECT_EQ(root->body() ? root->body()->dump() : "", again->body() ? again->body()->dump() : "");
+    } catch (const TamSyntaxError&) {
+      ++failures;
+    }
+    try {
+      TamRuleParser(prefix).parseCondition();
+    } catch (const TamSyntaxError&) {
+    }
+  }
+  EXPECT_GT(failures, 0);  // the cuts do reach into the middle of statements
+}
+
+TEST_F(ArenaTest, ATreeOutlivesTheTextItWasParsedFrom) {
+  ref_count_ptr<TamExpRoot> root;
+  std::string dumped;
+  {
+    auto text = std::make_unique<std::string>(kRules);
+    root = TamRuleParser(*text).parseRules();
+    dumped = root->body()->dump();
+    text->assign(text->size(), '#');  // scribbled over, then gone
+  }
+  EXPECT_EQ(root->rix(), kRules);
+  EXPECT_EQ(root->body()->dump(), dumped);
+  EXPECT_EQ(root->position(root->body()->endOffset()).line, 4);
+  ref_count_ptr<TamConditionExp> condition;
+  {
+    std::string text = "m:a > 3 and m:a < 9";
+    condition = TamRuleParser(text).parseCondition();
+    text = "m:u";
+  }
+  EXPECT_EQ(condition->rix(), "m:a > 3 and m:a < 9");
+  EXPECT_EQ(condition->getValue(sos), std::make_pair(false, true));  // a defaults to 7
+}
+
+// A module's text replaced, or its rules failing to parse, while rules parsed from the old text
+// are still held: the held tree keeps its text and still runs; the failure keeps the new
+// interface and the old rules.
+TEST_F(ArenaTest, RulesHeldAcrossAReplacedModuleTextKeepTheirText) {
+  const std::string interface = "module m\ninterface start\npublic a integer default 7\n"
+                                "public color string\ninterface end\n";
+  module->setRixData(interface + "set m:color to \"old\"\n");
+  ref_count_ptr<TamExpRoot> held = module->getRix();
+  struct Step {
+    std::string text;
+    bool fails;
+    std::string rulesAfter;  // the module's rules once the step is done
+    bool declaresGone;       // the step's interface stays even when its rules fail
+  };
+  const Step steps[] = {
+      {interface + "set m:color to \"new\"\n", false, "set m:color to \"new\"\n", false},
+      {"module m\ninterface start\npublic a integer default 7\npublic color string\n"
+       "public gone logical\ninterface end\nset m:color to\n",
+       true, "set m:color to \"new\"\n", true},
+      {interface + "if m:a then endif extra", true, "set m:color to \"new\"\n", false},
+      {interface, false, "", false},
+  };
+  for (const Step& step : steps) {
+    bool failed = false;
+    try {
+      module->setRixData(step.text);
+    } catch (const TamSyntaxError&) {
+      failed = true;
+    }
+    EXPECT_EQ(failed, step.fails) << step.text;
+    EXPECT_EQ(module->getRix()->rix(), step.rulesAfter) << step.text;
+    EXPECT_EQ(failureOf([&] { module->getOption("gone"); }).code() == 0, step.declaresGone);
+    EXPECT_EQ(held->rix(), "set m:color to \"old\"\n");
+    sos.clear();
+    held->execute(sos);
+    EXPECT_EQ(sos.get(option("color"), TamPath()).values.at(0)->strValue(), "old");
+  }
+}
+
+}  // namespace
+}  // namespace rulestest
