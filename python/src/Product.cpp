@@ -379,13 +379,13 @@ class VariantReader {
 
 VariantReader generatedVariants(RunnerHandle& runner, const std::vector<std::string>& vary,
                                 py::object sample, std::uint64_t seed) {
-  std::vector<VarySpec> specs;
-  for (const std::string& argument : vary) specs.push_back(parseVarySpec(argument));
+  std::vector<VaryRequest> requests;
+  for (const std::string& argument : vary) requests.push_back(parseVaryRequest(argument));
   AdapterRouter::Scope scope(&runner.session().adapter());
-  if (sample.is_none()) return VariantReader(factorialVariants(runner.session(), specs));
+  if (sample.is_none()) return VariantReader(factorialVariants(runner.session(), requests));
   std::int64_t count = sample.cast<std::int64_t>();
   if (count < 0) throw py::value_error("sample must not be negative");
-  return VariantReader(sampledVariants(runner.session(), specs, count, seed));
+  return VariantReader(sampledVariants(runner.session(), requests, count, seed));
 }
 
 VariantFormat formatOf(const std::string& name) {
@@ -482,5 +482,5 @@ void bindProduct(py::module_& m) {
       .def("choice_problem", &RunnerHandle::choiceProblem, py::arg("key"))
       .def("generate", &generatedVariants, py::arg("vary"), py::arg("sample") = py::none(),
            py::arg("seed") = 1,
-           "Variants from vary specs: every combination, or `sample` random draws.");
+           "Variants from varied options: every combination, or `sample` random draws.");
 }

@@ -5,7 +5,7 @@
         print(record["variant"], record["status"], record["values"])
 
 Variants come from a CSV or JSON Lines file (NODEPATH:module:option columns or keys), from any
-iterable of dicts of such choices, or are generated from vary specs: every combination of the
+iterable of dicts of such choices, or are generated from varied options: every combination of the
 values of some options (vary=["ebike:ebike:model", "ebike.frame:frame:size=48,54,60"]), or
 `sample` random draws from them with a `seed`. Records are those of `tam sweep` (JSON objects:
 variant, source, choices, status, states, values, messages, failure) and come in variant order.
@@ -27,7 +27,7 @@ are in flight.
 
 Run as a program, it writes JSON Lines like `tam sweep`:
 
-    python3 -m tam.sweep PRODUCT.json [VARIANTS] [--vary SPEC]... [--sample N [--seed S]]
+    python3 -m tam.sweep PRODUCT.json [VARIANTS] [--vary OPTION[=VALUES]]... [--sample N [--seed S]]
         [--select NODEPATH:module:option]... [--jobs N | --scheduler ADDRESS] [--output FILE]
 """
 
@@ -87,17 +87,17 @@ def iter_variants(
     format: str = "auto",
 ) -> Iterator[_tam.Variant]:
     """The variants a sweep would evaluate, one at a time (see the module's description).
-    ProductError for a file or spec that cannot be used. A file's or a generator's iterator
+    ProductError for a file or --vary option that cannot be used. A file's or a generator's iterator
     tells how many variants there are in `size` when that is known (else None)."""
     product = os.fspath(product)
     if source is not None and vary:
-        raise ValueError("give variants or vary specs, not both")
+        raise ValueError("give variants or varied options, not both")
     if sample is not None and not vary:
-        raise ValueError("sample draws from vary specs: give some")
+        raise ValueError("sample draws from varied options: give some")
     if vary:
         return _runner(product, ()).generate(list(vary), sample, seed)
     if source is None:
-        raise ValueError("nothing to sweep: give variants or vary specs")
+        raise ValueError("nothing to sweep: give variants or varied options")
     if isinstance(source, (str, os.PathLike)):
         path = os.fspath(source)
         reader = _tam.read_variants(path, format)
@@ -347,7 +347,7 @@ def main(argv: Optional[Sequence[str]] = None) -> int:
     parser.add_argument(
         "variants", metavar="VARIANTS", nargs="?", help="CSV or JSON Lines file of variants; - reads standard input"
     )
-    parser.add_argument("--vary", action="append", default=[], metavar="SPEC",
+    parser.add_argument("--vary", action="append", default=[], metavar="OPTION[=VALUES]",
                         help="NODEPATH:module:option=V1,V2,... or NODEPATH:module:option (repeatable)")
     parser.add_argument("--sample", type=int, metavar="N", help="draw N random variants from the --vary values")
     parser.add_argument("--seed", type=int, metavar="S", help="seed of the random draws (default 1)")

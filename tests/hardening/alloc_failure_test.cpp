@@ -85,7 +85,7 @@ namespace {
 
 using tamtest::ProductAdapter;
 using tamtest::ProductSession;
-using tamtest::ProductSpec;
+using tamtest::ProductPlan;
 
 // The product adapter, telling whether a failure passed through a module text being read.
 class WatchingAdapter : public ProductAdapter {
@@ -121,12 +121,12 @@ struct RunResult {
 };
 
 // Runs the workload step by step, keeping the session so that it can be evaluated again.
-RunResult runSteps(const ProductSpec& spec, WatchingAdapter& adapter,
+RunResult runSteps(const ProductPlan& plan, WatchingAdapter& adapter,
              std::unique_ptr<ProductSession>& session) {
   RunResult run;
   Step step = kWindow;
   try {
-    session = std::make_unique<ProductSession>(spec, adapter);
+    session = std::make_unique<ProductSession>(plan, adapter);
     step = kBuild;
     session->build();
     step = kEvaluate;
@@ -184,14 +184,14 @@ int raisedCode(const std::string& raised) {
   return std::atoi(raised.c_str() + std::strlen("TamException "));
 }
 
-Outcome runWithFailure(const ProductSpec& spec, WatchingAdapter& adapter,
+Outcome runWithFailure(const ProductPlan& plan, WatchingAdapter& adapter,
                        const Reference& reference, long long k) {
   Outcome outcome;
   {
     std::unique_ptr<ProductSession> session;
     adapter.failedInModuleText = false;
     g_failAt = g_allocations + k;
-    RunResult run = runSteps(spec, adapter, session);
+    RunResult run = runSteps(plan, adapter, session);
     g_failAt = -1;
     outcome.failedIn = run.failedIn;
     outcome.inModuleText = adapter.failedInModuleText;
@@ -235,8 +235,8 @@ void printTally(const Tally& tally, long long total, long long tried) {
 }
 
 TEST(AllocationFailureTest, EveryAllocationOfTheWorkloadMayFail) {
-  const ProductSpec spec = ProductSpec::load(TAM_EBIKE_PRODUCT);
-  WatchingAdapter adapter(spec);
+  const ProductPlan plan = ProductPlan::load(TAM_EBIKE_PRODUCT);
+  WatchingAdapter adapter(plan);
   Tam::initialize(&adapter);
 
   // Two undisturbed runs: the first fills what the library builds once per process, the second
@@ -246,7 +246,7 @@ TEST(AllocationFailureTest, EveryAllocationOfTheWorkloadMayFail) {
   for (int warmUp = 0; warmUp < 2; ++warmUp) {
     std::unique_ptr<ProductSession> session;
     const long long before = g_allocations;
-    RunResult run = runSteps(spec, adapter, session);
+    RunResult run = runSteps(plan, adapter, session);
     session.reset();
     ASSERT_EQ(run.failedIn, kDone) << run.raised;
     total = g_allocations - before;
@@ -261,7 +261,7 @@ TEST(AllocationFailureTest, EveryAllocationOfTheWorkloadMayFail) {
   for (long long k = g_first; k < end; k += g_stride, ++tried) {
     const long long liveBefore = g_live;
     const int32_t objectsBefore = ref_count::liveObjects();
-    const Outcome outcome = runWithFailure(spec, adapter, reference, k);
+    const Outcome outcome = runWithFailure(plan, adapter, reference, k);
     tally[std::string(kStepNames[outcome.failedIn]) +
           (outcome.inModuleText ? " (module text)" : "") + " | " + describe(outcome.raised) +
           " | " + describe(outcome.again)]++;
@@ -282,7 +282,7 @@ TEST(AllocationFailureTest, EveryAllocationOfTheWorkloadMayFail) {
     }
 
     std::unique_ptr<ProductSession> fresh;
-    RunResult clean = runSteps(spec, adapter, fresh);
+    RunResult clean = runSteps(plan, adapter, fresh);
     fresh.reset();
     ASSERT_EQ(clean.failedIn, kDone) << clean.raised;
     ASSERT_EQ(clean.evaluation, reference.evaluation);

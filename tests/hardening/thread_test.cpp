@@ -17,7 +17,7 @@ namespace {
 
 using tamtest::ProductAdapter;
 using tamtest::ProductSession;
-using tamtest::ProductSpec;
+using tamtest::ProductPlan;
 
 constexpr int kThreads = 4;
 constexpr int kRounds = 3;
@@ -30,12 +30,12 @@ void countSyntaxErrors(int code) {
 
 // One round of a thread: the whole workload, a path that does not parse (which constructs an
 // exception and so calls the throw callback), and the window's options found again by id.
-std::string round(const ProductSpec& spec, ProductAdapter& adapter) {
+std::string round(const ProductPlan& plan, ProductAdapter& adapter) {
   try {
     TamPath::parsePath("drive:assist_level");
   } catch (const TamSyntaxError&) {
   }
-  ProductSession session(spec, adapter);
+  ProductSession session(plan, adapter);
   session.build();
   session.evaluate();
   std::string result = session.evaluationDigest() + session.validationDigest() +
@@ -49,11 +49,11 @@ std::string round(const ProductSpec& spec, ProductAdapter& adapter) {
 }
 
 TEST(ThreadTest, WindowsOnSeparateThreadsGiveTheSingleThreadedResult) {
-  const ProductSpec spec = ProductSpec::load(TAM_EBIKE_PRODUCT);
-  ProductAdapter adapter(spec);
+  const ProductPlan plan = ProductPlan::load(TAM_EBIKE_PRODUCT);
+  ProductAdapter adapter(plan);
   Tam::initialize(&adapter);
   TamException::setThrowCallback(countSyntaxErrors);
-  const std::string reference = round(spec, adapter);
+  const std::string reference = round(plan, adapter);
   ASSERT_NE(reference.find("ebike.drive.battery"), std::string::npos);
   ASSERT_EQ(reference.find("lost id"), std::string::npos);
   g_syntaxErrors = 0;
@@ -62,7 +62,7 @@ TEST(ThreadTest, WindowsOnSeparateThreadsGiveTheSingleThreadedResult) {
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
-      for (int r = 0; r < kRounds; ++r) results[t * kRounds + r] = round(spec, adapter);
+      for (int r = 0; r < kRounds; ++r) results[t * kRounds + r] = round(plan, adapter);
     });
   }
   for (std::thread& thread : threads) thread.join();
@@ -76,23 +76,23 @@ TEST(ThreadTest, WindowsOnSeparateThreadsGiveTheSingleThreadedResult) {
 // A window built on one thread and evaluated on another (one thread at a time) gives the same
 // result, however many evaluations each thread ran before.
 TEST(ThreadTest, AWindowMayMoveBetweenThreads) {
-  const ProductSpec spec = ProductSpec::load(TAM_EBIKE_PRODUCT);
-  ProductAdapter adapter(spec);
+  const ProductPlan plan = ProductPlan::load(TAM_EBIKE_PRODUCT);
+  ProductAdapter adapter(plan);
   Tam::initialize(&adapter);
   std::string reference;
   {
-    ProductSession session(spec, adapter);
+    ProductSession session(plan, adapter);
     session.build();
     session.evaluate();
     reference = session.evaluationDigest();
   }
-  ProductSession session(spec, adapter);
+  ProductSession session(plan, adapter);
   session.build();
   session.evaluate();
   session.evaluationDigest();
   std::string moved;
   std::thread([&] {
-    for (int r = 0; r < kRounds; ++r) round(spec, adapter);
+    for (int r = 0; r < kRounds; ++r) round(plan, adapter);
     session.evaluate();
     moved = session.evaluationDigest();
   }).join();

@@ -53,14 +53,14 @@ TamSelOptionSet::HowSet howOf(const Json& value) {
   return TamSelOptionSet::HOWSET_HOST;
 }
 
-ProductNodeSpec nodeOf(const Json& node) {
-  ProductNodeSpec spec;
-  spec.id = node.at("id").get<std::string>();
-  spec.moduleId = node.value("module", "");
-  spec.loadIf = node.value("load_if", "");
+ProductNodePlan nodeOf(const Json& node) {
+  ProductNodePlan plan;
+  plan.id = node.at("id").get<std::string>();
+  plan.moduleId = node.value("module", "");
+  plan.loadIf = node.value("load_if", "");
   const std::string forced = node.value("forced", "");
-  if (forced == "configured") spec.forced = TamNode::CS_CONFIGURED;
-  if (forced == "not_configured") spec.forced = TamNode::CS_NOT_CONFIGURED;
+  if (forced == "configured") plan.forced = TamNode::CS_CONFIGURED;
+  if (forced == "not_configured") plan.forced = TamNode::CS_NOT_CONFIGURED;
   for (const Json& value : node.value("values", Json::array())) {
     ProductHostValue host;
     const std::string option = value.at("option").get<std::string>();
@@ -68,12 +68,12 @@ ProductNodeSpec nodeOf(const Json& node) {
     host.optionName = option.substr(option.find(':') + 1);
     host.values = scalarsOf(value.contains("values") ? value.at("values") : value.at("value"));
     host.how = howOf(value);
-    spec.values.push_back(host);
+    plan.values.push_back(host);
   }
   for (const Json& child : node.value("children", Json::array())) {
-    spec.children.push_back(nodeOf(child));
+    plan.children.push_back(nodeOf(child));
   }
-  return spec;
+  return plan;
 }
 
 const char* stateName(TamNode::ConfigState state) {
@@ -137,38 +137,38 @@ ref_count_ptr<TamValue> ProductScalar::toValue(TamValue::ValueType type) const {
   }
 }
 
-ProductSpec ProductSpec::load(const std::string& productFile) {
+ProductPlan ProductPlan::load(const std::string& productFile) {
   const std::filesystem::path file(productFile);
   const Json product = Json::parse(readText(file));
-  ProductSpec spec;
+  ProductPlan plan;
   for (const Json& folder : product.at("module_folders")) {
     const std::filesystem::path dir = file.parent_path() / folder.get<std::string>();
     for (const auto& entry : std::filesystem::directory_iterator(dir)) {
       if (entry.path().extension() != ".rix") continue;
       const std::string text = readText(entry.path());
       const std::string firstLine = text.substr(0, text.find('\n'));
-      spec.moduleTexts[firstLine.substr(firstLine.find(' ') + 1)] = text;
+      plan.moduleTexts[firstLine.substr(firstLine.find(' ') + 1)] = text;
     }
   }
   const std::string mode = product.value("variants_mode", "modular");
-  if (mode == "legacy") spec.variantsMode = TamWindow::VM_LEGACY;
-  if (mode == "modular_and_legacy") spec.variantsMode = TamWindow::VM_MODULAR_AND_LEGACY;
+  if (mode == "legacy") plan.variantsMode = TamWindow::VM_LEGACY;
+  if (mode == "modular_and_legacy") plan.variantsMode = TamWindow::VM_MODULAR_AND_LEGACY;
   const Json legacyOptions = product.value("legacy_options", Json::object());
   for (const auto& module : legacyOptions.items()) {
     for (const auto& option : module.value().items()) {
-      spec.legacy.push_back({module.key(), option.key(), scalarsOf(option.value())});
+      plan.legacy.push_back({module.key(), option.key(), scalarsOf(option.value())});
     }
   }
-  spec.root = nodeOf(product.at("root"));
-  return spec;
+  plan.root = nodeOf(product.at("root"));
+  return plan;
 }
 
 // The legacy options are declared before the text is read, so that the rules can use them.
 bool ProductAdapter::loadModule(TamWindow* window, const std::string& moduleId) {
-  auto text = spec_.moduleTexts.find(moduleId);
-  if (text == spec_.moduleTexts.end()) return false;
+  auto text = plan_.moduleTexts.find(moduleId);
+  if (text == plan_.moduleTexts.end()) return false;
   ref_count_ptr<TamModule> module = window->createModule(moduleId);
-  for (const ProductLegacyValue& legacy : spec_.legacy) {
+  for (const ProductLegacyValue& legacy : plan_.legacy) {
     if (legacy.moduleId == moduleId) module->declareLegacyOption(legacy.optionName);
   }
   module->setRixData(text->second);
@@ -192,7 +192,7 @@ ProductAdapter::WindowState& ProductAdapter::stateOf(TamWindow* window) {
   auto found = windows_.find(window);
   if (found != windows_.end()) return found->second;
   WindowState state;
-  for (const ProductLegacyValue& legacy : spec_.legacy) {
+  for (const ProductLegacyValue& legacy : plan_.legacy) {
     std::vector<ref_count_ptr<TamValue>> values;
     for (const ProductScalar& scalar : legacy.values) {
       values.push_back(scalar.toValue(TamValue::VT_UNSET));
@@ -246,9 +246,9 @@ void ProductAdapter::forget(TamWindow* window) {
 
 TamNodeIterator* ProductNode::children() { return new ProductNodeIterator(kids); }
 
-ProductSession::ProductSession(const ProductSpec& spec, ProductAdapter& adapter)
-    : spec_(spec), adapter_(adapter), window_(Tam::createWindow()) {
-  window_->setVariantsMode(spec.variantsMode);
+ProductSession::ProductSession(const ProductPlan& plan, ProductAdapter& adapter)
+    : plan_(plan), adapter_(adapter), window_(Tam::createWindow()) {
+  window_->setVariantsMode(plan.variantsMode);
 }
 
 // The nodes go before the window they point into; the adapter forgets the window last.
@@ -260,18 +260,18 @@ ProductSession::~ProductSession() {
 }
 
 void ProductSession::build() {
-  root_ = buildNode(spec_.root, nullptr);
+  root_ = buildNode(plan_.root, nullptr);
   window_->setRoot(root_.get());
 }
 
-std::unique_ptr<ProductNode> ProductSession::buildNode(const ProductNodeSpec& spec,
+std::unique_ptr<ProductNode> ProductSession::buildNode(const ProductNodePlan& plan,
                                                        ProductNode* parent) {
-  auto node = std::make_unique<ProductNode>(window_, parent, spec.id, spec.moduleId);
-  node->forced = spec.forced;
-  node->setLoadIf(spec.loadIf);
-  if (!spec.values.empty()) {
+  auto node = std::make_unique<ProductNode>(window_, parent, plan.id, plan.moduleId);
+  node->forced = plan.forced;
+  node->setLoadIf(plan.loadIf);
+  if (!plan.values.empty()) {
     TamSelOptionSet chosen(window_);
-    for (const ProductHostValue& value : spec.values) {
+    for (const ProductHostValue& value : plan.values) {
       TamSelOptionSet::TamSosEntry entry;
       entry.option = TamOption::findOption(window_, value.moduleId, value.optionName);
       for (const ProductScalar& scalar : value.values) {
@@ -282,7 +282,7 @@ std::unique_ptr<ProductNode> ProductSession::buildNode(const ProductNodeSpec& sp
     }
     node->setSos(chosen);
   }
-  for (const ProductNodeSpec& child : spec.children) {
+  for (const ProductNodePlan& child : plan.children) {
     node->kids.push_back(buildNode(child, node.get()));
   }
   return node;
@@ -324,8 +324,8 @@ std::string ProductSession::moduleTextDigest() {
   return out;
 }
 
-std::string runProductWorkload(const ProductSpec& spec, ProductAdapter& adapter) {
-  ProductSession session(spec, adapter);
+std::string runProductWorkload(const ProductPlan& plan, ProductAdapter& adapter) {
+  ProductSession session(plan, adapter);
   session.build();
   session.evaluate();
   std::string digest = session.evaluationDigest();

@@ -38,13 +38,13 @@ struct ProductHostValue {
   TamSelOptionSet::HowSet how = TamSelOptionSet::HOWSET_HOST;
 };
 
-struct ProductNodeSpec {
+struct ProductNodePlan {
   std::string id;
   std::string moduleId;
   std::string loadIf;
   TamNode::ConfigState forced = TamNode::CS_UNDECIDED;
   std::vector<ProductHostValue> values;
-  std::vector<ProductNodeSpec> children;
+  std::vector<ProductNodePlan> children;
 };
 
 struct ProductLegacyValue {
@@ -54,21 +54,21 @@ struct ProductLegacyValue {
 };
 
 // A product file read with every module text of its folders. Reading does not touch the library.
-struct ProductSpec {
+struct ProductPlan {
   std::map<std::string, std::string> moduleTexts;  // by the id on the module line
   std::vector<ProductLegacyValue> legacy;
   TamWindow::VariantsMode variantsMode = TamWindow::VM_MODULAR;
-  ProductNodeSpec root;
+  ProductNodePlan root;
 
   // Throws std::runtime_error when the file or a module folder cannot be read.
-  static ProductSpec load(const std::string& productFile);
+  static ProductPlan load(const std::string& productFile);
 };
 
 // Supplies modules from the product's texts (declaring the legacy options first), keeps legacy
 // values and records messages, each per window.
 class ProductAdapter : public Tam::AdapterInterface {
  public:
-  explicit ProductAdapter(const ProductSpec& spec) : spec_(spec) {}
+  explicit ProductAdapter(const ProductPlan& plan) : plan_(plan) {}
 
   bool loadModule(TamWindow* window, const std::string& moduleId) override;
   bool refreshModule(TamWindow* window, ref_count_ptr<TamModule> module) override;
@@ -95,7 +95,7 @@ class ProductAdapter : public Tam::AdapterInterface {
   };
   WindowState& stateOf(TamWindow* window);  // with mutex_ held
 
-  const ProductSpec& spec_;
+  const ProductPlan& plan_;
   std::mutex mutex_;
   std::map<TamWindow*, WindowState> windows_;
 };
@@ -128,7 +128,7 @@ class ProductNode : public TamNode {
 class ProductSession {
  public:
   // Creates the window; the adapter must be installed and outlive the session.
-  ProductSession(const ProductSpec& spec, ProductAdapter& adapter);
+  ProductSession(const ProductPlan& plan, ProductAdapter& adapter);
   ~ProductSession();
   ProductSession(const ProductSession&) = delete;
   ProductSession& operator=(const ProductSession&) = delete;
@@ -148,16 +148,16 @@ class ProductSession {
   ProductNode* root() const { return root_.get(); }
 
  private:
-  std::unique_ptr<ProductNode> buildNode(const ProductNodeSpec& spec, ProductNode* parent);
+  std::unique_ptr<ProductNode> buildNode(const ProductNodePlan& plan, ProductNode* parent);
 
-  const ProductSpec& spec_;
+  const ProductPlan& plan_;
   ProductAdapter& adapter_;
   ref_count_ptr<TamWindow> window_;
   std::unique_ptr<ProductNode> root_;
 };
 
 // The whole workload over a fresh session: build, evaluate, validate, translate, write texts.
-std::string runProductWorkload(const ProductSpec& spec, ProductAdapter& adapter);
+std::string runProductWorkload(const ProductPlan& plan, ProductAdapter& adapter);
 
 }  // namespace tamtest
 

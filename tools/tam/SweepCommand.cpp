@@ -186,20 +186,20 @@ std::string secondsText(double seconds) {
 std::unique_ptr<VariantSource> openSource(const SweepOptions& options, VariantRunner& runner) {
   bool generated = !options.vary.empty();
   if (generated && !options.variants.empty()) {
-    usage("give a VARIANTS file or --vary specs, not both");
+    usage("give a VARIANTS file or --vary options, not both");
   }
   if (!generated && options.variants.empty()) {
-    usage("nothing to sweep: give a VARIANTS file (CSV or JSON Lines) or --vary specs");
+    usage("nothing to sweep: give a VARIANTS file (CSV or JSON Lines) or --vary options");
   }
-  if (options.sample >= 0 && !generated) usage("--sample draws from the --vary specs: give some");
+  if (options.sample >= 0 && !generated) usage("--sample draws from the --vary options: give some");
   if (options.seedGiven && options.sample < 0) usage("--seed is for --sample");
   if (generated) {
-    std::vector<VarySpec> specs;
-    for (const std::string& argument : options.vary) specs.push_back(parseVarySpec(argument));
+    std::vector<VaryRequest> requests;
+    for (const std::string& argument : options.vary) requests.push_back(parseVaryRequest(argument));
     if (options.sample >= 0) {
-      return sampledVariants(runner.session(), specs, options.sample, options.seed);
+      return sampledVariants(runner.session(), requests, options.sample, options.seed);
     }
-    return factorialVariants(runner.session(), specs);
+    return factorialVariants(runner.session(), requests);
   }
   VariantFormat format = options.format == "csv"     ? VariantFormat::kCsv
                          : options.format == "jsonl" ? VariantFormat::kJsonLines

@@ -108,8 +108,8 @@ class ValueDomain {
   std::vector<std::pair<double, double>> realRanges_;
 };
 
-[[noreturn]] void failSpec(const VarySpec& spec, const std::string& message) {
-  throw ToolError("tam: error: --vary " + spec.argument + ": " + message, kExitUsage);
+[[noreturn]] void failVary(const VaryRequest& request, const std::string& message) {
+  throw ToolError("tam: error: --vary " + request.argument + ": " + message, kExitUsage);
 }
 
 // Adds a range constraint's values; false when they cannot be listed (strings, or a value that is
@@ -151,8 +151,8 @@ bool addRange(ValueDomain& domain, TamValue::ValueType type, const TamOptionValu
   return true;
 }
 
-// The option's values from its constraints; failSpec when some cannot be listed.
-ValueDomain constraintDomain(const VarySpec& spec, const ref_count_ptr<TamOption>& option) {
+// The option's values from its constraints; failVary when some cannot be listed.
+ValueDomain constraintDomain(const VaryRequest& request, const ref_count_ptr<TamOption>& option) {
   ValueDomain domain;
   TamValue::ValueType type = option->valueType();
   std::string name = option->moduleId() + ":" + option->name();
@@ -174,32 +174,32 @@ ValueDomain constraintDomain(const VarySpec& spec, const ref_count_ptr<TamOption
         break;
     }
     if (!listed) {
-      failSpec(spec, "the values of " + name + " (allowed: " + describeConstraints(option) +
-                         ") cannot be listed: give them, as in " + spec.target.key + "=V1,V2");
+      failVary(request, "the values of " + name + " (allowed: " + describeConstraints(option) +
+                         ") cannot be listed: give them, as in " + request.target.key + "=V1,V2");
     }
   }
-  if (domain.empty()) failSpec(spec, name + " allows no value but unset");
+  if (domain.empty()) failVary(request, name + " allows no value but unset");
   return domain;
 }
 
-// The option a spec names, after checking that it may be set at the spec's node.
-ref_count_ptr<TamOption> specOption(Session& session, const VarySpec& spec) {
+// The option a --vary argument names, after checking that it may be set at its node.
+ref_count_ptr<TamOption> varyOption(Session& session, const VaryRequest& request) {
   std::string problem;
-  ref_count_ptr<TamOption> option = choiceOption(session, spec.target, problem);
-  if (!option) failSpec(spec, problem);
+  ref_count_ptr<TamOption> option = choiceOption(session, request.target, problem);
+  if (!option) failVary(request, problem);
   return option;
 }
 
-ValueDomain specDomain(Session& session, const VarySpec& spec) {
-  ref_count_ptr<TamOption> option = specOption(session, spec);
-  if (!spec.listed) return constraintDomain(spec, option);
+ValueDomain varyDomain(Session& session, const VaryRequest& request) {
+  ref_count_ptr<TamOption> option = varyOption(session, request);
+  if (!request.listed) return constraintDomain(request, option);
   ValueDomain domain;
   TamValue::ValueType type = option->valueType();
-  for (const std::string& text : spec.texts) {
+  for (const std::string& text : request.texts) {
     std::string problem;
     ref_count_ptr<TamValue> value = valueFromText(type, text, problem);
     if (!value) {
-      failSpec(spec, problem + " (" + option->moduleId() + ":" + option->name() + " takes " +
+      failVary(request, problem + " (" + option->moduleId() + ":" + option->name() + " takes " +
                          typeWord(type) + " values)");
     }
     domain.addListed(valueJson(value));
@@ -207,26 +207,26 @@ ValueDomain specDomain(Session& session, const VarySpec& spec) {
   return domain;
 }
 
-Choice choiceOf(const VarySpec& spec, const Json& value) {
-  Choice choice = spec.target;
+Choice choiceOf(const VaryRequest& request, const Json& value) {
+  Choice choice = request.target;
   choice.values.push_back(value);
   return choice;
 }
 
 class FactorialVariants : public VariantSource {
  public:
-  FactorialVariants(std::vector<VarySpec> specs, std::vector<ValueDomain> domains)
-      : specs_(std::move(specs)), domains_(std::move(domains)), position_(domains_.size(), 0) {
+  FactorialVariants(std::vector<VaryRequest> requests, std::vector<ValueDomain> domains)
+      : requests_(std::move(requests)), domains_(std::move(domains)), position_(domains_.size(), 0) {
     std::uint64_t total = 1;
     for (std::size_t i = 0; i < domains_.size(); ++i) {
       if (!domains_[i].countable()) {
-        failSpec(specs_[i],
+        failVary(requests_[i],
                  "real values in a range cannot be listed: give them, or draw from "
                  "them with --sample");
       }
       std::uint64_t count = domains_[i].count();
       if (total > static_cast<std::uint64_t>(kMaxVariants) / count) {
-        throw ToolError("tam: error: the --vary specs make more than " +
+        throw ToolError("tam: error: the --vary options make more than " +
                             std::to_string(kMaxVariants) + " variants",
                         kExitUsage);
       }
@@ -239,10 +239,10 @@ class FactorialVariants : public VariantSource {
     if (index_ >= size_) return false;
     variant = Variant();
     variant.index = index_++;
-    for (std::size_t i = 0; i < specs_.size(); ++i) {
-      variant.choices.push_back(choiceOf(specs_[i], domains_[i].at(position_[i])));
+    for (std::size_t i = 0; i < requests_.size(); ++i) {
+      variant.choices.push_back(choiceOf(requests_[i], domains_[i].at(position_[i])));
     }
-    // Advance the odometer: the last spec varies fastest.
+    // Advance the odometer: the last varied option varies fastest.
     for (std::size_t i = position_.size(); i-- > 0;) {
       if (++position_[i] < domains_[i].count()) break;
       position_[i] = 0;
@@ -255,7 +255,7 @@ class FactorialVariants : public VariantSource {
  private:
   static constexpr std::int64_t kMaxVariants = std::numeric_limits<std::int64_t>::max();
 
-  std::vector<VarySpec> specs_;
+  std::vector<VaryRequest> requests_;
   std::vector<ValueDomain> domains_;
   std::vector<std::uint64_t> position_;
   std::int64_t size_ = 0;
@@ -264,16 +264,16 @@ class FactorialVariants : public VariantSource {
 
 class SampledVariants : public VariantSource {
  public:
-  SampledVariants(std::vector<VarySpec> specs, std::vector<ValueDomain> domains, std::int64_t count,
+  SampledVariants(std::vector<VaryRequest> requests, std::vector<ValueDomain> domains, std::int64_t count,
                   std::uint64_t seed)
-      : specs_(std::move(specs)), domains_(std::move(domains)), count_(count), random_(seed) {}
+      : requests_(std::move(requests)), domains_(std::move(domains)), count_(count), random_(seed) {}
 
   bool next(Variant& variant) override {
     if (index_ >= count_) return false;
     variant = Variant();
     variant.index = index_++;
-    for (std::size_t i = 0; i < specs_.size(); ++i) {
-      variant.choices.push_back(choiceOf(specs_[i], domains_[i].draw(random_)));
+    for (std::size_t i = 0; i < requests_.size(); ++i) {
+      variant.choices.push_back(choiceOf(requests_[i], domains_[i].draw(random_)));
     }
     return true;
   }
@@ -281,57 +281,57 @@ class SampledVariants : public VariantSource {
   std::int64_t size() const override { return count_; }
 
  private:
-  std::vector<VarySpec> specs_;
+  std::vector<VaryRequest> requests_;
   std::vector<ValueDomain> domains_;
   std::int64_t count_;
   SweepRandom random_;
   std::int64_t index_ = 0;
 };
 
-std::vector<ValueDomain> domainsOf(Session& session, const std::vector<VarySpec>& specs) {
-  if (specs.empty())
-    throw ToolError("tam: error: no --vary spec to generate variants from", kExitUsage);
+std::vector<ValueDomain> domainsOf(Session& session, const std::vector<VaryRequest>& requests) {
+  if (requests.empty())
+    throw ToolError("tam: error: no --vary option to generate variants from", kExitUsage);
   std::vector<ValueDomain> domains;
-  for (std::size_t i = 0; i < specs.size(); ++i) {
+  for (std::size_t i = 0; i < requests.size(); ++i) {
     for (std::size_t j = 0; j < i; ++j) {
-      if (specs[j].target.key == specs[i].target.key)
-        failSpec(specs[i], "the option is varied twice");
+      if (requests[j].target.key == requests[i].target.key)
+        failVary(requests[i], "the option is varied twice");
     }
-    domains.push_back(specDomain(session, specs[i]));
+    domains.push_back(varyDomain(session, requests[i]));
   }
   return domains;
 }
 
 }  // namespace
 
-VarySpec parseVarySpec(const std::string& argument) {
-  VarySpec spec;
-  spec.argument = argument;
+VaryRequest parseVaryRequest(const std::string& argument) {
+  VaryRequest request;
+  request.argument = argument;
   std::size_t equals = argument.find('=');
   std::string key = argument.substr(0, equals);
-  if (!parseChoiceKey(key, spec.target)) {
-    failSpec(spec, "expected NODEPATH:module:option or NODEPATH:module:option=V1,V2,...");
+  if (!parseChoiceKey(key, request.target)) {
+    failVary(request, "expected NODEPATH:module:option or NODEPATH:module:option=V1,V2,...");
   }
-  if (equals == std::string::npos) return spec;
-  spec.listed = true;
+  if (equals == std::string::npos) return request;
+  request.listed = true;
   std::string values = argument.substr(equals + 1);
   for (std::size_t start = 0;;) {
     std::size_t comma = values.find(',', start);
-    spec.texts.push_back(values.substr(start, comma - start));
+    request.texts.push_back(values.substr(start, comma - start));
     if (comma == std::string::npos) break;
     start = comma + 1;
   }
-  return spec;
+  return request;
 }
 
 std::unique_ptr<VariantSource> factorialVariants(Session& session,
-                                                 const std::vector<VarySpec>& specs) {
-  std::vector<ValueDomain> domains = domainsOf(session, specs);
-  return std::make_unique<FactorialVariants>(specs, std::move(domains));
+                                                 const std::vector<VaryRequest>& requests) {
+  std::vector<ValueDomain> domains = domainsOf(session, requests);
+  return std::make_unique<FactorialVariants>(requests, std::move(domains));
 }
 
-std::unique_ptr<VariantSource> sampledVariants(Session& session, const std::vector<VarySpec>& specs,
+std::unique_ptr<VariantSource> sampledVariants(Session& session, const std::vector<VaryRequest>& requests,
                                                std::int64_t count, std::uint64_t seed) {
-  std::vector<ValueDomain> domains = domainsOf(session, specs);
-  return std::make_unique<SampledVariants>(specs, std::move(domains), count, seed);
+  std::vector<ValueDomain> domains = domainsOf(session, requests);
+  return std::make_unique<SampledVariants>(requests, std::move(domains), count, seed);
 }

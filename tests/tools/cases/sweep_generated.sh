@@ -1,5 +1,5 @@
-# Generated variants: every combination of the values of the --vary specs (listed, or the
-# option's own: listed values, logicals, integer ranges), the first spec varying slowest; and
+# Generated variants: every combination of the values of the --vary options (listed, or the
+# option's own: listed values, logicals, integer ranges), the first varied option varying slowest; and
 # random draws with --sample, the same for the same seed.
 tam sweep basic/product.json --vary bike:bike:style --vary bike.rear:wheel:width=30,45 \
   --vary bike:bike:bell_wanted --select bike.rear:wheel:width --jobs 2

@@ -18,7 +18,7 @@ try sweep_unknown_column.err basic/product.json sweep/unknown_node.csv
 try sweep_no_file.err basic/product.json sweep/nowhere.csv
 try sweep_unknown_format.err basic/product.json sweep/variants.txt
 try sweep_stdin_format.err basic/product.json -
-try sweep_bad_spec.err basic/product.json --vary bike:speed=20
+try sweep_bad_vary.err basic/product.json --vary bike:speed=20
 try sweep_bad_value.err basic/product.json --vary bike:bike:speed=fast
 try sweep_open_range.err basic/product.json --vary bike.front:wheel:pressure
 try sweep_legacy.err basic/product.json --vary bike:bike:frame_number

@@ -1,5 +1,5 @@
 // The sweep's variant sources: CSV and JSON Lines files read row by row, and variants generated
-// from vary specs over a product's option declarations.
+// from varied options over a product's option declarations.
 #include "Variants.h"
 
 #include <gtest/gtest.h>
@@ -136,11 +136,11 @@ class GeneratorTest : public ::testing::Test {
   }
   std::vector<std::string> generate(const std::vector<std::string>& vary, std::int64_t sample = -1,
                                     std::uint64_t seed = 1) {
-    std::vector<VarySpec> specs;
-    for (const std::string& argument : vary) specs.push_back(parseVarySpec(argument));
+    std::vector<VaryRequest> requests;
+    for (const std::string& argument : vary) requests.push_back(parseVaryRequest(argument));
     std::unique_ptr<VariantSource> source = sample < 0
-                                                ? factorialVariants(session_, specs)
-                                                : sampledVariants(session_, specs, sample, seed);
+                                                ? factorialVariants(session_, requests)
+                                                : sampledVariants(session_, requests, sample, seed);
     std::vector<std::string> variants = readAll(*source);
     EXPECT_EQ(source->size(), static_cast<std::int64_t>(variants.size()));
     return variants;
@@ -148,7 +148,7 @@ class GeneratorTest : public ::testing::Test {
   Session session_;
 };
 
-TEST_F(GeneratorTest, FactorialsListTheDeclaredValuesFirstSpecSlowest) {
+TEST_F(GeneratorTest, FactorialsListTheDeclaredValuesFirstVarySlowest) {
   EXPECT_EQ(generate({"bike:bike:style", "bike:bike:bell_wanted"}),
             (std::vector<std::string>{"0 : bike:bike:style=\"road\" bike:bike:bell_wanted=false",
                                       "1 : bike:bike:style=\"road\" bike:bike:bell_wanted=true",
@@ -170,8 +170,8 @@ TEST_F(GeneratorTest, DrawsAreFixedBySeedAndStayInTheirRange) {
       generate({"bike:bike:speed", "bike.front:wheel:pressure"}, 200, 9);
   EXPECT_EQ(generate({"bike:bike:speed", "bike.front:wheel:pressure"}, 200, 9), first);
   EXPECT_NE(generate({"bike:bike:speed", "bike.front:wheel:pressure"}, 200, 10), first);
-  std::vector<VarySpec> specs = {parseVarySpec("bike.front:wheel:pressure")};
-  std::unique_ptr<VariantSource> source = sampledVariants(session_, specs, 200, 9);
+  std::vector<VaryRequest> requests = {parseVaryRequest("bike.front:wheel:pressure")};
+  std::unique_ptr<VariantSource> source = sampledVariants(session_, requests, 200, 9);
   Variant variant;
   while (source->next(variant)) {
     double pressure = variant.choices[0].values[0].get<double>();
@@ -182,7 +182,7 @@ TEST_F(GeneratorTest, DrawsAreFixedBySeedAndStayInTheirRange) {
   }
 }
 
-TEST_F(GeneratorTest, SpecsTheProductCannotTakeAreRefused) {
+TEST_F(GeneratorTest, VariesTheProductCannotTakeAreRefused) {
   struct Case {
     std::vector<std::string> vary;
     const char* message;
