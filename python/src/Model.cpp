@@ -3,6 +3,7 @@
 #include <set>
 
 #include "Bindings.h"
+#include "ValueText.h"
 
 namespace {
 
@@ -22,34 +23,11 @@ std::string optionName(const ref_count_ptr<TamOption>& option) {
   return option->moduleId() + ":" + option->name();
 }
 
-std::string constraintText(const ref_count_ptr<TamOptionValue>& constraint) {
-  auto value = [](const ref_count_ptr<TamValue>& v) {
+// A constraint in tam's words, with its values spelt as Python writes them.
+std::string pythonConstraintText(const ref_count_ptr<TamOptionValue>& constraint) {
+  return constraintText(constraint, [](const ref_count_ptr<TamValue>& v) {
     return py::repr(fromValue(v)).cast<std::string>();
-  };
-  switch (constraint->kind()) {
-    case TamOptionValue::KIND_ENUM:
-      return value(constraint->value());
-    case TamOptionValue::KIND_MAX:
-      return "< " + value(constraint->value());
-    case TamOptionValue::KIND_MIN:
-      return "> " + value(constraint->value());
-    case TamOptionValue::KIND_MAX_INC:
-      return "<= " + value(constraint->value());
-    case TamOptionValue::KIND_MIN_INC:
-      return ">= " + value(constraint->value());
-    case TamOptionValue::KIND_RANGE:
-      return value(constraint->range().first->value()) + " to " +
-             value(constraint->range().second->value());
-    case TamOptionValue::KIND_ANY_STRING:
-      return "any string";
-    case TamOptionValue::KIND_ANY_INT:
-      return "any integer";
-    case TamOptionValue::KIND_ANY_REAL:
-      return "any number";
-    case TamOptionValue::KIND_BOOLEAN:
-      return "true or false";
-  }
-  return "?";
+  });
 }
 
 py::list optionList(const std::vector<ref_count_ptr<TamOption>>& options) {
@@ -145,9 +123,9 @@ void bindConstraint(py::module_& m) {
           "accepts",
           [](const ConstraintRef& c, py::handle v) { return c.constraint->accepts(toValue(v)); },
           py::arg("value"))
-      .def("__str__", [](const ConstraintRef& c) { return constraintText(c.constraint); })
+      .def("__str__", [](const ConstraintRef& c) { return pythonConstraintText(c.constraint); })
       .def("__repr__", [](const ConstraintRef& c) {
-        return "Constraint(" + constraintText(c.constraint) + ")";
+        return "Constraint(" + pythonConstraintText(c.constraint) + ")";
       });
 }
 

@@ -32,21 +32,24 @@ std::string jsonString(const std::string& text) {
   return nlohmann::json(text).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace);
 }
 
-std::string constraintText(const ref_count_ptr<TamOptionValue>& constraint) {
+}  // namespace
+
+std::string constraintText(const ref_count_ptr<TamOptionValue>& constraint,
+                           const ValueSpeller& spell) {
   switch (constraint->kind()) {
     case TamOptionValue::KIND_ENUM:
-      return valueText(constraint->value());
+      return spell(constraint->value());
     case TamOptionValue::KIND_MAX:
-      return "< " + valueText(constraint->value());
+      return "< " + spell(constraint->value());
     case TamOptionValue::KIND_MIN:
-      return "> " + valueText(constraint->value());
+      return "> " + spell(constraint->value());
     case TamOptionValue::KIND_MAX_INC:
-      return "<= " + valueText(constraint->value());
+      return "<= " + spell(constraint->value());
     case TamOptionValue::KIND_MIN_INC:
-      return ">= " + valueText(constraint->value());
+      return ">= " + spell(constraint->value());
     case TamOptionValue::KIND_RANGE: {
       TamOptionValue::Range range = constraint->range();
-      return valueText(range.first->value()) + " to " + valueText(range.second->value());
+      return spell(range.first->value()) + " to " + spell(range.second->value());
     }
     case TamOptionValue::KIND_ANY_STRING:
       return "any string";
@@ -60,7 +63,9 @@ std::string constraintText(const ref_count_ptr<TamOptionValue>& constraint) {
   return "?";
 }
 
-}  // namespace
+std::string constraintText(const ref_count_ptr<TamOptionValue>& constraint) {
+  return constraintText(constraint, valueText);
+}
 
 const char* howSetName(TamSelOptionSet::HowSet how) {
   for (const HowSetName& entry : kHowSetNames) {

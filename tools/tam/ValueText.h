@@ -7,6 +7,7 @@
 #include <tam/libtam.h>
 
 #include <nlohmann/json.hpp>
+#include <functional>
 #include <string>
 
 using OutputJson = nlohmann::ordered_json;
@@ -41,6 +42,12 @@ ref_count_ptr<TamValue> valueFromJson(TamValue::ValueType type, const nlohmann::
 ref_count_ptr<TamValue> legacyValueFromJson(const nlohmann::json& json);
 
 // The allowed values of an option, as "44 to 62", "one of \"a\", \"b\"", "any integer" and so on.
+// One constraint in words: a listed value, "< 5", "1 to 10", "any string", "true or false", ...
+// with its values spelt by valueText, or by `spell` (a binding spells them in its own language).
+using ValueSpeller = std::function<std::string(const ref_count_ptr<TamValue>&)>;
+std::string constraintText(const ref_count_ptr<TamOptionValue>& constraint);
+std::string constraintText(const ref_count_ptr<TamOptionValue>& constraint,
+                           const ValueSpeller& spell);
 std::string describeConstraints(const ref_count_ptr<TamOption>& option);
 std::string describeConstraintList(const std::vector<ref_count_ptr<TamOptionValue>>& constraints);
 
