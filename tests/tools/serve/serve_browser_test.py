@@ -174,6 +174,8 @@ def test_configure_the_ebike(browser, ebike):
     # Undo with the button, redo with the keyboard; the why panel follows.
     browser.find_element(By.ID, 'undo').click()
     wait(browser, lambda: body(browser, 'revision') == '2')
+    # The tree row is redrawn just after the revision mark moves: wait for it, then check.
+    wait(browser, lambda: 'state-configured' not in row_classes(browser, 'ebike.frame.fork'))
     assert 'state-not_configured' in row_classes(browser, 'ebike.frame.fork')
     assert 'Suspension fork with remote lockout' not in messages(browser)
     wait(browser, lambda: why.get_attribute('data-revision') == '2')
