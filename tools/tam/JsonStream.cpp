@@ -1,62 +1,34 @@
 #include "JsonStream.h"
 
-namespace {
-
-constexpr int kIndent = 2;  // spaces per level, as dump(2)
-
-std::string dumped(const OutputJson& value) {
-  return value.dump(kIndent, ' ', false, OutputJson::error_handler_t::replace);
-}
-
-}  // namespace
-
-JsonStream::JsonStream(std::ostream& out) : out_(out) { out_ << "{"; }
-
-void JsonStream::write(const OutputJson& value, int depth) {
-  const std::string text = dumped(value);
-  const std::string indent(static_cast<std::size_t>(depth * kIndent), ' ');
-  std::size_t from = 0;
-  for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', from)) {
-    out_.write(text.data() + from, static_cast<std::streamsize>(at + 1 - from));
-    out_ << indent;
-    from = at + 1;
-  }
-  out_.write(text.data() + from, static_cast<std::streamsize>(text.size() - from));
-}
-
-void JsonStream::key(const std::string& key) {
-  out_ << (firstMember_ ? "\n" : ",\n") << std::string(kIndent, ' ') << dumped(OutputJson(key))
-       << ": ";
-  firstMember_ = false;
+// The stream gets the text at the end of each member and list, so that nothing written to it
+// elsewhere meanwhile could come out of order.
+JsonStream::JsonStream(std::ostream& out) : writer_(out, 0) {
+  writer_.beginObject();
+  writer_.flush();
 }
 
 void JsonStream::member(const std::string& key, const OutputJson& value) {
-  this->key(key);
-  write(value, 1);
+  writer_.key(key);
+  writer_.value(value);
+  writer_.flush();
 }
 
 void JsonStream::beginList(const std::string& key) {
-  this->key(key);
-  out_ << "[";
-  firstItem_ = true;
+  writer_.key(key);
+  writer_.beginArray();
 }
 
-void JsonStream::item(const OutputJson& value) {
-  out_ << (firstItem_ ? "\n" : ",\n") << std::string(2 * kIndent, ' ');
-  firstItem_ = false;
-  write(value, 2);
-}
+void JsonStream::item(const OutputJson& value) { writer_.value(value); }
 
-void JsonStream::itemText(const std::string& text) {
-  out_ << (firstItem_ ? "\n" : ",\n") << std::string(2 * kIndent, ' ') << text;
-  firstItem_ = false;
-}
-
-std::string JsonStream::scalar(const OutputJson& value) { return dumped(value); }
+JsonWriter& JsonStream::nextItem() { return writer_; }
 
 void JsonStream::endList() {
-  if (!firstItem_) out_ << "\n" << std::string(kIndent, ' ');
-  out_ << "]";
+  writer_.end();
+  writer_.flush();
 }
 
-void JsonStream::end() { out_ << (firstMember_ ? "}\n" : "\n}\n"); }
+void JsonStream::end() {
+  writer_.end();
+  writer_.raw("\n");
+  writer_.flush();
+}

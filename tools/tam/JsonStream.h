@@ -1,10 +1,12 @@
 // A JsonStream writes one JSON object to a stream member by member, laid out exactly as
 // OutputJson::dump(2) lays out the whole object (two spaces per level, invalid UTF-8 replaced),
 // so that a long list is written item by item: no document holds the whole output and no
-// string holds all of its text. Members come in the order they are written.
+// string holds all of its text. Members come in the order they are written. An item may be
+// written as a whole value or through the writer nextItem() returns, call by call, so that it is
+// never built as an object either.
 //   JsonStream out(std::cout);
 //   out.member("file", path);
-//   out.beginList("nodes"); out.item(node); ...; out.endList();
+//   out.beginList("nodes"); out.item(node); writeNode(out.nextItem(), ...); ...; out.endList();
 //   out.end();  // the closing brace and a line break
 #ifndef TAM_TOOL_JSONSTREAM_H
 #define TAM_TOOL_JSONSTREAM_H
@@ -12,6 +14,7 @@
 #include <ostream>
 #include <string>
 
+#include "JsonWriter.h"
 #include "ValueText.h"
 
 class JsonStream {
@@ -23,22 +26,13 @@ class JsonStream {
   void member(const std::string& key, const OutputJson& value);
   void beginList(const std::string& key);
   void item(const OutputJson& value);
-  // An item written by the caller, laid out for its place: its inner lines already indented
-  // for a list member (three levels for its members).
-  void itemText(const std::string& text);
-  // A scalar's text as dump() writes it (strings quoted and escaped, invalid UTF-8 replaced).
-  static std::string scalar(const OutputJson& value);
+  // The writer for the next item of the open list: the caller writes exactly one value to it.
+  JsonWriter& nextItem();
   void endList();
   void end();
 
  private:
-  // The value's text at the given depth: its inner lines indented two spaces per level.
-  void write(const OutputJson& value, int depth);
-  void key(const std::string& key);
-
-  std::ostream& out_;
-  bool firstMember_ = true;
-  bool firstItem_ = true;
+  JsonTextWriter writer_;
 };
 
 #endif  // TAM_TOOL_JSONSTREAM_H
