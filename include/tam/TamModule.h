@@ -42,6 +42,10 @@ class TAM_API TamModule : public ref_count {
   const std::vector<ref_count_ptr<TamOption>>& usingOptions() const { return usingOptions_; }
   // The non-legacy options in name order.
   std::vector<ref_count_ptr<TamOption>> options() const;
+  // The same list, shared rather than copied: kept until the options change. A walk holds its
+  // own handle on the list, so the module may change meanwhile without pulling the list away.
+  using OptionList = std::vector<ref_count_ptr<TamOption>>;
+  std::shared_ptr<const OptionList> optionList() const;
   // Adds the options the rules refer to and the base of every based option.
   void referencedOptions(std::set<ref_count_ptr<TamOption>>& out) const;
 
@@ -83,12 +87,6 @@ class TAM_API TamModule : public ref_count {
  private:
   friend class TamWindow;
   friend class TamDeclarationParser;
-  friend class TamSelOptionSet;  // walks optionList() when it binds a set
-
-  using OptionList = std::vector<ref_count_ptr<TamOption>>;
-  // options(), kept until the options change: a walk holds its own handle on the list, so the
-  // module may change meanwhile without pulling the list away.
-  std::shared_ptr<const OptionList> optionList() const;
 
   TamModule(TamWindow* window, const std::string& id);
 

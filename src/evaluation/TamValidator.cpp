@@ -121,7 +121,8 @@ void collectChildBoundaries(TamNode* node, Scope& scope) {
     if (!child->isModuleBoundary()) return true;
     const ref_count_ptr<TamModule> module = child->module();
     scope.addBoundary(child->moduleId(), boundaryPath(child));
-    for (const ref_count_ptr<TamOption>& option : module->options()) {
+    const std::shared_ptr<const TamModule::OptionList> options = module->optionList();
+    for (const ref_count_ptr<TamOption>& option : *options) {
       if (option->scope() == TamOption::SCOPE_PUBLIC) scope.addVisible(option);
     }
     return false;
@@ -132,9 +133,8 @@ void collectChildBoundaries(TamNode* node, Scope& scope) {
 Scope collectScope(TamNode* node) {
   Scope scope;
   if (node->hasModule()) {
-    for (const ref_count_ptr<TamOption>& option : node->module()->options()) {
-      scope.addVisible(option);
-    }
+    const std::shared_ptr<const TamModule::OptionList> options = node->module()->optionList();
+    for (const ref_count_ptr<TamOption>& option : *options) scope.addVisible(option);
   }
   collectChildBoundaries(node, scope);
   scope.seal();
@@ -219,7 +219,8 @@ class Walker {
   // A presented option must rest on a visible base and, when it names a path, point at a
   // boundary node of the base's module at that path.
   void checkPresented(TamNode* node, const ref_count_ptr<TamModule>& module, const Scope& scope) {
-    for (const ref_count_ptr<TamOption>& option : module->options()) {
+    const std::shared_ptr<const TamModule::OptionList> options = module->optionList();
+    for (const ref_count_ptr<TamOption>& option : *options) {
       if (option->type() != TamOption::TYPE_PRESENTS) continue;
       const ref_count_ptr<TamOption> base = option->basedOn();
       if (!scope.isVisible(base)) {
