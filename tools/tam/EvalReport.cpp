@@ -140,7 +140,7 @@ void writeValues(JsonWriter& out, const std::vector<ref_count_ptr<TamValue>>& va
   for (std::size_t i = 0; i < values.size(); ++i) {
     out.beginObject();
     out.key("value");
-    out.value(valueJson(values[i]));
+    writeValueJson(out, values[i]);
     out.key("type");
     out.string(TamValue::typeName(values[i]->type()));
     if (how != nullptr) {
@@ -183,7 +183,7 @@ void writeConstraint(JsonWriter& out, const ref_count_ptr<TamOptionValue>& const
     if (constraint->kind() != bound.kind) continue;
     out.string(bound.name);
     out.key("value");
-    out.value(valueJson(constraint->value()));
+    writeValueJson(out, constraint->value());
     out.end();
     return;
   }
@@ -191,9 +191,9 @@ void writeConstraint(JsonWriter& out, const ref_count_ptr<TamOptionValue>& const
     const TamOptionValue::Range range = constraint->range();
     out.string("range");
     out.key("min");
-    out.value(valueJson(range.first->value()));
+    writeValueJson(out, range.first->value());
     out.key("max");
-    out.value(valueJson(range.second->value()));
+    writeValueJson(out, range.second->value());
   } else {
     out.string("any");
   }
@@ -204,8 +204,9 @@ void writeConstraint(JsonWriter& out, const ref_count_ptr<TamOptionValue>& const
 // A base that cannot be followed leaves what it could not read null, and no constraints: the
 // option's values are still shown.
 struct Declared {
-  OutputJson type = nullptr;
-  OutputJson allowed = nullptr;
+  std::string type;  // empty when not read, written as null
+  std::string allowed;
+  bool hasAllowed = false;
   std::vector<ref_count_ptr<TamOptionValue>> constraints;
 };
 
@@ -215,6 +216,7 @@ Declared declaredOf(const ref_count_ptr<TamOption>& option) {
   try {
     declared.type = typeWord(option->valueType());
     declared.allowed = describeConstraints(option);
+    declared.hasAllowed = true;
     declared.constraints = option->values();
   } catch (const TamException&) {
     declared.constraints.clear();
@@ -234,13 +236,21 @@ void writeOptions(JsonWriter& out, const std::vector<OptionReport>& options,
     out.key("option");
     out.string(option.option);
     out.key("type");
-    out.value(declared.type);
+    if (declared.type.empty()) {
+      out.null();
+    } else {
+      out.string(declared.type);
+    }
     out.key("description");
     out.string(option.declared ? option.declared->description() : std::string());
     out.key("mandatory");
     out.boolean(option.declared && option.declared->mandatory());
     out.key("allowed");
-    out.value(declared.allowed);
+    if (declared.hasAllowed) {
+      out.string(declared.allowed);
+    } else {
+      out.null();
+    }
     out.key("constraints");
     out.beginArray();
     for (const ref_count_ptr<TamOptionValue>& constraint : declared.constraints) {

@@ -15,7 +15,10 @@
 #include <string_view>
 #include <vector>
 
-#include "ValueText.h"
+#include <nlohmann/json.hpp>
+
+// The JSON documents tam prints keep their members in the order they were entered.
+using OutputJson = nlohmann::ordered_json;
 
 class JsonWriter {
  public:
