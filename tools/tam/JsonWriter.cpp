@@ -16,12 +16,28 @@ std::string dumped(const OutputJson& value) {
 // True when dump() writes the text between quotes as it stands: ASCII without quotes,
 // backslashes or control characters. Other texts are left to dump(), which escapes them and
 // replaces invalid UTF-8.
-bool plain(std::string_view text) {
-  for (char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte < 0x20 || byte >= 0x80 || c == '"' || c == '\\') return false;
+struct SpecialBytes {
+  unsigned char of[256] = {};
+  SpecialBytes() {
+    for (int byte = 0; byte < 256; ++byte) {
+      of[byte] = byte < 0x20 || byte >= 0x80 || byte == '"' || byte == '\\';
+    }
   }
-  return true;
+};
+
+bool plain(std::string_view text) {
+  static const SpecialBytes special;
+  unsigned char found = 0;  // looked up for every byte, without a branch per byte
+  for (char c : text) found |= special.of[static_cast<unsigned char>(c)];
+  return found == 0;
+}
+
+// A line break and the indentation of the deepest levels written from one piece; deeper levels
+// add spaces.
+constexpr std::size_t kIndentedLevels = 16;
+const std::string& lineBreaks() {
+  static const std::string text = "\n" + std::string(kIndentedLevels * kIndent, ' ');
+  return text;
 }
 
 }  // namespace
@@ -91,8 +107,14 @@ void JsonTextWriter::append(std::string_view text) {
 void JsonTextWriter::raw(std::string_view text) { append(text); }
 
 void JsonTextWriter::newLine(std::size_t depth) {
-  buffer_ += '\n';
-  buffer_.append(depth * kIndent, ' ');
+  const std::size_t spaces = depth * kIndent;
+  const std::string& breaks = lineBreaks();
+  if (spaces < breaks.size()) {
+    buffer_.append(breaks, 0, spaces + 1);
+  } else {
+    buffer_ += breaks;
+    buffer_.append(spaces + 1 - breaks.size(), ' ');
+  }
 }
 
 void JsonTextWriter::beforeValue() {
