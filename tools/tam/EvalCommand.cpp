@@ -23,7 +23,7 @@
 #include "EvalReport.h"
 #include "ExplanationOutput.h"
 #include "FastExit.h"
-#include "JsonStream.h"
+#include "JsonWriter.h"
 #include "Session.h"
 #include "ValueText.h"
 
@@ -152,20 +152,11 @@ int printText(Session& session, const EvalOutcome& outcome) {
   return failed ? kExitReported : kExitOk;
 }
 
-// Written member by member and each list item by item (laid out as dump(2) would), so that no
-// string ever holds the whole text of a large product's report.
+// Laid out as dump(2) would, with a line break after it.
 void printDocument(const OutputJson& document) {
-  JsonStream out(std::cout);
-  for (const auto& member : document.items()) {
-    if (member.value().is_array() && !member.value().empty()) {
-      out.beginList(member.key());
-      for (const OutputJson& item : member.value()) out.item(item);
-      out.endList();
-    } else {
-      out.member(member.key(), member.value());
-    }
-  }
-  out.end();
+  JsonTextWriter out(std::cout, 0);
+  out.value(document);
+  out.raw("\n");
 }
 
 int runEval(const EvalOptions& options) {
@@ -178,8 +169,10 @@ int runEval(const EvalOptions& options) {
   auto outcome = std::make_unique<EvalOutcome>(evaluateProduct(*session, options.explain));
   int status = kExitOk;
   if (options.json) {
-    JsonStream out(std::cout);
+    JsonTextWriter out(std::cout, 0);
     writeEvalDocument(*outcome, out);
+    out.raw("\n");
+    out.flush();
     status = std::string(evalStatus(*outcome)) == "ok" ? kExitOk : kExitReported;
   } else {
     status = printText(*session, *outcome);

@@ -153,34 +153,31 @@ OutputJson productMember(const EvalOutcome& outcome) {
 }  // namespace
 
 OutputJson evalDocument(const EvalOutcome& outcome) {
-  OutputJson document = evalDocumentStart(evalStatus(outcome));
-  document["product"] = productMember(outcome);
-  document["file"] = outcome.file;
-  document["variants_mode"] = outcome.variantsMode;
-  JsonBuilder nodes;
-  nodes.beginArray();
-  for (std::size_t n = 0; n < outcome.nodes.size(); ++n) writeNodeItem(nodes, outcome, n);
-  nodes.end();
-  document["nodes"] = nodes.take();
-  for (auto& member : closingMembers(outcome)) document[member.first] = std::move(member.second);
-  return document;
+  JsonBuilder document;
+  writeEvalDocument(outcome, document);
+  return document.take();
 }
 
-void writeEvalDocument(const EvalOutcome& outcome, JsonStream& out) {
+void writeEvalDocument(const EvalOutcome& outcome, JsonWriter& out) {
   const OutputJson start = evalDocumentStart(evalStatus(outcome));
-  for (const auto& member : start.items()) out.member(member.key(), member.value());
-  out.member("product", productMember(outcome));
-  out.member("file", outcome.file);
-  out.member("variants_mode", outcome.variantsMode);
-  if (outcome.nodes.empty()) {
-    out.member("nodes", OutputJson::array());
-  } else {
-    out.beginList("nodes");
-    for (std::size_t n = 0; n < outcome.nodes.size(); ++n) {
-      writeNodeItem(out.nextItem(), outcome, n);
-    }
-    out.endList();
+  out.beginObject();
+  for (const auto& member : start.items()) {
+    out.key(member.key());
+    out.value(member.value());
   }
-  for (const auto& member : closingMembers(outcome)) out.member(member.first, member.second);
+  out.key("product");
+  out.value(productMember(outcome));
+  out.key("file");
+  out.string(outcome.file);
+  out.key("variants_mode");
+  out.string(outcome.variantsMode);
+  out.key("nodes");
+  out.beginArray();
+  for (std::size_t n = 0; n < outcome.nodes.size(); ++n) writeNodeItem(out, outcome, n);
+  out.end();
+  for (const auto& member : closingMembers(outcome)) {
+    out.key(member.first);
+    out.value(member.second);
+  }
   out.end();
 }
