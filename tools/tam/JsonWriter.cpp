@@ -16,19 +16,20 @@ std::string dumped(const OutputJson& value) {
 // True when dump() writes the text between quotes as it stands: ASCII without quotes,
 // backslashes or control characters. Other texts are left to dump(), which escapes them and
 // replaces invalid UTF-8.
-struct SpecialBytes {
-  unsigned char of[256] = {};
-  SpecialBytes() {
-    for (int byte = 0; byte < 256; ++byte) {
+struct BytesToEscape {
+  static constexpr int kByteValues = 256;
+  unsigned char of[kByteValues] = {};
+  BytesToEscape() {
+    for (int byte = 0; byte < kByteValues; ++byte) {
       of[byte] = byte < 0x20 || byte >= 0x80 || byte == '"' || byte == '\\';
     }
   }
 };
 
 bool plain(std::string_view text) {
-  static const SpecialBytes special;
+  static const BytesToEscape escaped;
   unsigned char found = 0;  // looked up for every byte, without a branch per byte
-  for (char c : text) found |= special.of[static_cast<unsigned char>(c)];
+  for (char c : text) found |= escaped.of[static_cast<unsigned char>(c)];
   return found == 0;
 }
 
