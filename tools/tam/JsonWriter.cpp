@@ -13,9 +13,8 @@ std::string dumped(const OutputJson& value) {
   return value.dump(static_cast<int>(kIndent), ' ', false, OutputJson::error_handler_t::replace);
 }
 
-// True when dump() writes the text between quotes as it stands: ASCII without quotes,
-// backslashes or control characters. Other texts are left to dump(), which escapes them and
-// replaces invalid UTF-8.
+// The bytes dump() does not write as they stand inside quotes: control characters, quotes,
+// backslashes, and every byte outside ASCII (which it checks as UTF-8).
 struct BytesToEscape {
   static constexpr int kByteValues = 256;
   unsigned char of[kByteValues] = {};
@@ -26,6 +25,9 @@ struct BytesToEscape {
   }
 };
 
+// True when dump() writes the text between quotes as it stands: ASCII without quotes,
+// backslashes or control characters. Other texts are left to dump(), which escapes them and
+// replaces invalid UTF-8.
 bool plain(std::string_view text) {
   static const BytesToEscape escaped;
   unsigned char found = 0;  // looked up for every byte, without a branch per byte
