@@ -102,14 +102,13 @@ class TAM_API TamModule : public ref_count {
   ref_count_ptr<TamOption> implementOrUseOption(const std::string& name,
                                                 const ref_count_ptr<TamOption>& base,
                                                 TamOption::Scope scope, bool uses);
-  // Removes an option from the option map, its declaration text and the used options.
+  // Removes an option from the option map and the used options, and drops its declaration text.
   void forgetOption(const std::string& name);
 
   std::map<std::string, ref_count_ptr<TamOption>> optionMap_;
   mutable std::shared_ptr<const OptionList> optionList_;  // null until asked for after a change
   std::map<std::string, ref_count_ptr<TamOption>> legacyOptionMap_;
   std::vector<ref_count_ptr<TamOption>> usingOptions_;
-  std::map<std::string, std::string> optionStrings_;
   bool moduleBoundary_ = false;
   TamWindow* window_;
   ref_count_ptr<TamExpRoot> rixRoot_;

@@ -43,15 +43,15 @@ class TAM_API TamOption : public ref_count {
 
   const std::string& name() const { return name_; }
   const std::string& moduleId() const { return moduleId_; }
-  const std::string& description() const { return description_; }
+  const std::string& description() const { return extraOrNone().description; }
   bool mandatory() const { return mandatory_; }
   bool mutually_exclusive() const { return mutually_exclusive_; }
-  const TamPath& path() const { return path_; }
+  const TamPath& path() const { return extraOrNone().path; }
   Scope scope() const { return scope_; }
   Type type() const { return type_; }
   int id() const { return id_; }
-  const std::string& basedOnModuleId() const { return basedOnModuleId_; }
-  const std::string& basedOnName() const { return basedOnName_; }
+  const std::string& basedOnModuleId() const { return extraOrNone().basedOnModuleId; }
+  const std::string& basedOnName() const { return extraOrNone().basedOnName; }
 
   void setMutuallyExclusive(bool value) { mutually_exclusive_ = value; }
   void setVisibility(Scope scope) { scope_ = scope; }
@@ -94,7 +94,7 @@ class TAM_API TamOption : public ref_count {
   TamOption(const ref_count_ptr<TamOption>& base, const std::string& moduleId,
             const std::string& name, Scope scope, Type type);
 
-  void setDescription(const std::string& description) { description_ = description; }
+  void setDescription(const std::string& description);
   void setMandatory(bool mandatory) { mandatory_ = mandatory; }
   void addValue(const ref_count_ptr<TamOptionValue>& constraint);
   void setDefaultValue(const ref_count_ptr<TamValue>& value);
@@ -102,14 +102,27 @@ class TAM_API TamOption : public ref_count {
   void rebase(const ref_count_ptr<TamOption>& base, const TamPath& path);
 
   static int idCounter();
-  static std::map<int, TamOption*>& optionIdMap();
+
+  // What most options lack: a description, and for a based option the names of its base and
+  // the path it presents at. Made when first set; options without any share noExtra().
+  struct Extra {
+    std::string description;
+    std::string basedOnModuleId;
+    std::string basedOnName;
+    TamPath path;
+  };
+  const Extra& extraOrNone() const { return extra_ ? *extra_ : noExtra(); }
+  Extra& extra();
+  static const Extra& noExtra();
 
   std::string name_;
   std::string moduleId_;
-  std::string description_;
   bool mandatory_ = false;
   bool mutually_exclusive_ = true;
-  TamPath path_;
+  std::unique_ptr<Extra> extra_;
+  // The declaration line its module read it from; empty when the module keeps none (test mode,
+  // a declaration that failed, an option the module forgot).
+  std::string declaration_;
   TamWindow* window_ = nullptr;
   // The module whose option map holds this option under its name; null once it is no longer
   // held (the module forgot the option or was destroyed). Not owning.
@@ -127,8 +140,6 @@ class TAM_API TamOption : public ref_count {
   bool ownValuesAccept(const ref_count_ptr<TamValue>& value) const;
   ref_count_ptr<TamValue> ownDefault_;
   Type type_ = TYPE_DECLARED;
-  std::string basedOnModuleId_;
-  std::string basedOnName_;
   TamValue::ValueType declaredValueType_ = TamValue::VT_UNSET;
   int id_ = 0;
 };

@@ -76,7 +76,7 @@ ref_count_ptr<TamOption> TamModule::declare(std::string_view declaration) {
   TamDeclarationParser parser(declaration, this);
   parser.parse();
   ref_count_ptr<TamOption> option = parser.option();
-  if (!testOptions_ && option) optionStrings_[option->name()] = std::string(declaration);
+  if (!testOptions_ && option) option->declaration_ = std::string(declaration);
   return option;
 }
 
@@ -108,9 +108,9 @@ void TamModule::deleteOption(const std::string& name) {
 }
 
 std::string TamModule::askOptionRix(const std::string& name) const {
-  auto it = optionStrings_.find(name);
-  if (it == optionStrings_.end()) fail(kNoSuchOptionCode, name);
-  return it->second;
+  auto it = optionMap_.find(name);
+  if (it == optionMap_.end() || it->second->declaration_.empty()) fail(kNoSuchOptionCode, name);
+  return it->second->declaration_;
 }
 
 ref_count_ptr<TamOption> TamModule::declareLegacyOption(const std::string& name) {
@@ -227,9 +227,9 @@ void TamModule::forgetOption(const std::string& name) {
     // Keep the option alive until the map no longer holds it.
     ref_count_ptr<TamOption> leaving = it->second;
     leaving->listedBy_ = nullptr;
+    leaving->declaration_ = std::string();
     optionMap_.erase(it);
     optionList_.reset();
     tam::detail::lookupsChanged();
   }
-  optionStrings_.erase(name);
 }

@@ -8,6 +8,7 @@
 #include <unordered_set>
 
 #include "model/LookupEpoch.h"
+#include "model/OptionIdTable.h"
 #include "tam/TamException.h"
 #include "tam/TamModule.h"
 #include "tam/TamWindow.h"
@@ -26,6 +27,12 @@ constexpr int kValueNotValidCode = 204;
 std::mutex& idMapMutex() {
   static std::mutex* mutex = new std::mutex();
   return *mutex;
+}
+
+// Never destroyed, so options that outlive static destruction can still leave it.
+tam::detail::OptionIdTable& optionIds() {
+  static tam::detail::OptionIdTable* ids = new tam::detail::OptionIdTable();
+  return *ids;
 }
 
 // The value type a constraint stands for: fixed by the kind for the any-value kinds, by the
@@ -105,33 +112,30 @@ TamOption::TamOption(TamWindow* window, const std::string& moduleId, const std::
     : name_(name), moduleId_(moduleId), window_(window), scope_(scope) {
   id_ = idCounter();
   std::lock_guard<std::mutex> lock(idMapMutex());
-  optionIdMap()[id_] = this;
+  optionIds().insert(id_, this);
 }
 
 TamOption::TamOption(const ref_count_ptr<TamOption>& base, const std::string& moduleId,
                      const std::string& name, const TamPath& path)
     : name_(name),
       moduleId_(moduleId),
-      path_(path),
+      extra_(new Extra{std::string(), base->moduleId_, base->name_, path}),
       window_(base->window_),
       scope_(SCOPE_PUBLIC),
-      type_(TYPE_PRESENTS),
-      basedOnModuleId_(base->moduleId_),
-      basedOnName_(base->name_) {
+      type_(TYPE_PRESENTS) {
   id_ = idCounter();
   std::lock_guard<std::mutex> lock(idMapMutex());
-  optionIdMap()[id_] = this;
+  optionIds().insert(id_, this);
 }
 
 TamOption::TamOption(const ref_count_ptr<TamOption>& base, const std::string& moduleId,
                      const std::string& name, Scope scope, Type type)
     : name_(name),
       moduleId_(moduleId),
+      extra_(new Extra{std::string(), base->moduleId_, base->name_, TamPath()}),
       window_(base->window_),
       scope_(scope),
-      type_(type),
-      basedOnModuleId_(base->moduleId_),
-      basedOnName_(base->name_) {
+      type_(type) {
   // The id is taken before the check, so a refused construction uses up an id; the option never
   // enters the id map.
   id_ = idCounter();
@@ -142,14 +146,12 @@ TamOption::TamOption(const ref_count_ptr<TamOption>& base, const std::string& mo
         std::string(), std::string());
   }
   std::lock_guard<std::mutex> lock(idMapMutex());
-  optionIdMap()[id_] = this;
+  optionIds().insert(id_, this);
 }
 
 TamOption::~TamOption() {
   std::lock_guard<std::mutex> lock(idMapMutex());
-  std::map<int, TamOption*>& ids = optionIdMap();
-  auto it = ids.find(id_);
-  if (it != ids.end() && it->second == this) ids.erase(it);
+  optionIds().erase(id_, this);
 }
 
 int TamOption::idCounter() {
@@ -157,20 +159,29 @@ int TamOption::idCounter() {
   return next.fetch_add(1, std::memory_order_relaxed);
 }
 
-std::map<int, TamOption*>& TamOption::optionIdMap() {
-  // Never destroyed, so options that outlive static destruction can still leave it.
-  static std::map<int, TamOption*>* ids = new std::map<int, TamOption*>();
-  return *ids;
+const TamOption::Extra& TamOption::noExtra() {
+  static const Extra* none = new Extra();
+  return *none;
+}
+
+TamOption::Extra& TamOption::extra() {
+  if (!extra_) extra_.reset(new Extra());
+  return *extra_;
+}
+
+void TamOption::setDescription(const std::string& description) {
+  if (description.empty() && !extra_) return;
+  extra().description = description;
 }
 
 ref_count_ptr<TamWindow> TamOption::window() const { return ref_count_ptr<TamWindow>(window_); }
 
 // The epoch is read before the lookup, which may load a module through the host.
 ref_count_ptr<TamOption> TamOption::basedOn() const {
-  if (basedOnName_.empty()) return ref_count_ptr<TamOption>();
+  if (basedOnName().empty()) return ref_count_ptr<TamOption>();
   const uint64_t epoch = tam::detail::lookupEpoch();
   if (baseFoundAt_ == epoch && baseFound_ != nullptr) return ref_count_ptr<TamOption>(baseFound_);
-  ref_count_ptr<TamOption> base = findOption(window(), basedOnModuleId_, basedOnName_);
+  ref_count_ptr<TamOption> base = findOption(window(), extra_->basedOnModuleId, extra_->basedOnName);
   baseFound_ = base.get();
   baseFoundAt_ = epoch;
   return base;
@@ -318,9 +329,10 @@ void TamOption::clearValues() {
 }
 
 void TamOption::rebase(const ref_count_ptr<TamOption>& base, const TamPath& path) {
-  basedOnModuleId_ = base->moduleId_;
-  basedOnName_ = base->name_;
-  path_ = path;
+  Extra& based = extra();
+  based.basedOnModuleId = base->moduleId_;
+  based.basedOnName = base->name_;
+  based.path = path;
   baseFoundAt_ = 0;
 }
 
@@ -346,12 +358,11 @@ ref_count_ptr<TamOption> TamOption::findOption(const ref_count_ptr<TamWindow>& w
 // freeing it meanwhile.
 ref_count_ptr<TamOption> TamOption::optionForId(int id) {
   std::lock_guard<std::mutex> lock(idMapMutex());
-  const std::map<int, TamOption*>& ids = optionIdMap();
-  auto it = ids.find(id);
-  if (it == ids.end()) {
+  TamOption* option = optionIds().find(id);
+  if (option == nullptr) {
     throw TamException(kNoSuchOptionIdCode, std::string(), std::string(), std::string());
   }
-  return ref_count_ptr<TamOption>(it->second);
+  return ref_count_ptr<TamOption>(option);
 }
 
 bool operator<(const ref_count_ptr<TamOption>& a, const ref_count_ptr<TamOption>& b) {
