@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <new>
 
 namespace tam {
@@ -38,9 +39,18 @@ RuleArena::~RuleArena() {
   }
 }
 
-void* RuleArena::allocate(std::size_t size) {
-  size = roundUp(size);
-  if (size > left_) {
+void* RuleArena::allocate(std::size_t size) { return take(roundUp(size), kAlignment); }
+
+std::string_view RuleArena::copy(std::string_view text) {
+  if (text.empty()) return std::string_view();
+  char* at = static_cast<char*>(take(text.size(), 1));
+  std::memcpy(at, text.data(), text.size());
+  return std::string_view(at, text.size());
+}
+
+void* RuleArena::take(std::size_t size, std::size_t alignment) {
+  std::size_t pad = (alignment - reinterpret_cast<std::uintptr_t>(next_) % alignment) % alignment;
+  if (pad > left_ || size > left_ - pad) {
     const std::size_t header = roundUp(sizeof(Block));
     const std::size_t blockSize = std::max(nextBlockSize_, header + size);
     auto* block = static_cast<Block*>(::operator new(blockSize));  // may throw: nothing changed
@@ -50,7 +60,10 @@ void* RuleArena::allocate(std::size_t size) {
     left_ = blockSize - header;
     reserved_ += blockSize;
     nextBlockSize_ = kNextBlock;
+    pad = 0;  // a block's room starts aligned
   }
+  next_ += pad;
+  left_ -= pad;
   void* result = next_;
   next_ += size;
   left_ -= size;

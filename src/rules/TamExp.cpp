@@ -193,7 +193,7 @@ void TamMEExp::executeNode(TamSelOptionSet& sos) const {
   std::string second;
   for (const TamOptionExp* reference : options_) {
     if (count >= 2) break;
-    ref_count_ptr<TamOption> option = sos.getOption(reference->optionName());
+    ref_count_ptr<TamOption> option = sos.getOption(std::string(reference->optionName()));
     if (!option) continue;
     option->setMutuallyExclusive(true);
     if (count == 0) first = option->name();
@@ -230,7 +230,7 @@ void TamValueMEExp::executeNode(TamSelOptionSet& sos) const {
   std::string firstText;
   const size_t pairs = std::min(options_.size(), valueExps_.size());
   for (size_t i = 0; i < pairs; ++i) {
-    const std::string& name = options_[i]->optionName();
+    const std::string name(options_[i]->optionName());
     const std::string text = valueExps_[i]->evaluate(sos)->displayString();
     const std::string description = name + "." + text;
     if (!sos.matchValue(name, text)) continue;
@@ -241,7 +241,8 @@ void TamValueMEExp::executeNode(TamSelOptionSet& sos) const {
     }
     if (count > 1) {
       if (tam::detail::NodeTrace* trace = tam::detail::NodeTrace::of(sos)) {
-        trace->valueConflict(sos, options_[firstPair]->optionName(), firstText, name, text);
+        trace->valueConflict(sos, std::string(options_[firstPair]->optionName()), firstText, name,
+                             text);
       }
       throw TamException(kCodeValueMutuallyExclusive, kValueMutuallyExclusiveRule, firstMatch,
                          description);
@@ -255,7 +256,7 @@ std::string TamValueMEExp::dump() const {
   for (size_t i = 0; i < pairs; ++i) {
     if (i > 0) text += ", ";
     const auto* literal = dynamic_cast<const TamLiteralValueExp*>(valueExps_[i]);
-    text += options_[i]->optionName() + "." +
+    text += std::string(options_[i]->optionName()) + "." +
             (literal ? literal->value()->displayString() : valueExps_[i]->dump());
   }
   return text + "}";
