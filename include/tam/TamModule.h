@@ -92,8 +92,12 @@ class TAM_API TamModule : public ref_count {
 
   TamModule(TamWindow* window, const std::string& id);
 
-  // addOptionString and setRix over text read in place.
-  ref_count_ptr<TamOption> declare(std::string_view declaration);
+  // addOptionString and setRix over text read in place. The option keeps its declaration as the
+  // stretch of `text` from `at` when a text is given (the interface section it was read from,
+  // shared by the options declared with it), as a copy of its own otherwise.
+  ref_count_ptr<TamOption> declare(std::string_view declaration,
+                                   const std::shared_ptr<const std::string>& text = nullptr,
+                                   std::size_t at = 0);
   void replaceRules(std::string rules);
 
   ref_count_ptr<TamOption> createOption(const std::string& name, TamOption::Scope scope);
@@ -105,9 +109,12 @@ class TAM_API TamModule : public ref_count {
   // Removes an option from the option map and the used options, and drops its declaration text.
   void forgetOption(const std::string& name);
 
-  std::map<std::string, ref_count_ptr<TamOption>> optionMap_;
+  // Options by name. A key is a view of the name of the option it maps to, which the map keeps
+  // alive and which never changes.
+  using OptionMap = std::map<std::string_view, ref_count_ptr<TamOption>>;
+  OptionMap optionMap_;
   mutable std::shared_ptr<const OptionList> optionList_;  // null until asked for after a change
-  std::map<std::string, ref_count_ptr<TamOption>> legacyOptionMap_;
+  OptionMap legacyOptionMap_;
   std::vector<ref_count_ptr<TamOption>> usingOptions_;
   bool moduleBoundary_ = false;
   TamWindow* window_;

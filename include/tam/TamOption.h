@@ -103,35 +103,38 @@ class TAM_API TamOption : public ref_count {
 
   static int idCounter();
 
-  // What most options lack: a description, and for a based option the names of its base and
-  // the path it presents at. Made when first set; options without any share noExtra().
+  // What most options lack: a description, and for a based option the names of its base, the
+  // path it presents at, and the base basedOn() last found with the lookup epoch it was found in
+  // (0: none; not owning: the base leaves its module only by a change that moves the epoch on).
+  // Made when first set; options without any share noExtra().
   struct Extra {
     std::string description;
     std::string basedOnModuleId;
     std::string basedOnName;
     TamPath path;
+    TamOption* baseFound = nullptr;
+    uint64_t baseFoundAt = 0;
   };
   const Extra& extraOrNone() const { return extra_ ? *extra_ : noExtra(); }
   Extra& extra();
   static const Extra& noExtra();
 
+  // The declaration line its module read it from, as a stretch of a text the options declared
+  // together share; none (a null text) when the module keeps none: test mode, a declaration
+  // that failed, an option the module forgot.
+  void setDeclaration(std::shared_ptr<const std::string> text, std::size_t begin,
+                      std::size_t size);
+  bool hasDeclaration() const { return declarationText_ != nullptr; }
+  std::string declaration() const;
+
   std::string name_;
   std::string moduleId_;
-  bool mandatory_ = false;
-  bool mutually_exclusive_ = true;
   std::unique_ptr<Extra> extra_;
-  // The declaration line its module read it from; empty when the module keeps none (test mode,
-  // a declaration that failed, an option the module forgot).
-  std::string declaration_;
+  std::shared_ptr<const std::string> declarationText_;
   TamWindow* window_ = nullptr;
   // The module whose option map holds this option under its name; null once it is no longer
   // held (the module forgot the option or was destroyed). Not owning.
   const TamModule* listedBy_ = nullptr;
-  // The base basedOn() last found and the lookup epoch it was found in (0: none). Not owning:
-  // the base leaves its module only by a change that moves the epoch on.
-  mutable TamOption* baseFound_ = nullptr;
-  mutable uint64_t baseFoundAt_ = 0;
-  Scope scope_ = SCOPE_PUBLIC;
   std::vector<ref_count_ptr<TamOptionValue>> ownValues_;
   // A long list of ownValues_ as a set of the values it enumerates, so that a value is found
   // without a scan; made when first asked for, dropped whenever ownValues_ changes.
@@ -139,9 +142,14 @@ class TAM_API TamOption : public ref_count {
   mutable std::shared_ptr<const ValueIndex> valueIndex_;
   bool ownValuesAccept(const ref_count_ptr<TamValue>& value) const;
   ref_count_ptr<TamValue> ownDefault_;
+  std::uint32_t declarationBegin_ = 0;
+  std::uint32_t declarationSize_ = 0;
+  Scope scope_ = SCOPE_PUBLIC;
   Type type_ = TYPE_DECLARED;
   TamValue::ValueType declaredValueType_ = TamValue::VT_UNSET;
   int id_ = 0;
+  bool mandatory_ = false;
+  bool mutually_exclusive_ = true;
 };
 
 // Option handles order by option id, that is by creation order.

@@ -1,6 +1,8 @@
 #include "tam/TamModule.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 
 #include "model/LookupEpoch.h"
 #include "rix/TamDeclarationParser.h"
@@ -71,12 +73,20 @@ ref_count_ptr<TamOption> TamModule::addOptionString(const std::string& declarati
   return declare(declaration);
 }
 
-ref_count_ptr<TamOption> TamModule::declare(std::string_view declaration) {
+ref_count_ptr<TamOption> TamModule::declare(std::string_view declaration,
+                                            const std::shared_ptr<const std::string>& text,
+                                            std::size_t at) {
   const ref_count_ptr<TamWindow> keep = window();
   TamDeclarationParser parser(declaration, this);
   parser.parse();
   ref_count_ptr<TamOption> option = parser.option();
-  if (!testOptions_ && option) option->declaration_ = std::string(declaration);
+  if (testOptions_ || !option) return option;
+  // Stretches are kept as 32-bit offsets: a larger shared text is not shared.
+  if (text && text->size() <= std::numeric_limits<std::uint32_t>::max()) {
+    option->setDeclaration(text, at, declaration.size());
+  } else {
+    option->setDeclaration(std::make_shared<const std::string>(declaration), 0, declaration.size());
+  }
   return option;
 }
 
@@ -109,14 +119,14 @@ void TamModule::deleteOption(const std::string& name) {
 
 std::string TamModule::askOptionRix(const std::string& name) const {
   auto it = optionMap_.find(name);
-  if (it == optionMap_.end() || it->second->declaration_.empty()) fail(kNoSuchOptionCode, name);
-  return it->second->declaration_;
+  if (it == optionMap_.end() || !it->second->hasDeclaration()) fail(kNoSuchOptionCode, name);
+  return it->second->declaration();
 }
 
 ref_count_ptr<TamOption> TamModule::declareLegacyOption(const std::string& name) {
   if (legacyOptionMap_.count(name) != 0) fail(kOptionExistsCode, name);
   ref_count_ptr<TamOption> option(new TamOption(window_, id_, name, TamOption::SCOPE_LEGACY));
-  legacyOptionMap_[name] = option;
+  legacyOptionMap_.emplace(option->name(), option);
   option->listedBy_ = this;
   tam::detail::lookupsChanged();
   return option;
@@ -154,7 +164,7 @@ ref_count_ptr<TamOption> TamModule::createOption(const std::string& name, TamOpt
   ref_count_ptr<TamOption> option(new TamOption(window_, id_, name, scope));
   if (!testOptions_) {
     if (scope != TamOption::SCOPE_LEGACY) moduleBoundary_ = true;
-    optionMap_[name] = option;
+    optionMap_.emplace(option->name(), option);
     option->listedBy_ = this;
     optionList_.reset();
     tam::detail::lookupsChanged();
@@ -179,7 +189,7 @@ ref_count_ptr<TamOption> TamModule::presentOption(const std::string& name,
   ref_count_ptr<TamOption> option(new TamOption(base, id_, name, path));
   if (!testOptions_) {
     moduleBoundary_ = true;
-    optionMap_[name] = option;
+    optionMap_.emplace(option->name(), option);
     option->listedBy_ = this;
     optionList_.reset();
     tam::detail::lookupsChanged();
@@ -207,7 +217,7 @@ ref_count_ptr<TamOption> TamModule::implementOrUseOption(const std::string& name
   ref_count_ptr<TamOption> option(new TamOption(base, id_, name, scope, type));
   if (!testOptions_) {
     moduleBoundary_ = true;
-    optionMap_[name] = option;
+    optionMap_.emplace(option->name(), option);
     option->listedBy_ = this;
     optionList_.reset();
     tam::detail::lookupsChanged();
@@ -227,7 +237,7 @@ void TamModule::forgetOption(const std::string& name) {
     // Keep the option alive until the map no longer holds it.
     ref_count_ptr<TamOption> leaving = it->second;
     leaving->listedBy_ = nullptr;
-    leaving->declaration_ = std::string();
+    leaving->setDeclaration(nullptr, 0, 0);
     optionMap_.erase(it);
     optionList_.reset();
     tam::detail::lookupsChanged();

@@ -119,7 +119,7 @@ TamOption::TamOption(const ref_count_ptr<TamOption>& base, const std::string& mo
                      const std::string& name, const TamPath& path)
     : name_(name),
       moduleId_(moduleId),
-      extra_(new Extra{std::string(), base->moduleId_, base->name_, path}),
+      extra_(new Extra{std::string(), base->moduleId_, base->name_, path, nullptr, 0}),
       window_(base->window_),
       scope_(SCOPE_PUBLIC),
       type_(TYPE_PRESENTS) {
@@ -132,7 +132,7 @@ TamOption::TamOption(const ref_count_ptr<TamOption>& base, const std::string& mo
                      const std::string& name, Scope scope, Type type)
     : name_(name),
       moduleId_(moduleId),
-      extra_(new Extra{std::string(), base->moduleId_, base->name_, TamPath()}),
+      extra_(new Extra{std::string(), base->moduleId_, base->name_, TamPath(), nullptr, 0}),
       window_(base->window_),
       scope_(scope),
       type_(type) {
@@ -169,6 +169,18 @@ TamOption::Extra& TamOption::extra() {
   return *extra_;
 }
 
+void TamOption::setDeclaration(std::shared_ptr<const std::string> text, std::size_t begin,
+                               std::size_t size) {
+  declarationBegin_ = static_cast<std::uint32_t>(begin);
+  declarationSize_ = static_cast<std::uint32_t>(size);
+  declarationText_ = std::move(text);
+}
+
+std::string TamOption::declaration() const {
+  if (!declarationText_) return std::string();
+  return declarationText_->substr(declarationBegin_, declarationSize_);
+}
+
 void TamOption::setDescription(const std::string& description) {
   if (description.empty() && !extra_) return;
   extra().description = description;
@@ -180,10 +192,13 @@ ref_count_ptr<TamWindow> TamOption::window() const { return ref_count_ptr<TamWin
 ref_count_ptr<TamOption> TamOption::basedOn() const {
   if (basedOnName().empty()) return ref_count_ptr<TamOption>();
   const uint64_t epoch = tam::detail::lookupEpoch();
-  if (baseFoundAt_ == epoch && baseFound_ != nullptr) return ref_count_ptr<TamOption>(baseFound_);
-  ref_count_ptr<TamOption> base = findOption(window(), extra_->basedOnModuleId, extra_->basedOnName);
-  baseFound_ = base.get();
-  baseFoundAt_ = epoch;
+  Extra& based = *extra_;
+  if (based.baseFoundAt == epoch && based.baseFound != nullptr) {
+    return ref_count_ptr<TamOption>(based.baseFound);
+  }
+  ref_count_ptr<TamOption> base = findOption(window(), based.basedOnModuleId, based.basedOnName);
+  based.baseFound = base.get();
+  based.baseFoundAt = epoch;
   return base;
 }
 
@@ -333,7 +348,7 @@ void TamOption::rebase(const ref_count_ptr<TamOption>& base, const TamPath& path
   based.basedOnModuleId = base->moduleId_;
   based.basedOnName = base->name_;
   based.path = path;
-  baseFoundAt_ = 0;
+  based.baseFoundAt = 0;
 }
 
 bool TamOption::isReferenced() const { return !basedOnThis(*this, true).empty(); }
