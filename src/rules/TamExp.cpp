@@ -1,6 +1,8 @@
 #include "rules/TamExp.h"
 
 #include <algorithm>
+#include <limits>
+#include <new>
 
 #include "evaluation/NodeTrace.h"
 #include "tam/TamException.h"
@@ -47,18 +49,38 @@ void TamExp::executeTraced(TamSelOptionSet& sos, tam::detail::NodeTrace& trace) 
 // Statement lists.
 
 TamExpListExp::~TamExpListExp() {
-  for (TamExp* child : children_) delete child;
+  for (TamExp* child : children()) delete child;
+  if (capacity_ > 1) delete[] heap_;
+}
+
+void TamExpListExp::add(TamExp* child) {
+  if (size_ == 0) {
+    first_ = child;
+  } else if (size_ < capacity_) {
+    heap_[size_] = child;
+  } else {
+    if (capacity_ > std::numeric_limits<std::uint32_t>::max() / 2) throw std::bad_alloc();
+    const std::uint32_t capacity = capacity_ * 2;
+    auto* grown = new TamExp*[capacity];  // may throw: nothing changed
+    std::copy(data(), data() + size_, grown);
+    grown[size_] = child;
+    if (capacity_ > 1) delete[] heap_;
+    heap_ = grown;
+    capacity_ = capacity;
+  }
+  ++size_;
 }
 
 void TamExpListExp::executeNode(TamSelOptionSet& sos) const {
-  for (const TamExp* child : children_) child->execute(sos);
+  for (const TamExp* child : children()) child->execute(sos);
 }
 
 std::string TamExpListExp::dump() const {
   std::string text = "[";
-  for (size_t i = 0; i < children_.size(); ++i) {
+  const Children all = children();
+  for (size_t i = 0; i < all.size(); ++i) {
     if (i > 0) text += "; ";
-    text += children_[i]->dump();
+    text += all[i]->dump();
   }
   return text + "]";
 }
