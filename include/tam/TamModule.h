@@ -27,9 +27,9 @@ class TAM_API TamModule : public ref_count {
  public:
   ~TamModule() override;
 
-  const std::string& id() const { return id_; }
+  const std::string& id() const { return *id_; }
   ref_count_ptr<TamWindow> window() const;
-  bool operator==(const TamModule& other) const { return id_ == other.id_; }
+  bool operator==(const TamModule& other) const { return *id_ == *other.id_; }
 
   // True once the module has declared, presented, implemented or used an option outside test
   // mode (legacy options do not count); stays true.
@@ -119,7 +119,8 @@ class TAM_API TamModule : public ref_count {
   bool moduleBoundary_ = false;
   TamWindow* window_;
   ref_count_ptr<TamExpRoot> rixRoot_;
-  std::string id_;
+  // Shared with the module's options, which name it.
+  std::shared_ptr<const std::string> id_;
   bool external_ = false;
   bool testOptions_ = false;
 };

@@ -36,9 +36,9 @@ void TamModule::setRixData(const std::string& text) {
     raiseModuleTextError(tam::detail::kNoModuleLine);
   }
   const std::string textId(moduleLine.substr(keyword.size()));
-  if (textId != id_) {
+  if (textId != *id_) {
     raiseModuleTextError("RIX module statement \"module " + textId +
-             "\" does not match this module's id of \"" + id_ + "\".");
+             "\" does not match this module's id of \"" + *id_ + "\".");
   }
   // The translater reads module texts the same way, so a text it refuses is refused here too.
   if (lines.nextView() != kInterfaceStart) raiseModuleTextError(tam::detail::kNoInterfaceStart);
@@ -71,7 +71,7 @@ void TamModule::setRixData(const std::string& text) {
 
 std::string TamModule::getRixData() const {
   if (optionMap_.empty() && !rixRoot_) return std::string();
-  std::string text = kModuleKeyword + id_ + "\n" + kInterfaceStart + "\n";
+  std::string text = kModuleKeyword + *id_ + "\n" + kInterfaceStart + "\n";
   for (const auto& entry : optionMap_) text += askOptionRix(std::string(entry.first)) + "\n";
   text += std::string(kInterfaceEnd) + "\n";
   if (rixRoot_) text += rixRoot_->rix();

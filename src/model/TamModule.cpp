@@ -27,7 +27,8 @@ constexpr int kImplementsNonPublicCode = 306;
 
 }  // namespace
 
-TamModule::TamModule(TamWindow* window, const std::string& id) : window_(window), id_(id) {}
+TamModule::TamModule(TamWindow* window, const std::string& id)
+    : window_(window), id_(std::make_shared<const std::string>(id)) {}
 
 // Options may outlive their module in the sets that hold them: they no longer name it.
 TamModule::~TamModule() {
@@ -99,7 +100,7 @@ ref_count_ptr<TamOption> TamModule::changeOptionString(ref_count_ptr<TamOption> 
   // Rewrite every reference to the option in this module's own text; the option's declaration
   // line keeps the old name, so reading the text back keeps the old option in place.
   TamTranslater translater;
-  translater.addOptionMapping(id_, oldName, newName);
+  translater.addOptionMapping(*id_, oldName, newName);
   setRixData(translater.translateRixData(option->moduleId(), getRixData()));
   forgetOption(oldName);
   return addOptionString(newDeclaration);

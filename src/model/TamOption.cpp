@@ -107,19 +107,18 @@ std::vector<ref_count_ptr<TamOption>> basedOnThis(const TamOption& target, bool 
 
 }  // namespace
 
-TamOption::TamOption(TamWindow* window, const std::string& moduleId, const std::string& name,
-                     Scope scope)
-    : name_(name), moduleId_(moduleId), window_(window), scope_(scope) {
+TamOption::TamOption(TamWindow* window, SharedId moduleId, const std::string& name, Scope scope)
+    : name_(name), moduleId_(std::move(moduleId)), window_(window), scope_(scope) {
   id_ = idCounter();
   std::lock_guard<std::mutex> lock(idMapMutex());
   optionIds().insert(id_, this);
 }
 
-TamOption::TamOption(const ref_count_ptr<TamOption>& base, const std::string& moduleId,
+TamOption::TamOption(const ref_count_ptr<TamOption>& base, SharedId moduleId,
                      const std::string& name, const TamPath& path)
     : name_(name),
-      moduleId_(moduleId),
-      extra_(new Extra{std::string(), base->moduleId_, base->name_, path, nullptr, 0}),
+      moduleId_(std::move(moduleId)),
+      extra_(new Extra{std::string(), base->moduleId(), base->name_, path, nullptr, 0, nullptr}),
       window_(base->window_),
       scope_(SCOPE_PUBLIC),
       type_(TYPE_PRESENTS) {
@@ -128,11 +127,12 @@ TamOption::TamOption(const ref_count_ptr<TamOption>& base, const std::string& mo
   optionIds().insert(id_, this);
 }
 
-TamOption::TamOption(const ref_count_ptr<TamOption>& base, const std::string& moduleId,
+TamOption::TamOption(const ref_count_ptr<TamOption>& base, SharedId moduleId,
                      const std::string& name, Scope scope, Type type)
     : name_(name),
-      moduleId_(moduleId),
-      extra_(new Extra{std::string(), base->moduleId_, base->name_, TamPath(), nullptr, 0}),
+      moduleId_(std::move(moduleId)),
+      extra_(new Extra{std::string(), base->moduleId(), base->name_, TamPath(), nullptr, 0,
+                       nullptr}),
       window_(base->window_),
       scope_(scope),
       type_(type) {
@@ -164,7 +164,7 @@ const TamOption::Extra& TamOption::noExtra() {
   return *none;
 }
 
-TamOption::Extra& TamOption::extra() {
+TamOption::Extra& TamOption::extra() const {
   if (!extra_) extra_.reset(new Extra());
   return *extra_;
 }
@@ -269,7 +269,8 @@ bool TamOption::ownValuesAccept(const ref_count_ptr<TamValue>& value) const {
     }
     return false;
   }
-  if (!valueIndex_) {
+  Extra& rare = extra();
+  if (!rare.valueIndex) {
     auto index = std::make_shared<ValueIndex>();
     std::string enumerated;
     for (const ref_count_ptr<TamOptionValue>& constraint : ownValues_) {
@@ -281,10 +282,10 @@ bool TamOption::ownValuesAccept(const ref_count_ptr<TamValue>& value) const {
         index->others.push_back(constraint);
       }
     }
-    valueIndex_ = std::move(index);
+    rare.valueIndex = std::move(index);
   }
   // The handle keeps the index while the constraints run, which cannot change the list anyway.
-  const std::shared_ptr<const ValueIndex> index = valueIndex_;
+  const std::shared_ptr<const ValueIndex> index = rare.valueIndex;
   if (index->enumerated.count(key) != 0) return true;
   for (const ref_count_ptr<TamOptionValue>& constraint : index->others) {
     if (constraint->accepts(value)) return true;
@@ -306,7 +307,7 @@ void TamOption::addValue(const ref_count_ptr<TamOptionValue>& constraint) {
   if (type_ == TYPE_DECLARED) {
     if (declaredValueType_ != TamValue::VT_UNSET && declaredValueType_ != type) {
       throw TamException(kMixedValueTypesCode,
-                         "Tried to mix value types in option " + moduleId_ + ":" + name_,
+                         "Tried to mix value types in option " + moduleId() + ":" + name_,
                          std::string(), std::string());
     }
     declaredValueType_ = type;
@@ -325,7 +326,7 @@ void TamOption::addValue(const ref_count_ptr<TamOptionValue>& constraint) {
     }
   }
   ownValues_.push_back(constraint);
-  valueIndex_.reset();
+  if (extra_) extra_->valueIndex.reset();
 }
 
 void TamOption::setDefaultValue(const ref_count_ptr<TamValue>& value) {
@@ -338,14 +339,14 @@ void TamOption::setDefaultValue(const ref_count_ptr<TamValue>& value) {
 
 void TamOption::clearValues() {
   ownValues_.clear();
-  valueIndex_.reset();
+  if (extra_) extra_->valueIndex.reset();
   declaredValueType_ = TamValue::VT_UNSET;
   ownDefault_ = ref_count_ptr<TamValue>();
 }
 
 void TamOption::rebase(const ref_count_ptr<TamOption>& base, const TamPath& path) {
   Extra& based = extra();
-  based.basedOnModuleId = base->moduleId_;
+  based.basedOnModuleId = base->moduleId();
   based.basedOnName = base->name_;
   based.path = path;
   based.baseFoundAt = 0;
