@@ -41,11 +41,13 @@ RuleArena::~RuleArena() {
 
 void* RuleArena::allocate(std::size_t size) { return take(roundUp(size), kAlignment); }
 
-std::string_view RuleArena::copy(std::string_view text) {
-  if (text.empty()) return std::string_view();
-  char* at = static_cast<char*>(take(text.size(), 1));
-  std::memcpy(at, text.data(), text.size());
-  return std::string_view(at, text.size());
+std::string_view RuleArena::copy(std::string_view first, std::string_view second) {
+  const std::size_t size = first.size() + second.size();
+  if (size == 0) return std::string_view();
+  char* at = static_cast<char*>(take(size, 1));
+  if (!first.empty()) std::memcpy(at, first.data(), first.size());
+  if (!second.empty()) std::memcpy(at + first.size(), second.data(), second.size());
+  return std::string_view(at, size);
 }
 
 void* RuleArena::take(std::size_t size, std::size_t alignment) {

@@ -40,8 +40,9 @@ class RuleArena {
 
   // size bytes aligned to kAlignment; raises std::bad_alloc and then leaves the arena as it was.
   void* allocate(std::size_t size);
-  // A copy of `text` in the arena, unaligned, for the names the nodes keep; the same failure.
-  std::string_view copy(std::string_view text);
+  // A copy of `first` followed by `second` in the arena, unaligned, for the names the nodes keep;
+  // the same failure.
+  std::string_view copy(std::string_view first, std::string_view second = std::string_view());
   // The bytes the arena holds from the heap (for measurements).
   std::size_t reservedBytes() const { return reserved_; }
 

@@ -1,26 +1,21 @@
 #include "rules/TamOptionExp.h"
 
-#include <cstring>
-
 #include "model/LookupEpoch.h"
 #include "tam/TamWindow.h"
 
 TamOptionExp::TamOptionExp(std::string_view moduleId, std::string_view optionName,
                            const TamPath& path)
-    : ownNames_(new char[moduleId.size() + optionName.size()]),
-      path_(path.isEmpty() ? nullptr : new TamPath(path)) {
-  char* names = ownNames_.get();
-  std::memcpy(names, moduleId.data(), moduleId.size());
-  std::memcpy(names + moduleId.size(), optionName.data(), optionName.size());
-  moduleId_ = std::string_view(names, moduleId.size());
-  optionName_ = std::string_view(names + moduleId.size(), optionName.size());
-}
+    : owned_(new Owned{std::string(moduleId) + std::string(optionName), path}),
+      names_(owned_->names.data()),
+      moduleIdSize_(moduleId.size()),
+      optionNameSize_(optionName.size()) {}
 
 TamOptionExp::TamOptionExp(tam::detail::RuleArena& names, std::string_view moduleId,
                            std::string_view optionName, const TamPath& path)
-    : moduleId_(names.copy(moduleId)),
-      optionName_(names.copy(optionName)),
-      path_(path.isEmpty() ? nullptr : new TamPath(path)) {}
+    : owned_(path.isEmpty() ? nullptr : new Owned{std::string(), path}),
+      names_(names.copy(moduleId, optionName).data()),
+      moduleIdSize_(moduleId.size()),
+      optionNameSize_(optionName.size()) {}
 
 // The epoch is read before the lookup: a change the lookup itself causes (the host loading or
 // refreshing a module) makes the remembered answer stale at once.
@@ -29,7 +24,8 @@ ref_count_ptr<TamOption> TamOptionExp::resolve(const ref_count_ptr<TamWindow>& w
   if (resolvedAt_ == epoch && resolvedIn_ == window.get() && resolved_ != nullptr) {
     return ref_count_ptr<TamOption>(resolved_);
   }
-  ref_count_ptr<TamOption> option = TamOption::findOption(window, std::string(moduleId_), std::string(optionName_));
+  ref_count_ptr<TamOption> option =
+      TamOption::findOption(window, std::string(moduleId()), std::string(optionName()));
   resolved_ = option.get();
   resolvedIn_ = window.get();
   resolvedAt_ = epoch;
@@ -42,8 +38,8 @@ const TamPath& TamOptionExp::noPath() {
 }
 
 std::string TamOptionExp::dump() const {
-  std::string text = std::string(moduleId_) + ":" + std::string(optionName_);
-  if (path_) text += "[" + path_->toDisplayString() + "]";
+  std::string text = std::string(moduleId()) + ":" + std::string(optionName());
+  if (!path().isEmpty()) text += "[" + path().toDisplayString() + "]";
   return text;
 }
 

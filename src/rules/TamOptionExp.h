@@ -37,9 +37,11 @@ class TamOptionExp : public tam::detail::ArenaNode {
 
   // TamOption::findOption(window, moduleId, optionName): raises 302 or 102 when it is missing.
   ref_count_ptr<TamOption> resolve(const ref_count_ptr<TamWindow>& window) const;
-  const TamPath& path() const { return path_ ? *path_ : noPath(); }
-  std::string_view moduleId() const { return moduleId_; }
-  std::string_view optionName() const { return optionName_; }
+  const TamPath& path() const { return owned_ ? owned_->path : noPath(); }
+  std::string_view moduleId() const { return std::string_view(names_, moduleIdSize_); }
+  std::string_view optionName() const {
+    return std::string_view(names_ + moduleIdSize_, optionNameSize_);
+  }
   // "module:option" followed by "[path]" when a path was written; for dumps and messages.
   std::string dump() const;
 
@@ -67,12 +69,17 @@ class TamOptionExp : public tam::detail::ArenaNode {
  private:
   static const TamPath& noPath();
 
-  // Where the names live when the expression keeps them itself; null when an arena does.
-  std::unique_ptr<char[]> ownNames_;
-  std::string_view moduleId_;
-  std::string_view optionName_;
-  // Null when no path was written, as in most references.
-  const std::unique_ptr<const TamPath> path_;
+  // What few references need: the path written, and the names when the reference keeps them
+  // itself (one built outside a parse). Null for most.
+  struct Owned {
+    std::string names;
+    TamPath path;
+  };
+  std::unique_ptr<const Owned> owned_;
+  // The module id followed by the option name, where the arena or owned_ keeps them.
+  const char* names_ = nullptr;
+  std::size_t moduleIdSize_ = 0;
+  std::size_t optionNameSize_ = 0;
   // The last resolution: the option found, in which window, in which lookup epoch (0: none).
   // Not owning: an option leaves its module only by a change that moves the epoch on.
   mutable TamOption* resolved_ = nullptr;

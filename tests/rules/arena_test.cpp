@@ -140,8 +140,8 @@ TEST_F(ArenaTest, RulesHeldAcrossAReplacedModuleTextKeepTheirText) {
   }
 }
 
-// Names copied into the arena between nodes: each copy keeps its bytes however much follows it,
-// and every node placed after a copy is still aligned.
+// Names copied into the arena between nodes, alone or joined: each copy keeps its bytes however
+// much follows it, and every node placed after a copy is still aligned.
 TEST(RuleArenaTest, CopiedNamesKeepTheirBytesBetweenAlignedNodes) {
   const std::string names[] = {"", "m", "abc", "seven77", "a name of some length",
                                std::string(RuleArena::kNextBlock + 3, 'x')};
@@ -149,7 +149,11 @@ TEST(RuleArenaTest, CopiedNamesKeepTheirBytesBetweenAlignedNodes) {
   std::vector<std::pair<std::string_view, std::string>> copies;
   for (int round = 0; round < 50; ++round) {
     for (const std::string& name : names) {
-      copies.emplace_back(arena.copy(name), name);
+      if (round % 2 == 0) {
+        copies.emplace_back(arena.copy(name), name);
+      } else {
+        copies.emplace_back(arena.copy(name, names[round % 6]), name + names[round % 6]);
+      }
       void* node = arena.allocate(24 + round % 3);
       EXPECT_EQ(reinterpret_cast<std::uintptr_t>(node) % RuleArena::kAlignment, 0u);
       std::memset(node, 0x5a, 24);
