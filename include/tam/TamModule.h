@@ -21,6 +21,11 @@
 
 class TamExpRoot;
 class TamWindow;
+namespace tam {
+namespace detail {
+class ConstraintCache;
+}  // namespace detail
+}  // namespace tam
 class TamDeclarationParser;
 
 class TAM_API TamModule : public ref_count {
@@ -115,6 +120,8 @@ class TAM_API TamModule : public ref_count {
   OptionMap optionMap_;
   mutable std::shared_ptr<const OptionList> optionList_;  // null until asked for after a change
   OptionMap legacyOptionMap_;
+  // While setRixData reads a text: the ranges its declarations share. Null otherwise.
+  tam::detail::ConstraintCache* readingCache_ = nullptr;
   std::vector<ref_count_ptr<TamOption>> usingOptions_;
   bool moduleBoundary_ = false;
   TamWindow* window_;

@@ -3,6 +3,7 @@
 #include <memory>
 #include <set>
 
+#include "model/ConstraintCache.h"
 #include "model/ModuleTextFormat.h"
 #include "model/TamTokenizer.h"
 #include "tam/TamException.h"
@@ -53,6 +54,13 @@ void TamModule::setRixData(const std::string& text) {
     sectionSize = static_cast<std::size_t>(line.data() + line.size() - section.data());
   }
   const auto kept = std::make_shared<const std::string>(section.substr(0, sectionSize));
+  tam::detail::ConstraintCache ranges;
+  struct Reading {  // the module reads with `ranges` until this read ends, however it ends
+    TamModule& module;
+    tam::detail::ConstraintCache* previous;
+    ~Reading() { module.readingCache_ = previous; }
+  } reading{*this, readingCache_};
+  readingCache_ = &ranges;
 
   std::set<std::string> undeclared;
   for (const auto& entry : optionMap_) undeclared.emplace(entry.first);

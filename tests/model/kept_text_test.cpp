@@ -102,5 +102,50 @@ TEST_F(KeptTextTest, AReadFailingPartWayKeepsWholeLines) {
   EXPECT_EQ(declarations(m), "a=" + good[0]);
 }
 
+// Options read from one text with the same range as written and of the same number kind share
+// one constraint; each still accepts exactly its own range, also past the ranges kept for sharing.
+TEST_F(KeptTextTest, OptionsReadAlikeShareTheirRange) {
+  std::vector<std::string> lines = {"public a integer = 1 to 10", "public b integer = 1 to 10",
+                                    "public c real = 1 to 10", "public d integer = 1 to 9",
+                                    "public e integer = 1 to 10 default 3"};
+  const int kMany = 80;  // more different ranges than are kept for sharing
+  for (int i = 0; i < kMany; ++i) {
+    lines.push_back("public r" + std::to_string(i) + " integer = " + std::to_string(i) + " to " +
+                    std::to_string(2 * i + 1));
+  }
+  ref_count_ptr<TamModule> m = window->createModule("m");
+  m->setRixData(moduleText("m", lines));
+  ref_count_ptr<TamModule> n = declare("n", {"public a integer = 1 to 10"});
+  auto range = [](const ref_count_ptr<TamModule>& module, const char* name) {
+    return module->getOption(name)->values().at(0).get();
+  };
+  EXPECT_EQ(range(m, "a"), range(m, "b"));
+  EXPECT_EQ(range(m, "a"), range(m, "e"));
+  EXPECT_NE(range(m, "a"), range(m, "c"));
+  EXPECT_NE(range(m, "a"), range(m, "d"));
+  EXPECT_NE(range(m, "a"), range(n, "a"));
+  struct Case {
+    const char* name;
+    ref_count_ptr<TamValue> value;
+    bool valid;
+  };
+  const Case cases[] = {
+      {"a", TamValue::createInt(10), true},  {"b", TamValue::createInt(11), false},
+      {"c", TamValue::createReal(9.5), true}, {"d", TamValue::createInt(10), false},
+      {"d", TamValue::createInt(9), true},   {"e", TamValue::createInt(1), true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(m->getOption(c.name)->validateValue(c.value), c.valid)
+        << c.name << " " << c.value->displayString();
+  }
+  for (int i = 0; i < kMany; ++i) {
+    ref_count_ptr<TamOption> option = m->getOption("r" + std::to_string(i));
+    EXPECT_TRUE(option->validateValue(TamValue::createInt(2 * i + 1))) << i;
+    EXPECT_FALSE(option->validateValue(TamValue::createInt(2 * i + 2))) << i;
+    EXPECT_TRUE(option->validateValue(TamValue::createInt(i))) << i;
+    EXPECT_FALSE(option->validateValue(TamValue::createInt(i - 1))) << i;
+  }
+}
+
 }  // namespace
 }  // namespace tamtest
