@@ -20,7 +20,8 @@ class OptionIdTable {
  public:
   static constexpr std::size_t kPageSlots = 1024;
 
-  // Enters `option` under `id` (an id of none, zero or less, is not entered). Raises std::bad_alloc and then holds what it held.
+  // Enters `option` under `id` (an id of none, zero or less, is not entered). Raises
+  // std::bad_alloc and then holds what it held.
   void insert(int id, TamOption* option);
   // Removes the entry under `id` if it is `option`; anything else there stays.
   void erase(int id, const TamOption* option);

@@ -29,8 +29,8 @@ class TamOptionExp : public tam::detail::ArenaNode {
   TamOptionExp(std::string_view moduleId, std::string_view optionName, const TamPath& path);
   // The names are copied into `names`, which must outlive the expression: the arena the
   // expression itself is placed in.
-  TamOptionExp(tam::detail::RuleArena& names, std::string_view moduleId, std::string_view optionName,
-               const TamPath& path);
+  TamOptionExp(tam::detail::RuleArena& names, std::string_view moduleId,
+               std::string_view optionName, const TamPath& path);
   ~TamOptionExp() = default;
   TamOptionExp(const TamOptionExp&) = delete;
   TamOptionExp& operator=(const TamOptionExp&) = delete;

@@ -2,6 +2,7 @@
 // remove what they name, and pages given back once empty.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
