@@ -49,7 +49,9 @@ OutputJson factFrom(const std::string& topic, const std::string& text, const Val
 // lines; 0 when none does.
 int declarationLine(const ModuleFile& file, const std::string& name) {
   for (const ModuleLine& declaration : file.declarations()) {
-    if (TamDeclarationOutline::read(declaration.text).name().text == name) return declaration.line;
+    if (TamDeclarationOutline::read(file.lineText(declaration)).name().text == name) {
+      return declaration.line;
+    }
   }
   return 0;
 }

@@ -86,7 +86,7 @@ const ModuleLine* FileAdapter::declarationOf(const std::string& moduleId, const 
     std::map<std::string, std::size_t> names;
     for (std::size_t i = 0; i < file->declarations().size(); ++i) {
       const TamDeclarationOutline::Part part =
-          TamDeclarationOutline::read(file->declarations()[i].text).name();
+          TamDeclarationOutline::read(file->lineText(file->declarations()[i])).name();
       if (part.isPresent()) names[part.text] = i;
     }
     index = declarationIndex_.emplace(moduleId, std::move(names)).first;
@@ -142,9 +142,10 @@ void FileAdapter::loadLeniently(const ref_count_ptr<TamModule>& module, const Mo
   if (!file.hasInterfaceStart()) return;
   for (const ModuleLine& declaration : file.declarations()) {
     try {
-      module->addOptionString(declaration.text);
+      module->addOptionString(file.lineText(declaration));
     } catch (const TamException&) {
-      const TamDeclarationOutline::Part name = TamDeclarationOutline::read(declaration.text).name();
+      const TamDeclarationOutline::Part name =
+          TamDeclarationOutline::read(file.lineText(declaration)).name();
       if (name.isPresent()) failedDeclarations_.insert({module->id(), name.text});
     }
   }

@@ -74,11 +74,11 @@ class FileCheck {
     if (!file_.hasInterfaceStart()) {
       const ModuleLine& second = file_.secondLine();
       SourcePlace place;
-      if (second.text.empty()) {
+      if (second.length == 0) {
         place = file_.source().placeOfLine(file_.moduleLine());
         place.column = static_cast<int>(place.sourceLine.size()) + 1;
       } else {
-        place = file_.placeInLine(second, 0, second.text.size());
+        place = file_.placeInLine(second, 0, second.length);
       }
       out_.push_back(
           Diagnostic::error(place, "expected 'interface start' after the module line"));
@@ -105,7 +105,7 @@ class FileCheck {
       if (file_.hasInterfaceEnd()) {
         out_.push_back(problem);
       } else if (!noted) {
-        SourcePlace place = file_.placeInLine(declaration, 0, declaration.text.size());
+        SourcePlace place = file_.placeInLine(declaration, 0, declaration.length);
         unclosed.note(place, "the interface probably ends before this line, which is no declaration");
         noted = true;
       }
@@ -116,8 +116,8 @@ class FileCheck {
   // Returns true with the problem when the declaration fails (or repeats a name).
   bool checkDeclaration(const ModuleLine& declaration, Diagnostic& problem) {
     try {
-      ref_count_ptr<TamOption> option = module_->addOptionString(declaration.text);
-      const Part name = TamDeclarationOutline::read(declaration.text).name();
+      ref_count_ptr<TamOption> option = module_->addOptionString(file_.lineText(declaration));
+      const Part name = TamDeclarationOutline::read(file_.lineText(declaration)).name();
       auto first = declaredAt_.find(option->name());
       if (first == declaredAt_.end()) {
         declaredAt_.emplace(option->name(), &declaration);
@@ -128,11 +128,11 @@ class FileCheck {
           "option " + quote(option->name()) + " is declared again; this declaration replaces " +
               "the one on line " + std::to_string(first->second->line));
       problem.note(placeOf(*first->second,
-                           TamDeclarationOutline::read(first->second->text).name()),
+                           TamDeclarationOutline::read(file_.lineText(*first->second)).name()),
                    "first declared here");
       return true;
     } catch (const TamException& e) {
-      const TamDeclarationOutline plain = TamDeclarationOutline::read(declaration.text);
+      const TamDeclarationOutline plain = TamDeclarationOutline::read(file_.lineText(declaration));
       if (plain.name().isPresent()) failedOwn_.insert(plain.name().text);
       return describeFailure(declaration, plain, e, problem);
     }
@@ -195,7 +195,8 @@ class FileCheck {
         auto first = declaredAt_.find(plain.name().text);
         if (first != declaredAt_.end()) {
           problem.note(placeOf(*first->second,
-                               TamDeclarationOutline::read(first->second->text).name()),
+                               TamDeclarationOutline::read(file_.lineText(*first->second))
+                                   .name()),
                        "first declared here");
         }
         return true;
@@ -243,7 +244,7 @@ class FileCheck {
         adapter_.declarationOf(plain.base().moduleId.text, plain.base().optionName.text);
     const ModuleFile* file = adapter_.moduleFile(plain.base().moduleId.text);
     if (declared != nullptr && file != nullptr) {
-      const Part scope = TamDeclarationOutline::read(declared->text).scope();
+      const Part scope = TamDeclarationOutline::read(file->lineText(*declared)).scope();
       problem.note(file->placeInLine(*declared, scope.begin.offset, scope.end.offset),
                    quote(baseName) + " is declared private here");
     }
@@ -270,7 +271,8 @@ class FileCheck {
     std::string shown = value;
     for (const TamDeclarationOutline::Constraint& constraint : plain.constraints()) {
       if (constraint.begin == begin) {
-        shown = line.text.substr(constraint.begin.offset, constraint.end.offset - constraint.begin.offset);
+        shown = file_.lineText(line).substr(constraint.begin.offset,
+                                            constraint.end.offset - constraint.begin.offset);
       }
     }
     std::string message = "value " + shown + " is not allowed by the base option " +
@@ -294,7 +296,7 @@ class FileCheck {
   Diagnostic describeSyntax(const ModuleLine& line, const TamDeclarationOutline& plain) {
     TamDeclarationOutline outline = plain;
     try {
-      outline = TamDeclarationOutline::read(line.text, window_);
+      outline = TamDeclarationOutline::read(file_.lineText(line), window_);
     } catch (const TamException&) {
       // The base cannot be looked up again: the reading without it must do.
     }
@@ -303,10 +305,10 @@ class FileCheck {
     }
     const TamParseFailure& failure = outline.failure();
     const std::string& code = failure.code;
-    if (code == "SE_pubpriv" && isCommentOrBlank(line.text)) {
-      const std::size_t first = line.text.find_first_not_of(" \t");
+    if (code == "SE_pubpriv" && isCommentOrBlank(file_.lineText(line))) {
+      const std::size_t first = file_.lineText(line).find_first_not_of(" \t");
       return Diagnostic::error(
-          file_.placeInLine(line, first, line.text.size()),
+          file_.placeInLine(line, first, line.length),
           "a comment line is not allowed in the interface: every line there is a declaration "
           "(a comment may only end one)");
     }
@@ -327,16 +329,18 @@ class FileCheck {
       const std::size_t begin = failure.related.offset;
       const std::size_t end = failure.afterPrevious.offset;
       return Diagnostic::error(file_.placeInLine(line, begin, end),
-                               "empty range " + quote(line.text.substr(begin, end - begin)) +
+                               "empty range " +
+                                   quote(file_.lineText(line).substr(begin, end - begin)) +
                                    ": the first number must be below the second");
     }
-    SyntaxReport report = describeSyntaxFailure(failure, RixPiece::kDeclaration, line.text);
-    if (code == "SE_extrainput" && failure.position.offset < line.text.size() &&
-        line.text[failure.position.offset] == ':') {
+    const std::string text = file_.lineText(line);
+    SyntaxReport report = describeSyntaxFailure(failure, RixPiece::kDeclaration, text);
+    if (code == "SE_extrainput" && failure.position.offset < line.length &&
+        text[failure.position.offset] == ':') {
       report.message += " (': mandatory' goes right after the type and the description)";
     }
     Diagnostic problem = Diagnostic::error(
-        placeOf(line, failurePlace(failure, line.text.size())), report.message);
+        placeOf(line, failurePlace(failure, line.length)), report.message);
     if (!report.note.empty()) problem.note(placeOf(line, report.notePlace), report.note);
     return problem;
   }

@@ -4,7 +4,7 @@
 
 ModuleDeclarations::ModuleDeclarations(const ModuleFile& file) {
   for (const ModuleLine& line : file.declarations()) {
-    TamDeclarationOutline outline = TamDeclarationOutline::read(line.text);
+    TamDeclarationOutline outline = TamDeclarationOutline::read(file.lineText(line));
     if (outline.failed() || !outline.name().isPresent()) continue;
     const std::string name = outline.name().text;
     byName_.erase(name);

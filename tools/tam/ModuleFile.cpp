@@ -1,6 +1,8 @@
 #include "ModuleFile.h"
 
 #include <algorithm>
+#include <string_view>
+#include <utility>
 
 #include "Diagnostics.h"
 #include "Files.h"
@@ -12,9 +14,8 @@ const std::size_t kModulePrefixLength = sizeof(kModulePrefix) - 1;
 
 bool isLineBreak(char c) { return c == '\n' || c == '\r'; }
 
-bool isModuleLine(const std::string& line) {
-  return line.size() >= kModulePrefixLength &&
-         line.compare(0, kModulePrefixLength, kModulePrefix) == 0;
+bool isModuleLine(std::string_view line) {
+  return line.substr(0, kModulePrefixLength) == kModulePrefix;
 }
 
 // Reads lines as the library's tokenizer does, counting line feeds for the file line numbers.
@@ -22,24 +23,25 @@ class LineReader {
  public:
   explicit LineReader(const std::string& text) : text_(text) {}
 
-  // The next non-empty line; an empty text at the end.
+  // The next non-empty line; an empty one at the end.
   ModuleLine next() {
     skipBreaks();
     ModuleLine result;
     result.line = line_;
     result.offset = pos_;
-    std::size_t start = pos_;
     while (pos_ < text_.size() && !isLineBreak(text_[pos_])) ++pos_;
-    result.text = text_.substr(start, pos_ - start);
+    result.length = pos_ - result.offset;
     return result;
   }
+  std::string_view textOf(const ModuleLine& line) const {
+    return std::string_view(text_).substr(line.offset, line.length);
+  }
 
-  // Everything after the line breaks that follow the last line taken.
-  std::string remainder(int& line, std::size_t& offset) {
+  // Where everything after the line breaks that follow the last line taken starts.
+  void remainder(int& line, std::size_t& offset) {
     skipBreaks();
     line = line_;
     offset = pos_;
-    return text_.substr(pos_);
   }
 
  private:
@@ -61,45 +63,46 @@ ModuleFile ModuleFile::read(const std::string& path) {
   return fromText(path, readTextFile(path, TextFileKind::kModule));
 }
 
-ModuleFile ModuleFile::fromText(const std::string& path, const std::string& text) {
+ModuleFile ModuleFile::fromText(const std::string& path, std::string text) {
   ModuleFile file;
-  file.source_ = SourceText(path, text);
+  file.source_ = SourceText(path, std::move(text));
   LineReader reader(file.source_.text());
 
   ModuleLine first = reader.next();
   file.moduleLine_ = first.line;
-  if (!isModuleLine(first.text)) {
-    for (ModuleLine line = reader.next(); !line.text.empty(); line = reader.next()) {
-      if (isModuleLine(line.text)) {
+  if (!isModuleLine(reader.textOf(first))) {
+    for (ModuleLine line = reader.next(); line.length > 0; line = reader.next()) {
+      if (isModuleLine(reader.textOf(line))) {
         file.laterModuleLine_ = line.line;
-        file.laterId_ = line.text.substr(kModulePrefixLength);
+        file.laterId_ = std::string(reader.textOf(line).substr(kModulePrefixLength));
         break;
       }
     }
     return file;
   }
   file.hasModuleLine_ = true;
-  file.id_ = first.text.substr(kModulePrefixLength);
+  file.id_ = std::string(reader.textOf(first).substr(kModulePrefixLength));
 
   file.secondLine_ = reader.next();
-  if (file.secondLine_.text != "interface start") return file;
+  if (reader.textOf(file.secondLine_) != "interface start") return file;
   file.interfaceStartLine_ = file.secondLine_.line;
-  for (ModuleLine line = reader.next(); !line.text.empty(); line = reader.next()) {
-    if (line.text == "interface end") {
+  for (ModuleLine line = reader.next(); line.length > 0; line = reader.next()) {
+    if (reader.textOf(line) == "interface end") {
       file.interfaceEndLine_ = line.line;
       break;
     }
     file.declarations_.push_back(line);
   }
-  if (file.interfaceEndLine_ > 0) file.rules_ = reader.remainder(file.rulesLine_, file.rulesOffset_);
+  if (file.interfaceEndLine_ > 0) reader.remainder(file.rulesLine_, file.rulesOffset_);
+  file.declarations_.shrink_to_fit();
   return file;
 }
 
 SourcePlace ModuleFile::placeInLine(const ModuleLine& line, std::size_t offset,
                                     std::size_t end) const {
   // A part the line does not hold (an unknown place) is shown at the start of the line.
-  if (offset > line.text.size()) offset = 0;
-  end = std::min(end, line.text.size());
+  if (offset > line.length) offset = 0;
+  end = std::min(end, line.length);
   return source_.place(line.offset + offset, end > offset ? line.offset + end : 0);
 }
 

@@ -3,7 +3,8 @@
 // way the library does (lines end at line feeds or carriage returns, empty lines carry nothing,
 // the rules are everything after "interface end" less the line breaks before it), so that a
 // problem the library reports inside one part can be placed in the file. The file's text is kept
-// with its line index (SourceText), so placing costs O(log n) per problem.
+// once, with its line index (SourceText), so placing costs O(log n) per problem; the parts are
+// offsets into it, read out on demand, so a copied or moved ModuleFile stays whole.
 #ifndef TAM_TOOL_MODULEFILE_H
 #define TAM_TOOL_MODULEFILE_H
 
@@ -13,17 +14,18 @@
 
 #include "SourceText.h"
 
+// One line of the file, without its line end; its text is ModuleFile::lineText().
 struct ModuleLine {
   int line = 0;             // 1-based line of the file
   std::size_t offset = 0;   // of its first byte in the file
-  std::string text;
+  std::size_t length = 0;   // in bytes
 };
 
 class ModuleFile {
  public:
   // Reads the file; throws ToolError (kExitUsage) naming the file when it cannot be read.
   static ModuleFile read(const std::string& path);
-  static ModuleFile fromText(const std::string& path, const std::string& text);
+  static ModuleFile fromText(const std::string& path, std::string text);
 
   const std::string& path() const { return source_.path(); }
   const std::string& text() const { return source_.text(); }
@@ -45,10 +47,17 @@ class ModuleFile {
   // line).
   const ModuleLine& secondLine() const { return secondLine_; }
   const std::vector<ModuleLine>& declarations() const { return declarations_; }
+  // The text of one of this file's lines (the second line, a declaration line).
+  std::string lineText(const ModuleLine& line) const {
+    return text().substr(line.offset, line.length);
+  }
   bool hasInterfaceEnd() const { return interfaceEndLine_ > 0; }
 
-  // The rules text exactly as the library receives it, the file line and offset it starts at.
-  const std::string& rules() const { return rules_; }
+  // The rules text exactly as the library receives it (a copy: only checks read it), the file
+  // line and offset it starts at.
+  std::string rules() const {
+    return hasInterfaceEnd() ? text().substr(rulesOffset_) : std::string();
+  }
   int rulesLine() const { return rulesLine_; }
   std::size_t rulesOffset() const { return rulesOffset_; }
 
@@ -69,7 +78,6 @@ class ModuleFile {
   ModuleLine secondLine_;
   std::vector<ModuleLine> declarations_;
   int interfaceEndLine_ = 0;
-  std::string rules_;
   int rulesLine_ = 0;
   std::size_t rulesOffset_ = 0;
 };

@@ -700,7 +700,8 @@ bool noteDeclaration(FileAdapter& adapter, const ref_count_ptr<TamOption>& optio
   const ModuleLine* declaration = adapter.declarationOf(option->moduleId(), option->name());
   const ModuleFile* file = adapter.moduleFile(option->moduleId());
   if (declaration == nullptr || file == nullptr) return false;
-  const TamDeclarationOutline::Part name = TamDeclarationOutline::read(declaration->text).name();
+  const TamDeclarationOutline::Part name =
+      TamDeclarationOutline::read(file->lineText(*declaration)).name();
   diagnostic.note(file->placeInLine(*declaration, name.begin.offset, name.end.offset), message);
   return true;
 }
@@ -712,7 +713,7 @@ bool noteAllowedValues(FileAdapter& adapter, const ref_count_ptr<TamOption>& opt
     const ModuleLine* declaration = adapter.declarationOf(current->moduleId(), current->name());
     const ModuleFile* file = adapter.moduleFile(current->moduleId());
     if (declaration == nullptr || file == nullptr) return false;
-    const TamDeclarationOutline outline = TamDeclarationOutline::read(declaration->text);
+    const TamDeclarationOutline outline = TamDeclarationOutline::read(file->lineText(*declaration));
     const std::string message = optionName(current) + " allows " + allowedText(current);
     if (!outline.constraints().empty()) {
       diagnostic.note(file->placeInLine(*declaration, outline.constraints().front().begin.offset,

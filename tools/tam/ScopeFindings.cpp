@@ -217,7 +217,7 @@ class Findings {
     const ModuleLine* declaration = adapter_.declarationOf(option->moduleId(), option->name());
     if (file == nullptr || declaration == nullptr) return;
     if (!firstTime(code, node.module(), option, out.size())) return;
-    const TamDeclarationOutline outline = TamDeclarationOutline::read(declaration->text);
+    const TamDeclarationOutline outline = TamDeclarationOutline::read(file->lineText(*declaration));
     const TamDeclarationOutline::Reference& base = outline.base();
     const std::string baseName = base.moduleId.text + ":" + base.optionName.text;
     Diagnostic diagnostic;

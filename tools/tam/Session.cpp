@@ -418,7 +418,7 @@ void Session::noteValueOrigin(ProductNode& node, const std::string& optionName,
   const ModuleFile* file = adapter_.moduleFile(moduleId);
   if (declaration == nullptr || file == nullptr) return;
   const TamDeclarationOutline::Default given =
-      TamDeclarationOutline::read(declaration->text).defaultValue();
+      TamDeclarationOutline::read(file->lineText(*declaration)).defaultValue();
   if (!given.value || (!value.empty() && given.value->displayString() != value)) return;
   diagnostic.note(file->placeInLine(*declaration, given.begin.offset, given.end.offset),
                   name + " has this default");

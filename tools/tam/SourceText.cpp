@@ -1,7 +1,9 @@
 #include "SourceText.h"
 
-SourceText::SourceText(const std::string& path, const std::string& text)
-    : path_(path), text_(text), lines_(text_) {}
+#include <utility>
+
+SourceText::SourceText(const std::string& path, std::string text)
+    : path_(path), text_(std::move(text)), lines_(text_) {}
 
 std::string SourceText::line(int number) const {
   if (number < 1 || number > lines_.lineCount()) return "";

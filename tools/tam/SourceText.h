@@ -15,7 +15,7 @@
 class SourceText {
  public:
   SourceText() : lines_(std::string()) {}
-  SourceText(const std::string& path, const std::string& text);
+  SourceText(const std::string& path, std::string text);
 
   const std::string& path() const { return path_; }
   const std::string& text() const { return text_; }
