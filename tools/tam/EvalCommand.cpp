@@ -13,6 +13,7 @@
 #include <iostream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -116,39 +117,48 @@ void printLegacy(const std::map<FileAdapter::LegacyKey, LegacyValue>& legacy) {
   }
 }
 
-int printText(Session& session, const EvalOutcome& outcome) {
+// Each node is written as soon as its report is made, and dropped: nothing of the whole tree is
+// held beyond the session itself.
+int evaluateAndPrint(Session& session, bool explain) {
+  const std::optional<Diagnostic> failure = evaluateSession(session, explain);
   const Product& product = session.product();
-  const ReportCounts& counts = outcome.counts;
+  ReportCounts counts;
+  std::vector<Diagnostic> mandatory;
+  std::size_t nodes = 0;
   std::cout << "product: " << (product.name().empty() ? product.path() : product.name())
             << " (variants mode " << product.variantsModeName() << ")\n";
   std::string text;
-  for (std::size_t n = 0; n < outcome.nodes.size(); ++n) {
-    printNode(outcome.nodes[n], n < outcome.origins.size() ? &outcome.origins[n] : nullptr, text);
-    if (text.size() >= kPrintBuffer) {
-      std::cout << text;
-      text.clear();
-    }
-  }
+  walkNodes(session, explain, failure.has_value(), counts, mandatory,
+            [&text, &nodes](NodeReport& report, NodeOrigins* origins) {
+              ++nodes;
+              printNode(report, origins, text);
+              if (text.size() >= kPrintBuffer) {
+                std::cout << text;
+                text.clear();
+              }
+            });
   std::cout << text;
+  countMessages(session.adapter().messages(), counts);
   printMessages(session.adapter().messages());
   printLegacy(session.adapter().legacyValues());
   std::cout << "\n"
-            << plural(outcome.nodes.size(), "node") << ": " << counts.configured
+            << plural(nodes, "node") << ": " << counts.configured
             << " configured, " << counts.notConfigured << " not configured, " << counts.undecided
             << " undecided";
-  if (outcome.failed) {
+  if (failure) {
     std::cout << ", " << counts.failed << " failed, " << counts.notEvaluated << " not evaluated";
   }
   std::cout << "\nmessages: " << plural(counts.errors, "error") << ", "
             << plural(counts.warnings, "warning") << ", " << plural(counts.informs, "inform")
             << "\n";
   std::cout.flush();
+  const std::vector<Diagnostic> problems = problemsAfter(session, nullptr, std::move(mandatory));
   DiagnosticPrinter printer(std::cerr);
-  if (outcome.failed) printer.report(outcome.failure);
-  for (const Diagnostic& problem : outcome.problems) printer.report(problem);
+  if (failure) printer.report(*failure);
+  for (const Diagnostic& problem : problems) printer.report(problem);
   printer.reportHidden();
   const bool failed =
-      outcome.failed || printer.failed() || counts.errors > 0 || warnedWithWerror(counts);
+      failure || printer.failed() || counts.errors > 0 || warnedWithWerror(counts);
   return failed ? kExitReported : kExitOk;
 }
 
@@ -166,18 +176,18 @@ int runEval(const EvalOptions& options) {
   // (FastExit.h).
   auto session = std::make_unique<Session>(options.product);
   session->buildTree(sets);
-  auto outcome = std::make_unique<EvalOutcome>(evaluateProduct(*session, options.explain));
   int status = kExitOk;
   if (options.json) {
+    auto outcome = std::make_unique<EvalOutcome>(evaluateProduct(*session, options.explain));
     JsonTextWriter out(std::cout, 0);
     writeEvalDocument(*outcome, out);
     out.raw("\n");
     out.flush();
     status = std::string(evalStatus(*outcome)) == "ok" ? kExitOk : kExitReported;
+    leaveToExit(std::move(outcome));
   } else {
-    status = printText(*session, *outcome);
+    status = evaluateAndPrint(*session, options.explain);
   }
-  leaveToExit(std::move(outcome));
   leaveToExit(std::move(session));
   return status;
 }

@@ -1,6 +1,7 @@
 #include "EvalDocument.h"
 
 #include <exception>
+#include <iterator>
 #include <utility>
 
 #include "DiagnosticJson.h"
@@ -21,22 +22,20 @@ NodeOrigins originsOf(Explainer& explainer, ProductNode& node) {
 
 // A mandatory option without a value at a node whose rules ran: at the node in the product file,
 // where a value would be given, with a note at the declaration.
-void checkMandatory(Session& session, const std::vector<ProductNode*>& nodes,
-                    const std::vector<NodeReport>& reports, std::vector<Diagnostic>& out) {
-  for (std::size_t i = 0; i < reports.size() && i < nodes.size(); ++i) {
-    for (const OptionReport& option : reports[i].options) {
-      if (!option.declared || !option.declared->mandatory() || option.values.empty() ||
-          option.values.front()->type() != TamValue::VT_UNSET) {
-        continue;
-      }
-      Diagnostic diagnostic = Diagnostic::error(
-          session.product().place(JsonDocument::member(nodes[i]->source(), "id")),
-          "mandatory option " + quote(option.option) + " has no value at node " +
-              quote(reports[i].path));
-      noteDeclaration(session.adapter(), option.declared,
-                      quote(option.option) + " is declared mandatory here", diagnostic);
-      out.push_back(diagnostic);
+void checkMandatory(Session& session, const ProductNode& node, const NodeReport& report,
+                    std::vector<Diagnostic>& out) {
+  for (const OptionReport& option : report.options) {
+    if (!option.declared || !option.declared->mandatory() || option.values.empty() ||
+        option.values.front()->type() != TamValue::VT_UNSET) {
+      continue;
     }
+    Diagnostic diagnostic = Diagnostic::error(
+        session.product().place(JsonDocument::member(node.source(), "id")),
+        "mandatory option " + quote(option.option) + " has no value at node " +
+            quote(report.path));
+    noteDeclaration(session.adapter(), option.declared,
+                    quote(option.option) + " is declared mandatory here", diagnostic);
+    out.push_back(diagnostic);
   }
 }
 
@@ -51,14 +50,45 @@ OutputJson evalDocumentStart(const char* status) {
 }  // namespace
 
 EvalOutcome evaluateProduct(Session& session, bool explain) {
+  const std::optional<Diagnostic> failure = evaluateSession(session, explain);
+  return outcomeOf(session, explain, failure ? &*failure : nullptr);
+}
+
+std::optional<Diagnostic> evaluateSession(Session& session, bool explain) {
   session.record().setHistory(explain);
   try {
     session.evaluate();
   } catch (const TamException& e) {
-    const Diagnostic failure = session.describeFailure(e);
-    return outcomeOf(session, explain, &failure);
+    return session.describeFailure(e);
   }
-  return outcomeOf(session, explain, nullptr);
+  return std::nullopt;
+}
+
+void walkNodes(Session& session, bool explain, bool failed, ReportCounts& counts,
+               std::vector<Diagnostic>& mandatory, const NodeSink& sink) {
+  NodeReporter reporter(failed);
+  std::optional<Explainer> explainer;
+  if (explain) explainer.emplace(session);
+  for (ProductNode* node : session.nodes()) {
+    NodeReport report = reporter.next(*node);
+    countNode(report.state, counts);
+    NodeOrigins origins;
+    // A node whose rules did not run has no origins.
+    if (explain && !report.options.empty()) origins = originsOf(*explainer, *node);
+    checkMandatory(session, *node, report, mandatory);
+    sink(report, explain ? &origins : nullptr);
+  }
+}
+
+std::vector<Diagnostic> problemsAfter(Session& session, const std::vector<Diagnostic>* scopes,
+                                      std::vector<Diagnostic> mandatory) {
+  std::vector<Diagnostic> problems;
+  if (session.adapter().failedLoads().empty()) {
+    problems = scopes != nullptr ? *scopes : scopeProblems(session);
+  }
+  problems.insert(problems.end(), std::make_move_iterator(mandatory.begin()),
+                  std::make_move_iterator(mandatory.end()));
+  return problems;
 }
 
 std::vector<Diagnostic> scopeProblems(Session& session) {
@@ -82,20 +112,14 @@ EvalOutcome outcomeOf(Session& session, bool explain, const Diagnostic* failure,
     outcome.failed = true;
     outcome.failure = *failure;
   }
-  const std::vector<ProductNode*> all = session.nodes();
-  outcome.nodes = reportNodes(all, outcome.failed);
-  outcome.counts = countReport(outcome.nodes, session.adapter().messages());
-  if (explain) {
-    Explainer explainer(session);
-    for (std::size_t n = 0; n < all.size(); ++n) {
-      const bool ran = !outcome.nodes[n].options.empty();
-      outcome.origins.push_back(ran ? originsOf(explainer, *all[n]) : NodeOrigins());
-    }
-  }
-  if (session.adapter().failedLoads().empty()) {
-    outcome.problems = scopes != nullptr ? *scopes : scopeProblems(session);
-  }
-  checkMandatory(session, all, outcome.nodes, outcome.problems);
+  std::vector<Diagnostic> mandatory;
+  walkNodes(session, explain, outcome.failed, outcome.counts, mandatory,
+            [&outcome](NodeReport& report, NodeOrigins* origins) {
+              outcome.nodes.push_back(std::move(report));
+              if (origins != nullptr) outcome.origins.push_back(std::move(*origins));
+            });
+  countMessages(session.adapter().messages(), outcome.counts);
+  outcome.problems = problemsAfter(session, scopes, std::move(mandatory));
   return outcome;
 }
 

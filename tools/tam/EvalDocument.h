@@ -5,7 +5,9 @@
 #ifndef TAM_TOOL_EVALDOCUMENT_H
 #define TAM_TOOL_EVALDOCUMENT_H
 
+#include <functional>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -41,6 +43,21 @@ struct EvalOutcome {
 
 // Evaluates the session's tree; a failure part-way is kept in the outcome, placed in its file.
 EvalOutcome evaluateProduct(Session& session, bool explain);
+// Evaluates the session's tree, keeping each value's history when explained; the failure part-way,
+// placed in its file, or nothing.
+std::optional<Diagnostic> evaluateSession(Session& session, bool explain);
+
+// What outcomeOf() gathers for every node, handed over one node at a time (root first, parents
+// before children) so that a caller can write it and let it go: the node's report and, when
+// explained, its origins (null otherwise). The nodes' states are counted into `counts`, and
+// mandatory options without a value are added to `mandatory`.
+using NodeSink = std::function<void(NodeReport& report, NodeOrigins* origins)>;
+void walkNodes(Session& session, bool explain, bool failed, ReportCounts& counts,
+               std::vector<Diagnostic>& mandatory, const NodeSink& sink);
+// The problems found after the evaluation, as outcomeOf() orders them: the scope problems (see
+// outcomeOf) and then `mandatory`.
+std::vector<Diagnostic> problemsAfter(Session& session, const std::vector<Diagnostic>* scopes,
+                                      std::vector<Diagnostic> mandatory);
 
 // References to options that do not exist and options used where they are not visible, as tam
 // validate finds them: they depend on the product's tree and modules, not on its values. The

@@ -73,50 +73,59 @@ NodeReport reportNode(ProductNode& node) {
 std::vector<NodeReport> reportNodes(const std::vector<ProductNode*>& nodes, bool failed) {
   std::vector<NodeReport> reports;
   reports.reserve(nodes.size());
-  std::map<const ProductNode*, NodeState> states;
-  for (ProductNode* node : nodes) {
-    NodeState state = stateOf(*node);
-    if (node->hasFailed()) {
-      state = NodeState::kFailed;
-    } else if (failed && !node->wasVisited()) {
-      // Below a node that ran, failed or was never reached, the failure ended the walk.
-      const auto parent = states.find(node->parentNode());
-      if (parent == states.end() || parent->second != NodeState::kNotConfigured) {
-        state = NodeState::kNotEvaluated;
-      }
-    }
-    states[node] = state;
-    NodeReport report = reportNode(*node);
-    report.state = state;
-    // What a failed node holds is left from before; a node not evaluated holds nothing new.
-    if (state == NodeState::kFailed || state == NodeState::kNotEvaluated) report.options.clear();
-    reports.push_back(std::move(report));
-  }
+  NodeReporter reporter(failed);
+  for (ProductNode* node : nodes) reports.push_back(reporter.next(*node));
   return reports;
+}
+
+NodeReport NodeReporter::next(ProductNode& node) {
+  NodeState state = stateOf(node);
+  if (node.hasFailed()) {
+    state = NodeState::kFailed;
+  } else if (failed_ && !node.wasVisited()) {
+    // Below a node that ran, failed or was never reached, the failure ended the walk.
+    const auto parent = states_.find(node.parentNode());
+    if (parent == states_.end() || parent->second != NodeState::kNotConfigured) {
+      state = NodeState::kNotEvaluated;
+    }
+  }
+  states_[&node] = state;
+  // What a failed node holds is left from before; a node not evaluated holds nothing new.
+  NodeReport report = reportNode(node);
+  report.state = state;
+  if (state == NodeState::kFailed || state == NodeState::kNotEvaluated) report.options.clear();
+  return report;
 }
 
 ReportCounts countReport(const std::vector<NodeReport>& nodes,
                          const std::vector<EmittedMessage>& messages) {
   ReportCounts counts;
-  for (const NodeReport& node : nodes) {
-    switch (node.state) {
-      case NodeState::kConfigured:
-        ++counts.configured;
-        break;
-      case NodeState::kNotConfigured:
-        ++counts.notConfigured;
-        break;
-      case NodeState::kUndecided:
-        ++counts.undecided;
-        break;
-      case NodeState::kFailed:
-        ++counts.failed;
-        break;
-      case NodeState::kNotEvaluated:
-        ++counts.notEvaluated;
-        break;
-    }
+  for (const NodeReport& node : nodes) countNode(node.state, counts);
+  countMessages(messages, counts);
+  return counts;
+}
+
+void countNode(NodeState state, ReportCounts& counts) {
+  switch (state) {
+    case NodeState::kConfigured:
+      ++counts.configured;
+      break;
+    case NodeState::kNotConfigured:
+      ++counts.notConfigured;
+      break;
+    case NodeState::kUndecided:
+      ++counts.undecided;
+      break;
+    case NodeState::kFailed:
+      ++counts.failed;
+      break;
+    case NodeState::kNotEvaluated:
+      ++counts.notEvaluated;
+      break;
   }
+}
+
+void countMessages(const std::vector<EmittedMessage>& messages, ReportCounts& counts) {
   for (const EmittedMessage& message : messages) {
     switch (message.severity) {
       case Tam::MSG_ERROR:
@@ -130,7 +139,6 @@ ReportCounts countReport(const std::vector<NodeReport>& nodes,
         break;
     }
   }
-  return counts;
 }
 
 void writeValues(JsonWriter& out, const std::vector<ref_count_ptr<TamValue>>& values,

@@ -10,6 +10,7 @@
 
 #include <map>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "FileAdapter.h"
@@ -65,8 +66,22 @@ NodeReport reportNode(ProductNode& node);
 // failed part-way: a node whose evaluation was never reached is not evaluated, unless a node
 // above it was stopped.
 std::vector<NodeReport> reportNodes(const std::vector<ProductNode*>& nodes, bool failed);
+// The same reports one node at a time, so that each can be written and dropped before the next
+// is made: nodes must come in the order reportNodes() takes them (parents before children).
+class NodeReporter {
+ public:
+  explicit NodeReporter(bool failed) : failed_(failed) {}
+  NodeReport next(ProductNode& node);
+
+ private:
+  bool failed_;
+  std::unordered_map<const ProductNode*, NodeState> states_;
+};
 ReportCounts countReport(const std::vector<NodeReport>& nodes,
                          const std::vector<EmittedMessage>& messages);
+// The parts of countReport(): one node's state, and the messages.
+void countNode(NodeState state, ReportCounts& counts);
+void countMessages(const std::vector<EmittedMessage>& messages, ReportCounts& counts);
 
 // The origin of each value of each option of a node, in JSON form (tam eval --explain): one list
 // per option, one origin per value.
