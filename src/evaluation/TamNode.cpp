@@ -128,6 +128,8 @@ const TamSelOptionSet& TamNode::getSos() const {
   return sos_;
 }
 
+bool TamNode::insideWalk() { return evaluationDepth > 0; }
+
 // Reused only while the library walks a tree; a host's own reads rebind as they always did.
 const TamSelOptionSet& TamNode::sosForDescendants() const {
   if (evaluationDepth == 0) return getSos();

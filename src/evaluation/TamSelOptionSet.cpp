@@ -14,6 +14,7 @@
 #include "evaluation/BindingPass.h"
 #include "evaluation/NodeTrace.h"
 #include "evaluation/TreeLimit.h"
+#include "model/LookupEpoch.h"
 #include "tam/Tam.h"
 #include "tam/TamException.h"
 #include "tam/TamModule.h"
@@ -399,43 +400,101 @@ TamPath contextPathOf(TamNode* node) {
 
 }  // namespace
 
+namespace {
+
+// What one ancestor offers an option that uses `base`: the base itself when the ancestor is of the
+// base's own module, else the last of its module's using options that use the same base.
+bool provision(TamNode* ancestor, const ref_count_ptr<TamOption>& base,
+               ref_count_ptr<TamOption>& provided) {
+  if (!ancestor->hasModule()) return false;
+  const ref_count_ptr<TamModule> module = ancestor->module();
+  if (module->id() == base->moduleId()) {
+    provided = base;
+    return true;
+  }
+  bool found = false;
+  const std::vector<ref_count_ptr<TamOption>> users = module->usingOptions();
+  for (const ref_count_ptr<TamOption>& user : users) {
+    const ref_count_ptr<TamOption> userBase = user->basedOn();
+    if (userBase.isNull() || userBase->id() != base->id()) continue;
+    provided = user;
+    found = true;
+  }
+  return found;
+}
+
+}  // namespace
+
 // A used option takes its values from the ancestors that provide its base: an ancestor of the
 // base's own module gives the base's values, any other ancestor the values of its own options
 // that use the same base. The match farthest up the tree wins. The taken values replace the
 // option's entry (reset to the default first) as inherited values.
-// The used options are walked in a copy: resolving a base may call the host, which may read the
-// module's text again.
+// While the library walks the tree, each ancestor passed remembers the match farthest up at or
+// above it, and the walk up stops at the first ancestor that knows: the nodes of a chain ask one
+// level each. A remembered match is not used where the walk it saves would pass the depth limit,
+// so a parent chain too long (or looping) is refused as before.
 void TamSelOptionSet::inheritUsedOption(TamSelOptionSet& sos, TamNode* node,
                                         const ref_count_ptr<TamOption>& option) {
   const ref_count_ptr<TamOption> base = option->basedOn();
   if (base.isNull()) return;
-  bool taken = false;
-  std::vector<ref_count_ptr<TamValue>> values;
-  TamNode* provider = nullptr;  // the ancestor taken from, and its option
-  ref_count_ptr<TamOption> provided;
+  const bool remember = TamNode::insideWalk();
+  const uint64_t walk = tam::detail::currentWalk();
+  const uint64_t epoch = tam::detail::lookupEpoch();
+  struct Passed {
+    TamNode* node;
+    int steps;  // from `node` (the argument) up to this one
+    bool provides;
+    ref_count_ptr<TamOption> provided;
+  };
+  std::vector<Passed> passed;
+  const TamNode::ProviderAbove* known = nullptr;
+  int knownSteps = 0;
   int steps = 0;
   for (TamNode* ancestor = tam::detail::parentOf(node, steps); ancestor != nullptr;
        ancestor = tam::detail::parentOf(ancestor, steps)) {
-    if (!ancestor->hasModule()) continue;
-    const ref_count_ptr<TamModule> module = ancestor->module();
-    if (module->id() == base->moduleId()) {
-      values = ancestor->sosForDescendants().get(base).values;
-      taken = true;
-      provider = ancestor;
-      provided = base;
-      continue;
+    if (remember) {
+      for (const TamNode::ProviderAbove& memo : ancestor->providersAbove_) {
+        if (memo.baseId != base->id() || memo.walk != walk ||
+            memo.epoch != tam::detail::lookupEpoch()) {
+          continue;
+        }
+        if (steps + memo.stepsToRoot <= TamNode::kMaxTreeDepth) known = &memo;
+        break;
+      }
+      if (known != nullptr) {
+        knownSteps = steps;
+        break;
+      }
     }
-    const std::vector<ref_count_ptr<TamOption>> users = module->usingOptions();
-    for (const ref_count_ptr<TamOption>& user : users) {
-      const ref_count_ptr<TamOption> userBase = user->basedOn();
-      if (userBase.isNull() || userBase->id() != base->id()) continue;
-      values = ancestor->sosForDescendants().get(user).values;
-      taken = true;
-      provider = ancestor;
-      provided = user;
-    }
+    Passed here{ancestor, steps, false, ref_count_ptr<TamOption>()};
+    here.provides = provision(ancestor, base, here.provided);
+    passed.push_back(std::move(here));
   }
-  if (!taken || values.empty()) return;
+  TamNode* provider = known != nullptr ? known->provider : nullptr;
+  ref_count_ptr<TamOption> provided = known != nullptr ? known->provided : ref_count_ptr<TamOption>();
+  // The steps from `node` to the root: the walk's own, or to the ancestor that knew and on.
+  const int rootSteps = known != nullptr ? knownSteps + known->stepsToRoot : steps;
+  const bool record = remember && tam::detail::lookupEpoch() == epoch;
+  for (auto it = passed.rbegin(); it != passed.rend(); ++it) {
+    if (provider == nullptr && it->provides) {
+      provider = it->node;
+      provided = it->provided;
+    }
+    if (!record) continue;
+    std::vector<TamNode::ProviderAbove>& memos = it->node->providersAbove_;
+    memos.erase(std::remove_if(memos.begin(), memos.end(),
+                               [&](const TamNode::ProviderAbove& memo) {
+                                 return memo.baseId == base->id() || memo.walk != walk ||
+                                        memo.epoch != epoch;
+                               }),
+                memos.end());
+    memos.push_back(TamNode::ProviderAbove{base->id(), walk, epoch, rootSteps - it->steps,
+                                           provider, provided});
+  }
+  if (provider == nullptr) return;
+  const std::vector<ref_count_ptr<TamValue>> values =
+      provider->sosForDescendants().get(provided).values;
+  if (values.empty()) return;
   TamSosEntry inherited = sos.get(option);
   sos.clearEntry(inherited);
   inherited.values = values;
@@ -444,7 +503,6 @@ void TamSelOptionSet::inheritUsedOption(TamSelOptionSet& sos, TamNode* node,
                                               TamObserver::CAUSE_INHERITED, provided, provider);
   sos.set(inherited);
 }
-
 
 // The context path of a node (none for a set bound without one): an entry without a path scores
 // 0 whatever the position, so the walk up the host's tree is made only for entries with a path.
