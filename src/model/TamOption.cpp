@@ -300,6 +300,7 @@ void TamOption::addValue(const ref_count_ptr<TamOptionValue>& constraint) {
   }
   ownValues_.push_back(constraint);
   valueIndex_.reset();
+  tam::detail::optionsChanged();
 }
 
 void TamOption::setDefaultValue(const ref_count_ptr<TamValue>& value) {
@@ -313,6 +314,7 @@ void TamOption::setDefaultValue(const ref_count_ptr<TamValue>& value) {
 void TamOption::clearValues() {
   ownValues_.clear();
   valueIndex_.reset();
+  tam::detail::optionsChanged();
   declaredValueType_ = TamValue::VT_UNSET;
   ownDefault_ = ref_count_ptr<TamValue>();
 }
@@ -322,6 +324,7 @@ void TamOption::rebase(const ref_count_ptr<TamOption>& base, const TamPath& path
   basedOnName_ = base->name_;
   path_ = path;
   baseFoundAt_ = 0;
+  tam::detail::optionsChanged();
 }
 
 bool TamOption::isReferenced() const { return !basedOnThis(*this, true).empty(); }
