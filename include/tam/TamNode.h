@@ -92,8 +92,6 @@ class TAM_API TamNode {
   // getSos() for the used options of the nodes below, while the tree is walked: bound once per
   // walk (evaluation/BindingPass.h) instead of once per node below.
   const TamSelOptionSet& sosForDescendants() const;
-  // Whether the library is walking a tree (evaluating a node) on this thread.
-  static bool insideWalk();
 
   // For one base option, the ancestor farthest up at or above this node that provides values for
   // the options that use the base (null: none), as found in one walk and lookup epoch, and how

@@ -41,7 +41,9 @@ class EvaluationLevel {
     if (evaluationDepth >= TamNode::kMaxTreeDepth) tam::detail::raiseTreeTooDeep(node);
     ++evaluationDepth;
   }
-  ~EvaluationLevel() { --evaluationDepth; }
+  ~EvaluationLevel() {
+    if (--evaluationDepth == 0) tam::detail::releaseSpareEntries();
+  }
   EvaluationLevel(const EvaluationLevel&) = delete;
   EvaluationLevel& operator=(const EvaluationLevel&) = delete;
 };
@@ -128,7 +130,7 @@ const TamSelOptionSet& TamNode::getSos() const {
   return sos_;
 }
 
-bool TamNode::insideWalk() { return evaluationDepth > 0; }
+bool tam::detail::insideWalk() { return evaluationDepth > 0; }
 
 // Reused only while the library walks a tree; a host's own reads rebind as they always did.
 const TamSelOptionSet& TamNode::sosForDescendants() const {

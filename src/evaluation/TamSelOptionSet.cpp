@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <cstddef>
 #include <map>
+#include <memory>
+#include <new>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -82,6 +84,9 @@ struct TamSelOptionSet::Binding {
 struct TamSelOptionSet::Table {
   Table() = default;
   explicit Table(const Contents& from) : entries(from) {}
+  ~Table();
+  Table(const Table&) = delete;
+  Table& operator=(const Table&) = delete;
   // The bindings of one scan, per module id, kept while no module or option changes (the lookup
   // and option epochs).
   struct Index {
@@ -94,6 +99,68 @@ struct TamSelOptionSet::Table {
   // Found out about the entries; dropped whenever they change.
   std::unique_ptr<Index> index;
 };
+
+namespace {
+
+// Entries of tables let go on this thread while the library walks a tree, emptied and kept for the
+// next default entries the walk stores, which then reuse their allocations (the entry and its
+// value and HowSet lists) instead of making new ones: a node's table is let go and made again on
+// every evaluation. At most kSpareEntries are kept; the pool is made when a walk first stores a
+// default entry and let go when the outermost evaluation ends, so nothing is kept between calls.
+constexpr std::size_t kSpareEntries = 512;
+using SpareEntry = TamSelOptionSet::Contents::node_type;
+
+struct SparePool {
+  std::vector<SpareEntry> entries;
+};
+// Tables read the pool through a plain pointer, so that those let go after the thread's own
+// objects are gone (sets held by static objects) find no pool rather than a destroyed one.
+thread_local SparePool* sparePool = nullptr;
+struct SparePoolOwner {
+  std::unique_ptr<SparePool> pool;
+  ~SparePoolOwner() { sparePool = nullptr; }
+};
+thread_local SparePoolOwner sparePoolOwner;
+
+// The pool with room reserved for every entry it may keep; null outside a walk, or when the room
+// cannot be had.
+SparePool* spares() {
+  if (sparePool != nullptr || !tam::detail::insideWalk()) return sparePool;
+  try {
+    auto pool = std::make_unique<SparePool>();
+    pool->entries.reserve(kSpareEntries);
+    sparePoolOwner.pool = std::move(pool);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+  sparePool = sparePoolOwner.pool.get();
+  return sparePool;
+}
+
+}  // namespace
+
+void tam::detail::releaseSpareEntries() {
+  if (sparePool == nullptr) return;
+  sparePool = nullptr;
+  sparePoolOwner.pool.reset();
+}
+
+// Never allocates: the pool has its room already, and a table let go outside a walk gives its
+// entries back to the heap.
+TamSelOptionSet::Table::~Table() {
+  SparePool* pool = sparePool;
+  if (pool == nullptr) return;
+  while (!entries.empty() && pool->entries.size() < pool->entries.capacity()) {
+    SpareEntry spare = entries.extract(entries.begin());
+    spare.key() = ref_count_ptr<TamOption>();
+    TamSosEntry& entry = spare.mapped();
+    entry.option = ref_count_ptr<TamOption>();
+    entry.path = TamPath::EmptyPath;
+    entry.values.clear();
+    entry.howSet.clear();
+    pool->entries.push_back(std::move(spare));
+  }
+}
 
 TamSelOptionSet::TamSelOptionSet(const ref_count_ptr<TamWindow>& window) : window_(window.get()) {}
 
@@ -190,12 +257,29 @@ const TamSelOptionSet::TamSosEntry& TamSelOptionSet::get(
 
 const TamSelOptionSet::TamSosEntry& TamSelOptionSet::setDefault(
     const ref_count_ptr<TamOption>& option, const TamPath& path) const {
-  TamSosEntry entry;
-  entry.option = option;
-  entry.path = path;
-  entry.values.push_back(option->defaultValue());
-  entry.howSet.push_back(HOWSET_DEFAULT);
-  const TamSosEntry& stored = ownContentsForRead().emplace(option, std::move(entry))->second;
+  ref_count_ptr<TamValue> byDefault = option->defaultValue();
+  Contents& table = ownContentsForRead();
+  SparePool* pool = spares();
+  const TamSosEntry* storedAt = nullptr;
+  if (pool != nullptr && !pool->entries.empty()) {
+    SpareEntry spare = std::move(pool->entries.back());
+    pool->entries.pop_back();
+    spare.key() = option;
+    TamSosEntry& entry = spare.mapped();
+    entry.option = option;
+    entry.path = path;
+    entry.values.push_back(std::move(byDefault));
+    entry.howSet.push_back(HOWSET_DEFAULT);
+    storedAt = &table.insert(std::move(spare))->second;
+  } else {
+    TamSosEntry entry;
+    entry.option = option;
+    entry.path = path;
+    entry.values.push_back(std::move(byDefault));
+    entry.howSet.push_back(HOWSET_DEFAULT);
+    storedAt = &table.emplace(option, std::move(entry))->second;
+  }
+  const TamSosEntry& stored = *storedAt;
   if (trace_ != nullptr) trace_->defaultCreated(stored);
   return stored;
 }
@@ -492,7 +576,7 @@ void TamSelOptionSet::inheritUsedOption(TamSelOptionSet& sos, TamNode* node,
                                         const ref_count_ptr<TamOption>& option) {
   const ref_count_ptr<TamOption> base = option->basedOn();
   if (base.isNull()) return;
-  const bool remember = TamNode::insideWalk();
+  const bool remember = tam::detail::insideWalk();
   const uint64_t walk = tam::detail::currentWalk();
   const uint64_t epoch = tam::detail::lookupEpoch();
   struct Passed {
