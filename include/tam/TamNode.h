@@ -97,14 +97,15 @@ class TAM_API TamNode {
   // the options that use the base (null: none), as found in one walk and lookup epoch, and how
   // many steps up the parents the root is from here. Each node below asks only up to the first
   // node that knows, so a chain of nodes that all use one option is walked once, not once per
-  // node (TamSelOptionSet::inheritUsedOption).
+  // node (TamSelOptionSet::inheritUsedOption). Neither pointer owns: the provider is a node of
+  // the walk, and the option it provides is held by its module while the epoch stays.
   struct ProviderAbove {
     int baseId;
     uint64_t walk;
     uint64_t epoch;
     int stepsToRoot;
     TamNode* provider;
-    ref_count_ptr<TamOption> provided;
+    TamOption* provided;
   };
   mutable std::vector<ProviderAbove> providersAbove_;
 

@@ -610,7 +610,7 @@ void TamSelOptionSet::inheritUsedOption(TamSelOptionSet& sos, TamNode* node,
     passed.push_back(std::move(here));
   }
   TamNode* provider = known != nullptr ? known->provider : nullptr;
-  ref_count_ptr<TamOption> provided = known != nullptr ? known->provided : ref_count_ptr<TamOption>();
+  ref_count_ptr<TamOption> provided(known != nullptr ? known->provided : nullptr);
   // The steps from `node` to the root: the walk's own, or to the ancestor that knew and on.
   const int rootSteps = known != nullptr ? knownSteps + known->stepsToRoot : steps;
   const bool record = remember && tam::detail::lookupEpoch() == epoch;
@@ -628,7 +628,7 @@ void TamSelOptionSet::inheritUsedOption(TamSelOptionSet& sos, TamNode* node,
                                }),
                 memos.end());
     memos.push_back(TamNode::ProviderAbove{base->id(), walk, epoch, rootSteps - it->steps,
-                                           provider, provided});
+                                           provider, provided.get()});
   }
   if (provider == nullptr) return;
   const std::vector<ref_count_ptr<TamValue>> values =
