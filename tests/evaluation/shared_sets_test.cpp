@@ -245,6 +245,47 @@ TEST_F(SharedSetsTest, ManyPresentedPositionsEachReachTheirNode) {
   }
 }
 
+// Tables let go while a tree is evaluated give their entries to the default entries made later in
+// the same evaluation. Entries that held several values, host choices and positions must come
+// back as plain defaults, and nothing made before may change.
+TEST_F(SharedSetsTest, EntriesLetGoDuringAnEvaluationComeBackAsPlainDefaults) {
+  addModule("many",
+            {"public c string non_mutually_exclusive = \"x\" \"y\" \"z\"",
+             "public n integer default 1"},
+            "set many:c to \"x\"\nset many:c to \"z\"\nset plain:d [q] to 3\n");
+  addModule("plain", {"public d integer default 4", "public e string default \"e\""}, "");
+  TestNode root(window, "root", "many");
+  std::vector<TestNode*> many;
+  std::vector<TestNode*> plain;
+  for (int i = 0; i < 20; ++i) many.push_back(root.addChild("m" + std::to_string(i), "many"));
+  for (int i = 0; i < 20; ++i) plain.push_back(root.addChild("p" + std::to_string(i), "plain"));
+  hostSet(*many[0], "many", "n", I(7));
+  std::vector<std::string> first;  // what the "many" nodes hold after the first evaluation
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE("evaluation " + std::to_string(round));
+    evaluate(root);
+    for (TestNode* node : plain) {
+      for (const char* name : {"d", "e"}) {
+        const ref_count_ptr<TamOption> o = option("plain", name);
+        const TamSelOptionSet::TamSosEntry& e = node->getSos().get(o);
+        ASSERT_EQ(e.values.size(), 1u) << node->pathId() << " " << name;
+        ASSERT_EQ(e.howSet.size(), 1u);
+        EXPECT_EQ(e.howSet[0], TamSelOptionSet::HOWSET_DEFAULT);
+        EXPECT_TRUE(e.path.isEmpty());
+        EXPECT_EQ(e.option, o);
+        EXPECT_EQ(e.values[0]->displayString(), o->defaultValue()->displayString());
+      }
+    }
+    std::vector<std::string> held;
+    for (TestNode* node : many) {
+      held.push_back(value(*node, "many", "c") + ";" + value(*node, "many", "n"));
+    }
+    if (round == 0) first = held;
+    EXPECT_EQ(held, first);
+    EXPECT_EQ(allValues(many[1]->getSos(), option("many", "c")), "x,z");
+  }
+}
+
 // Children of one node share its table and what binding it to their module found, so each child
 // must still take, per option, the presented value whose position best matches its own, and the
 // children must follow when the presented values or the options they reach change. Run with few
