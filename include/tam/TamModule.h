@@ -21,15 +21,20 @@
 
 class TamExpRoot;
 class TamWindow;
+namespace tam {
+namespace detail {
+class ConstraintCache;
+}  // namespace detail
+}  // namespace tam
 class TamDeclarationParser;
 
 class TAM_API TamModule : public ref_count {
  public:
   ~TamModule() override;
 
-  const std::string& id() const { return id_; }
+  const std::string& id() const { return *id_; }
   ref_count_ptr<TamWindow> window() const;
-  bool operator==(const TamModule& other) const { return id_ == other.id_; }
+  bool operator==(const TamModule& other) const { return *id_ == *other.id_; }
 
   // True once the module has declared, presented, implemented or used an option outside test
   // mode (legacy options do not count); stays true.
@@ -42,6 +47,10 @@ class TAM_API TamModule : public ref_count {
   const std::vector<ref_count_ptr<TamOption>>& usingOptions() const { return usingOptions_; }
   // The non-legacy options in name order.
   std::vector<ref_count_ptr<TamOption>> options() const;
+  // The same list, shared rather than copied: kept until the options change. A walk holds its
+  // own handle on the list, so the module may change meanwhile without pulling the list away.
+  using OptionList = std::vector<ref_count_ptr<TamOption>>;
+  std::shared_ptr<const OptionList> optionList() const;
   // Adds the options the rules refer to and the base of every based option.
   void referencedOptions(std::set<ref_count_ptr<TamOption>>& out) const;
 
@@ -83,17 +92,15 @@ class TAM_API TamModule : public ref_count {
  private:
   friend class TamWindow;
   friend class TamDeclarationParser;
-  friend class TamSelOptionSet;  // walks optionList() when it binds a set
-
-  using OptionList = std::vector<ref_count_ptr<TamOption>>;
-  // options(), kept until the options change: a walk holds its own handle on the list, so the
-  // module may change meanwhile without pulling the list away.
-  std::shared_ptr<const OptionList> optionList() const;
 
   TamModule(TamWindow* window, const std::string& id);
 
-  // addOptionString and setRix over text read in place.
-  ref_count_ptr<TamOption> declare(std::string_view declaration);
+  // addOptionString and setRix over text read in place. The option keeps its declaration as the
+  // stretch of `text` from `at` when a text is given (the interface section it was read from,
+  // shared by the options declared with it), as a copy of its own otherwise.
+  ref_count_ptr<TamOption> declare(std::string_view declaration,
+                                   const std::shared_ptr<const std::string>& text = nullptr,
+                                   std::size_t at = 0);
   void replaceRules(std::string rules);
 
   ref_count_ptr<TamOption> createOption(const std::string& name, TamOption::Scope scope);
@@ -102,18 +109,23 @@ class TAM_API TamModule : public ref_count {
   ref_count_ptr<TamOption> implementOrUseOption(const std::string& name,
                                                 const ref_count_ptr<TamOption>& base,
                                                 TamOption::Scope scope, bool uses);
-  // Removes an option from the option map, its declaration text and the used options.
+  // Removes an option from the option map and the used options, and drops its declaration text.
   void forgetOption(const std::string& name);
 
-  std::map<std::string, ref_count_ptr<TamOption>> optionMap_;
+  // Options by name. A key is a view of the name of the option it maps to, which the map keeps
+  // alive and which never changes.
+  using OptionMap = std::map<std::string_view, ref_count_ptr<TamOption>>;
+  OptionMap optionMap_;
   mutable std::shared_ptr<const OptionList> optionList_;  // null until asked for after a change
-  std::map<std::string, ref_count_ptr<TamOption>> legacyOptionMap_;
+  OptionMap legacyOptionMap_;
+  // While setRixData reads a text: the ranges its declarations share. Null otherwise.
+  tam::detail::ConstraintCache* readingCache_ = nullptr;
   std::vector<ref_count_ptr<TamOption>> usingOptions_;
-  std::map<std::string, std::string> optionStrings_;
   bool moduleBoundary_ = false;
   TamWindow* window_;
   ref_count_ptr<TamExpRoot> rixRoot_;
-  std::string id_;
+  // Shared with the module's options, which name it.
+  std::shared_ptr<const std::string> id_;
   bool external_ = false;
   bool testOptions_ = false;
 };

@@ -42,16 +42,16 @@ class TAM_API TamOption : public ref_count {
   ~TamOption() override;
 
   const std::string& name() const { return name_; }
-  const std::string& moduleId() const { return moduleId_; }
-  const std::string& description() const { return description_; }
+  const std::string& moduleId() const { return *moduleId_; }
+  const std::string& description() const { return extraOrNone().description; }
   bool mandatory() const { return mandatory_; }
   bool mutually_exclusive() const { return mutually_exclusive_; }
-  const TamPath& path() const { return path_; }
+  const TamPath& path() const { return extraOrNone().path; }
   Scope scope() const { return scope_; }
   Type type() const { return type_; }
   int id() const { return id_; }
-  const std::string& basedOnModuleId() const { return basedOnModuleId_; }
-  const std::string& basedOnName() const { return basedOnName_; }
+  const std::string& basedOnModuleId() const { return extraOrNone().basedOnModuleId; }
+  const std::string& basedOnName() const { return extraOrNone().basedOnName; }
 
   void setMutuallyExclusive(bool value) { mutually_exclusive_ = value; }
   void setVisibility(Scope scope) { scope_ = scope; }
@@ -88,13 +88,15 @@ class TAM_API TamOption : public ref_count {
   // Unit tests drive the declaration parser's operations (addValue, setDefaultValue) directly.
   friend class TamOptionTestPeer;
 
-  TamOption(TamWindow* window, const std::string& moduleId, const std::string& name, Scope scope);
-  TamOption(const ref_count_ptr<TamOption>& base, const std::string& moduleId,
-            const std::string& name, const TamPath& path);
-  TamOption(const ref_count_ptr<TamOption>& base, const std::string& moduleId,
-            const std::string& name, Scope scope, Type type);
+  // moduleId: the id of the declaring module, shared by its options.
+  using SharedId = std::shared_ptr<const std::string>;
+  TamOption(TamWindow* window, SharedId moduleId, const std::string& name, Scope scope);
+  TamOption(const ref_count_ptr<TamOption>& base, SharedId moduleId, const std::string& name,
+            const TamPath& path);
+  TamOption(const ref_count_ptr<TamOption>& base, SharedId moduleId, const std::string& name,
+            Scope scope, Type type);
 
-  void setDescription(const std::string& description) { description_ = description; }
+  void setDescription(const std::string& description);
   void setMandatory(bool mandatory) { mandatory_ = mandatory; }
   void addValue(const ref_count_ptr<TamOptionValue>& constraint);
   void setDefaultValue(const ref_count_ptr<TamValue>& value);
@@ -102,35 +104,56 @@ class TAM_API TamOption : public ref_count {
   void rebase(const ref_count_ptr<TamOption>& base, const TamPath& path);
 
   static int idCounter();
-  static std::map<int, TamOption*>& optionIdMap();
+
+  // A long list of ownValues_ as a set of the values it enumerates, so that a value is found
+  // without a scan; made when first asked for, dropped whenever ownValues_ changes.
+  struct ValueIndex;
+  bool ownValuesAccept(const ref_count_ptr<TamValue>& value) const;
+
+  // What most options lack: a description, and for a based option the names of its base, the
+  // path it presents at, and the base basedOn() last found with the lookup epoch it was found in
+  // (0: none; not owning: the base leaves its module only by a change that moves the epoch on);
+  // the index of a long list of constraints. Made when first set; options without any share
+  // noExtra().
+  struct Extra {
+    std::string description;
+    std::string basedOnModuleId;
+    std::string basedOnName;
+    TamPath path;
+    TamOption* baseFound = nullptr;
+    uint64_t baseFoundAt = 0;
+    std::shared_ptr<const ValueIndex> valueIndex;
+  };
+  const Extra& extraOrNone() const { return extra_ ? *extra_ : noExtra(); }
+  Extra& extra() const;
+  static const Extra& noExtra();
+
+  // The declaration line its module read it from, as a stretch of a text the options declared
+  // together share; none (a null text) when the module keeps none: test mode, a declaration
+  // that failed, an option the module forgot.
+  void setDeclaration(std::shared_ptr<const std::string> text, std::size_t begin,
+                      std::size_t size);
+  bool hasDeclaration() const { return declarationText_ != nullptr; }
+  std::string declaration() const;
 
   std::string name_;
-  std::string moduleId_;
-  std::string description_;
-  bool mandatory_ = false;
-  bool mutually_exclusive_ = true;
-  TamPath path_;
+  SharedId moduleId_;
+  mutable std::unique_ptr<Extra> extra_;
+  std::shared_ptr<const std::string> declarationText_;
   TamWindow* window_ = nullptr;
   // The module whose option map holds this option under its name; null once it is no longer
   // held (the module forgot the option or was destroyed). Not owning.
   const TamModule* listedBy_ = nullptr;
-  // The base basedOn() last found and the lookup epoch it was found in (0: none). Not owning:
-  // the base leaves its module only by a change that moves the epoch on.
-  mutable TamOption* baseFound_ = nullptr;
-  mutable uint64_t baseFoundAt_ = 0;
-  Scope scope_ = SCOPE_PUBLIC;
   std::vector<ref_count_ptr<TamOptionValue>> ownValues_;
-  // A long list of ownValues_ as a set of the values it enumerates, so that a value is found
-  // without a scan; made when first asked for, dropped whenever ownValues_ changes.
-  struct ValueIndex;
-  mutable std::shared_ptr<const ValueIndex> valueIndex_;
-  bool ownValuesAccept(const ref_count_ptr<TamValue>& value) const;
   ref_count_ptr<TamValue> ownDefault_;
+  std::uint32_t declarationBegin_ = 0;
+  std::uint32_t declarationSize_ = 0;
+  Scope scope_ = SCOPE_PUBLIC;
   Type type_ = TYPE_DECLARED;
-  std::string basedOnModuleId_;
-  std::string basedOnName_;
   TamValue::ValueType declaredValueType_ = TamValue::VT_UNSET;
   int id_ = 0;
+  bool mandatory_ = false;
+  bool mutually_exclusive_ = true;
 };
 
 // Option handles order by option id, that is by creation order.

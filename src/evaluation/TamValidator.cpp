@@ -2,6 +2,7 @@
 // boundaries, and the four findings about options used or presented where they are not.
 #include "tam/TamValidator.h"
 
+#include <algorithm>
 #include <map>
 #include <memory>
 #include <set>
@@ -21,14 +22,23 @@ namespace {
 
 using OptionSet = std::set<ref_count_ptr<TamOption>>;
 
-// What a node can see: the options visible there (ordered by option id) and the module-boundary
-// nodes found below it, each as its module's identifier and its path.
+// What a node can see: the options visible there and the module-boundary nodes found below it,
+// each as its module's identifier and its path. Options are told apart by id, as handles compare;
+// the ids are gathered first and sorted once (seal), since a scope at the top of a large tree
+// sees every public option below it.
 struct Scope {
-  OptionSet visible;
+  std::vector<int> visible;
   std::multimap<std::string, TamPath> boundaries;
 
+  void addVisible(const ref_count_ptr<TamOption>& option) { visible.push_back(option->id()); }
+
+  void seal() {
+    std::sort(visible.begin(), visible.end());
+    visible.erase(std::unique(visible.begin(), visible.end()), visible.end());
+  }
+
   bool isVisible(const ref_count_ptr<TamOption>& option) const {
-    return visible.find(option) != visible.end();
+    return option && std::binary_search(visible.begin(), visible.end(), option->id());
   }
 
   bool hasBoundary(const std::string& moduleId, const TamPath& path) const {
@@ -111,8 +121,9 @@ void collectChildBoundaries(TamNode* node, Scope& scope) {
     if (!child->isModuleBoundary()) return true;
     const ref_count_ptr<TamModule> module = child->module();
     scope.addBoundary(child->moduleId(), boundaryPath(child));
-    for (const ref_count_ptr<TamOption>& option : module->options()) {
-      if (option->scope() == TamOption::SCOPE_PUBLIC) scope.visible.insert(option);
+    const std::shared_ptr<const TamModule::OptionList> options = module->optionList();
+    for (const ref_count_ptr<TamOption>& option : *options) {
+      if (option->scope() == TamOption::SCOPE_PUBLIC) scope.addVisible(option);
     }
     return false;
   });
@@ -122,11 +133,11 @@ void collectChildBoundaries(TamNode* node, Scope& scope) {
 Scope collectScope(TamNode* node) {
   Scope scope;
   if (node->hasModule()) {
-    for (const ref_count_ptr<TamOption>& option : node->module()->options()) {
-      scope.visible.insert(option);
-    }
+    const std::shared_ptr<const TamModule::OptionList> options = node->module()->optionList();
+    for (const ref_count_ptr<TamOption>& option : *options) scope.addVisible(option);
   }
   collectChildBoundaries(node, scope);
+  scope.seal();
   return scope;
 }
 
@@ -208,7 +219,8 @@ class Walker {
   // A presented option must rest on a visible base and, when it names a path, point at a
   // boundary node of the base's module at that path.
   void checkPresented(TamNode* node, const ref_count_ptr<TamModule>& module, const Scope& scope) {
-    for (const ref_count_ptr<TamOption>& option : module->options()) {
+    const std::shared_ptr<const TamModule::OptionList> options = module->optionList();
+    for (const ref_count_ptr<TamOption>& option : *options) {
       if (option->type() != TamOption::TYPE_PRESENTS) continue;
       const ref_count_ptr<TamOption> base = option->basedOn();
       if (!scope.isVisible(base)) {

@@ -1,7 +1,9 @@
 // Reading and writing a module's whole RIX text: the module line, the interface section with one
 // declaration per line, and the rules.
+#include <memory>
 #include <set>
 
+#include "model/ConstraintCache.h"
 #include "model/ModuleTextFormat.h"
 #include "model/TamTokenizer.h"
 #include "tam/TamException.h"
@@ -35,20 +37,39 @@ void TamModule::setRixData(const std::string& text) {
     raiseModuleTextError(tam::detail::kNoModuleLine);
   }
   const std::string textId(moduleLine.substr(keyword.size()));
-  if (textId != id_) {
+  if (textId != *id_) {
     raiseModuleTextError("RIX module statement \"module " + textId +
-             "\" does not match this module's id of \"" + id_ + "\".");
+             "\" does not match this module's id of \"" + *id_ + "\".");
   }
   // The translater reads module texts the same way, so a text it refuses is refused here too.
   if (lines.nextView() != kInterfaceStart) raiseModuleTextError(tam::detail::kNoInterfaceStart);
 
+  // The declaration lines are kept once, as one copy of the section they stand in, which the
+  // options declared from it share (up to the "interface end" line, or the end of the text).
+  const std::string_view section = lines.remainderView();
+  TamTokenizer scan = lines;
+  std::size_t sectionSize = 0;
+  for (std::string_view line = scan.nextView(); !line.empty() && line != kInterfaceEnd;
+       line = scan.nextView()) {
+    sectionSize = static_cast<std::size_t>(line.data() + line.size() - section.data());
+  }
+  const auto kept = std::make_shared<const std::string>(section.substr(0, sectionSize));
+  tam::detail::ConstraintCache ranges;
+  struct Reading {  // the module reads with `ranges` until this read ends, however it ends
+    TamModule& module;
+    tam::detail::ConstraintCache* previous;
+    ~Reading() { module.readingCache_ = previous; }
+  } reading{*this, readingCache_};
+  readingCache_ = &ranges;
+
   std::set<std::string> undeclared;
-  for (const auto& entry : optionMap_) undeclared.insert(entry.first);
+  for (const auto& entry : optionMap_) undeclared.emplace(entry.first);
   for (;;) {
     const std::string_view line = lines.nextView();
     if (line.empty()) raiseModuleTextError(tam::detail::kNoInterfaceEnd);
     if (line == kInterfaceEnd) break;
-    ref_count_ptr<TamOption> option = declare(line);
+    ref_count_ptr<TamOption> option =
+        declare(line, kept, static_cast<std::size_t>(line.data() - section.data()));
     if (option) undeclared.erase(option->name());
   }
   for (const std::string& name : undeclared) forgetOption(name);
@@ -58,8 +79,8 @@ void TamModule::setRixData(const std::string& text) {
 
 std::string TamModule::getRixData() const {
   if (optionMap_.empty() && !rixRoot_) return std::string();
-  std::string text = kModuleKeyword + id_ + "\n" + kInterfaceStart + "\n";
-  for (const auto& entry : optionMap_) text += askOptionRix(entry.first) + "\n";
+  std::string text = kModuleKeyword + *id_ + "\n" + kInterfaceStart + "\n";
+  for (const auto& entry : optionMap_) text += askOptionRix(std::string(entry.first)) + "\n";
   text += std::string(kInterfaceEnd) + "\n";
   if (rixRoot_) text += rixRoot_->rix();
   return text;

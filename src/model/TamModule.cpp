@@ -1,6 +1,8 @@
 #include "tam/TamModule.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <limits>
 
 #include "model/LookupEpoch.h"
 #include "rix/TamDeclarationParser.h"
@@ -25,7 +27,8 @@ constexpr int kImplementsNonPublicCode = 306;
 
 }  // namespace
 
-TamModule::TamModule(TamWindow* window, const std::string& id) : window_(window), id_(id) {}
+TamModule::TamModule(TamWindow* window, const std::string& id)
+    : window_(window), id_(std::make_shared<const std::string>(id)) {}
 
 // Options may outlive their module in the sets that hold them: they no longer name it.
 TamModule::~TamModule() {
@@ -71,12 +74,20 @@ ref_count_ptr<TamOption> TamModule::addOptionString(const std::string& declarati
   return declare(declaration);
 }
 
-ref_count_ptr<TamOption> TamModule::declare(std::string_view declaration) {
+ref_count_ptr<TamOption> TamModule::declare(std::string_view declaration,
+                                            const std::shared_ptr<const std::string>& text,
+                                            std::size_t at) {
   const ref_count_ptr<TamWindow> keep = window();
   TamDeclarationParser parser(declaration, this);
   parser.parse();
   ref_count_ptr<TamOption> option = parser.option();
-  if (!testOptions_ && option) optionStrings_[option->name()] = std::string(declaration);
+  if (testOptions_ || !option) return option;
+  // Stretches are kept as 32-bit offsets: a larger shared text is not shared.
+  if (text && text->size() <= std::numeric_limits<std::uint32_t>::max()) {
+    option->setDeclaration(text, at, declaration.size());
+  } else {
+    option->setDeclaration(std::make_shared<const std::string>(declaration), 0, declaration.size());
+  }
   return option;
 }
 
@@ -89,7 +100,7 @@ ref_count_ptr<TamOption> TamModule::changeOptionString(ref_count_ptr<TamOption> 
   // Rewrite every reference to the option in this module's own text; the option's declaration
   // line keeps the old name, so reading the text back keeps the old option in place.
   TamTranslater translater;
-  translater.addOptionMapping(id_, oldName, newName);
+  translater.addOptionMapping(*id_, oldName, newName);
   setRixData(translater.translateRixData(option->moduleId(), getRixData()));
   forgetOption(oldName);
   return addOptionString(newDeclaration);
@@ -108,15 +119,15 @@ void TamModule::deleteOption(const std::string& name) {
 }
 
 std::string TamModule::askOptionRix(const std::string& name) const {
-  auto it = optionStrings_.find(name);
-  if (it == optionStrings_.end()) fail(kNoSuchOptionCode, name);
-  return it->second;
+  auto it = optionMap_.find(name);
+  if (it == optionMap_.end() || !it->second->hasDeclaration()) fail(kNoSuchOptionCode, name);
+  return it->second->declaration();
 }
 
 ref_count_ptr<TamOption> TamModule::declareLegacyOption(const std::string& name) {
   if (legacyOptionMap_.count(name) != 0) fail(kOptionExistsCode, name);
   ref_count_ptr<TamOption> option(new TamOption(window_, id_, name, TamOption::SCOPE_LEGACY));
-  legacyOptionMap_[name] = option;
+  legacyOptionMap_.emplace(option->name(), option);
   option->listedBy_ = this;
   tam::detail::lookupsChanged();
   return option;
@@ -154,7 +165,7 @@ ref_count_ptr<TamOption> TamModule::createOption(const std::string& name, TamOpt
   ref_count_ptr<TamOption> option(new TamOption(window_, id_, name, scope));
   if (!testOptions_) {
     if (scope != TamOption::SCOPE_LEGACY) moduleBoundary_ = true;
-    optionMap_[name] = option;
+    optionMap_.emplace(option->name(), option);
     option->listedBy_ = this;
     optionList_.reset();
     tam::detail::lookupsChanged();
@@ -179,7 +190,7 @@ ref_count_ptr<TamOption> TamModule::presentOption(const std::string& name,
   ref_count_ptr<TamOption> option(new TamOption(base, id_, name, path));
   if (!testOptions_) {
     moduleBoundary_ = true;
-    optionMap_[name] = option;
+    optionMap_.emplace(option->name(), option);
     option->listedBy_ = this;
     optionList_.reset();
     tam::detail::lookupsChanged();
@@ -207,7 +218,7 @@ ref_count_ptr<TamOption> TamModule::implementOrUseOption(const std::string& name
   ref_count_ptr<TamOption> option(new TamOption(base, id_, name, scope, type));
   if (!testOptions_) {
     moduleBoundary_ = true;
-    optionMap_[name] = option;
+    optionMap_.emplace(option->name(), option);
     option->listedBy_ = this;
     optionList_.reset();
     tam::detail::lookupsChanged();
@@ -227,9 +238,9 @@ void TamModule::forgetOption(const std::string& name) {
     // Keep the option alive until the map no longer holds it.
     ref_count_ptr<TamOption> leaving = it->second;
     leaving->listedBy_ = nullptr;
+    leaving->setDeclaration(nullptr, 0, 0);
     optionMap_.erase(it);
     optionList_.reset();
     tam::detail::lookupsChanged();
   }
-  optionStrings_.erase(name);
 }

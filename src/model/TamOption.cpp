@@ -8,6 +8,7 @@
 #include <unordered_set>
 
 #include "model/LookupEpoch.h"
+#include "model/OptionIdTable.h"
 #include "tam/TamException.h"
 #include "tam/TamModule.h"
 #include "tam/TamWindow.h"
@@ -26,6 +27,12 @@ constexpr int kValueNotValidCode = 204;
 std::mutex& idMapMutex() {
   static std::mutex* mutex = new std::mutex();
   return *mutex;
+}
+
+// Never destroyed, so options that outlive static destruction can still leave it.
+tam::detail::OptionIdTable& optionIds() {
+  static tam::detail::OptionIdTable* ids = new tam::detail::OptionIdTable();
+  return *ids;
 }
 
 // The value type a constraint stands for: fixed by the kind for the any-value kinds, by the
@@ -100,38 +107,35 @@ std::vector<ref_count_ptr<TamOption>> basedOnThis(const TamOption& target, bool 
 
 }  // namespace
 
-TamOption::TamOption(TamWindow* window, const std::string& moduleId, const std::string& name,
-                     Scope scope)
-    : name_(name), moduleId_(moduleId), window_(window), scope_(scope) {
+TamOption::TamOption(TamWindow* window, SharedId moduleId, const std::string& name, Scope scope)
+    : name_(name), moduleId_(std::move(moduleId)), window_(window), scope_(scope) {
   id_ = idCounter();
   std::lock_guard<std::mutex> lock(idMapMutex());
-  optionIdMap()[id_] = this;
+  optionIds().insert(id_, this);
 }
 
-TamOption::TamOption(const ref_count_ptr<TamOption>& base, const std::string& moduleId,
+TamOption::TamOption(const ref_count_ptr<TamOption>& base, SharedId moduleId,
                      const std::string& name, const TamPath& path)
     : name_(name),
-      moduleId_(moduleId),
-      path_(path),
+      moduleId_(std::move(moduleId)),
+      extra_(new Extra{std::string(), base->moduleId(), base->name_, path, nullptr, 0, nullptr}),
       window_(base->window_),
       scope_(SCOPE_PUBLIC),
-      type_(TYPE_PRESENTS),
-      basedOnModuleId_(base->moduleId_),
-      basedOnName_(base->name_) {
+      type_(TYPE_PRESENTS) {
   id_ = idCounter();
   std::lock_guard<std::mutex> lock(idMapMutex());
-  optionIdMap()[id_] = this;
+  optionIds().insert(id_, this);
 }
 
-TamOption::TamOption(const ref_count_ptr<TamOption>& base, const std::string& moduleId,
+TamOption::TamOption(const ref_count_ptr<TamOption>& base, SharedId moduleId,
                      const std::string& name, Scope scope, Type type)
     : name_(name),
-      moduleId_(moduleId),
+      moduleId_(std::move(moduleId)),
+      extra_(new Extra{std::string(), base->moduleId(), base->name_, TamPath(), nullptr, 0,
+                       nullptr}),
       window_(base->window_),
       scope_(scope),
-      type_(type),
-      basedOnModuleId_(base->moduleId_),
-      basedOnName_(base->name_) {
+      type_(type) {
   // The id is taken before the check, so a refused construction uses up an id; the option never
   // enters the id map.
   id_ = idCounter();
@@ -142,14 +146,12 @@ TamOption::TamOption(const ref_count_ptr<TamOption>& base, const std::string& mo
         std::string(), std::string());
   }
   std::lock_guard<std::mutex> lock(idMapMutex());
-  optionIdMap()[id_] = this;
+  optionIds().insert(id_, this);
 }
 
 TamOption::~TamOption() {
   std::lock_guard<std::mutex> lock(idMapMutex());
-  std::map<int, TamOption*>& ids = optionIdMap();
-  auto it = ids.find(id_);
-  if (it != ids.end() && it->second == this) ids.erase(it);
+  optionIds().erase(id_, this);
 }
 
 int TamOption::idCounter() {
@@ -157,22 +159,46 @@ int TamOption::idCounter() {
   return next.fetch_add(1, std::memory_order_relaxed);
 }
 
-std::map<int, TamOption*>& TamOption::optionIdMap() {
-  // Never destroyed, so options that outlive static destruction can still leave it.
-  static std::map<int, TamOption*>* ids = new std::map<int, TamOption*>();
-  return *ids;
+const TamOption::Extra& TamOption::noExtra() {
+  static const Extra* none = new Extra();
+  return *none;
+}
+
+TamOption::Extra& TamOption::extra() const {
+  if (!extra_) extra_.reset(new Extra());
+  return *extra_;
+}
+
+void TamOption::setDeclaration(std::shared_ptr<const std::string> text, std::size_t begin,
+                               std::size_t size) {
+  declarationBegin_ = static_cast<std::uint32_t>(begin);
+  declarationSize_ = static_cast<std::uint32_t>(size);
+  declarationText_ = std::move(text);
+}
+
+std::string TamOption::declaration() const {
+  if (!declarationText_) return std::string();
+  return declarationText_->substr(declarationBegin_, declarationSize_);
+}
+
+void TamOption::setDescription(const std::string& description) {
+  if (description.empty() && !extra_) return;
+  extra().description = description;
 }
 
 ref_count_ptr<TamWindow> TamOption::window() const { return ref_count_ptr<TamWindow>(window_); }
 
 // The epoch is read before the lookup, which may load a module through the host.
 ref_count_ptr<TamOption> TamOption::basedOn() const {
-  if (basedOnName_.empty()) return ref_count_ptr<TamOption>();
+  if (basedOnName().empty()) return ref_count_ptr<TamOption>();
   const uint64_t epoch = tam::detail::lookupEpoch();
-  if (baseFoundAt_ == epoch && baseFound_ != nullptr) return ref_count_ptr<TamOption>(baseFound_);
-  ref_count_ptr<TamOption> base = findOption(window(), basedOnModuleId_, basedOnName_);
-  baseFound_ = base.get();
-  baseFoundAt_ = epoch;
+  Extra& based = *extra_;
+  if (based.baseFoundAt == epoch && based.baseFound != nullptr) {
+    return ref_count_ptr<TamOption>(based.baseFound);
+  }
+  ref_count_ptr<TamOption> base = findOption(window(), based.basedOnModuleId, based.basedOnName);
+  based.baseFound = base.get();
+  based.baseFoundAt = epoch;
   return base;
 }
 
@@ -243,7 +269,8 @@ bool TamOption::ownValuesAccept(const ref_count_ptr<TamValue>& value) const {
     }
     return false;
   }
-  if (!valueIndex_) {
+  Extra& rare = extra();
+  if (!rare.valueIndex) {
     auto index = std::make_shared<ValueIndex>();
     std::string enumerated;
     for (const ref_count_ptr<TamOptionValue>& constraint : ownValues_) {
@@ -255,10 +282,10 @@ bool TamOption::ownValuesAccept(const ref_count_ptr<TamValue>& value) const {
         index->others.push_back(constraint);
       }
     }
-    valueIndex_ = std::move(index);
+    rare.valueIndex = std::move(index);
   }
   // The handle keeps the index while the constraints run, which cannot change the list anyway.
-  const std::shared_ptr<const ValueIndex> index = valueIndex_;
+  const std::shared_ptr<const ValueIndex> index = rare.valueIndex;
   if (index->enumerated.count(key) != 0) return true;
   for (const ref_count_ptr<TamOptionValue>& constraint : index->others) {
     if (constraint->accepts(value)) return true;
@@ -280,7 +307,7 @@ void TamOption::addValue(const ref_count_ptr<TamOptionValue>& constraint) {
   if (type_ == TYPE_DECLARED) {
     if (declaredValueType_ != TamValue::VT_UNSET && declaredValueType_ != type) {
       throw TamException(kMixedValueTypesCode,
-                         "Tried to mix value types in option " + moduleId_ + ":" + name_,
+                         "Tried to mix value types in option " + moduleId() + ":" + name_,
                          std::string(), std::string());
     }
     declaredValueType_ = type;
@@ -299,7 +326,7 @@ void TamOption::addValue(const ref_count_ptr<TamOptionValue>& constraint) {
     }
   }
   ownValues_.push_back(constraint);
-  valueIndex_.reset();
+  if (extra_) extra_->valueIndex.reset();
   tam::detail::optionsChanged();
 }
 
@@ -313,17 +340,18 @@ void TamOption::setDefaultValue(const ref_count_ptr<TamValue>& value) {
 
 void TamOption::clearValues() {
   ownValues_.clear();
-  valueIndex_.reset();
+  if (extra_) extra_->valueIndex.reset();
   tam::detail::optionsChanged();
   declaredValueType_ = TamValue::VT_UNSET;
   ownDefault_ = ref_count_ptr<TamValue>();
 }
 
 void TamOption::rebase(const ref_count_ptr<TamOption>& base, const TamPath& path) {
-  basedOnModuleId_ = base->moduleId_;
-  basedOnName_ = base->name_;
-  path_ = path;
-  baseFoundAt_ = 0;
+  Extra& based = extra();
+  based.basedOnModuleId = base->moduleId();
+  based.basedOnName = base->name_;
+  based.path = path;
+  based.baseFoundAt = 0;
   tam::detail::optionsChanged();
 }
 
@@ -349,12 +377,11 @@ ref_count_ptr<TamOption> TamOption::findOption(const ref_count_ptr<TamWindow>& w
 // freeing it meanwhile.
 ref_count_ptr<TamOption> TamOption::optionForId(int id) {
   std::lock_guard<std::mutex> lock(idMapMutex());
-  const std::map<int, TamOption*>& ids = optionIdMap();
-  auto it = ids.find(id);
-  if (it == ids.end()) {
+  TamOption* option = optionIds().find(id);
+  if (option == nullptr) {
     throw TamException(kNoSuchOptionIdCode, std::string(), std::string(), std::string());
   }
-  return ref_count_ptr<TamOption>(it->second);
+  return ref_count_ptr<TamOption>(option);
 }
 
 bool operator<(const ref_count_ptr<TamOption>& a, const ref_count_ptr<TamOption>& b) {

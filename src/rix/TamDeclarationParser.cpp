@@ -23,6 +23,7 @@
 // (outline_)` lines); that changes nothing read and nothing thrown.
 #include "rix/TamDeclarationParser.h"
 
+#include "model/ConstraintCache.h"
 #include "rix/ReferenceRewrite.h"
 #include "rix/SyntaxError.h"
 #include "tam/Tam.h"
@@ -427,7 +428,18 @@ ref_count_ptr<TamOptionValue> TamDeclarationParser::parseConstraint(Number numbe
   lexer_.next();
   ref_count_ptr<TamValue> high = parseSignedNumber(number);
   if (low >= high) tam::detail::raiseSyntaxError(lexer_, "SE_max_min", std::string(), begin);
-  return new TamOptionRangeValue(new TamOptionMinIncValue(low), new TamOptionMaxIncValue(high));
+  // Options of one module text declared with the same range share it.
+  tam::detail::ConstraintCache* cache =
+      building() && outline_ == nullptr ? module_->readingCache_ : nullptr;
+  const std::string_view written = lexer_.text().substr(begin, lexer_.previousEnd() - begin);
+  const char kind = static_cast<char>(number);
+  if (cache != nullptr) {
+    if (ref_count_ptr<TamOptionValue> shared = cache->find(kind, written)) return shared;
+  }
+  ref_count_ptr<TamOptionValue> range =
+      new TamOptionRangeValue(new TamOptionMinIncValue(low), new TamOptionMaxIncValue(high));
+  if (cache != nullptr) cache->keep(kind, written, range);
+  return range;
 }
 
 // Commas between the strings are optional, and one may follow the last.

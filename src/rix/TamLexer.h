@@ -130,6 +130,8 @@ class TamLexer {
   // The current token's text as written.
   std::string tokenText() const { return std::string(text_.substr(pos_, length_)); }
   size_t position() const { return pos_; }
+  // The text read, as given.
+  std::string_view text() const { return text_; }
   // Just past the current token.
   size_t tokenEnd() const { return pos_ + length_; }
   // Just past the token before the current one; 0 before the first token.

@@ -319,7 +319,8 @@ std::unique_ptr<TamExp> TamRuleParser::parseOptionList() {
   std::string name = expectIdentifier("SE_expect_optname");
   std::unique_ptr<TamMEExp> rule(new (arena()) TamMEExp());
   while (!name.empty()) {
-    std::unique_ptr<TamOptionExp> option(new (arena()) TamOptionExp(std::string(), name, TamPath()));
+    std::unique_ptr<TamOptionExp> option(
+        new (arena()) TamOptionExp(arena(), std::string_view(), name, TamPath()));
     option->setOffsets(kNoPlace, nameAt, lexer_.previousEnd());
     rule->add(option.get());
     option.release();
@@ -348,7 +349,8 @@ std::unique_ptr<TamExp> TamRuleParser::parseValueList() {
     if (name.empty() || value.empty()) fail("SE_mutually_exclusive");
     ValuePtr literal(new (arena()) TamLiteralValueExp(value));
     literal->setSourceRange(valueAt, lexer_.previousEnd());
-    std::unique_ptr<TamOptionExp> option(new (arena()) TamOptionExp(std::string(), name, TamPath()));
+    std::unique_ptr<TamOptionExp> option(
+        new (arena()) TamOptionExp(arena(), std::string_view(), name, TamPath()));
     option->setOffsets(kNoPlace, nameAt, nameEnd);
     rule->add(option.get(), literal.get());
     option.release();
@@ -378,7 +380,8 @@ std::unique_ptr<TamOptionExp> TamRuleParser::parseOptionReference() {
   const bool hasPath = lexer_.kind() == TOKEN_LBRACKET;
   const size_t pathAt = lexer_.position();
   const TamPath path = tam::detail::readBracketedPath(lexer_);
-  std::unique_ptr<TamOptionExp> reference(new (arena()) TamOptionExp(moduleId, optionName, path));
+  std::unique_ptr<TamOptionExp> reference(
+      new (arena()) TamOptionExp(arena(), moduleId, optionName, path));
   reference->setOffsets(moduleAt, nameAt, nameEnd);
   if (hasPath) reference->setPathRange(pathAt, lexer_.previousEnd());
   optionRefs_.push_back(reference.get());

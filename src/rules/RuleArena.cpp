@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <new>
 
 namespace tam {
@@ -38,9 +39,20 @@ RuleArena::~RuleArena() {
   }
 }
 
-void* RuleArena::allocate(std::size_t size) {
-  size = roundUp(size);
-  if (size > left_) {
+void* RuleArena::allocate(std::size_t size) { return take(roundUp(size), kAlignment); }
+
+std::string_view RuleArena::copy(std::string_view first, std::string_view second) {
+  const std::size_t size = first.size() + second.size();
+  if (size == 0) return std::string_view();
+  char* at = static_cast<char*>(take(size, 1));
+  if (!first.empty()) std::memcpy(at, first.data(), first.size());
+  if (!second.empty()) std::memcpy(at + first.size(), second.data(), second.size());
+  return std::string_view(at, size);
+}
+
+void* RuleArena::take(std::size_t size, std::size_t alignment) {
+  std::size_t pad = (alignment - reinterpret_cast<std::uintptr_t>(next_) % alignment) % alignment;
+  if (pad > left_ || size > left_ - pad) {
     const std::size_t header = roundUp(sizeof(Block));
     const std::size_t blockSize = std::max(nextBlockSize_, header + size);
     auto* block = static_cast<Block*>(::operator new(blockSize));  // may throw: nothing changed
@@ -50,7 +62,10 @@ void* RuleArena::allocate(std::size_t size) {
     left_ = blockSize - header;
     reserved_ += blockSize;
     nextBlockSize_ = kNextBlock;
+    pad = 0;  // a block's room starts aligned
   }
+  next_ += pad;
+  left_ -= pad;
   void* result = next_;
   next_ += size;
   left_ -= size;

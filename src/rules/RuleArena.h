@@ -5,6 +5,9 @@
 // dropped after translation, the nodes of a failed parse) has its destructor run and its bytes
 // kept until the arena goes.
 //
+// The arena also keeps the names the nodes refer to, copied once, unaligned and without a
+// terminating zero.
+//
 // ArenaNode is the base of the node classes (statements, value expressions, option references).
 // `new (arena) Node(...)` places a node in an arena and plain `new Node(...)` on the heap, as
 // before; `delete` works on both, so owners need not know where their nodes live. A node class
@@ -13,6 +16,7 @@
 #define TAM_SRC_RULES_RULEARENA_H
 
 #include <cstddef>
+#include <string_view>
 
 namespace tam {
 namespace detail {
@@ -36,6 +40,9 @@ class RuleArena {
 
   // size bytes aligned to kAlignment; raises std::bad_alloc and then leaves the arena as it was.
   void* allocate(std::size_t size);
+  // A copy of `first` followed by `second` in the arena, unaligned, for the names the nodes keep;
+  // the same failure.
+  std::string_view copy(std::string_view first, std::string_view second = std::string_view());
   // The bytes the arena holds from the heap (for measurements).
   std::size_t reservedBytes() const { return reserved_; }
 
@@ -43,6 +50,9 @@ class RuleArena {
   struct Block {
     Block* previous;
   };
+
+  // size bytes at a multiple of alignment (a power of two, at most kAlignment).
+  void* take(std::size_t size, std::size_t alignment);
 
   Block* last_ = nullptr;
   char* next_ = nullptr;

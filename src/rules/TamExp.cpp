@@ -1,6 +1,8 @@
 #include "rules/TamExp.h"
 
 #include <algorithm>
+#include <limits>
+#include <new>
 
 #include "evaluation/NodeTrace.h"
 #include "tam/TamException.h"
@@ -47,18 +49,38 @@ void TamExp::executeTraced(TamSelOptionSet& sos, tam::detail::NodeTrace& trace) 
 // Statement lists.
 
 TamExpListExp::~TamExpListExp() {
-  for (TamExp* child : children_) delete child;
+  for (TamExp* child : children()) delete child;
+  if (capacity_ > 1) delete[] heap_;
+}
+
+void TamExpListExp::add(TamExp* child) {
+  if (size_ == 0) {
+    first_ = child;
+  } else if (size_ < capacity_) {
+    heap_[size_] = child;
+  } else {
+    if (capacity_ > std::numeric_limits<std::uint32_t>::max() / 2) throw std::bad_alloc();
+    const std::uint32_t capacity = capacity_ * 2;
+    auto* grown = new TamExp*[capacity];  // may throw: nothing changed
+    std::copy(data(), data() + size_, grown);
+    grown[size_] = child;
+    if (capacity_ > 1) delete[] heap_;
+    heap_ = grown;
+    capacity_ = capacity;
+  }
+  ++size_;
 }
 
 void TamExpListExp::executeNode(TamSelOptionSet& sos) const {
-  for (const TamExp* child : children_) child->execute(sos);
+  for (const TamExp* child : children()) child->execute(sos);
 }
 
 std::string TamExpListExp::dump() const {
   std::string text = "[";
-  for (size_t i = 0; i < children_.size(); ++i) {
+  const Children all = children();
+  for (size_t i = 0; i < all.size(); ++i) {
     if (i > 0) text += "; ";
-    text += children_[i]->dump();
+    text += all[i]->dump();
   }
   return text + "]";
 }
@@ -193,7 +215,7 @@ void TamMEExp::executeNode(TamSelOptionSet& sos) const {
   std::string second;
   for (const TamOptionExp* reference : options_) {
     if (count >= 2) break;
-    ref_count_ptr<TamOption> option = sos.getOption(reference->optionName());
+    ref_count_ptr<TamOption> option = sos.getOption(std::string(reference->optionName()));
     if (!option) continue;
     option->setMutuallyExclusive(true);
     if (count == 0) first = option->name();
@@ -230,7 +252,7 @@ void TamValueMEExp::executeNode(TamSelOptionSet& sos) const {
   std::string firstText;
   const size_t pairs = std::min(options_.size(), valueExps_.size());
   for (size_t i = 0; i < pairs; ++i) {
-    const std::string& name = options_[i]->optionName();
+    const std::string name(options_[i]->optionName());
     const std::string text = valueExps_[i]->evaluate(sos)->displayString();
     const std::string description = name + "." + text;
     if (!sos.matchValue(name, text)) continue;
@@ -241,7 +263,8 @@ void TamValueMEExp::executeNode(TamSelOptionSet& sos) const {
     }
     if (count > 1) {
       if (tam::detail::NodeTrace* trace = tam::detail::NodeTrace::of(sos)) {
-        trace->valueConflict(sos, options_[firstPair]->optionName(), firstText, name, text);
+        trace->valueConflict(sos, std::string(options_[firstPair]->optionName()), firstText, name,
+                             text);
       }
       throw TamException(kCodeValueMutuallyExclusive, kValueMutuallyExclusiveRule, firstMatch,
                          description);
@@ -255,7 +278,7 @@ std::string TamValueMEExp::dump() const {
   for (size_t i = 0; i < pairs; ++i) {
     if (i > 0) text += ", ";
     const auto* literal = dynamic_cast<const TamLiteralValueExp*>(valueExps_[i]);
-    text += options_[i]->optionName() + "." +
+    text += std::string(options_[i]->optionName()) + "." +
             (literal ? literal->value()->displayString() : valueExps_[i]->dump());
   }
   return text + "}";

@@ -66,19 +66,45 @@ class TamExp : public tam::detail::ArenaNode {
   std::uint32_t end_ = TamSourcePos::kNoOffset;
 };
 
+// A list keeps its first statement in place and moves to a heap array for a second: most lists
+// (the branches of an if) hold one statement, and then cost no allocation of their own.
 class TamExpListExp : public TamExp {
  public:
+  // The statements in order, as a range that lasts while the list is not changed.
+  class Children {
+   public:
+    Children(TamExp* const* begin, std::size_t size) : begin_(begin), size_(size) {}
+    TamExp* const* begin() const { return begin_; }
+    TamExp* const* end() const { return begin_ + size_; }
+    std::size_t size() const { return size_; }
+    bool empty() const { return size_ == 0; }
+    TamExp* operator[](std::size_t index) const { return begin_[index]; }
+
+   private:
+    TamExp* const* begin_;
+    std::size_t size_;
+  };
+
   TamExpListExp() : TamExp(0) {}
   ~TamExpListExp() override;
-  void add(TamExp* child) { children_.push_back(child); }
-  const std::vector<TamExp*>& children() const { return children_; }
+  // Takes `child`; raises std::bad_alloc and then neither holds it nor changed.
+  void add(TamExp* child);
+  Children children() const { return Children(data(), size_); }
   std::string dump() const override;
 
  protected:
   void executeNode(TamSelOptionSet& sos) const override;
 
  private:
-  std::vector<TamExp*> children_;
+  TamExp* const* data() const { return capacity_ <= 1 ? &first_ : heap_; }
+
+  // With capacity_ at most 1 the only statement is first_; beyond, heap_ holds them all.
+  union {
+    TamExp* first_ = nullptr;
+    TamExp** heap_;
+  };
+  std::uint32_t size_ = 0;
+  std::uint32_t capacity_ = 1;
 };
 
 class TamIfExp : public TamExp {

@@ -3,6 +3,20 @@
 #include "model/LookupEpoch.h"
 #include "tam/TamWindow.h"
 
+TamOptionExp::TamOptionExp(std::string_view moduleId, std::string_view optionName,
+                           const TamPath& path)
+    : owned_(new Owned{std::string(moduleId) + std::string(optionName), path}),
+      names_(owned_->names.data()),
+      moduleIdSize_(moduleId.size()),
+      optionNameSize_(optionName.size()) {}
+
+TamOptionExp::TamOptionExp(tam::detail::RuleArena& names, std::string_view moduleId,
+                           std::string_view optionName, const TamPath& path)
+    : owned_(path.isEmpty() ? nullptr : new Owned{std::string(), path}),
+      names_(names.copy(moduleId, optionName).data()),
+      moduleIdSize_(moduleId.size()),
+      optionNameSize_(optionName.size()) {}
+
 // The epoch is read before the lookup: a change the lookup itself causes (the host loading or
 // refreshing a module) makes the remembered answer stale at once.
 ref_count_ptr<TamOption> TamOptionExp::resolve(const ref_count_ptr<TamWindow>& window) const {
@@ -10,16 +24,22 @@ ref_count_ptr<TamOption> TamOptionExp::resolve(const ref_count_ptr<TamWindow>& w
   if (resolvedAt_ == epoch && resolvedIn_ == window.get() && resolved_ != nullptr) {
     return ref_count_ptr<TamOption>(resolved_);
   }
-  ref_count_ptr<TamOption> option = TamOption::findOption(window, moduleId_, optionName_);
+  ref_count_ptr<TamOption> option =
+      TamOption::findOption(window, std::string(moduleId()), std::string(optionName()));
   resolved_ = option.get();
   resolvedIn_ = window.get();
   resolvedAt_ = epoch;
   return option;
 }
 
+const TamPath& TamOptionExp::noPath() {
+  static const TamPath* none = new TamPath();
+  return *none;
+}
+
 std::string TamOptionExp::dump() const {
-  std::string text = moduleId_ + ":" + optionName_;
-  if (!path_.isEmpty()) text += "[" + path_.toDisplayString() + "]";
+  std::string text = std::string(moduleId()) + ":" + std::string(optionName());
+  if (!path().isEmpty()) text += "[" + path().toDisplayString() + "]";
   return text;
 }
 

@@ -11,7 +11,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 
 #include "rules/RuleArena.h"
 #include "tam/TamOption.h"
@@ -23,17 +25,23 @@ class TamWindow;
 
 class TamOptionExp : public tam::detail::ArenaNode {
  public:
-  TamOptionExp(const std::string& moduleId, const std::string& optionName, const TamPath& path)
-      : moduleId_(moduleId), optionName_(optionName), path_(path) {}
-  virtual ~TamOptionExp() = default;
+  // The names are copied into storage the expression owns.
+  TamOptionExp(std::string_view moduleId, std::string_view optionName, const TamPath& path);
+  // The names are copied into `names`, which must outlive the expression: the arena the
+  // expression itself is placed in.
+  TamOptionExp(tam::detail::RuleArena& names, std::string_view moduleId,
+               std::string_view optionName, const TamPath& path);
+  ~TamOptionExp() = default;
   TamOptionExp(const TamOptionExp&) = delete;
   TamOptionExp& operator=(const TamOptionExp&) = delete;
 
   // TamOption::findOption(window, moduleId, optionName): raises 302 or 102 when it is missing.
-  virtual ref_count_ptr<TamOption> resolve(const ref_count_ptr<TamWindow>& window) const;
-  virtual const TamPath& path() const { return path_; }
-  const std::string& moduleId() const { return moduleId_; }
-  const std::string& optionName() const { return optionName_; }
+  ref_count_ptr<TamOption> resolve(const ref_count_ptr<TamWindow>& window) const;
+  const TamPath& path() const { return owned_ ? owned_->path : noPath(); }
+  std::string_view moduleId() const { return std::string_view(names_, moduleIdSize_); }
+  std::string_view optionName() const {
+    return std::string_view(names_ + moduleIdSize_, optionNameSize_);
+  }
   // "module:option" followed by "[path]" when a path was written; for dumps and messages.
   std::string dump() const;
 
@@ -59,9 +67,19 @@ class TamOptionExp : public tam::detail::ArenaNode {
   }
 
  private:
-  const std::string moduleId_;
-  const std::string optionName_;
-  const TamPath path_;
+  static const TamPath& noPath();
+
+  // What few references need: the path written, and the names when the reference keeps them
+  // itself (one built outside a parse). Null for most.
+  struct Owned {
+    std::string names;
+    TamPath path;
+  };
+  std::unique_ptr<const Owned> owned_;
+  // The module id followed by the option name, where the arena or owned_ keeps them.
+  const char* names_ = nullptr;
+  std::size_t moduleIdSize_ = 0;
+  std::size_t optionNameSize_ = 0;
   // The last resolution: the option found, in which window, in which lookup epoch (0: none).
   // Not owning: an option leaves its module only by a change that moves the epoch on.
   mutable TamOption* resolved_ = nullptr;

@@ -98,4 +98,25 @@ TEST_F(ValidatorTest, PresentedPathsOfTwoElements) {
   }
 }
 
+// A module whose options change between two validations is judged as it is now: what a boundary
+// below shows and what a rule may read follow the module's current options.
+TEST_F(ValidatorTest, ModulesChangedBetweenValidationsAreSeenAsTheyAreNow) {
+  const Findings before = {"loadif c gear:ratio", "path c bad:eother",  "base c bad:gr",
+                           "rule c engine:code",  "loadif n engine:code", "rule n bad:model",
+                           "loadif m engine:code"};
+  TamValidator first;
+  ASSERT_EQ(findings(first, &root, true), before);
+  // nosy, a boundary below c, gains a public and a private option, and c's rules read both.
+  ref_count_ptr<TamModule> nosy = window->getModule("nosy");
+  nosy->addOptionString("public shown integer default 1");
+  nosy->addOptionString("private hidden integer default 1");
+  window->getModule("bad")->setRix(
+      "set engine:code to 1 set bad:model to \"y\" "
+      "if nosy:shown = 1 and nosy:hidden = 1 then set bad:model to \"z\" endif");
+  TamValidator second;
+  Findings after = before;
+  after.insert(after.begin() + 4, "rule c nosy:hidden");  // ordered by option among c's rules
+  EXPECT_EQ(findings(second, &root, true), after);
+}
+
 }  // namespace

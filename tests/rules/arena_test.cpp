@@ -2,11 +2,13 @@
 // outlives the caller's text and the module text it came from, and a parse that fails part-way
 // frees what it built (the sanitizer run checks for leaks and stray frees).
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "rules/RuleArena.h"
+#include "rules/TamExp.h"
 #include "rules_fixture.h"
 
 namespace rulestest {
@@ -135,6 +137,98 @@ TEST_F(ArenaTest, RulesHeldAcrossAReplacedModuleTextKeepTheirText) {
     sos.clear();
     held->execute(sos);
     EXPECT_EQ(sos.get(option("color"), TamPath()).values.at(0)->strValue(), "old");
+  }
+}
+
+// Names copied into the arena between nodes, alone or joined: each copy keeps its bytes however
+// much follows it, and every node placed after a copy is still aligned.
+TEST(RuleArenaTest, CopiedNamesKeepTheirBytesBetweenAlignedNodes) {
+  const std::string names[] = {"", "m", "abc", "seven77", "a name of some length",
+                               std::string(RuleArena::kNextBlock + 3, 'x')};
+  RuleArena arena(0);
+  std::vector<std::pair<std::string_view, std::string>> copies;
+  for (int round = 0; round < 50; ++round) {
+    for (const std::string& name : names) {
+      if (round % 2 == 0) {
+        copies.emplace_back(arena.copy(name), name);
+      } else {
+        copies.emplace_back(arena.copy(name, names[round % 6]), name + names[round % 6]);
+      }
+      void* node = arena.allocate(24 + round % 3);
+      EXPECT_EQ(reinterpret_cast<std::uintptr_t>(node) % RuleArena::kAlignment, 0u);
+      std::memset(node, 0x5a, 24);
+    }
+  }
+  for (const auto& copy : copies) EXPECT_EQ(copy.first, copy.second);
+}
+
+// The names a tree's references hold, quoted ones unescaped, outlive the text; so do those of a
+// reference made outside a parse from texts of its own.
+TEST_F(ArenaTest, ReferenceNamesOutliveTheirText) {
+  struct Case {
+    std::string rules;
+    std::string moduleId;
+    std::string optionName;
+  };
+  const Case cases[] = {
+      {"set m:color to \"c\"", "m", "color"},
+      {"set 'a b':'x\\'y z' to 1", "a b", "x'y z"},
+      {"fix m:'set'[p.q] to 2", "m", "set"},
+      {"set " + std::string(300, 'k') + ":" + std::string(200, 'v') + " to 3",
+       std::string(300, 'k'), std::string(200, 'v')},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.rules);
+    ref_count_ptr<TamExpRoot> root;
+    {
+      auto text = std::make_unique<std::string>(c.rules);
+      root = TamRuleParser(*text).parseRules();
+      text->assign(text->size(), '#');
+    }
+    const auto& list = dynamic_cast<const TamExpListExp&>(*root->body());
+    ASSERT_EQ(list.children().size(), 1u);
+    const TamOptionExp* reference = dynamic_cast<const TamSetExp&>(*list.children()[0]).option();
+    EXPECT_EQ(reference->moduleId(), c.moduleId);
+    EXPECT_EQ(reference->optionName(), c.optionName);
+    std::unique_ptr<TamOptionExp> own;
+    {
+      std::string moduleId = c.moduleId;
+      std::string optionName = c.optionName;
+      own.reset(new TamOptionExp(moduleId, optionName, reference->path()));
+      moduleId.assign(moduleId.size(), '#');
+      optionName.assign(optionName.size(), '#');
+    }
+    EXPECT_EQ(own->dump(), reference->dump());
+  }
+}
+
+// Lists of every length up to past a few doublings keep their statements in order, parsed and
+// built by hand alike.
+TEST_F(ArenaTest, StatementListsKeepEveryStatementInOrder) {
+  for (int count : {1, 2, 3, 4, 5, 9, 33}) {
+    SCOPED_TRACE(count);
+    std::string text;
+    std::vector<std::string> dumps;
+    auto byHand = std::make_unique<TamExpListExp>();
+    for (int i = 0; i < count; ++i) {
+      const std::string statement = "set m:n to " + std::to_string(i) + "\n";
+      text += statement;
+      dumps.push_back(dynamic_cast<const TamExpListExp&>(
+                          *TamRuleParser(statement).parseRules()->body()).children()[0]->dump());
+      byHand->add(new TamSetExp(new TamOptionExp("m", "n", TamPath()),
+                                new TamLiteralValueExp(TamValue::createInt(i)), false, i + 1));
+    }
+    ref_count_ptr<TamExpRoot> root = TamRuleParser(text).parseRules();
+    const auto& parsed = dynamic_cast<const TamExpListExp&>(*root->body());
+    for (const TamExpListExp* list : {&parsed, static_cast<const TamExpListExp*>(byHand.get())}) {
+      ASSERT_EQ(list->children().size(), static_cast<std::size_t>(count));
+      std::vector<std::string> seen;
+      for (const TamExp* child : list->children()) seen.push_back(child->dump());
+      EXPECT_EQ(seen, dumps);
+    }
+    sos.clear();
+    byHand->execute(sos);
+    EXPECT_EQ(sos.get(option("n"), TamPath()).values.back()->intValue(), count - 1);
   }
 }
 

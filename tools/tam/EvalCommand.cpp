@@ -23,11 +23,13 @@
 #include "EvalReport.h"
 #include "ExplanationOutput.h"
 #include "FastExit.h"
-#include "JsonStream.h"
+#include "JsonWriter.h"
 #include "Session.h"
 #include "ValueText.h"
 
 namespace {
+
+constexpr std::size_t kPrintBuffer = 64 * 1024;  // text gathered before it goes to the stream
 
 struct EvalOptions {
   std::string product;
@@ -48,26 +50,43 @@ std::string plural(std::size_t count, const std::string& word) {
   return std::to_string(count) + " " + word + (count == 1 ? "" : "s");
 }
 
-void printNode(const NodeReport& node, const NodeOrigins* origins) {
-  std::cout << "\n" << node.path << ": " << stateText(stateName(node.state));
-  if (node.forced != nullptr) std::cout << " (forced " << stateText(node.forced) << ")";
-  std::cout << ", " << (node.module.empty() ? "no module" : "module " + node.module) << "\n";
+// The node's lines are gathered in `text`, which the caller hands to the stream now and then,
+// rather than writing each piece to the stream.
+void printNode(const NodeReport& node, const NodeOrigins* origins, std::string& text) {
+  text += "\n";
+  text += node.path;
+  text += ": ";
+  text += stateText(stateName(node.state));
+  if (node.forced != nullptr) {
+    text += " (forced ";
+    text += stateText(node.forced);
+    text += ")";
+  }
+  text += node.module.empty() ? ", no module" : ", module ";
+  text += node.module;
+  text += "\n";
   for (std::size_t k = 0; k < node.options.size(); ++k) {
     const OptionReport& option = node.options[k];
-    std::cout << "  " << option.option << " = ";
+    text += "  ";
+    text += option.option;
+    text += " = ";
     for (std::size_t i = 0; i < option.values.size(); ++i) {
-      if (i > 0) std::cout << ", ";
-      std::cout << valueText(option.values[i]);
+      if (i > 0) text += ", ";
+      text += valueText(option.values[i]);
       if (i >= option.how.size()) continue;
-      std::cout << " (" << howSetName(option.how[i]);
+      text += " (";
+      text += howSetName(option.how[i]);
       if (origins != nullptr && k < origins->size() && i < (*origins)[k].size()) {
         const ValueOrigin& origin = (*origins)[k][i];
-        const std::string text = originText(origin);
-        if (!text.empty()) std::cout << (origin.kind == "inherited" ? " " : ", ") << text;
+        const std::string place = originText(origin);
+        if (!place.empty()) {
+          text += origin.kind == "inherited" ? " " : ", ";
+          text += place;
+        }
       }
-      std::cout << ")";
+      text += ")";
     }
-    std::cout << "\n";
+    text += "\n";
   }
 }
 
@@ -102,9 +121,15 @@ int printText(Session& session, const EvalOutcome& outcome) {
   const ReportCounts& counts = outcome.counts;
   std::cout << "product: " << (product.name().empty() ? product.path() : product.name())
             << " (variants mode " << product.variantsModeName() << ")\n";
+  std::string text;
   for (std::size_t n = 0; n < outcome.nodes.size(); ++n) {
-    printNode(outcome.nodes[n], n < outcome.origins.size() ? &outcome.origins[n] : nullptr);
+    printNode(outcome.nodes[n], n < outcome.origins.size() ? &outcome.origins[n] : nullptr, text);
+    if (text.size() >= kPrintBuffer) {
+      std::cout << text;
+      text.clear();
+    }
   }
+  std::cout << text;
   printMessages(session.adapter().messages());
   printLegacy(session.adapter().legacyValues());
   std::cout << "\n"
@@ -127,37 +152,32 @@ int printText(Session& session, const EvalOutcome& outcome) {
   return failed ? kExitReported : kExitOk;
 }
 
-// Written member by member and each list item by item (laid out as dump(2) would), so that no
-// string ever holds the whole text of a large product's report.
+// Laid out as dump(2) would, with a line break after it.
 void printDocument(const OutputJson& document) {
-  JsonStream out(std::cout);
-  for (const auto& member : document.items()) {
-    if (member.value().is_array() && !member.value().empty()) {
-      out.beginList(member.key());
-      for (const OutputJson& item : member.value()) out.item(item);
-      out.endList();
-    } else {
-      out.member(member.key(), member.value());
-    }
-  }
-  out.end();
+  JsonTextWriter out(std::cout, 0);
+  out.value(document);
+  out.raw("\n");
 }
 
 int runEval(const EvalOptions& options) {
   std::vector<CommandLineValue> sets;
   for (const std::string& argument : options.sets) sets.push_back(parseSetArgument(argument));
-  // The session is the process's to lose: the command hands it to its exit (FastExit.h).
+  // The session and the outcome are the process's to lose: the command hands them to its exit
+  // (FastExit.h).
   auto session = std::make_unique<Session>(options.product);
   session->buildTree(sets);
-  const EvalOutcome outcome = evaluateProduct(*session, options.explain);
+  auto outcome = std::make_unique<EvalOutcome>(evaluateProduct(*session, options.explain));
   int status = kExitOk;
   if (options.json) {
-    JsonStream out(std::cout);
-    writeEvalDocument(outcome, out);
-    status = std::string(evalStatus(outcome)) == "ok" ? kExitOk : kExitReported;
+    JsonTextWriter out(std::cout, 0);
+    writeEvalDocument(*outcome, out);
+    out.raw("\n");
+    out.flush();
+    status = std::string(evalStatus(*outcome)) == "ok" ? kExitOk : kExitReported;
   } else {
-    status = printText(*session, outcome);
+    status = printText(*session, *outcome);
   }
+  leaveToExit(std::move(outcome));
   leaveToExit(std::move(session));
   return status;
 }

@@ -120,16 +120,17 @@ OutputJson evalFailureDocument(const Diagnostic& error) {
 namespace {
 
 // Node n's item, with the origin of each value when the outcome has them.
-OutputJson nodeItem(const EvalOutcome& outcome, std::size_t n) {
-  OutputJson item = nodeJson(outcome.nodes[n]);
-  const std::size_t options = outcome.nodes[n].options.size();
-  for (std::size_t k = 0; n < outcome.origins.size() && k < outcome.origins[n].size() && k < options;
-       ++k) {
-    for (std::size_t i = 0; i < outcome.origins[n][k].size(); ++i) {
-      item["options"][k]["values"][i]["origin"] = originJson(outcome.origins[n][k][i]);
-    }
+void writeNodeItem(JsonWriter& out, const EvalOutcome& outcome, std::size_t n) {
+  if (n >= outcome.origins.size()) {
+    writeNode(out, outcome.nodes[n], nullptr);
+    return;
   }
-  return item;
+  NodeOriginsJson origins;
+  for (const std::vector<ValueOrigin>& option : outcome.origins[n]) {
+    origins.emplace_back();
+    for (const ValueOrigin& origin : option) origins.back().push_back(originJson(origin));
+  }
+  writeNode(out, outcome.nodes[n], &origins);
 }
 
 // The members after the node list, in order.
@@ -152,30 +153,31 @@ OutputJson productMember(const EvalOutcome& outcome) {
 }  // namespace
 
 OutputJson evalDocument(const EvalOutcome& outcome) {
-  OutputJson document = evalDocumentStart(evalStatus(outcome));
-  document["product"] = productMember(outcome);
-  document["file"] = outcome.file;
-  document["variants_mode"] = outcome.variantsMode;
-  OutputJson nodes = OutputJson::array();
-  for (std::size_t n = 0; n < outcome.nodes.size(); ++n) nodes.push_back(nodeItem(outcome, n));
-  document["nodes"] = nodes;
-  for (auto& member : closingMembers(outcome)) document[member.first] = std::move(member.second);
-  return document;
+  JsonBuilder document;
+  writeEvalDocument(outcome, document);
+  return document.take();
 }
 
-void writeEvalDocument(const EvalOutcome& outcome, JsonStream& out) {
+void writeEvalDocument(const EvalOutcome& outcome, JsonWriter& out) {
   const OutputJson start = evalDocumentStart(evalStatus(outcome));
-  for (const auto& member : start.items()) out.member(member.key(), member.value());
-  out.member("product", productMember(outcome));
-  out.member("file", outcome.file);
-  out.member("variants_mode", outcome.variantsMode);
-  if (outcome.nodes.empty()) {
-    out.member("nodes", OutputJson::array());
-  } else {
-    out.beginList("nodes");
-    for (std::size_t n = 0; n < outcome.nodes.size(); ++n) out.item(nodeItem(outcome, n));
-    out.endList();
+  out.beginObject();
+  for (const auto& member : start.items()) {
+    out.key(member.key());
+    out.value(member.value());
   }
-  for (const auto& member : closingMembers(outcome)) out.member(member.first, member.second);
+  out.key("product");
+  out.value(productMember(outcome));
+  out.key("file");
+  out.string(outcome.file);
+  out.key("variants_mode");
+  out.string(outcome.variantsMode);
+  out.key("nodes");
+  out.beginArray();
+  for (std::size_t n = 0; n < outcome.nodes.size(); ++n) writeNodeItem(out, outcome, n);
+  out.end();
+  for (const auto& member : closingMembers(outcome)) {
+    out.key(member.first);
+    out.value(member.second);
+  }
   out.end();
 }

@@ -12,7 +12,7 @@
 #include "Diagnostics.h"
 #include "EvalReport.h"
 #include "Explanation.h"
-#include "JsonStream.h"
+#include "JsonWriter.h"
 #include "ValueText.h"
 #include "Session.h"
 
@@ -68,7 +68,8 @@ OutputJson evalFailureDocument(const Diagnostic& error);
 
 // The whole document for an outcome.
 OutputJson evalDocument(const EvalOutcome& outcome);
-// The same document written to `out` node by node, so that no whole document is ever held.
-void writeEvalDocument(const EvalOutcome& outcome, JsonStream& out);
+// The same document written call by call: as text (JsonTextWriter), no whole document is ever
+// held, and no node's item is built as an object.
+void writeEvalDocument(const EvalOutcome& outcome, JsonWriter& out);
 
 #endif  // TAM_TOOL_EVALDOCUMENT_H

@@ -1,5 +1,7 @@
 #include "EvalReport.h"
 
+#include <utility>
+
 const char* stateName(NodeState state) {
   switch (state) {
     case NodeState::kConfigured:
@@ -57,7 +59,9 @@ NodeReport reportNode(ProductNode& node) {
   report.state = stateOf(node);
   report.forced = forcedName(node.forcedState());
   if (node.wasEvaluated() && node.hasModule()) {
-    for (const auto& item : node.getSos().contents()) {
+    const auto& contents = node.getSos().contents();
+    report.options.reserve(contents.size());
+    for (const auto& item : contents) {
       const TamSelOptionSet::TamSosEntry& entry = item.second;
       report.options.push_back({entry.option->moduleId() + ":" + entry.option->name(),
                                 entry.values, entry.howSet, entry.option});
@@ -68,6 +72,7 @@ NodeReport reportNode(ProductNode& node) {
 
 std::vector<NodeReport> reportNodes(const std::vector<ProductNode*>& nodes, bool failed) {
   std::vector<NodeReport> reports;
+  reports.reserve(nodes.size());
   std::map<const ProductNode*, NodeState> states;
   for (ProductNode* node : nodes) {
     NodeState state = stateOf(*node);
@@ -85,7 +90,7 @@ std::vector<NodeReport> reportNodes(const std::vector<ProductNode*>& nodes, bool
     report.state = state;
     // What a failed node holds is left from before; a node not evaluated holds nothing new.
     if (state == NodeState::kFailed || state == NodeState::kNotEvaluated) report.options.clear();
-    reports.push_back(report);
+    reports.push_back(std::move(report));
   }
   return reports;
 }
@@ -128,24 +133,41 @@ ReportCounts countReport(const std::vector<NodeReport>& nodes,
   return counts;
 }
 
+void writeValues(JsonWriter& out, const std::vector<ref_count_ptr<TamValue>>& values,
+                 const std::vector<TamSelOptionSet::HowSet>* how,
+                 const std::vector<OutputJson>* origins) {
+  out.beginArray();
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    out.beginObject();
+    out.key("value");
+    writeValueJson(out, values[i]);
+    out.key("type");
+    out.string(TamValue::typeName(values[i]->type()));
+    if (how != nullptr) {
+      out.key("how");
+      out.stringOrNull(i < how->size() ? howSetName((*how)[i]) : nullptr);
+    }
+    if (origins != nullptr && i < origins->size()) {
+      out.key("origin");
+      out.value((*origins)[i]);
+    }
+    out.end();
+  }
+  out.end();
+}
+
 OutputJson valuesJson(const std::vector<ref_count_ptr<TamValue>>& values,
                       const std::vector<TamSelOptionSet::HowSet>* how) {
-  OutputJson list = OutputJson::array();
-  for (std::size_t i = 0; i < values.size(); ++i) {
-    OutputJson value = OutputJson::object();
-    value["value"] = valueJson(values[i]);
-    value["type"] = TamValue::typeName(values[i]->type());
-    if (how != nullptr) value["how"] = i < how->size() ? howSetName((*how)[i]) : nullptr;
-    list.push_back(value);
-  }
-  return list;
+  JsonBuilder built;
+  writeValues(built, values, how, nullptr);
+  return built.take();
 }
 
 namespace {
 
 // One allowed-value constraint: {"kind": "value" | "below" | "at_most" | "above" | "at_least" |
 // "range" | "any", and "value", or "min" and "max"}.
-OutputJson constraintJson(const ref_count_ptr<TamOptionValue>& constraint) {
+void writeConstraint(JsonWriter& out, const ref_count_ptr<TamOptionValue>& constraint) {
   struct Bound {
     TamOptionValue::Kind kind;
     const char* name;
@@ -155,66 +177,121 @@ OutputJson constraintJson(const ref_count_ptr<TamOptionValue>& constraint) {
                                   {TamOptionValue::KIND_MAX_INC, "at_most"},
                                   {TamOptionValue::KIND_MIN, "above"},
                                   {TamOptionValue::KIND_MIN_INC, "at_least"}};
-  OutputJson item = OutputJson::object();
+  out.beginObject();
+  out.key("kind");
   for (const Bound& bound : kBounds) {
     if (constraint->kind() != bound.kind) continue;
-    item["kind"] = bound.name;
-    item["value"] = valueJson(constraint->value());
-    return item;
+    out.string(bound.name);
+    out.key("value");
+    writeValueJson(out, constraint->value());
+    out.end();
+    return;
   }
   if (constraint->kind() == TamOptionValue::KIND_RANGE) {
     const TamOptionValue::Range range = constraint->range();
-    item["kind"] = "range";
-    item["min"] = valueJson(range.first->value());
-    item["max"] = valueJson(range.second->value());
-    return item;
+    out.string("range");
+    out.key("min");
+    writeValueJson(out, range.first->value());
+    out.key("max");
+    writeValueJson(out, range.second->value());
+  } else {
+    out.string("any");
   }
-  item["kind"] = "any";
-  return item;
+  out.end();
+}
+
+// What the option's declaration gives: its type, allowed values in words and as constraints.
+// A base that cannot be followed leaves what it could not read null, and no constraints: the
+// option's values are still shown.
+struct Declared {
+  std::string type;  // empty when not read, written as null
+  std::string allowed;
+  bool hasAllowed = false;
+  std::vector<ref_count_ptr<TamOptionValue>> constraints;
+};
+
+Declared declaredOf(const ref_count_ptr<TamOption>& option) {
+  Declared declared;
+  if (!option) return declared;
+  try {
+    declared.type = typeWord(option->valueType());
+    declared.allowed = describeConstraints(option);
+    declared.hasAllowed = true;
+    declared.constraints = option->values();
+  } catch (const TamException&) {
+    declared.constraints.clear();
+  }
+  return declared;
 }
 
 }  // namespace
 
-OutputJson optionsJson(const std::vector<OptionReport>& options) {
-  OutputJson list = OutputJson::array();
-  for (const OptionReport& option : options) {
-    OutputJson entry = OutputJson::object();
-    entry["option"] = option.option;
-    OutputJson type = nullptr;
-    OutputJson allowed = nullptr;
-    OutputJson constraints = OutputJson::array();
-    if (option.declared) {
-      try {
-        type = typeWord(option.declared->valueType());
-        allowed = describeConstraints(option.declared);
-        for (const ref_count_ptr<TamOptionValue>& constraint : option.declared->values()) {
-          constraints.push_back(constraintJson(constraint));
-        }
-      } catch (const TamException&) {
-        // A base that cannot be followed: the option's values are still shown.
-        constraints = OutputJson::array();
-      }
+void writeOptions(JsonWriter& out, const std::vector<OptionReport>& options,
+                  const NodeOriginsJson* origins) {
+  out.beginArray();
+  for (std::size_t k = 0; k < options.size(); ++k) {
+    const OptionReport& option = options[k];
+    const Declared declared = declaredOf(option.declared);
+    out.beginObject();
+    out.key("option");
+    out.string(option.option);
+    out.key("type");
+    if (declared.type.empty()) {
+      out.null();
+    } else {
+      out.string(declared.type);
     }
-    entry["type"] = type;
-    entry["description"] = option.declared ? option.declared->description() : std::string();
-    entry["mandatory"] = option.declared && option.declared->mandatory();
-    entry["allowed"] = allowed;
-    entry["constraints"] = constraints;
-    entry["values"] = valuesJson(option.values, &option.how);
-    list.push_back(entry);
+    out.key("description");
+    out.string(option.declared ? option.declared->description() : std::string());
+    out.key("mandatory");
+    out.boolean(option.declared && option.declared->mandatory());
+    out.key("allowed");
+    if (declared.hasAllowed) {
+      out.string(declared.allowed);
+    } else {
+      out.null();
+    }
+    out.key("constraints");
+    out.beginArray();
+    for (const ref_count_ptr<TamOptionValue>& constraint : declared.constraints) {
+      writeConstraint(out, constraint);
+    }
+    out.end();
+    out.key("values");
+    writeValues(out, option.values, &option.how,
+                origins != nullptr && k < origins->size() ? &(*origins)[k] : nullptr);
+    out.end();
   }
-  return list;
+  out.end();
+}
+
+OutputJson optionsJson(const std::vector<OptionReport>& options) {
+  JsonBuilder built;
+  writeOptions(built, options, nullptr);
+  return built.take();
+}
+
+void writeNode(JsonWriter& out, const NodeReport& node, const NodeOriginsJson* origins) {
+  out.beginObject();
+  out.key("path");
+  out.string(node.path);
+  out.key("id");
+  out.string(node.id);
+  out.key("module");
+  out.stringOrNull(node.module.empty() ? nullptr : node.module.c_str());
+  out.key("state");
+  out.string(stateName(node.state));
+  out.key("forced");
+  out.stringOrNull(node.forced);
+  out.key("options");
+  writeOptions(out, node.options, origins);
+  out.end();
 }
 
 OutputJson nodeJson(const NodeReport& node) {
-  OutputJson item = OutputJson::object();
-  item["path"] = node.path;
-  item["id"] = node.id;
-  item["module"] = node.module.empty() ? OutputJson(nullptr) : OutputJson(node.module);
-  item["state"] = stateName(node.state);
-  item["forced"] = node.forced == nullptr ? OutputJson(nullptr) : OutputJson(node.forced);
-  item["options"] = optionsJson(node.options);
-  return item;
+  JsonBuilder built;
+  writeNode(built, node, nullptr);
+  return built.take();
 }
 
 OutputJson messagesJson(const std::vector<EmittedMessage>& messages) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "FileAdapter.h"
+#include "JsonWriter.h"
 #include "ProductNode.h"
 #include "ValueText.h"
 
@@ -67,14 +68,26 @@ std::vector<NodeReport> reportNodes(const std::vector<ProductNode*>& nodes, bool
 ReportCounts countReport(const std::vector<NodeReport>& nodes,
                          const std::vector<EmittedMessage>& messages);
 
-// [{"value", "type", "how"}]; without "how" when `how` is null.
+// The origin of each value of each option of a node, in JSON form (tam eval --explain): one list
+// per option, one origin per value.
+using NodeOriginsJson = std::vector<std::vector<OutputJson>>;
+
+// [{"value", "type", "how", "origin"}]; without "how" when `how` is null, without "origin" when
+// `origins` is null or has none for the value.
+void writeValues(JsonWriter& out, const std::vector<ref_count_ptr<TamValue>>& values,
+                 const std::vector<TamSelOptionSet::HowSet>* how,
+                 const std::vector<OutputJson>* origins);
 OutputJson valuesJson(const std::vector<ref_count_ptr<TamValue>>& values,
                       const std::vector<TamSelOptionSet::HowSet>* how);
 // [{"option", "type", "description", "mandatory", "allowed", "constraints", "values"}] of one
 // node: each option with its declared type, description and allowed values (in words, and as
 // constraints {"kind", "value"} or {"kind": "range", "min", "max"}).
+void writeOptions(JsonWriter& out, const std::vector<OptionReport>& options,
+                  const NodeOriginsJson* origins);
 OutputJson optionsJson(const std::vector<OptionReport>& options);
-// {"path", "id", "module", "state", "forced", "options"}.
+// {"path", "id", "module", "state", "forced", "options"}, with each value's origin when
+// `origins` is not null.
+void writeNode(JsonWriter& out, const NodeReport& node, const NodeOriginsJson* origins);
 OutputJson nodeJson(const NodeReport& node);
 // [{"severity", "node", "module", "file", "line", "text"}].
 OutputJson messagesJson(const std::vector<EmittedMessage>& messages);

@@ -72,14 +72,21 @@ bool refuse(const std::string& path, const std::string& message, Diagnostic& pro
 }
 
 // Reads at most `limit` + 1 bytes, so that a file that grows while it is read, or whose size the
-// system does not know in advance, is still caught by the limit.
-bool readAtMost(int fd, std::size_t limit, std::string& text, int& error) {
-  const std::size_t chunk = 64 * 1024;
+// system does not know in advance, is still caught by the limit. `expected` is the size the file
+// had when opened: the first read asks for one byte more, so that a file that did not change is
+// read whole by one call and seen to end by a second, small one, without clearing buffer space
+// it never fills.
+bool readAtMost(int fd, std::size_t limit, std::size_t expected, std::string& text,
+                int& error) {
+  const std::size_t chunk = 64 * 1024;  // what each later read asks for while the file grows
+  const std::size_t probe = 256;        // what a read after a short one asks for
   text.clear();
+  std::size_t want = std::min(expected, limit) + 1;
   while (text.size() <= limit) {
     std::size_t at = text.size();
-    text.resize(at + std::min(chunk, limit + 1 - at));
-    ssize_t got = ::read(fd, &text[at], text.size() - at);
+    text.resize(at + std::min(want, limit + 1 - at));
+    const std::size_t asked = text.size() - at;
+    ssize_t got = ::read(fd, &text[at], asked);
     if (got < 0) {
       text.resize(at);
       if (errno == EINTR) continue;
@@ -88,6 +95,7 @@ bool readAtMost(int fd, std::size_t limit, std::string& text, int& error) {
     }
     text.resize(at + static_cast<std::size_t>(got));
     if (got == 0) break;
+    want = static_cast<std::size_t>(got) == asked ? chunk : probe;
   }
   return true;
 }
@@ -123,7 +131,8 @@ bool readTextFile(const std::string& path, TextFileKind kind, std::string& text,
   }
   int error = 0;
   std::string content;
-  if (!readAtMost(file.fd(), info.maxBytes, content, error)) {
+  if (!readAtMost(file.fd(), info.maxBytes, static_cast<std::size_t>(status.st_size), content,
+                  error)) {
     return refuse(path, std::string("cannot read the file: ") + std::strerror(error), problem);
   }
   if (content.size() > info.maxBytes) return refuse(path, tooLarge, problem);

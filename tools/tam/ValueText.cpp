@@ -146,22 +146,38 @@ std::string valueText(const ref_count_ptr<TamValue>& value) {
 }
 
 OutputJson valueJson(const ref_count_ptr<TamValue>& value) {
-  if (!value) return nullptr;
+  JsonBuilder built;
+  writeValueJson(built, value);
+  return built.take();
+}
+
+void writeValueJson(JsonWriter& out, const ref_count_ptr<TamValue>& value) {
+  if (!value) {
+    out.null();
+    return;
+  }
   switch (value->type()) {
     case TamValue::VT_BOOL:
-      return value->boolValue();
+      out.boolean(value->boolValue());
+      return;
     case TamValue::VT_INT:
-      return value->intValue();
+      out.integer(value->intValue());
+      return;
     case TamValue::VT_REAL:
-      if (!std::isfinite(value->realValue())) return value->displayString();
-      // The number as realText shows it, so that text and JSON output agree.
-      return std::strtod(realText(value->realValue()).c_str(), nullptr);
+      if (!std::isfinite(value->realValue())) {
+        out.string(value->displayString());
+      } else {
+        // The number as realText shows it, so that text and JSON output agree.
+        out.value(std::strtod(realText(value->realValue()).c_str(), nullptr));
+      }
+      return;
     case TamValue::VT_STRING:
-      return value->strValue();
+      out.string(value->strValue());
+      return;
     case TamValue::VT_UNSET:
       break;
   }
-  return nullptr;
+  out.null();
 }
 
 ref_count_ptr<TamValue> valueFromText(TamValue::ValueType type, const std::string& text,

@@ -10,7 +10,7 @@
 #include <functional>
 #include <string>
 
-using OutputJson = nlohmann::ordered_json;
+#include "JsonWriter.h"
 
 // "default", "host", "set", "host_firm", "fix", "inherited", "host_forced".
 const char* howSetName(TamSelOptionSet::HowSet how);
@@ -30,6 +30,7 @@ std::string realText(double value);
 // A value for JSON output: a JSON boolean, number or string, null for Unset; reals as realText
 // shows them.
 OutputJson valueJson(const ref_count_ptr<TamValue>& value);
+void writeValueJson(JsonWriter& out, const ref_count_ptr<TamValue>& value);
 
 // A value of the given type from command-line text ("true"/"false", integers, reals, any text for
 // strings). Returns a null handle and says why in `problem` when the text does not fit the type.

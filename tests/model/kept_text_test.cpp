@@ -1,0 +1,151 @@
+// What modules keep of the texts they read: each option's declaration line is a stretch of one
+// copy of the interface section it was read from, and the option maps key each option by a view
+// of its own name. Both must stay right after the caller's text is gone, when texts replace one
+// another, when a read fails part-way, and for options held after their module let them go.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ModelTestSupport.h"
+
+namespace tamtest {
+namespace {
+
+using KeptTextTest = ModelTest;
+
+// Reads `text` from a copy that is scribbled over and freed before anything is asked.
+void readFromCopy(const ref_count_ptr<TamModule>& module, const std::string& text) {
+  auto copy = std::make_unique<std::string>(text);
+  module->setRixData(*copy);
+  copy->assign(copy->size(), '#');
+}
+
+// Every declaration the module keeps, "name=line" in name order.
+std::string declarations(const ref_count_ptr<TamModule>& module) {
+  std::vector<std::string> all;
+  for (const ref_count_ptr<TamOption>& option : module->options()) {
+    all.push_back(option->name() + "=" + module->askOptionRix(option->name()));
+  }
+  return joined(all);
+}
+
+// Two modules declaring the same names read text after text; each keeps its own lines, whatever
+// the other reads or drops, and options let go of keep their names.
+TEST_F(KeptTextTest, DeclarationsOutliveTheTextsTheyWereReadFrom) {
+  struct Step {
+    const char* module;
+    std::vector<std::string> lines;
+  };
+  const Step steps[] = {
+      {"m", {"public a integer = 1 to 4 default 2", "public b logical  ", "private c string"}},
+      {"n", {"public a logical default true", "public c string default \"x\""}},
+      // Redeclared, dropped (b) and added (d): the first text's lines are no longer used.
+      {"m", {"public a integer = 1 to 9", "public d string default \"a long default value\""}},
+      {"n", {"public c string"}},
+      {"m", {}},
+  };
+  ref_count_ptr<TamModule> m = window->createModule("m");
+  ref_count_ptr<TamModule> n = window->createModule("n");
+  std::vector<ref_count_ptr<TamOption>> held;  // every option ever declared, by handle
+  for (const Step& step : steps) {
+    SCOPED_TRACE(std::string(step.module) + ": " + joined(step.lines));
+    ref_count_ptr<TamModule> module = step.module == std::string("m") ? m : n;
+    const std::string other = declarations(module == m ? n : m);
+    readFromCopy(module, moduleText(step.module, step.lines));
+    std::vector<std::string> expected;
+    for (const std::string& line : step.lines) {
+      const std::string name = line.substr(line.find(' ') + 1, 1);
+      expected.push_back(name + "=" + line);
+      held.push_back(module->getOption(name));
+    }
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(declarations(module), joined(expected));
+    EXPECT_EQ(declarations(module == m ? n : m), other);
+    EXPECT_EQ(module->getRixData(), moduleText(step.module, step.lines));
+  }
+  for (const ref_count_ptr<TamOption>& option : held) {
+    const std::string name = option->name();
+    ASSERT_EQ(name.size(), 1u);
+    EXPECT_NE(name, "#");
+  }
+  // Names looked up by a text of their own, and an option added by a line of its own.
+  const std::string name = "c";
+  EXPECT_EQ(n->getOption(name)->moduleId(), "n");
+  m->addOptionString("public c integer");
+  EXPECT_EQ(declarations(m), "c=public c integer");
+  m = ref_count_ptr<TamModule>();
+  window->deleteModule("m");
+  EXPECT_EQ(held.front()->name(), "a");
+  EXPECT_EQ(declarations(n), "c=public c string");
+}
+
+// A read failing at its third declaration keeps the two before it whole, their lines intact once
+// the text is gone, and a forgotten option's line goes with it.
+TEST_F(KeptTextTest, AReadFailingPartWayKeepsWholeLines) {
+  ref_count_ptr<TamModule> m = window->createModule("m");
+  const std::vector<std::string> good = {"public a integer = 1 to 4", "public b logical"};
+  std::vector<std::string> lines = good;
+  lines.push_back("public c bogus");
+  lines.push_back("public d logical");
+  EXPECT_NE(failure([&] { readFromCopy(m, moduleText("m", lines, "set m:a to 2")); }), "none");
+  EXPECT_EQ(declarations(m), "a=" + good[0] + " b=" + good[1]);
+  EXPECT_EQ(m->getRixData(), moduleText("m", good));
+  EXPECT_EQ(failure([&] { m->getOption("d"); }), "102 d");
+
+  ref_count_ptr<TamOption> b = m->getOption("b");
+  m->deleteOption("b");
+  EXPECT_EQ(failure([&] { m->askOptionRix("b"); }), "102 b");
+  EXPECT_EQ(b->name(), "b");
+  EXPECT_EQ(declarations(m), "a=" + good[0]);
+}
+
+// Options read from one text with the same range as written and of the same number kind share
+// one constraint; each still accepts exactly its own range, also past the ranges kept for sharing.
+TEST_F(KeptTextTest, OptionsReadAlikeShareTheirRange) {
+  std::vector<std::string> lines = {"public a integer = 1 to 10", "public b integer = 1 to 10",
+                                    "public c real = 1 to 10", "public d integer = 1 to 9",
+                                    "public e integer = 1 to 10 default 3"};
+  const int kMany = 80;  // more different ranges than are kept for sharing
+  for (int i = 0; i < kMany; ++i) {
+    lines.push_back("public r" + std::to_string(i) + " integer = " + std::to_string(i) + " to " +
+                    std::to_string(2 * i + 1));
+  }
+  ref_count_ptr<TamModule> m = window->createModule("m");
+  m->setRixData(moduleText("m", lines));
+  ref_count_ptr<TamModule> n = declare("n", {"public a integer = 1 to 10"});
+  auto range = [](const ref_count_ptr<TamModule>& module, const char* name) {
+    return module->getOption(name)->values().at(0).get();
+  };
+  EXPECT_EQ(range(m, "a"), range(m, "b"));
+  EXPECT_EQ(range(m, "a"), range(m, "e"));
+  EXPECT_NE(range(m, "a"), range(m, "c"));
+  EXPECT_NE(range(m, "a"), range(m, "d"));
+  EXPECT_NE(range(m, "a"), range(n, "a"));
+  struct Case {
+    const char* name;
+    ref_count_ptr<TamValue> value;
+    bool valid;
+  };
+  const Case cases[] = {
+      {"a", TamValue::createInt(10), true},  {"b", TamValue::createInt(11), false},
+      {"c", TamValue::createReal(9.5), true}, {"d", TamValue::createInt(10), false},
+      {"d", TamValue::createInt(9), true},   {"e", TamValue::createInt(1), true},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(m->getOption(c.name)->validateValue(c.value), c.valid)
+        << c.name << " " << c.value->displayString();
+  }
+  for (int i = 0; i < kMany; ++i) {
+    ref_count_ptr<TamOption> option = m->getOption("r" + std::to_string(i));
+    EXPECT_TRUE(option->validateValue(TamValue::createInt(2 * i + 1))) << i;
+    EXPECT_FALSE(option->validateValue(TamValue::createInt(2 * i + 2))) << i;
+    EXPECT_TRUE(option->validateValue(TamValue::createInt(i))) << i;
+    EXPECT_FALSE(option->validateValue(TamValue::createInt(i - 1))) << i;
+  }
+}
+
+}  // namespace
+}  // namespace tamtest
