@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "tam/TamExport.h"
 #include "tam/TamConditionExp.h"
@@ -91,6 +92,22 @@ class TAM_API TamNode {
   // getSos() for the used options of the nodes below, while the tree is walked: bound once per
   // walk (evaluation/BindingPass.h) instead of once per node below.
   const TamSelOptionSet& sosForDescendants() const;
+
+  // For one base option, the ancestor farthest up at or above this node that provides values for
+  // the options that use the base (null: none), as found in one walk and lookup epoch, and how
+  // many steps up the parents the root is from here. Each node below asks only up to the first
+  // node that knows, so a chain of nodes that all use one option is walked once, not once per
+  // node (TamSelOptionSet::inheritUsedOption). Neither pointer owns: the provider is a node of
+  // the walk, and the option it provides is held by its module while the epoch stays.
+  struct ProviderAbove {
+    int baseId;
+    uint64_t walk;
+    uint64_t epoch;
+    int stepsToRoot;
+    TamNode* provider;
+    TamOption* provided;
+  };
+  mutable std::vector<ProviderAbove> providersAbove_;
 
   // getSos() is const but re-binds the set to this node first.
   mutable TamSelOptionSet sos_;

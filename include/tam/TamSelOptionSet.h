@@ -64,7 +64,7 @@ class TAM_API TamSelOptionSet {
 
   const std::string& contextId() const { return contextId_; }
   ref_count_ptr<TamWindow> window() const;
-  const Contents& contents() const { return contents_ ? *contents_ : emptyContents(); }
+  const Contents& contents() const;
 
   // The entry of the option at this path. An option without one gets a default entry, which
   // stays in the set; a legacy option is read from the host on every call. Raises 103 for a
@@ -114,17 +114,25 @@ class TAM_API TamSelOptionSet {
   // The steps of setContext().
   // The node's position, walked up to only when an entry with a path needs it.
   class ContextPath;
-  void carryPresentedValues(const std::string& moduleId, ContextPath& contextPath);
+  // What binding a table to a node of one module needs, found once per table (see the source).
+  struct Binding;
+  struct Table;
+  static Binding& bindingFor(Table& table, const std::string& moduleId);
+  bool bindInOnePass(const ref_count_ptr<TamModule>& module, ContextPath& contextPath,
+                     Binding*& binding);
+  void carryPresentedValues(const std::string& moduleId, ContextPath& contextPath,
+                            const Binding* binding);
   void keepBestEntries(const ref_count_ptr<TamModule>& module, ContextPath& contextPath);
   static void inheritUsedOption(TamSelOptionSet& sos, TamNode* node,
                                 const ref_count_ptr<TamOption>& option);
 
   const TamNode* contextNode_ = nullptr;
   std::string contextId_;
-  // The entries; null while there are none. Shared with copies of this set until one changes.
-  // get() is const but may add default entries and refresh the legacy cache.
-  mutable std::shared_ptr<Contents> contents_;
-  mutable std::vector<std::shared_ptr<Contents>> retired_;
+  // The entries, with what was found out about them while they stay as they are; null while
+  // there are none. Shared with copies of this set until one changes. get() is const but may add
+  // default entries and refresh the legacy cache.
+  mutable std::shared_ptr<Table> contents_;
+  mutable std::vector<std::shared_ptr<Table>> retired_;
   mutable std::map<ref_count_ptr<TamOption>, TamSosEntry> legacyCache_;
   TamWindow* window_ = nullptr;
   // The evaluation this set is the working set of (or whose load-if reads it) when the window has

@@ -40,6 +40,12 @@ class BindingPass {
 // Numbers are unique in the process, like binding passes.
 uint64_t currentWalk();
 void beginWalk();
+// Whether the library is walking a tree (evaluating a node) on this thread (TamNode.cpp).
+bool insideWalk();
+
+// Lets go the entries a walk kept for reuse (TamSelOptionSet.cpp); called when the outermost
+// evaluation on the thread ends, however it ends.
+void releaseSpareEntries();
 
 }  // namespace detail
 }  // namespace tam

@@ -41,7 +41,9 @@ class EvaluationLevel {
     if (evaluationDepth >= TamNode::kMaxTreeDepth) tam::detail::raiseTreeTooDeep(node);
     ++evaluationDepth;
   }
-  ~EvaluationLevel() { --evaluationDepth; }
+  ~EvaluationLevel() {
+    if (--evaluationDepth == 0) tam::detail::releaseSpareEntries();
+  }
   EvaluationLevel(const EvaluationLevel&) = delete;
   EvaluationLevel& operator=(const EvaluationLevel&) = delete;
 };
@@ -127,6 +129,8 @@ const TamSelOptionSet& TamNode::getSos() const {
   boundInPass_ = tam::detail::BindingPass::current();
   return sos_;
 }
+
+bool tam::detail::insideWalk() { return evaluationDepth > 0; }
 
 // Reused only while the library walks a tree; a host's own reads rebind as they always did.
 const TamSelOptionSet& TamNode::sosForDescendants() const {

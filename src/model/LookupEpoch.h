@@ -18,6 +18,14 @@ extern std::atomic<std::uint64_t> lookupEpochCount;
 inline std::uint64_t lookupEpoch() { return lookupEpochCount.load(std::memory_order_acquire); }
 inline void lookupsChanged() { lookupEpochCount.fetch_add(1, std::memory_order_acq_rel); }
 
+// The option epoch: moves on whenever what an option accepts or is based on may change (its
+// constraints given or cleared, its base or presented position replaced). A check of values
+// against options remembered together with both epochs may be used again while neither moves.
+extern std::atomic<std::uint64_t> optionEpochCount;
+
+inline std::uint64_t optionEpoch() { return optionEpochCount.load(std::memory_order_acquire); }
+inline void optionsChanged() { optionEpochCount.fetch_add(1, std::memory_order_acq_rel); }
+
 }  // namespace detail
 }  // namespace tam
 

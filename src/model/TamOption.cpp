@@ -327,6 +327,7 @@ void TamOption::addValue(const ref_count_ptr<TamOptionValue>& constraint) {
   }
   ownValues_.push_back(constraint);
   if (extra_) extra_->valueIndex.reset();
+  tam::detail::optionsChanged();
 }
 
 void TamOption::setDefaultValue(const ref_count_ptr<TamValue>& value) {
@@ -340,6 +341,7 @@ void TamOption::setDefaultValue(const ref_count_ptr<TamValue>& value) {
 void TamOption::clearValues() {
   ownValues_.clear();
   if (extra_) extra_->valueIndex.reset();
+  tam::detail::optionsChanged();
   declaredValueType_ = TamValue::VT_UNSET;
   ownDefault_ = ref_count_ptr<TamValue>();
 }
@@ -350,6 +352,7 @@ void TamOption::rebase(const ref_count_ptr<TamOption>& base, const TamPath& path
   based.basedOnName = base->name_;
   based.path = path;
   based.baseFoundAt = 0;
+  tam::detail::optionsChanged();
 }
 
 bool TamOption::isReferenced() const { return !basedOnThis(*this, true).empty(); }

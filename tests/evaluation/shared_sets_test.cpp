@@ -245,5 +245,115 @@ TEST_F(SharedSetsTest, ManyPresentedPositionsEachReachTheirNode) {
   }
 }
 
+// Tables let go while a tree is evaluated give their entries to the default entries made later in
+// the same evaluation. Entries that held several values, host choices and positions must come
+// back as plain defaults, and nothing made before may change.
+TEST_F(SharedSetsTest, EntriesLetGoDuringAnEvaluationComeBackAsPlainDefaults) {
+  addModule("many",
+            {"public c string non_mutually_exclusive = \"x\" \"y\" \"z\"",
+             "public n integer default 1"},
+            "set many:c to \"x\"\nset many:c to \"z\"\nset plain:d [q] to 3\n");
+  addModule("plain", {"public d integer default 4", "public e string default \"e\""}, "");
+  TestNode root(window, "root", "many");
+  std::vector<TestNode*> many;
+  std::vector<TestNode*> plain;
+  for (int i = 0; i < 20; ++i) many.push_back(root.addChild("m" + std::to_string(i), "many"));
+  for (int i = 0; i < 20; ++i) plain.push_back(root.addChild("p" + std::to_string(i), "plain"));
+  hostSet(*many[0], "many", "n", I(7));
+  std::vector<std::string> first;  // what the "many" nodes hold after the first evaluation
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE("evaluation " + std::to_string(round));
+    evaluate(root);
+    for (TestNode* node : plain) {
+      for (const char* name : {"d", "e"}) {
+        const ref_count_ptr<TamOption> o = option("plain", name);
+        const TamSelOptionSet::TamSosEntry& e = node->getSos().get(o);
+        ASSERT_EQ(e.values.size(), 1u) << node->pathId() << " " << name;
+        ASSERT_EQ(e.howSet.size(), 1u);
+        EXPECT_EQ(e.howSet[0], TamSelOptionSet::HOWSET_DEFAULT);
+        EXPECT_TRUE(e.path.isEmpty());
+        EXPECT_EQ(e.option, o);
+        EXPECT_EQ(e.values[0]->displayString(), o->defaultValue()->displayString());
+      }
+    }
+    std::vector<std::string> held;
+    for (TestNode* node : many) {
+      held.push_back(value(*node, "many", "c") + ";" + value(*node, "many", "n"));
+    }
+    if (round == 0) first = held;
+    EXPECT_EQ(held, first);
+    EXPECT_EQ(allValues(many[1]->getSos(), option("many", "c")), "x,z");
+  }
+}
+
+// Children of one node share its table and what binding it to their module found, so each child
+// must still take, per option, the presented value whose position best matches its own, and the
+// children must follow when the presented values or the options they reach change. Run with few
+// entries in the shared table and with many, which are bound in different ways.
+TEST_F(SharedSetsTest, SharedPresentedPositionsReachTheBestMatchingNode) {
+  struct Row {
+    std::vector<std::string> below;  // the path below the root; only the last node has a module
+    const char* x;
+    const char* y;
+  };
+  // A position weighs more the farther out it matches; an option presented without a position
+  // reaches every node, and loses to any position that occurs in the node's path.
+  const Row rows[] = {
+      {{"a"}, "1", "5"},
+      {{"b"}, "3", "4"},
+      {{"c"}, "0", "5"},
+      {{"g", "a", "b"}, "2", "4"},  // [a.b] matches inside the path, farther out than [b]
+      {{"h", "b", "b"}, "6", "4"},  // an identifier repeated in the path
+      {{"b", "a"}, "3", "4"},       // [b] outweighs [a]
+  };
+  for (int padding : {0, 60}) {
+    SCOPED_TRACE("other options: " + std::to_string(padding));
+    window = Tam::createWindow();
+    addModule("leaf",
+              {"public x integer = 0 to 9 default 0", "public y integer = 0 to 9 default 0"}, "");
+    std::vector<std::string> declarations = {"public pa presents leaf:x [a] default 1",
+                                             "public pab presents leaf:x [a.b] default 2",
+                                             "public pb presents leaf:x [b] default 3",
+                                             "public qb presents leaf:y [b] default 4",
+                                             "public q presents leaf:y default 5",
+                                             "public pbb presents leaf:x [b.b] default 6"};
+    for (int i = 0; i < padding; ++i) {
+      declarations.push_back("public other" + std::to_string(i) + " integer default " +
+                             std::to_string(i));
+    }
+    addModule("top", declarations, "");
+    TestNode root(window, "top", "top");
+    std::vector<TestNode*> nodes;
+    for (const Row& row : rows) {
+      TestNode* node = &root;
+      for (size_t i = 0; i < row.below.size(); ++i) {
+        node = node->addChild(row.below[i], i + 1 == row.below.size() ? "leaf" : "");
+      }
+      nodes.push_back(node);
+    }
+    evaluate(root);
+    for (size_t r = 0; r < nodes.size(); ++r) {
+      SCOPED_TRACE("row " + std::to_string(r));
+      EXPECT_EQ(value(*nodes[r], "leaf", "x"), rows[r].x);
+      EXPECT_EQ(value(*nodes[r], "leaf", "y"), rows[r].y);
+      EXPECT_EQ(nodes[r]->getSos().contents().size(), 2u);
+    }
+
+    // The presenting module's rules change a presented value: the node at its position follows.
+    window->getModule("top")->setRix("set top:pa to 4");
+    evaluate(root);
+    EXPECT_EQ(value(*nodes[0], "leaf", "x"), "4");
+    EXPECT_EQ(value(*nodes[1], "leaf", "x"), rows[1].x);
+
+    // The reached option narrows so that a presented value no longer fits: evaluation refuses it
+    // at the first node bound to the option's module, whether or not that node is at its position.
+    window->getModule("leaf")->setRixData(evaltest::moduleText(
+        "leaf", {"public x integer = 0 to 5 default 0", "public y integer = 0 to 9 default 0"},
+        ""));
+    EXPECT_EQ(failureOf([&] { evaluate(root); }), "204 6|x| at a");
+    window->setRoot(nullptr);
+  }
+}
+
 }  // namespace
 
