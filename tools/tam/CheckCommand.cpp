@@ -134,31 +134,19 @@ int printText(const Report& report) {
 }
 
 int printJson(const Report& report) {
-  const DiagnosticOptions& options = diagnosticOptions();
-  OutputJson list = OutputJson::array();
-  std::size_t errors = 0;
-  std::size_t warnings = 0;
-  std::size_t hidden = 0;
-  for (const Diagnostic& diagnostic : report.diagnostics) {
-    const bool limitReached = options.errorLimit > 0 && errors >= options.errorLimit;
-    ++(diagnostic.severity == Severity::kError ? errors : warnings);
-    if (limitReached) {
-      ++hidden;
-    } else {
-      list.push_back(diagnosticJson(diagnostic));
-    }
-  }
+  const DiagnosticList list = diagnosticList(report.diagnostics);
   OutputJson summary = OutputJson::object();
   summary["files"] = report.files;
-  summary["errors"] = errors;
-  summary["warnings"] = warnings;
-  summary["not_shown"] = hidden;
+  summary["errors"] = list.errors;
+  summary["warnings"] = list.warnings;
+  summary["not_shown"] = list.notShown;
   OutputJson document = OutputJson::object();
   document["format"] = formatJson("tam-check", kCheckFormatVersion);
-  document["diagnostics"] = list;
+  document["diagnostics"] = list.items;
   document["summary"] = summary;
   std::cout << document.dump(2, ' ', false, OutputJson::error_handler_t::replace) << "\n";
-  const bool failed = errors > 0 || (options.warningsAsErrors && warnings > 0);
+  const bool failed =
+      list.errors > 0 || (diagnosticOptions().warningsAsErrors && list.warnings > 0);
   return failed ? kExitReported : kExitOk;
 }
 

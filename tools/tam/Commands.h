@@ -22,5 +22,7 @@ void addOptionsCommand(CLI::App& app, CommandRun& run);
 
 // The document `tam check --json` prints when the check cannot run: format and error.
 OutputJson checkFailureDocument(const Diagnostic& error);
+// The document `tam validate --json` prints when the validation cannot run: format and error.
+OutputJson validateFailureDocument(const Diagnostic& error);
 
 #endif  // TAM_TOOL_COMMANDS_H

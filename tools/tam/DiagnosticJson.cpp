@@ -24,6 +24,21 @@ OutputJson diagnosticJson(const Diagnostic& diagnostic) {
   return item;
 }
 
+DiagnosticList diagnosticList(const std::vector<Diagnostic>& diagnostics) {
+  const std::size_t limit = diagnosticOptions().errorLimit;
+  DiagnosticList list;
+  for (const Diagnostic& diagnostic : diagnostics) {
+    const bool limitReached = limit > 0 && list.errors >= limit;
+    ++(diagnostic.severity == Severity::kError ? list.errors : list.warnings);
+    if (limitReached) {
+      ++list.notShown;
+    } else {
+      list.items.push_back(diagnosticJson(diagnostic));
+    }
+  }
+  return list;
+}
+
 OutputJson formatJson(const char* name, int version) {
   OutputJson format = OutputJson::object();
   format["name"] = name;

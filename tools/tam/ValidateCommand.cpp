@@ -2,35 +2,55 @@
 // finding as an error at the statement, declaration or load-if it concerns, with the finding's
 // code (see ScopeFindings). References to legacy options are never findings: the host keeps those
 // options, and every module may read and set them. The exit status is 1 when there are findings.
+// With --json the report is one document (docs/schema/tam-validate.schema.json), also when the
+// validation cannot run.
 #include <tam/libtam.h>
 
+#include <cstddef>
 #include <iostream>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "Commands.h"
+#include "DiagnosticJson.h"
 #include "Diagnostics.h"
 #include "ScopeFindings.h"
 #include "Session.h"
 
 namespace {
 
+constexpr int kValidateFormatVersion = 1;
+
 struct ValidateOptions {
   std::string product;
+  bool json = false;
 };
 
-int runValidate(const ValidateOptions& options) {
+struct Report {
+  std::size_t nodes = 0;
+  std::vector<Diagnostic> diagnostics;  // references that do not resolve, then the findings
+};
+
+Report validate(const ValidateOptions& options) {
   Session session(options.product);
   session.buildTree({});
   const std::vector<ProductNode*> nodes = session.nodes();
-  const ScopeCheck result =
+  ScopeCheck result =
       checkScopes(session.root(), nodes, session.product(), session.adapter(), session.window());
+  Report report;
+  report.nodes = nodes.size();
+  report.diagnostics = std::move(result.unresolved);
+  for (Diagnostic& finding : result.findings) report.diagnostics.push_back(std::move(finding));
+  return report;
+}
+
+int printText(const Report& report) {
   DiagnosticPrinter printer(std::cout);
-  for (const Diagnostic& problem : result.unresolved) printer.report(problem);
-  for (const Diagnostic& finding : result.findings) printer.report(finding);
+  for (const Diagnostic& diagnostic : report.diagnostics) printer.report(diagnostic);
   printer.reportHidden();
-  std::cout << "validated " << nodes.size() << (nodes.size() == 1 ? " node: " : " nodes: ");
+  std::cout << "validated " << report.nodes << (report.nodes == 1 ? " node: " : " nodes: ");
   if (printer.errors() == 0) {
     std::cout << "no findings\n";
   } else {
@@ -39,13 +59,49 @@ int runValidate(const ValidateOptions& options) {
   return printer.exitStatus();
 }
 
+int printJson(const Report& report) {
+  const DiagnosticList list = diagnosticList(report.diagnostics);
+  OutputJson summary = OutputJson::object();
+  summary["nodes"] = report.nodes;
+  summary["errors"] = list.errors;
+  summary["not_shown"] = list.notShown;
+  OutputJson document = OutputJson::object();
+  document["format"] = formatJson("tam-validate", kValidateFormatVersion);
+  document["diagnostics"] = list.items;
+  document["summary"] = summary;
+  std::cout << document.dump(2, ' ', false, OutputJson::error_handler_t::replace) << "\n";
+  return list.errors > 0 ? kExitReported : kExitOk;
+}
+
+int runValidate(const ValidateOptions& options) {
+  if (!options.json) return printText(validate(options));
+  // With --json, a validation that cannot run is one document too.
+  try {
+    return printJson(validate(options));
+  } catch (const ToolError& e) {
+    const OutputJson document = validateFailureDocument(
+        e.diagnostics().empty() ? Diagnostic::general(e.what()) : e.diagnostics().front());
+    std::cout << document.dump(2, ' ', false, OutputJson::error_handler_t::replace) << "\n";
+    return e.status();
+  }
+}
+
 }  // namespace
+
+OutputJson validateFailureDocument(const Diagnostic& error) {
+  OutputJson document = OutputJson::object();
+  document["format"] = formatJson("tam-validate", kValidateFormatVersion);
+  document["error"] = diagnosticJson(error);
+  return document;
+}
 
 void addValidateCommand(CLI::App& app, CommandRun& run) {
   auto options = std::make_shared<ValidateOptions>();
   CLI::App* command =
       app.add_subcommand("validate", "Check that every option is used only where it is visible");
   command->add_option("PRODUCT", options->product, "The product file (JSON)")->required();
+  command->add_flag("--json", options->json, "Print the findings as one JSON document");
+  addErrorLimitOption(command);
   addDiagnosticOptions(command);
   command->callback([options, &run] { run = [options] { return runValidate(*options); }; });
 }

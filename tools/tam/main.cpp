@@ -91,6 +91,7 @@ using FailureDocument = OutputJson (*)(const Diagnostic& error);
 FailureDocument failureDocumentOf(const std::string& command) {
   if (command == "eval") return &evalFailureDocument;
   if (command == "check") return &checkFailureDocument;
+  if (command == "validate") return &validateFailureDocument;
   return nullptr;
 }
 
