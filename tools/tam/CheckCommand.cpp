@@ -144,7 +144,7 @@ int printJson(const Report& report) {
   document["format"] = formatJson("tam-check", kCheckFormatVersion);
   document["diagnostics"] = list.items;
   document["summary"] = summary;
-  std::cout << document.dump(2, ' ', false, OutputJson::error_handler_t::replace) << "\n";
+  printDocument(document);
   const bool failed =
       list.errors > 0 || (diagnosticOptions().warningsAsErrors && list.warnings > 0);
   return failed ? kExitReported : kExitOk;
@@ -152,24 +152,14 @@ int printJson(const Report& report) {
 
 int runCheck(const CheckOptions& options) {
   if (!options.json) return printText(collect(options));
-  // With --json, a check that cannot run is one document too.
-  try {
-    return printJson(collect(options));
-  } catch (const ToolError& e) {
-    const OutputJson document = checkFailureDocument(
-        e.diagnostics().empty() ? Diagnostic::general(e.what()) : e.diagnostics().front());
-    std::cout << document.dump(2, ' ', false, OutputJson::error_handler_t::replace) << "\n";
-    return e.status();
-  }
+  return reportAsDocument([&options] { return printJson(collect(options)); },
+                          &checkFailureDocument);
 }
 
 }  // namespace
 
 OutputJson checkFailureDocument(const Diagnostic& error) {
-  OutputJson document = OutputJson::object();
-  document["format"] = formatJson("tam-check", kCheckFormatVersion);
-  document["error"] = diagnosticJson(error);
-  return document;
+  return failureJson("tam-check", kCheckFormatVersion, error);
 }
 
 void addCheckCommand(CLI::App& app, CommandRun& run) {

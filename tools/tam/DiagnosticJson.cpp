@@ -1,5 +1,7 @@
 #include "DiagnosticJson.h"
 
+#include <iostream>
+
 namespace {
 
 OutputJson orNull(bool present, const OutputJson& value) { return present ? value : OutputJson(); }
@@ -44,4 +46,25 @@ OutputJson formatJson(const char* name, int version) {
   format["name"] = name;
   format["version"] = version;
   return format;
+}
+
+OutputJson failureJson(const char* name, int version, const Diagnostic& error) {
+  OutputJson document = OutputJson::object();
+  document["format"] = formatJson(name, version);
+  document["error"] = diagnosticJson(error);
+  return document;
+}
+
+void printDocument(const OutputJson& document) {
+  std::cout << document.dump(2, ' ', false, OutputJson::error_handler_t::replace) << "\n";
+}
+
+int reportAsDocument(const std::function<int()>& report, FailureDocument failure) {
+  try {
+    return report();
+  } catch (const ToolError& e) {
+    printDocument(failure(e.diagnostics().empty() ? Diagnostic::general(e.what())
+                                                  : e.diagnostics().front()));
+    return e.status();
+  }
 }

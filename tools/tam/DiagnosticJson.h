@@ -7,6 +7,7 @@
 #define TAM_TOOL_DIAGNOSTICJSON_H
 
 #include <cstddef>
+#include <functional>
 #include <vector>
 
 #include "Diagnostics.h"
@@ -26,5 +27,18 @@ DiagnosticList diagnosticList(const std::vector<Diagnostic>& diagnostics);
 
 // {"name": name, "version": version}, the member every document of tam begins with.
 OutputJson formatJson(const char* name, int version);
+
+// {"format": ..., "error": diagnostic}: the document of a command that could not run.
+OutputJson failureJson(const char* name, int version, const Diagnostic& error);
+
+// Prints a document on standard output as tam prints them all: two spaces per level, invalid
+// UTF-8 replaced, a newline after it.
+void printDocument(const OutputJson& document);
+
+// Runs `report`, which prints a command's document and returns its exit status. When it raises a
+// ToolError instead, the document `failure` makes of the error is printed and the error's status
+// returned: a command asked for JSON prints one document whatever happens.
+using FailureDocument = OutputJson (*)(const Diagnostic& error);
+int reportAsDocument(const std::function<int()>& report, FailureDocument failure);
 
 #endif  // TAM_TOOL_DIAGNOSTICJSON_H

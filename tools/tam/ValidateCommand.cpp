@@ -69,30 +69,20 @@ int printJson(const Report& report) {
   document["format"] = formatJson("tam-validate", kValidateFormatVersion);
   document["diagnostics"] = list.items;
   document["summary"] = summary;
-  std::cout << document.dump(2, ' ', false, OutputJson::error_handler_t::replace) << "\n";
+  printDocument(document);
   return list.errors > 0 ? kExitReported : kExitOk;
 }
 
 int runValidate(const ValidateOptions& options) {
   if (!options.json) return printText(validate(options));
-  // With --json, a validation that cannot run is one document too.
-  try {
-    return printJson(validate(options));
-  } catch (const ToolError& e) {
-    const OutputJson document = validateFailureDocument(
-        e.diagnostics().empty() ? Diagnostic::general(e.what()) : e.diagnostics().front());
-    std::cout << document.dump(2, ' ', false, OutputJson::error_handler_t::replace) << "\n";
-    return e.status();
-  }
+  return reportAsDocument([&options] { return printJson(validate(options)); },
+                          &validateFailureDocument);
 }
 
 }  // namespace
 
 OutputJson validateFailureDocument(const Diagnostic& error) {
-  OutputJson document = OutputJson::object();
-  document["format"] = formatJson("tam-validate", kValidateFormatVersion);
-  document["error"] = diagnosticJson(error);
-  return document;
+  return failureJson("tam-validate", kValidateFormatVersion, error);
 }
 
 void addValidateCommand(CLI::App& app, CommandRun& run) {

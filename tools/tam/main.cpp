@@ -11,6 +11,7 @@
 #include <string>
 
 #include "Commands.h"
+#include "DiagnosticJson.h"
 #include "Diagnostics.h"
 #include "EvalDocument.h"
 #include "Suggest.h"
@@ -86,7 +87,6 @@ Diagnostic usageProblem(const CLI::App& app, const CLI::ParseError& e, int argc,
 
 // The commands whose --json promises one document whatever happens, and that document for a
 // failure; null for the others.
-using FailureDocument = OutputJson (*)(const Diagnostic& error);
 
 FailureDocument failureDocumentOf(const std::string& command) {
   if (command == "eval") return &evalFailureDocument;
@@ -103,8 +103,7 @@ bool reportedAsDocument(const Diagnostic& problem, int argc, char** argv) {
   for (int i = 2; i < argc; ++i) {
     if (std::string(argv[i]) == "--") return false;
     if (std::string(argv[i]) == "--json") {
-      std::cout << document(problem).dump(2, ' ', false, OutputJson::error_handler_t::replace)
-                << "\n";
+      printDocument(document(problem));
       return true;
     }
   }
