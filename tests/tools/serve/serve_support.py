@@ -31,7 +31,9 @@ LINE_THRESHOLDS = 8
 def copy_product(source):
     """A fresh folder holding a copy of the product folder `source`; returns its product file."""
     folder = tempfile.mkdtemp(prefix='tam-serve-')
-    shutil.copytree(source, os.path.join(folder, 'product'))
+    # Without the lock file a tam run elsewhere on the same product keeps there for a moment.
+    shutil.copytree(source, os.path.join(folder, 'product'),
+                    ignore=shutil.ignore_patterns('.*.tam-lock'))
     return os.path.join(folder, 'product', 'product.json')
 
 
