@@ -140,11 +140,7 @@ int printJson(const Report& report) {
   summary["errors"] = list.errors;
   summary["warnings"] = list.warnings;
   summary["not_shown"] = list.notShown;
-  OutputJson document = OutputJson::object();
-  document["format"] = formatJson("tam-check", kCheckFormatVersion);
-  document["diagnostics"] = list.items;
-  document["summary"] = summary;
-  printDocument(document);
+  printDocument(reportJson("tam-check", kCheckFormatVersion, list, summary));
   const bool failed =
       list.errors > 0 || (diagnosticOptions().warningsAsErrors && list.warnings > 0);
   return failed ? kExitReported : kExitOk;

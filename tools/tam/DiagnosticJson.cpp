@@ -48,6 +48,15 @@ OutputJson formatJson(const char* name, int version) {
   return format;
 }
 
+OutputJson reportJson(const char* name, int version, const DiagnosticList& list,
+                      const OutputJson& summary) {
+  OutputJson document = OutputJson::object();
+  document["format"] = formatJson(name, version);
+  document["diagnostics"] = list.items;
+  document["summary"] = summary;
+  return document;
+}
+
 OutputJson failureJson(const char* name, int version, const Diagnostic& error) {
   OutputJson document = OutputJson::object();
   document["format"] = formatJson(name, version);

@@ -28,6 +28,11 @@ DiagnosticList diagnosticList(const std::vector<Diagnostic>& diagnostics);
 // {"name": name, "version": version}, the member every document of tam begins with.
 OutputJson formatJson(const char* name, int version);
 
+// {"format": ..., "diagnostics": [...], "summary": summary}: the document of a command that reports
+// diagnostics, the summary made by the command.
+OutputJson reportJson(const char* name, int version, const DiagnosticList& list,
+                      const OutputJson& summary);
+
 // {"format": ..., "error": diagnostic}: the document of a command that could not run.
 OutputJson failureJson(const char* name, int version, const Diagnostic& error);
 

@@ -65,11 +65,7 @@ int printJson(const Report& report) {
   summary["nodes"] = report.nodes;
   summary["errors"] = list.errors;
   summary["not_shown"] = list.notShown;
-  OutputJson document = OutputJson::object();
-  document["format"] = formatJson("tam-validate", kValidateFormatVersion);
-  document["diagnostics"] = list.items;
-  document["summary"] = summary;
-  printDocument(document);
+  printDocument(reportJson("tam-validate", kValidateFormatVersion, list, summary));
   return list.errors > 0 ? kExitReported : kExitOk;
 }
 
