@@ -29,6 +29,8 @@ class ModuleFile {
 
   const std::string& path() const { return source_.path(); }
   const std::string& text() const { return source_.text(); }
+  // The text, shared with the library's module read from it rather than copied.
+  const std::shared_ptr<const std::string>& sharedText() const { return source_.sharedText(); }
   const SourceText& source() const { return source_; }
 
   // The module line: false when the first line does not start with "module ".
