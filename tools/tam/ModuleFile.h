@@ -9,16 +9,19 @@
 #define TAM_TOOL_MODULEFILE_H
 
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "SourceText.h"
 
-// One line of the file, without its line end; its text is ModuleFile::lineText().
+// One line of the file, without its line end; its text is ModuleFile::lineText(). Offsets fit 32
+// bits: module files are far smaller (kMaxModuleFileBytes).
 struct ModuleLine {
-  int line = 0;             // 1-based line of the file
-  std::size_t offset = 0;   // of its first byte in the file
-  std::size_t length = 0;   // in bytes
+  int line = 0;                // 1-based line of the file
+  std::uint32_t offset = 0;    // of its first byte in the file
+  std::uint32_t length = 0;    // in bytes
 };
 
 class ModuleFile {
