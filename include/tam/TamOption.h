@@ -61,7 +61,8 @@ class TAM_API TamOption : public ref_count {
   ref_count_ptr<TamOption> basedOn() const;
   ref_count_ptr<TamOption> realOption() const;
   TamValue::ValueType valueType() const;
-  // The constraints that apply: the option's own, or inherited link by link.
+  // The constraints that apply: the option's own, or inherited link by link. The list stays as
+  // it is until this option (or the base it comes from) changes.
   const std::vector<ref_count_ptr<TamOptionValue>>& values() const;
   // Never null: Unset when there is no default.
   ref_count_ptr<TamValue> defaultValue() const;
@@ -105,8 +106,15 @@ class TAM_API TamOption : public ref_count {
 
   static int idCounter();
 
-  // A long list of ownValues_ as a set of the values it enumerates, so that a value is found
-  // without a scan; made when first asked for, dropped whenever ownValues_ changes.
+  // The option's own constraints. Options declared alike in one module text share one list (see
+  // TamDeclarationParser); a change to a shared list gives the option a copy of its own first.
+  using ConstraintList = std::vector<ref_count_ptr<TamOptionValue>>;
+  const ConstraintList& ownValues() const;
+  bool hasOwnValues() const { return ownValues_ && !ownValues_->empty(); }
+  ConstraintList& ownValuesToChange();
+
+  // A long list of ownValues() as a set of the values it enumerates, so that a value is found
+  // without a scan; made when first asked for, dropped whenever the list changes.
   struct ValueIndex;
   bool ownValuesAccept(const ref_count_ptr<TamValue>& value) const;
 
@@ -144,7 +152,7 @@ class TAM_API TamOption : public ref_count {
   // The module whose option map holds this option under its name; null once it is no longer
   // held (the module forgot the option or was destroyed). Not owning.
   const TamModule* listedBy_ = nullptr;
-  std::vector<ref_count_ptr<TamOptionValue>> ownValues_;
+  std::shared_ptr<ConstraintList> ownValues_;  // null: none
   ref_count_ptr<TamValue> ownDefault_;
   std::uint32_t declarationBegin_ = 0;
   std::uint32_t declarationSize_ = 0;

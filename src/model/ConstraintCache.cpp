@@ -19,6 +19,19 @@ void ConstraintCache::keep(char kind, std::string_view text,
   if (entries_.size() < kMaxEntries) entries_.emplace(keyOf(kind, text), constraint);
 }
 
+std::shared_ptr<ConstraintCache::List> ConstraintCache::shareList(
+    const std::shared_ptr<List>& list) {
+  std::string key;
+  for (const ref_count_ptr<TamOptionValue>& constraint : *list) {
+    const TamOptionValue* address = constraint.get();
+    key.append(reinterpret_cast<const char*>(&address), sizeof address);
+  }
+  auto it = lists_.find(key);
+  if (it != lists_.end()) return it->second;
+  if (lists_.size() < kMaxEntries) lists_.emplace(std::move(key), list);
+  return list;
+}
+
 ref_count_ptr<TamValue> ConstraintCache::shareInteger(const ref_count_ptr<TamValue>& value) {
   auto it = integers_.find(value->intValue());
   if (it != integers_.end()) return it->second;

@@ -8,9 +8,11 @@
 #define TAM_SRC_MODEL_CONSTRAINTCACHE_H
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "tam/TamOptionValue.h"
 #include "tam/TamValue.h"
@@ -27,6 +29,10 @@ class ConstraintCache {
   ref_count_ptr<TamOptionValue> find(char kind, std::string_view text) const;
   // Keeps `constraint` under `kind` and `text` while there is room.
   void keep(char kind, std::string_view text, const ref_count_ptr<TamOptionValue>& constraint);
+  // The list kept holding the same constraints as `list`, in the same order, else `list`, kept
+  // while there is room.
+  using List = std::vector<ref_count_ptr<TamOptionValue>>;
+  std::shared_ptr<List> shareList(const std::shared_ptr<List>& list);
   // The integer value kept equal to `value` (an integer), else `value`, kept while there is room.
   ref_count_ptr<TamValue> shareInteger(const ref_count_ptr<TamValue>& value);
 
@@ -35,6 +41,7 @@ class ConstraintCache {
 
   std::unordered_map<std::string, ref_count_ptr<TamOptionValue>> entries_;
   std::unordered_map<int, ref_count_ptr<TamValue>> integers_;
+  std::unordered_map<std::string, std::shared_ptr<List>> lists_;  // by the constraints' addresses
 };
 
 }  // namespace detail

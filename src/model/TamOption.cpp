@@ -209,12 +209,26 @@ ref_count_ptr<TamOption> TamOption::realOption() const {
 
 TamValue::ValueType TamOption::valueType() const { return realOption()->declaredValueType_; }
 
+const TamOption::ConstraintList& TamOption::ownValues() const {
+  static const ConstraintList* const none = new ConstraintList();
+  return ownValues_ ? *ownValues_ : *none;
+}
+
+TamOption::ConstraintList& TamOption::ownValuesToChange() {
+  if (!ownValues_) {
+    ownValues_ = std::make_shared<ConstraintList>();
+  } else if (ownValues_.use_count() > 1) {
+    ownValues_ = std::make_shared<ConstraintList>(*ownValues_);
+  }
+  return *ownValues_;
+}
+
 const std::vector<ref_count_ptr<TamOptionValue>>& TamOption::values() const {
-  if (type_ == TYPE_DECLARED || !ownValues_.empty()) return ownValues_;
+  if (type_ == TYPE_DECLARED || hasOwnValues()) return ownValues();
   // The option found is held by its module, so its constraint list outlives this handle.
   ref_count_ptr<TamOption> source =
-      walkBases(*this, [](const TamOption& option) { return !option.ownValues_.empty(); });
-  return source->ownValues_;
+      walkBases(*this, [](const TamOption& option) { return option.hasOwnValues(); });
+  return source->ownValues();
 }
 
 ref_count_ptr<TamValue> TamOption::defaultValue() const {
@@ -263,8 +277,9 @@ struct TamOption::ValueIndex {
 
 bool TamOption::ownValuesAccept(const ref_count_ptr<TamValue>& value) const {
   std::string key;
-  if (ownValues_.size() < kIndexedValueList || !valueKey(*value, key)) {
-    for (const ref_count_ptr<TamOptionValue>& constraint : ownValues_) {
+  const ConstraintList& own = ownValues();
+  if (own.size() < kIndexedValueList || !valueKey(*value, key)) {
+    for (const ref_count_ptr<TamOptionValue>& constraint : own) {
       if (constraint->accepts(value)) return true;
     }
     return false;
@@ -273,7 +288,7 @@ bool TamOption::ownValuesAccept(const ref_count_ptr<TamValue>& value) const {
   if (!rare.valueIndex) {
     auto index = std::make_shared<ValueIndex>();
     std::string enumerated;
-    for (const ref_count_ptr<TamOptionValue>& constraint : ownValues_) {
+    for (const ref_count_ptr<TamOptionValue>& constraint : own) {
       const TamOptionValue& kind = *constraint;
       if (typeid(kind) == typeid(TamOptionEnumValue) && constraint->value() &&
           valueKey(*constraint->value(), enumerated)) {
@@ -296,9 +311,9 @@ bool TamOption::ownValuesAccept(const ref_count_ptr<TamValue>& value) const {
 bool TamOption::validateValue(const ref_count_ptr<TamValue>& value) const {
   if (!value) return false;
   if (value->type() == TamValue::VT_UNSET) return true;
-  if (type_ == TYPE_DECLARED || !ownValues_.empty()) return ownValuesAccept(value);
+  if (type_ == TYPE_DECLARED || hasOwnValues()) return ownValuesAccept(value);
   ref_count_ptr<TamOption> source =
-      walkBases(*this, [](const TamOption& option) { return !option.ownValues_.empty(); });
+      walkBases(*this, [](const TamOption& option) { return option.hasOwnValues(); });
   return source->ownValuesAccept(value);
 }
 
@@ -325,7 +340,7 @@ void TamOption::addValue(const ref_count_ptr<TamOptionValue>& constraint) {
       }
     }
   }
-  ownValues_.push_back(constraint);
+  ownValuesToChange().push_back(constraint);
   if (extra_) extra_->valueIndex.reset();
   tam::detail::optionsChanged();
 }
@@ -339,7 +354,11 @@ void TamOption::setDefaultValue(const ref_count_ptr<TamValue>& value) {
 }
 
 void TamOption::clearValues() {
-  ownValues_.clear();
+  if (ownValues_ && ownValues_.use_count() == 1) {
+    ownValues_->clear();
+  } else {
+    ownValues_.reset();
+  }
   if (extra_) extra_->valueIndex.reset();
   tam::detail::optionsChanged();
   declaredValueType_ = TamValue::VT_UNSET;

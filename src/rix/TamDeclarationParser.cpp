@@ -34,6 +34,15 @@
 
 namespace {
 
+// The keys under which the unrestricted constraints are shared (ranges are kept under the kind
+// of number, a small number, so letters never meet them).
+constexpr char kAnyLogical = 'b';
+constexpr char kAnyString = 's';
+constexpr char kAnyInteger = 'i';
+constexpr char kAnyReal = 'r';
+
+TamOptionValue* as(TamOptionValue* constraint) { return constraint; }
+
 bool anyAccepts(const std::vector<ref_count_ptr<TamOptionValue>>& constraints,
                 const ref_count_ptr<TamValue>& value) {
   for (const ref_count_ptr<TamOptionValue>& constraint : constraints) {
@@ -250,7 +259,9 @@ void TamDeclarationParser::parseString() {
   }
   if (!building()) return;
   // Without a list any string is allowed.
-  if (constraints.empty()) constraints.push_back(new TamOptionAnyStringValue());
+  if (constraints.empty()) {
+    constraints.push_back(unrestricted(kAnyString, [] { return as(new TamOptionAnyStringValue); }));
+  }
   option_ = module_->createOption(name_, scope_);
   attach(constraints, defaultValue);
 }
@@ -262,9 +273,9 @@ void TamDeclarationParser::parseNumeric(bool real) {
     lexer_.next();
     parseConstraintList(number, constraints);
   } else if (real) {
-    constraints.push_back(new TamOptionAnyRealValue());
+    constraints.push_back(unrestricted(kAnyReal, [] { return as(new TamOptionAnyRealValue); }));
   } else {
-    constraints.push_back(new TamOptionAnyIntValue());
+    constraints.push_back(unrestricted(kAnyInteger, [] { return as(new TamOptionAnyIntValue); }));
   }
   ref_count_ptr<TamValue> defaultValue;
   if (lexer_.kind() == TOKEN_DEFAULT) {
@@ -295,7 +306,8 @@ void TamDeclarationParser::parseLogical() {
   }
   if (!building()) return;
   option_ = module_->createOption(name_, scope_);
-  attach(Constraints{new TamOptionBooleanValue()}, defaultValue);
+  attach(Constraints{unrestricted(kAnyLogical, [] { return as(new TamOptionBooleanValue); })},
+         defaultValue);
 }
 
 TamDeclarationParser::Reference TamDeclarationParser::parseOptionReference() {
@@ -477,6 +489,20 @@ void TamDeclarationParser::attach(const Constraints& constraints,
                                   const ref_count_ptr<TamValue>& defaultValue) {
   for (const ref_count_ptr<TamOptionValue>& constraint : constraints) option_->addValue(constraint);
   if (defaultValue) option_->setDefaultValue(defaultValue);
+  // Options of one module text with the same constraints share one list of them.
+  if (sharing() != nullptr && option_->ownValues_) {
+    option_->ownValues_ = sharing()->shareList(option_->ownValues_);
+  }
+}
+
+ref_count_ptr<TamOptionValue> TamDeclarationParser::unrestricted(char kind,
+                                                                 TamOptionValue* (*make)()) {
+  tam::detail::ConstraintCache* cache = sharing();
+  if (cache == nullptr) return make();
+  if (ref_count_ptr<TamOptionValue> kept = cache->find(kind, std::string_view())) return kept;
+  ref_count_ptr<TamOptionValue> made = make();
+  cache->keep(kind, std::string_view(), made);
+  return made;
 }
 
 void TamDeclarationParser::raise(const char* code) {

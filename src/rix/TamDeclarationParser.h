@@ -88,6 +88,9 @@ class TamDeclarationParser {
   bool resolvesBases() const { return building() || window_ != nullptr; }
   ref_count_ptr<TamWindow> lookupWindow() const;
   void attach(const Constraints& constraints, const ref_count_ptr<TamValue>& defaultValue);
+  // The constraint that lets every value of its kind through, made by `make`: one for all the
+  // options of the module text being read (kept under `kind` in sharing()), else a new one.
+  ref_count_ptr<TamOptionValue> unrestricted(char kind, TamOptionValue* (*make)());
   [[noreturn]] void raise(const char* code);
 
   // Outline mode only: the current token as a part of the line, and the notes of what was read.

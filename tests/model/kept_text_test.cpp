@@ -163,7 +163,9 @@ TEST_F(KeptTextTest, ASharedTextIsKeptNotCopied) {
 TEST_F(KeptTextTest, OptionsReadAlikeShareTheirRangeAndDefault) {
   std::vector<std::string> lines = {"public a integer = 1 to 10", "public b integer = 1 to 10",
                                     "public c real = 1 to 10", "public d integer = 1 to 9",
-                                    "public e integer = 1 to 10 default 3"};
+                                    "public e integer = 1 to 10 default 3",
+                                    "public l1 logical", "public l2 logical default true",
+                                    "public s1 string", "public s2 string default \"x\""};
   const int kMany = 80;  // more different ranges than are kept for sharing
   for (int i = 0; i < kMany; ++i) {
     lines.push_back("public r" + std::to_string(i) + " integer = " + std::to_string(i % 7) +
@@ -200,6 +202,20 @@ TEST_F(KeptTextTest, OptionsReadAlikeShareTheirRangeAndDefault) {
     EXPECT_EQ(m->getOption(c.name)->validateValue(c.value), c.valid)
         << c.name << " " << c.value->displayString();
   }
+  EXPECT_EQ(&m->getOption("l1")->values(), &m->getOption("l2")->values());
+  EXPECT_EQ(&m->getOption("s1")->values(), &m->getOption("s2")->values());
+  EXPECT_TRUE(m->getOption("l1")->validateValue(TamValue::createBool(false)));
+  EXPECT_FALSE(m->getOption("l1")->validateValue(TamValue::createInt(1)));
+  EXPECT_TRUE(m->getOption("s1")->validateValue(TamValue::createString("anything")));
+  EXPECT_FALSE(m->getOption("s2")->validateValue(TamValue::createBool(true)));
+  // Declared again alone, an option sharing its constraints with others gets its own; the
+  // others keep theirs.
+  EXPECT_EQ(&m->getOption("a")->values(), &m->getOption("b")->values());
+  m->addOptionString("public b integer = 1 to 3");
+  EXPECT_TRUE(m->getOption("b")->validateValue(TamValue::createInt(3)));
+  EXPECT_FALSE(m->getOption("b")->validateValue(TamValue::createInt(4)));
+  EXPECT_TRUE(m->getOption("a")->validateValue(TamValue::createInt(10)));
+  EXPECT_EQ(m->getOption("a")->values().size(), 1u);
   for (int i = 0; i < kMany; ++i) {
     ref_count_ptr<TamOption> option = m->getOption("r" + std::to_string(i));
     EXPECT_TRUE(option->validateValue(TamValue::createInt(2 * i + 1))) << i;
