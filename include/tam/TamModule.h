@@ -109,6 +109,8 @@ class TAM_API TamModule : public ref_count {
   ref_count_ptr<TamOption> implementOrUseOption(const std::string& name,
                                                 const ref_count_ptr<TamOption>& base,
                                                 TamOption::Scope scope, bool uses);
+  // Enters a new option in the option map (outside test mode).
+  void enterOption(const ref_count_ptr<TamOption>& option);
   // Removes an option from the option map and the used options, and drops its declaration text.
   void forgetOption(const std::string& name);
 

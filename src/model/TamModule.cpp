@@ -111,7 +111,7 @@ void TamModule::deleteOption(const std::string& name) {
   if (option->scope() == TamOption::SCOPE_LEGACY) {
     option->listedBy_ = nullptr;
     legacyOptionMap_.erase(name);
-    tam::detail::lookupsChanged();
+    tam::detail::foundLookupsChanged();
     return;
   }
   if (option->isReferenced()) fail(kOptionReferencedCode, name);
@@ -165,10 +165,7 @@ ref_count_ptr<TamOption> TamModule::createOption(const std::string& name, TamOpt
   ref_count_ptr<TamOption> option(new TamOption(window_, id_, name, scope));
   if (!testOptions_) {
     if (scope != TamOption::SCOPE_LEGACY) moduleBoundary_ = true;
-    optionMap_.emplace(option->name(), option);
-    option->listedBy_ = this;
-    optionList_.reset();
-    tam::detail::lookupsChanged();
+    enterOption(option);
   }
   return option;
 }
@@ -190,10 +187,7 @@ ref_count_ptr<TamOption> TamModule::presentOption(const std::string& name,
   ref_count_ptr<TamOption> option(new TamOption(base, id_, name, path));
   if (!testOptions_) {
     moduleBoundary_ = true;
-    optionMap_.emplace(option->name(), option);
-    option->listedBy_ = this;
-    optionList_.reset();
-    tam::detail::lookupsChanged();
+    enterOption(option);
   }
   return option;
 }
@@ -218,13 +212,23 @@ ref_count_ptr<TamOption> TamModule::implementOrUseOption(const std::string& name
   ref_count_ptr<TamOption> option(new TamOption(base, id_, name, scope, type));
   if (!testOptions_) {
     moduleBoundary_ = true;
-    optionMap_.emplace(option->name(), option);
-    option->listedBy_ = this;
-    optionList_.reset();
-    tam::detail::lookupsChanged();
+    enterOption(option);
     if (uses) usingOptions_.push_back(option);
   }
   return option;
+}
+
+// A new option hides a legacy option of its name from getOption: a lookup that found the legacy
+// one now finds another.
+void TamModule::enterOption(const ref_count_ptr<TamOption>& option) {
+  optionMap_.emplace(option->name(), option);
+  option->listedBy_ = this;
+  optionList_.reset();
+  if (legacyOptionMap_.count(option->name()) != 0) {
+    tam::detail::foundLookupsChanged();
+  } else {
+    tam::detail::lookupsChanged();
+  }
 }
 
 void TamModule::forgetOption(const std::string& name) {
@@ -241,6 +245,6 @@ void TamModule::forgetOption(const std::string& name) {
     leaving->setDeclaration(nullptr, 0, 0);
     optionMap_.erase(it);
     optionList_.reset();
-    tam::detail::lookupsChanged();
+    tam::detail::foundLookupsChanged();
   }
 }

@@ -49,7 +49,7 @@ class TamWindow::ModuleCall {
   std::set<std::string>::iterator at_;
 };
 
-TamWindow::~TamWindow() { tam::detail::lookupsChanged(); }
+TamWindow::~TamWindow() { tam::detail::foundLookupsChanged(); }
 
 ref_count_ptr<TamModule> TamWindow::createModule(const std::string& id) {
   if (moduleMap_.count(id) != 0) {
@@ -67,7 +67,7 @@ void TamWindow::deleteModule(const std::string& id) {
   // The module goes only after the map is consistent again.
   ref_count_ptr<TamModule> leaving = it->second;
   moduleMap_.erase(it);
-  tam::detail::lookupsChanged();
+  tam::detail::foundLookupsChanged();
 }
 
 ref_count_ptr<TamModule> TamWindow::getModule(const std::string& id) {
@@ -117,14 +117,14 @@ void TamWindow::refreshQueuedModules() {
 void TamWindow::moduleNeedsRefresh(const std::string& id) {
   if (moduleMap_.count(id) == 0) return;
   refreshQueue_.insert(id);
-  tam::detail::lookupsChanged();
+  tam::detail::foundLookupsChanged();
 }
 
 void TamWindow::externalsNeedRefresh() {
   for (const auto& entry : moduleMap_) {
     if (entry.second && entry.second->isExternal()) refreshQueue_.insert(entry.first);
   }
-  tam::detail::lookupsChanged();
+  tam::detail::foundLookupsChanged();
 }
 
 // The handle keeps the window alive while its tree is evaluated, whatever the host's callbacks
