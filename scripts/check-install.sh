@@ -57,6 +57,30 @@ if [ ${#python_modules[@]} -gt 0 ]; then
   [ "$status" = ok ] || fail "the installed Python module does not evaluate the example: $status"
 fi
 
+echo "== the installed tam serve starts its server program and serves the page"
+[[ $loaded != *libssl* && $loaded != *httplib* ]] ||
+  fail "the installed tam loads the web server's libraries: $loaded"
+cp -r examples/ebike "$scratch/serve-product"
+rm -f "$scratch"/serve-product/.*.tam-lock
+"$tam" serve "$scratch/serve-product/product.json" --port 0 >"$scratch/serve.out" 2>&1 &
+server=$!
+address=
+for _ in $(seq 100); do
+  address=$(sed -n 's/^Open \(http[^ ]*\) in a browser.*/\1/p' "$scratch/serve.out")
+  [ -n "$address" ] || ! kill -0 "$server" 2>/dev/null && break
+  sleep 0.1
+done
+if [ -z "$address" ]; then
+  fail "the installed tam serve did not start: $(cat "$scratch/serve.out")"
+else
+  page=$(/usr/bin/python3 -c 'import sys, urllib.request; print(urllib.request.urlopen(sys.argv[1]).status)' \
+    "$address" 2>&1) || true
+  [ "$page" = 200 ] || fail "the installed tam serve does not serve its page: $page"
+fi
+kill -TERM "$server" 2>/dev/null || true
+wait "$server" || fail "the installed tam serve did not stop cleanly"
+grep -q '^tam serve: stopped$' "$scratch/serve.out" || fail "tam serve did not say it stopped"
+
 echo "== manual page and bash completion"
 page=$prefix/share/man/man1/tam.1
 warnings=$(LC_ALL=C MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)

@@ -26,7 +26,13 @@ using tam::detail::kInterfaceStart;
 using tam::detail::kModuleKeyword;
 using tam::detail::raiseModuleTextError;
 
-void TamModule::setRixData(const std::string& text) {
+void TamModule::setRixData(const std::string& text) { readRixData(text, nullptr); }
+
+void TamModule::setRixData(std::shared_ptr<const std::string> text) {
+  if (text) readRixData(*text, text);
+}
+
+void TamModule::readRixData(const std::string& text, std::shared_ptr<const std::string> shared) {
   if (text.empty()) return;
   const ref_count_ptr<TamWindow> keep = window();  // the host may drop its own in a callback
   TamTokenizer lines(text, TamTokenizer::kLineBreaks);
@@ -44,16 +50,22 @@ void TamModule::setRixData(const std::string& text) {
   // The translater reads module texts the same way, so a text it refuses is refused here too.
   if (lines.nextView() != kInterfaceStart) raiseModuleTextError(tam::detail::kNoInterfaceStart);
 
-  // The declaration lines are kept once, as one copy of the section they stand in, which the
-  // options declared from it share (up to the "interface end" line, or the end of the text).
+  // The declaration lines are kept once, as the host's text when it is shared, else as one copy
+  // of the section they stand in (up to the "interface end" line, or the end of the text); the
+  // options declared from it share it.
   const std::string_view section = lines.remainderView();
-  TamTokenizer scan = lines;
-  std::size_t sectionSize = 0;
-  for (std::string_view line = scan.nextView(); !line.empty() && line != kInterfaceEnd;
-       line = scan.nextView()) {
-    sectionSize = static_cast<std::size_t>(line.data() + line.size() - section.data());
+  const char* keptStart = text.data();
+  if (!shared) {
+    TamTokenizer scan = lines;
+    std::size_t sectionSize = 0;
+    for (std::string_view line = scan.nextView(); !line.empty() && line != kInterfaceEnd;
+         line = scan.nextView()) {
+      sectionSize = static_cast<std::size_t>(line.data() + line.size() - section.data());
+    }
+    shared = std::make_shared<const std::string>(section.substr(0, sectionSize));
+    keptStart = section.data();
   }
-  const auto kept = std::make_shared<const std::string>(section.substr(0, sectionSize));
+  const std::shared_ptr<const std::string> kept = std::move(shared);
   tam::detail::ConstraintCache ranges;
   struct Reading {  // the module reads with `ranges` until this read ends, however it ends
     TamModule& module;
@@ -69,7 +81,7 @@ void TamModule::setRixData(const std::string& text) {
     if (line.empty()) raiseModuleTextError(tam::detail::kNoInterfaceEnd);
     if (line == kInterfaceEnd) break;
     ref_count_ptr<TamOption> option =
-        declare(line, kept, static_cast<std::size_t>(line.data() - section.data()));
+        declare(line, kept, static_cast<std::size_t>(line.data() - keptStart));
     if (option) undeclared.erase(option->name());
   }
   for (const std::string& name : undeclared) forgetOption(name);

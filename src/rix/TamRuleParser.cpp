@@ -137,6 +137,7 @@ ref_count_ptr<TamExpRoot> TamRuleParser::parseRules() {
   // The list ends at the end of the text or at a stray "else", "elif" or "endif": remember where.
   const size_t stop = lexer_.kind() == TOKEN_END ? kNoPlace : lexer_.position();
   // The bucket frees the list should the root's construction fail; the root then takes it.
+  optionRefs_.shrink_to_fit();  // the root keeps the list as long as the tree
   mem_bucket<TamExp> bucket(body.release());
   ref_count_ptr<TamExpRoot> root(new TamExpRoot(bucket.get(), text_, std::move(optionRefs_)));
   bucket.release();
@@ -149,6 +150,7 @@ ref_count_ptr<TamConditionExp> TamRuleParser::parseCondition() {
   beginParse();
   ValuePtr condition = parseDisjunction();
   if (lexer_.kind() != TOKEN_END) fail("SE_extra_input");
+  optionRefs_.shrink_to_fit();
   mem_bucket<TamValueExp> bucket(condition.release());
   ref_count_ptr<TamConditionExp> root(
       new TamConditionExp(bucket.get(), text_, std::move(optionRefs_)));
@@ -319,9 +321,10 @@ std::unique_ptr<TamExp> TamRuleParser::parseOptionList() {
   std::string name = expectIdentifier("SE_expect_optname");
   std::unique_ptr<TamMEExp> rule(new (arena()) TamMEExp());
   while (!name.empty()) {
-    std::unique_ptr<TamOptionExp> option(
-        new (arena()) TamOptionExp(arena(), std::string_view(), name, TamPath()));
-    option->setOffsets(kNoPlace, nameAt, lexer_.previousEnd());
+    const size_t nameEnd = lexer_.previousEnd();
+    std::unique_ptr<TamOptionExp> option(new (arena()) TamOptionExp(
+        arena(), std::string_view(), name, TamPath(), writtenBetween(nameAt, nameEnd)));
+    option->setOffsets(kNoPlace, nameAt, nameEnd);
     rule->add(option.get());
     option.release();
     if (lexer_.kind() != TOKEN_COMMA) break;
@@ -349,8 +352,8 @@ std::unique_ptr<TamExp> TamRuleParser::parseValueList() {
     if (name.empty() || value.empty()) fail("SE_mutually_exclusive");
     ValuePtr literal(new (arena()) TamLiteralValueExp(value));
     literal->setSourceRange(valueAt, lexer_.previousEnd());
-    std::unique_ptr<TamOptionExp> option(
-        new (arena()) TamOptionExp(arena(), std::string_view(), name, TamPath()));
+    std::unique_ptr<TamOptionExp> option(new (arena()) TamOptionExp(
+        arena(), std::string_view(), name, TamPath(), writtenBetween(nameAt, nameEnd)));
     option->setOffsets(kNoPlace, nameAt, nameEnd);
     rule->add(option.get(), literal.get());
     option.release();
@@ -380,8 +383,9 @@ std::unique_ptr<TamOptionExp> TamRuleParser::parseOptionReference() {
   const bool hasPath = lexer_.kind() == TOKEN_LBRACKET;
   const size_t pathAt = lexer_.position();
   const TamPath path = tam::detail::readBracketedPath(lexer_);
+  const std::string_view written = writtenBetween(moduleAt, nameEnd);
   std::unique_ptr<TamOptionExp> reference(
-      new (arena()) TamOptionExp(arena(), moduleId, optionName, path));
+      new (arena()) TamOptionExp(arena(), moduleId, optionName, path, written));
   reference->setOffsets(moduleAt, nameAt, nameEnd);
   if (hasPath) reference->setPathRange(pathAt, lexer_.previousEnd());
   optionRefs_.push_back(reference.get());
@@ -531,6 +535,10 @@ std::unique_ptr<TamValueExp> TamRuleParser::parseComparison() {
 }
 
 // Helpers.
+
+std::string_view TamRuleParser::writtenBetween(size_t begin, size_t end) const {
+  return std::string_view(*text_).substr(begin, end - begin);
+}
 
 void TamRuleParser::fail(const char* code, size_t related) {
   std::string suffix;

@@ -23,6 +23,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "rix/TamLexer.h"
@@ -92,6 +93,9 @@ class TamRuleParser {
   void expect(TokenKind kind, const char* code, size_t related = TamLexer::kNoPlace);
   // Requires an identifier (else fails with code), moves past it and returns its value.
   std::string expectIdentifier(const char* code);
+  // The text from begin to end: what a reference's names may be read from, since the text
+  // outlives the tree (TamOptionExp).
+  std::string_view writtenBetween(size_t begin, size_t end) const;
 
   std::shared_ptr<const std::string> text_;  // shared with the roots made from it
   TamLexer lexer_;                           // reads *text_

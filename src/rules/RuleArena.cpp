@@ -1,27 +1,51 @@
 #include "rules/RuleArena.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <new>
+#include <unordered_set>
 
 namespace tam {
 namespace detail {
 namespace {
 
-// Every node carries one word in front of it telling where it lives, so that delete can tell a
-// heap node (freed) from an arena node (left to its arena).
-enum Home : std::uintptr_t { kHeap = 0, kArena = 1 };
-constexpr std::size_t kHeader = RuleArena::kAlignment;
-static_assert(sizeof(Home) <= kHeader, "the home of a node fits in front of it");
+// A node in an arena carries nothing to say so: every node of a parse lives in its arena, and
+// the few placed on the heap (trees built by hand) are the ones remembered, here, so that delete
+// can tell them apart. The count lets the usual delete, of an arena node while no heap node
+// exists, skip the lock. Never destroyed: nodes may be deleted during the process's exit.
+class HeapNodes {
+ public:
+  // Raises std::bad_alloc and then remembers nothing.
+  void add(void* node) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    nodes_.insert(node);
+    count_.store(nodes_.size(), std::memory_order_release);
+  }
+  // Whether node was a heap node; it is forgotten.
+  bool remove(void* node) {
+    if (count_.load(std::memory_order_acquire) == 0) return false;
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (nodes_.erase(node) == 0) return false;
+    count_.store(nodes_.size(), std::memory_order_release);
+    return true;
+  }
+
+ private:
+  std::mutex mutex_;
+  std::unordered_set<void*> nodes_;
+  std::atomic<std::size_t> count_{0};
+};
+
+HeapNodes& heapNodes() {
+  static HeapNodes* const nodes = new HeapNodes();
+  return *nodes;
+}
 
 constexpr std::size_t roundUp(std::size_t size) {
   return (size + RuleArena::kAlignment - 1) & ~(RuleArena::kAlignment - 1);
-}
-
-void* mark(void* block, Home home) {
-  *static_cast<Home*>(block) = home;
-  return static_cast<char*>(block) + kHeader;
 }
 
 }  // namespace
@@ -73,17 +97,20 @@ void* RuleArena::take(std::size_t size, std::size_t alignment) {
 }
 
 void* ArenaNode::operator new(std::size_t size) {
-  return mark(::operator new(kHeader + size), kHeap);
+  void* node = ::operator new(size);
+  try {
+    heapNodes().add(node);
+  } catch (...) {
+    ::operator delete(node);
+    throw;
+  }
+  return node;
 }
 
-void* ArenaNode::operator new(std::size_t size, RuleArena& arena) {
-  return mark(arena.allocate(kHeader + size), kArena);
-}
+void* ArenaNode::operator new(std::size_t size, RuleArena& arena) { return arena.allocate(size); }
 
 void ArenaNode::operator delete(void* node) noexcept {
-  if (node == nullptr) return;
-  void* block = static_cast<char*>(node) - kHeader;
-  if (*static_cast<Home*>(block) == kHeap) ::operator delete(block);
+  if (node != nullptr && heapNodes().remove(node)) ::operator delete(node);
 }
 
 void ArenaNode::operator delete(void*, RuleArena&) noexcept {}

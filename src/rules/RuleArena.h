@@ -10,7 +10,8 @@
 //
 // ArenaNode is the base of the node classes (statements, value expressions, option references).
 // `new (arena) Node(...)` places a node in an arena and plain `new Node(...)` on the heap, as
-// before; `delete` works on both, so owners need not know where their nodes live. A node class
+// before; `delete` works on both, so owners need not know where their nodes live. An arena node
+// carries no mark of its home: the heap ones, the rare case, are remembered apart. A node class
 // needs no stronger alignment than a pointer's (checked where the parser places nodes).
 #ifndef TAM_SRC_RULES_RULEARENA_H
 #define TAM_SRC_RULES_RULEARENA_H
@@ -24,10 +25,11 @@ namespace detail {
 class RuleArena {
  public:
   // The first block is sized for the text to be parsed, at kBytesPerTextByte (about what typical
-  // rules take, measured), between kMinBlock and kMaxBlock; should the tree need more, further
+  // rules take, measured: one-line if statements setting an option take 6.5 to 7.5), between
+  // kMinBlock and kMaxBlock; should the tree need more, further
   // blocks of kNextBlock follow. A one-line condition thus takes one small block, and a module's
   // rules one block, with little left unused.
-  static constexpr std::size_t kBytesPerTextByte = 10;
+  static constexpr std::size_t kBytesPerTextByte = 7;
   static constexpr std::size_t kMinBlock = 192;
   static constexpr std::size_t kMaxBlock = 64 * 1024;
   static constexpr std::size_t kNextBlock = 4 * 1024;

@@ -50,23 +50,28 @@ void TamExp::executeTraced(TamSelOptionSet& sos, tam::detail::NodeTrace& trace) 
 
 TamExpListExp::~TamExpListExp() {
   for (TamExp* child : children()) delete child;
-  if (capacity_ > 1) delete[] heap_;
+  if (size_ > 1) delete[] heap_;
+}
+
+std::uint32_t TamExpListExp::capacityFor(std::uint32_t size) {
+  std::uint32_t capacity = 1;
+  while (capacity < size) capacity *= 2;
+  return capacity;
 }
 
 void TamExpListExp::add(TamExp* child) {
   if (size_ == 0) {
     first_ = child;
-  } else if (size_ < capacity_) {
+  } else if (size_ < capacityFor(size_)) {
     heap_[size_] = child;
   } else {
-    if (capacity_ > std::numeric_limits<std::uint32_t>::max() / 2) throw std::bad_alloc();
-    const std::uint32_t capacity = capacity_ * 2;
+    if (size_ > std::numeric_limits<std::uint32_t>::max() / 2) throw std::bad_alloc();
+    const std::uint32_t capacity = size_ * 2;
     auto* grown = new TamExp*[capacity];  // may throw: nothing changed
     std::copy(data(), data() + size_, grown);
     grown[size_] = child;
-    if (capacity_ > 1) delete[] heap_;
+    if (size_ > 1) delete[] heap_;
     heap_ = grown;
-    capacity_ = capacity;
   }
   ++size_;
 }

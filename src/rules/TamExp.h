@@ -96,15 +96,18 @@ class TamExpListExp : public TamExp {
   void executeNode(TamSelOptionSet& sos) const override;
 
  private:
-  TamExp* const* data() const { return capacity_ <= 1 ? &first_ : heap_; }
+  // The room for size statements: 1 in place, else the heap array's, the power of two at or
+  // above size (the array doubles as it fills).
+  static std::uint32_t capacityFor(std::uint32_t size);
+  TamExp* const* data() const { return size_ <= 1 ? &first_ : heap_; }
 
-  // With capacity_ at most 1 the only statement is first_; beyond, heap_ holds them all.
+  // size_ comes first, in the room the base leaves before the pointer. With at most one
+  // statement it is first_; beyond, heap_ holds them all.
+  std::uint32_t size_ = 0;
   union {
     TamExp* first_ = nullptr;
     TamExp** heap_;
   };
-  std::uint32_t size_ = 0;
-  std::uint32_t capacity_ = 1;
 };
 
 class TamIfExp : public TamExp {
@@ -140,7 +143,7 @@ class TamIfExp : public TamExp {
 class TamSetExp : public TamExp {
  public:
   TamSetExp(TamOptionExp* optionExp, TamValueExp* valueExp, bool fix, int line)
-      : TamExp(line), optionExp_(optionExp), valueExp_(valueExp), fix_(fix) {}
+      : TamExp(line), fix_(fix), optionExp_(optionExp), valueExp_(valueExp) {}
   ~TamSetExp() override;
   std::string dump() const override;
   const TamOptionExp* option() const { return optionExp_; }
@@ -151,9 +154,9 @@ class TamSetExp : public TamExp {
   void executeNode(TamSelOptionSet& sos) const override;
 
  private:
+  bool fix_;  // first: it fits in the room the base leaves before the pointers
   TamOptionExp* optionExp_;
   TamValueExp* valueExp_;
-  bool fix_;
 };
 
 class TamMsgExp : public TamExp {

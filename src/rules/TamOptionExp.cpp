@@ -5,17 +5,48 @@
 
 TamOptionExp::TamOptionExp(std::string_view moduleId, std::string_view optionName,
                            const TamPath& path)
-    : owned_(new Owned{std::string(moduleId) + std::string(optionName), path}),
-      names_(owned_->names.data()),
-      moduleIdSize_(moduleId.size()),
-      optionNameSize_(optionName.size()) {}
+    : names_(nullptr) {
+  makeRare(moduleId, optionName, path);
+}
 
 TamOptionExp::TamOptionExp(tam::detail::RuleArena& names, std::string_view moduleId,
-                           std::string_view optionName, const TamPath& path)
-    : owned_(path.isEmpty() ? nullptr : new Owned{std::string(), path}),
-      names_(names.copy(moduleId, optionName).data()),
-      moduleIdSize_(moduleId.size()),
-      optionNameSize_(optionName.size()) {}
+                           std::string_view optionName, const TamPath& path,
+                           std::string_view written)
+    : names_(nullptr) {
+  if (!path.isEmpty() || moduleId.size() >= kRare || optionName.size() >= kSeparated) {
+    makeRare(moduleId, optionName, path);
+    return;
+  }
+  const std::size_t separator = moduleId.empty() ? 0 : 1;
+  if (written.size() == moduleId.size() + separator + optionName.size() &&
+      written.compare(0, moduleId.size(), moduleId) == 0 &&
+      written.compare(moduleId.size() + separator, optionName.size(), optionName) == 0) {
+    names_ = written.data();
+    if (separator != 0) optionNameSize_ = kSeparated;
+  } else {
+    names_ = names.copy(moduleId, optionName).data();
+  }
+  moduleIdSize_ = static_cast<std::uint16_t>(moduleId.size());
+  optionNameSize_ |= static_cast<std::uint16_t>(optionName.size());
+}
+
+TamOptionExp::~TamOptionExp() {
+  if (isRare()) delete rare_;
+}
+
+void TamOptionExp::makeRare(std::string_view moduleId, std::string_view optionName,
+                            const TamPath& path) {
+  auto* rare = new Rare{std::string(moduleId) + std::string(optionName), moduleId.size(), path};
+  rare_ = rare;
+  moduleIdSize_ = kRare;
+  optionNameSize_ = 0;
+}
+
+void TamOptionExp::setPathRange(std::size_t begin, std::size_t end) {
+  if (!isRare()) makeRare(moduleId(), optionName(), TamPath());
+  rare_->pathBegin = TamSourcePos::narrow(begin);
+  end_ = TamSourcePos::narrow(end);
+}
 
 // Only a found option is remembered, so the found epoch tells when to look again: modules the
 // host loads meanwhile cannot change what a successful lookup finds. The epoch is read before

@@ -11,7 +11,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 #include <string_view>
 
@@ -28,29 +27,39 @@ class TamOptionExp : public tam::detail::ArenaNode {
   // The names are copied into storage the expression owns.
   TamOptionExp(std::string_view moduleId, std::string_view optionName, const TamPath& path);
   // The names are copied into `names`, which must outlive the expression: the arena the
-  // expression itself is placed in.
+  // expression itself is placed in. When `written` (storage that outlives the expression too,
+  // such as the text of a parse) holds exactly the module id, a separator and the option name,
+  // or the option name alone when there is no module id, the names are read there instead.
   TamOptionExp(tam::detail::RuleArena& names, std::string_view moduleId,
-               std::string_view optionName, const TamPath& path);
-  ~TamOptionExp() = default;
+               std::string_view optionName, const TamPath& path,
+               std::string_view written = std::string_view());
+  ~TamOptionExp();
   TamOptionExp(const TamOptionExp&) = delete;
   TamOptionExp& operator=(const TamOptionExp&) = delete;
 
   // TamOption::findOption(window, moduleId, optionName): raises 302 or 102 when it is missing.
   ref_count_ptr<TamOption> resolve(const ref_count_ptr<TamWindow>& window) const;
-  const TamPath& path() const { return owned_ ? owned_->path : noPath(); }
-  std::string_view moduleId() const { return std::string_view(names_, moduleIdSize_); }
+  const TamPath& path() const { return isRare() ? rare_->path : noPath(); }
+  std::string_view moduleId() const {
+    return isRare() ? std::string_view(rare_->names.data(), rare_->moduleIdSize)
+                    : std::string_view(names_, moduleIdSize_);
+  }
   std::string_view optionName() const {
-    return std::string_view(names_ + moduleIdSize_, optionNameSize_);
+    if (isRare()) return std::string_view(rare_->names).substr(rare_->moduleIdSize);
+    const std::size_t separator = (optionNameSize_ & kSeparated) != 0 ? 1 : 0;
+    return std::string_view(names_ + moduleIdSize_ + separator, optionNameSize_ & ~kSeparated);
   }
   // "module:option" followed by "[path]" when a path was written; for dumps and messages.
   std::string dump() const;
 
   std::uint32_t moduleIdOffset() const { return moduleIdOffset_; }
   std::uint32_t optionNameOffset() const { return optionNameOffset_; }
-  std::uint32_t pathBeginOffset() const { return pathBegin_; }
+  std::uint32_t pathBeginOffset() const {
+    return isRare() ? rare_->pathBegin : TamSourcePos::kNoOffset;
+  }
   // A written path ends the reference.
   std::uint32_t pathEndOffset() const {
-    return pathBegin_ == TamSourcePos::kNoOffset ? TamSourcePos::kNoOffset : end_;
+    return pathBeginOffset() == TamSourcePos::kNoOffset ? TamSourcePos::kNoOffset : end_;
   }
   // The first byte of the reference (its module id, or its name when it has none) and just past
   // its last token (the option name, or the "]" of its path).
@@ -61,33 +70,43 @@ class TamOptionExp : public tam::detail::ArenaNode {
     optionNameOffset_ = TamSourcePos::narrow(optionName);
     end_ = TamSourcePos::narrow(end);
   }
-  void setPathRange(std::size_t begin, std::size_t end) {
-    pathBegin_ = TamSourcePos::narrow(begin);
-    end_ = TamSourcePos::narrow(end);
-  }
+  // Raises std::bad_alloc (and then changes nothing) when the reference had no rare block yet.
+  void setPathRange(std::size_t begin, std::size_t end);
 
  private:
   static const TamPath& noPath();
 
-  // What few references need: the path written, and the names when the reference keeps them
-  // itself (one built outside a parse). Null for most.
-  struct Owned {
-    std::string names;
+  // What few references need, kept apart: the path and where it was written, and the names
+  // when the reference keeps them itself (one built outside a parse, or names too long for the
+  // compact sizes).
+  struct Rare {
+    std::string names;  // the module id followed by the option name
+    std::size_t moduleIdSize;
     TamPath path;
+    std::uint32_t pathBegin = TamSourcePos::kNoOffset;
   };
-  std::unique_ptr<const Owned> owned_;
-  // The module id followed by the option name, where the arena or owned_ keeps them.
-  const char* names_ = nullptr;
-  std::size_t moduleIdSize_ = 0;
-  std::size_t optionNameSize_ = 0;
+  // moduleIdSize_ says a reference has a rare block; optionNameSize_'s top bit that a
+  // separator byte stands between the names.
+  static constexpr std::uint16_t kRare = 0xFFFF;
+  static constexpr std::uint16_t kSeparated = 0x8000;
+
+  bool isRare() const { return moduleIdSize_ == kRare; }
+  // Keeps the names and path in a new rare block; raises std::bad_alloc.
+  void makeRare(std::string_view moduleId, std::string_view optionName, const TamPath& path);
+
   // The last resolution: the option found, in which window, in which found epoch (0: none).
   // Not owning: an option leaves its module only by a change that moves the epoch on.
   mutable TamOption* resolved_ = nullptr;
   mutable const TamWindow* resolvedIn_ = nullptr;
   mutable std::uint64_t resolvedAt_ = 0;
+  union {
+    const char* names_;  // the module id, a separator when marked, then the option name
+    Rare* rare_;         // owned, when isRare()
+  };
+  std::uint16_t moduleIdSize_ = 0;
+  std::uint16_t optionNameSize_ = 0;
   std::uint32_t moduleIdOffset_ = TamSourcePos::kNoOffset;
   std::uint32_t optionNameOffset_ = TamSourcePos::kNoOffset;
-  std::uint32_t pathBegin_ = TamSourcePos::kNoOffset;
   std::uint32_t end_ = TamSourcePos::kNoOffset;
 };
 

@@ -1,7 +1,8 @@
 // What modules keep of the texts they read: each option's declaration line is a stretch of one
-// copy of the interface section it was read from, and the option maps key each option by a view
-// of its own name. Both must stay right after the caller's text is gone, when texts replace one
-// another, when a read fails part-way, and for options held after their module let them go.
+// copy of the interface section it was read from, or of the host's own text when the host shares
+// it, and the option maps key each option by a view of its own name. Both must stay right after
+// the caller's text is gone, when texts replace one another, when a read fails part-way, and for
+// options held after their module let them go.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,7 +15,13 @@
 namespace tamtest {
 namespace {
 
-using KeptTextTest = ModelTest;
+using Reader = void (*)(const ref_count_ptr<TamModule>& module, const std::string& text);
+
+class KeptTextTest : public ModelTest {
+ protected:
+  void checkDeclarationsOutliveTheirTexts(Reader read);
+  void checkAReadFailingPartWay(Reader read);
+};
 
 // Reads `text` from a copy that is scribbled over and freed before anything is asked.
 void readFromCopy(const ref_count_ptr<TamModule>& module, const std::string& text) {
@@ -22,6 +29,13 @@ void readFromCopy(const ref_count_ptr<TamModule>& module, const std::string& tex
   module->setRixData(*copy);
   copy->assign(copy->size(), '#');
 }
+
+// Reads `text` shared, the host letting go of its handle at once.
+void readShared(const ref_count_ptr<TamModule>& module, const std::string& text) {
+  module->setRixData(std::make_shared<const std::string>(text));
+}
+
+const Reader kReaders[] = {readFromCopy, readShared};
 
 // Every declaration the module keeps, "name=line" in name order.
 std::string declarations(const ref_count_ptr<TamModule>& module) {
@@ -35,6 +49,13 @@ std::string declarations(const ref_count_ptr<TamModule>& module) {
 // Two modules declaring the same names read text after text; each keeps its own lines, whatever
 // the other reads or drops, and options let go of keep their names.
 TEST_F(KeptTextTest, DeclarationsOutliveTheTextsTheyWereReadFrom) {
+  for (const Reader read : kReaders) {
+    SCOPED_TRACE(read == readShared ? "shared" : "copied");
+    checkDeclarationsOutliveTheirTexts(read);
+  }
+}
+
+void KeptTextTest::checkDeclarationsOutliveTheirTexts(Reader read) {
   struct Step {
     const char* module;
     std::vector<std::string> lines;
@@ -54,7 +75,7 @@ TEST_F(KeptTextTest, DeclarationsOutliveTheTextsTheyWereReadFrom) {
     SCOPED_TRACE(std::string(step.module) + ": " + joined(step.lines));
     ref_count_ptr<TamModule> module = step.module == std::string("m") ? m : n;
     const std::string other = declarations(module == m ? n : m);
-    readFromCopy(module, moduleText(step.module, step.lines));
+    read(module, moduleText(step.module, step.lines));
     std::vector<std::string> expected;
     for (const std::string& line : step.lines) {
       const std::string name = line.substr(line.find(' ') + 1, 1);
@@ -80,17 +101,26 @@ TEST_F(KeptTextTest, DeclarationsOutliveTheTextsTheyWereReadFrom) {
   window->deleteModule("m");
   EXPECT_EQ(held.front()->name(), "a");
   EXPECT_EQ(declarations(n), "c=public c string");
+  n = ref_count_ptr<TamModule>();
+  window->deleteModule("n");
 }
 
 // A read failing at its third declaration keeps the two before it whole, their lines intact once
 // the text is gone, and a forgotten option's line goes with it.
 TEST_F(KeptTextTest, AReadFailingPartWayKeepsWholeLines) {
+  for (const Reader read : kReaders) {
+    SCOPED_TRACE(read == readShared ? "shared" : "copied");
+    checkAReadFailingPartWay(read);
+  }
+}
+
+void KeptTextTest::checkAReadFailingPartWay(Reader read) {
   ref_count_ptr<TamModule> m = window->createModule("m");
   const std::vector<std::string> good = {"public a integer = 1 to 4", "public b logical"};
   std::vector<std::string> lines = good;
   lines.push_back("public c bogus");
   lines.push_back("public d logical");
-  EXPECT_NE(failure([&] { readFromCopy(m, moduleText("m", lines, "set m:a to 2")); }), "none");
+  EXPECT_NE(failure([&] { read(m, moduleText("m", lines, "set m:a to 2")); }), "none");
   EXPECT_EQ(declarations(m), "a=" + good[0] + " b=" + good[1]);
   EXPECT_EQ(m->getRixData(), moduleText("m", good));
   EXPECT_EQ(failure([&] { m->getOption("d"); }), "102 d");
@@ -100,6 +130,24 @@ TEST_F(KeptTextTest, AReadFailingPartWayKeepsWholeLines) {
   EXPECT_EQ(failure([&] { m->askOptionRix("b"); }), "102 b");
   EXPECT_EQ(b->name(), "b");
   EXPECT_EQ(declarations(m), "a=" + good[0]);
+  m = ref_count_ptr<TamModule>();
+  window->deleteModule("m");
+}
+
+// A shared text is kept, not copied, for as long as an option declared from it stands; a null
+// one changes nothing.
+TEST_F(KeptTextTest, ASharedTextIsKeptNotCopied) {
+  ref_count_ptr<TamModule> m = window->createModule("m");
+  auto text = std::make_shared<const std::string>(
+      moduleText("m", {"public a integer default 2", "public b logical"}, "set m:a to 3"));
+  m->setRixData(text);
+  EXPECT_GT(text.use_count(), 1);
+  m->setRixData(std::shared_ptr<const std::string>());
+  EXPECT_EQ(declarations(m), "a=public a integer default 2 b=public b logical");
+  EXPECT_EQ(m->getRixData(), *text);
+  m->setRixData(moduleText("m", {"public c string"}));
+  EXPECT_EQ(text.use_count(), 1);
+  EXPECT_EQ(declarations(m), "c=public c string");
 }
 
 // Options read from one text with the same range as written and of the same number kind share

@@ -16,7 +16,8 @@ void addCheckCommand(CLI::App& app, CommandRun& run);
 void addValidateCommand(CLI::App& app, CommandRun& run);
 void addRenameCommand(CLI::App& app, CommandRun& run);
 void addSweepCommand(CLI::App& app, CommandRun& run);
-void addServeCommand(CLI::App& app, CommandRun& run);
+// tam serve hands its command line, unchanged, to the server program.
+void addServeCommand(CLI::App& app, CommandRun& run, int argc, char** argv);
 void addExplainCommand(CLI::App& app, CommandRun& run);
 void addOptionsCommand(CLI::App& app, CommandRun& run);
 

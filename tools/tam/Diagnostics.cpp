@@ -6,8 +6,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <exception>
 #include <iostream>
 #include <map>
+#include <new>
 #include <sstream>
 
 #include "SyntaxWording.h"
@@ -537,4 +539,28 @@ std::string describeException(const TamException& e) {
   std::string text = "library error " + std::to_string(e.code());
   if (!info.empty()) text += ": " + info;
   return text;
+}
+
+int runReported(const std::function<int()>& command) {
+  DiagnosticPrinter printer(std::cerr);
+  try {
+    return command();
+  } catch (const ToolError& e) {
+    std::cout.flush();
+    if (e.diagnostics().empty()) {
+      printer.reportText(e.what());
+    } else {
+      for (const Diagnostic& diagnostic : e.diagnostics()) printer.report(diagnostic);
+    }
+    return e.status();
+  } catch (const TamException& e) {
+    printer.report(Diagnostic::general(describeException(e)));
+  } catch (const std::bad_alloc&) {
+    printer.report(Diagnostic::general("out of memory"));
+  } catch (const std::exception& e) {
+    printer.report(Diagnostic::general(e.what()));
+  } catch (...) {
+    printer.report(Diagnostic::general("unexpected failure"));
+  }
+  return kExitReported;
 }

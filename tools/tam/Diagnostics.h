@@ -26,6 +26,7 @@
 #include <tam/libtam.h>
 
 #include <cstddef>
+#include <functional>
 #include <iosfwd>
 #include <stdexcept>
 #include <string>
@@ -175,6 +176,10 @@ std::string sourceWithCaret(const std::string& sourceLine, int column, const std
 
 // The message of a library exception in tam's words, without location.
 std::string describeException(const TamException& e);
+
+// Runs a chosen command and returns its exit status; whatever it throws is printed as a
+// diagnostic on std::cerr and becomes kExitReported (a ToolError: its own status).
+int runReported(const std::function<int()>& command);
 
 // A name as diagnostics quote it: in single quotes, cut short when very long.
 std::string quote(const std::string& name);

@@ -167,7 +167,7 @@ bool FileAdapter::loadModule(TamWindow* window, const std::string& moduleId) {
     return true;
   }
   try {
-    module->setRixData(file->text());
+    module->setRixData(file->sharedText());
   } catch (const TamException& e) {
     if (failedLoads_.empty()) firstLoadError_ = describeException(e);
     failedLoads_.push_back(moduleId);
@@ -180,7 +180,7 @@ bool FileAdapter::refreshModule(TamWindow*, ref_count_ptr<TamModule> module) {
   if (!module) return false;
   const ModuleFile* file = moduleFile(module->id());
   if (file == nullptr) return false;
-  module->setRixData(file->text());
+  module->setRixData(file->sharedText());
   return true;
 }
 

@@ -1,6 +1,7 @@
 #include "ModuleFile.h"
 
 #include <algorithm>
+#include <limits>
 #include <string_view>
 #include <utility>
 
@@ -64,6 +65,12 @@ ModuleFile ModuleFile::read(const std::string& path) {
 }
 
 ModuleFile ModuleFile::fromText(const std::string& path, std::string text) {
+  static_assert(kMaxModuleFileBytes <= std::numeric_limits<std::uint32_t>::max(),
+                "a module file's offsets fit a line's 32-bit fields");
+  if (text.size() > std::numeric_limits<std::uint32_t>::max()) {
+    throw ToolError(Diagnostic::general(path + ": the module text is too large to place lines in"),
+                    kExitUsage);
+  }
   ModuleFile file;
   file.source_ = SourceText(path, std::move(text));
   LineReader reader(file.source_.text());
@@ -102,7 +109,7 @@ SourcePlace ModuleFile::placeInLine(const ModuleLine& line, std::size_t offset,
                                     std::size_t end) const {
   // A part the line does not hold (an unknown place) is shown at the start of the line.
   if (offset > line.length) offset = 0;
-  end = std::min(end, line.length);
+  end = std::min<std::size_t>(end, line.length);
   return source_.place(line.offset + offset, end > offset ? line.offset + end : 0);
 }
 

@@ -9,16 +9,19 @@
 #define TAM_TOOL_MODULEFILE_H
 
 #include <cstddef>
+#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "SourceText.h"
 
-// One line of the file, without its line end; its text is ModuleFile::lineText().
+// One line of the file, without its line end; its text is ModuleFile::lineText(). Offsets fit 32
+// bits: module files are far smaller (kMaxModuleFileBytes).
 struct ModuleLine {
-  int line = 0;             // 1-based line of the file
-  std::size_t offset = 0;   // of its first byte in the file
-  std::size_t length = 0;   // in bytes
+  int line = 0;                // 1-based line of the file
+  std::uint32_t offset = 0;    // of its first byte in the file
+  std::uint32_t length = 0;    // in bytes
 };
 
 class ModuleFile {
@@ -29,6 +32,8 @@ class ModuleFile {
 
   const std::string& path() const { return source_.path(); }
   const std::string& text() const { return source_.text(); }
+  // The text, shared with the library's module read from it rather than copied.
+  const std::shared_ptr<const std::string>& sharedText() const { return source_.sharedText(); }
   const SourceText& source() const { return source_; }
 
   // The module line: false when the first line does not start with "module ".

@@ -1,103 +1,63 @@
-// tam serve: configures a product in the browser. Starts a web server on this machine's loopback
-// address (or the address --host names), prints the address to open with its token, and serves
-// the configurator page and its API (docs/serve-api.md) until Ctrl-C or SIGTERM stops it.
-#include <pthread.h>
+// tam serve: configures a product in the browser. tam reads the command line like any other and
+// then hands it, unchanged, to the server program (tam-serve, see ServeProgram.cpp), which takes
+// the place of this process: same process id, same terminal, same signals. The server program
+// lies beside tam in a build tree and in TAM_SERVE_PROGRAM_DIR, relative to tam's folder, once
+// installed.
+#include <limits.h>
+#include <unistd.h>
 
-#include <atomic>
-#include <csignal>
-#include <ctime>
+#include <cerrno>
+#include <cstring>
 #include <iostream>
 #include <memory>
 #include <string>
-#include <thread>
+#include <vector>
 
 #include "Commands.h"
-#include "Configurator.h"
 #include "Diagnostics.h"
-#include "WebServer.h"
+#include "ServeOptions.h"
 
 namespace {
 
-const char* const kLoopback = "127.0.0.1";
-constexpr int kMaxPort = 65535;
-// How often the thread that waits for Ctrl-C looks whether the server ended by itself.
-constexpr long kSignalPollNanoseconds = 200L * 1000 * 1000;
-
-struct ServeOptions {
-  std::string product;
-  std::string host;
-  int port = 0;
-};
-
-// Ctrl-C and SIGTERM are taken by one thread, which stops the server; every other thread,
-// including the server's, is created with them blocked.
-sigset_t stopSignals() {
-  sigset_t signals;
-  sigemptyset(&signals);
-  sigaddset(&signals, SIGINT);
-  sigaddset(&signals, SIGTERM);
-  return signals;
+// The folder of the running tam, or empty when the system does not say.
+std::string ownFolder() {
+  char path[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (length <= 0) return std::string();
+  const std::string self(path, static_cast<std::size_t>(length));
+  return self.substr(0, self.rfind('/'));
 }
 
-int runServe(const ServeOptions& options) {
-  sigset_t signals = stopSignals();
-  pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+// Where the server program is: beside tam (a build tree), else where it is installed.
+std::string serverProgram() {
+  const std::string folder = ownFolder();
+  if (folder.empty()) failUsage("cannot find the folder of the running tam to start the server");
+  const std::string beside = folder + "/" + kServeProgramName;
+  if (access(beside.c_str(), X_OK) == 0) return beside;
+  return folder + "/" + TAM_SERVE_PROGRAM_DIR + "/" + kServeProgramName;
+}
 
-  Configurator configurator(options.product);
-  std::string host = options.host.empty() ? kLoopback : options.host;
-  WebServer server(configurator, host, options.port);
-  if (!options.host.empty() && host != kLoopback) {
-    Diagnostic exposed = Diagnostic::general(
-        "listening on " + host +
-        ", not only on this machine: whoever reaches this address and has the token can change "
-        "and save the product, over a connection that is not encrypted" +
-        (server.anyHost() ? "; requests may name this machine in any way (the Host header is "
-                            "not checked)"
-                          : ""));
-    exposed.severity = Severity::kWarning;
-    DiagnosticPrinter(std::cerr).report(exposed);
-  }
-  std::cout << "tam serve: configuring " << configurator.productPath() << "\n"
-            << "Open " << server.url() << " in a browser. Press Ctrl-C to stop.\n"
-            << std::flush;
-
-  // A stop asked for before the server listens would find nothing to stop, so once a signal
-  // has come the waiter stops the server as soon as it is running, exactly once.
-  std::atomic<bool> ended{false};
-  std::thread waiter([&] {
-    timespec poll{0, kSignalPollNanoseconds};
-    bool stopping = false;
-    while (!ended.load()) {
-      if (!stopping) {
-        stopping = sigtimedwait(&signals, nullptr, &poll) > 0;
-      } else if (server.isRunning()) {
-        server.stop();
-        return;
-      } else {
-        nanosleep(&poll, nullptr);
-      }
-    }
-  });
-  server.run();
-  ended.store(true);
-  waiter.join();
-  std::cout << "tam serve: stopped\n" << std::flush;
-  return kExitOk;
+// Replaces this process with the server program, given tam's own words; returns only on failure.
+int startServer(int argc, char** argv) {
+  const std::string program = serverProgram();
+  std::vector<char*> words;
+  words.push_back(const_cast<char*>(program.c_str()));
+  for (int i = 1; i < argc; ++i) words.push_back(argv[i]);
+  words.push_back(nullptr);
+  std::cout.flush();
+  std::cerr.flush();
+  execv(program.c_str(), words.data());
+  throw ToolError(Diagnostic::general("cannot start the server program " + quote(program) + ": " +
+                                      std::strerror(errno)),
+                  kExitReported);
 }
 
 }  // namespace
 
-void addServeCommand(CLI::App& app, CommandRun& run) {
+void addServeCommand(CLI::App& app, CommandRun& run, int argc, char** argv) {
   auto options = std::make_shared<ServeOptions>();
-  CLI::App* command = app.add_subcommand(
-      "serve",
-      "Configure a product in the browser: a local web page with the product tree, "
-      "its options, messages, undo and save");
-  command->add_option("PRODUCT", options->product, "The product file (JSON)")->required();
-  command->add_option("--port", options->port, "The port to listen on (default: a free one)")
-      ->check(CLI::Range(0, kMaxPort));
-  command->add_option("--host", options->host,
-                      "The address to listen on (default 127.0.0.1, this machine only)");
-  addDiagnosticOptions(command);
-  command->callback([options, &run] { run = [options] { return runServe(*options); }; });
+  CLI::App* command = addServeSubcommand(app, *options);
+  command->callback([options, argc, argv, &run] {
+    run = [argc, argv] { return startServer(argc, argv); };
+  });
 }

@@ -3,14 +3,16 @@
 #include <utility>
 
 SourceText::SourceText(const std::string& path, std::string text)
-    : path_(path), text_(std::move(text)), lines_(text_) {}
+    : path_(path),
+      text_(std::make_shared<const std::string>(std::move(text))),
+      lines_(*text_) {}
 
 std::string SourceText::line(int number) const {
   if (number < 1 || number > lines_.lineCount()) return "";
   const std::size_t start = lines_.lineStart(number);
   std::size_t end = lines_.lineEnd(number);
-  if (end > start && text_[end - 1] == '\r') --end;
-  return text_.substr(start, end - start);
+  if (end > start && (*text_)[end - 1] == '\r') --end;
+  return text_->substr(start, end - start);
 }
 
 SourcePlace SourceText::place(std::size_t offset, std::size_t end) const {

@@ -8,17 +8,20 @@
 #include <tam/libtam.h>
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 #include "Diagnostics.h"
 
 class SourceText {
  public:
-  SourceText() : lines_(std::string()) {}
+  SourceText() : SourceText(std::string(), std::string()) {}
   SourceText(const std::string& path, std::string text);
 
   const std::string& path() const { return path_; }
-  const std::string& text() const { return text_; }
+  const std::string& text() const { return *text_; }
+  // The text itself, to share with what keeps it as long as it needs it (the library's modules).
+  const std::shared_ptr<const std::string>& sharedText() const { return text_; }
   const TamLineIndex& lines() const { return lines_; }
 
   // The text of a 1-based line without its line end; empty for a line out of range.
@@ -31,7 +34,7 @@ class SourceText {
 
  private:
   std::string path_;
-  std::string text_;
+  std::shared_ptr<const std::string> text_;  // never null, never changed
   TamLineIndex lines_;
 };
 

@@ -5,9 +5,7 @@
 
 #include <CLI/CLI.hpp>
 #include <csignal>
-#include <exception>
 #include <iostream>
-#include <new>
 #include <string>
 
 #include "Commands.h"
@@ -21,31 +19,6 @@ namespace {
 const char kExitStatuses[] =
     "Exit status: 0 when nothing but warnings was reported (with --werror, warnings count as "
     "errors), 1 when errors were reported, 2 when the command line or the input cannot be used.";
-
-// Runs the chosen command; whatever it throws becomes a diagnostic and an exit status.
-int runReported(const CommandRun& run) {
-  DiagnosticPrinter printer(std::cerr);
-  try {
-    return run();
-  } catch (const ToolError& e) {
-    std::cout.flush();
-    if (e.diagnostics().empty()) {
-      printer.reportText(e.what());
-    } else {
-      for (const Diagnostic& diagnostic : e.diagnostics()) printer.report(diagnostic);
-    }
-    return e.status();
-  } catch (const TamException& e) {
-    printer.report(Diagnostic::general(describeException(e)));
-  } catch (const std::bad_alloc&) {
-    printer.report(Diagnostic::general("out of memory"));
-  } catch (const std::exception& e) {
-    printer.report(Diagnostic::general(e.what()));
-  } catch (...) {
-    printer.report(Diagnostic::general("unexpected failure"));
-  }
-  return kExitReported;
-}
 
 // "A subcommand is required" begins in lower case; "PRODUCT is required" keeps its name.
 std::string lowerFirst(std::string text) {
@@ -129,7 +102,7 @@ int main(int argc, char** argv) {
   addValidateCommand(app, run);
   addRenameCommand(app, run);
   addSweepCommand(app, run);
-  addServeCommand(app, run);
+  addServeCommand(app, run, argc, argv);
   // Set after the subcommands are added, which would otherwise inherit it.
   app.footer(kExitStatuses);
   try {
