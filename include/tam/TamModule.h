@@ -115,14 +115,15 @@ class TAM_API TamModule : public ref_count {
   ref_count_ptr<TamOption> implementOrUseOption(const std::string& name,
                                                 const ref_count_ptr<TamOption>& base,
                                                 TamOption::Scope scope, bool uses);
-  // Enters a new option in the option map (outside test mode).
-  void enterOption(const ref_count_ptr<TamOption>& option);
   // Removes an option from the option map and the used options, and drops its declaration text.
   void forgetOption(const std::string& name);
 
   // Options by name. A key is a view of the name of the option it maps to, which the map keeps
   // alive and which never changes.
   using OptionMap = std::map<std::string_view, ref_count_ptr<TamOption>>;
+  // Enters a new option in the option map (outside test mode) at `at`, the place its name
+  // belongs.
+  void enterOption(const ref_count_ptr<TamOption>& option, OptionMap::iterator at);
   OptionMap optionMap_;
   mutable std::shared_ptr<const OptionList> optionList_;  // null until asked for after a change
   OptionMap legacyOptionMap_;

@@ -52,11 +52,17 @@ class TamWindow::ModuleCall {
 TamWindow::~TamWindow() { tam::detail::foundLookupsChanged(); }
 
 ref_count_ptr<TamModule> TamWindow::createModule(const std::string& id) {
-  if (moduleMap_.count(id) != 0) {
+  if (moduleIndex_.count(id) != 0) {
     throw TamException(kModuleExistsCode, std::string(), std::string(), std::string());
   }
   ref_count_ptr<TamModule> module(new TamModule(this, id));
-  moduleMap_[id] = module;
+  const auto entered = moduleMap_.emplace(id, module).first;
+  try {
+    moduleIndex_.emplace(entered->first, module.get());
+  } catch (...) {
+    moduleMap_.erase(entered);
+    throw;
+  }
   tam::detail::lookupsChanged();
   return module;
 }
@@ -66,6 +72,7 @@ void TamWindow::deleteModule(const std::string& id) {
   if (it == moduleMap_.end()) return;
   // The module goes only after the map is consistent again.
   ref_count_ptr<TamModule> leaving = it->second;
+  moduleIndex_.erase(it->first);
   moduleMap_.erase(it);
   tam::detail::foundLookupsChanged();
 }
@@ -78,8 +85,8 @@ ref_count_ptr<TamModule> TamWindow::getModule(const std::string& id, bool extern
   const ref_count_ptr<TamWindow> keep(this);
   if (!refreshQueue_.empty()) refreshQueuedModules();
 
-  auto it = moduleMap_.find(id);
-  if (it != moduleMap_.end()) return it->second;
+  auto it = moduleIndex_.find(id);
+  if (it != moduleIndex_.end()) return ref_count_ptr<TamModule>(it->second);
 
   bool supplied = false;
   {
@@ -89,12 +96,12 @@ ref_count_ptr<TamModule> TamWindow::getModule(const std::string& id, bool extern
   if (!supplied) {
     throw TamException(kModuleNotSuppliedCode, id, std::string(), std::string());
   }
-  it = moduleMap_.find(id);
-  if (it == moduleMap_.end()) {
+  it = moduleIndex_.find(id);
+  if (it == moduleIndex_.end()) {
     throw TamException(kModuleNotSuppliedCode, id, std::string(), std::string());
   }
   if (external) it->second->setExternal(true);
-  return it->second;
+  return ref_count_ptr<TamModule>(it->second);
 }
 
 void TamWindow::refreshQueuedModules() {
