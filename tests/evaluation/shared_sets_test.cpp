@@ -484,3 +484,16 @@ TEST_F(SharedSetsTest, ANodesSetReadAfterTheHostChangedSomethingIsBoundAnew) {
     EXPECT_EQ(listed(node->getSos()), c.read);  // read again, as it was bound
   }
 }
+
+TEST_F(SharedSetsTest, AUsedOptionReadAfterItsProviderChangedShowsTheNewValue) {
+  // The node's set holds an entry for every option of its module, one of them used: reading it
+  // must take the used option's value anew from the node above, which the host changed since.
+  addModule("top", {"public level integer default 7"}, "");
+  addModule("m", {"public u uses top:level", "public a integer default 1"}, "");
+  TestNode root(window, "root", "top");
+  TestNode* node = root.addChild("n", "m");
+  evaluate(root);
+  ASSERT_EQ(value(*node, "m", "u"), "7");
+  hostSet(root, "top", "level", I(9));
+  EXPECT_EQ(listed(node->getSos()), "u=9 a=1");
+}
