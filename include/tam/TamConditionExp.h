@@ -5,6 +5,7 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -33,8 +34,8 @@ class TAM_API TamConditionExp : public TamRixExp {
   friend class TamRuleParser;
   TamConditionExp();
   // Takes ownership of condition.
-  TamConditionExp(const TamValueExp* condition, std::shared_ptr<const std::string> rix,
-                  std::vector<TamOptionExp*> refs);
+  TamConditionExp(const TamValueExp* condition, std::shared_ptr<const std::string> text,
+                  std::string_view rix, std::vector<TamOptionExp*> refs);
 
   TamValueExp* condition_ = nullptr;
 };

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tam/TamExport.h"
@@ -37,8 +38,8 @@ class TAM_API TamExpRoot : public TamRixExp {
   friend class TamRuleParser;
   TamExpRoot();
   // Takes ownership of body.
-  TamExpRoot(const TamExp* body, std::shared_ptr<const std::string> rix,
-             std::vector<TamOptionExp*> refs);
+  TamExpRoot(const TamExp* body, std::shared_ptr<const std::string> text,
+             std::string_view rix, std::vector<TamOptionExp*> refs);
 
   TamExp* body_ = nullptr;
   std::uint32_t stopOffset_ = TamSourcePos::kNoOffset;

@@ -86,7 +86,8 @@ class TAM_API TamModule : public ref_count {
   // and the old rules.
   void setRixData(const std::string& text);
   // The same, sharing the host's text instead of copying the parts the module keeps (its
-  // declaration lines): for a host that keeps the text anyway. A null text changes nothing.
+  // declaration lines and rules): for a host that keeps the text anyway. A null text changes
+  // nothing.
   void setRixData(std::shared_ptr<const std::string> text);
   // The module text in the layout setRixData reads; empty for a module without options and
   // rules. No line break is added after the rules.
@@ -105,6 +106,8 @@ class TAM_API TamModule : public ref_count {
                                    const std::shared_ptr<const std::string>& text = nullptr,
                                    std::size_t at = 0);
   void replaceRules(std::string rules);
+  // The same for rules that are the part `rules` of a text the host shares.
+  void replaceRules(std::shared_ptr<const std::string> text, std::string_view rules);
   // setRixData over `text`; the declarations keep stretches of `shared` when it holds the text,
   // else of a copy of the interface section.
   void readRixData(const std::string& text, std::shared_ptr<const std::string> shared);

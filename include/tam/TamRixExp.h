@@ -10,6 +10,7 @@
 #include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "tam/TamExport.h"
@@ -31,8 +32,9 @@ class TAM_API TamRixExp : public ref_count {
  public:
   ~TamRixExp() override;
 
-  // The text the tree was parsed from, kept (and shared with no one but other roots of the same
-  // parse) for the root's life.
+  // The text the tree was parsed from, kept for the root's life. When the parse read part of a
+  // larger text the host shared (TamModule::setRixData), the root keeps that text and makes this
+  // copy of its part on the first call. Not thread-safe, like position().
   const std::string& rix() const;
   // Resolves every option reference against the window and adds it to out, in text order.
   // A reference that cannot be resolved raises the lookup's failure (302 or 102).
@@ -46,12 +48,16 @@ class TAM_API TamRixExp : public ref_count {
 
  protected:
   TamRixExp();
-  TamRixExp(std::shared_ptr<const std::string> rix, std::vector<TamOptionExp*> optionRefs);
+  // rix is the part of *text the tree was parsed from.
+  TamRixExp(std::shared_ptr<const std::string> text, std::string_view rix,
+            std::vector<TamOptionExp*> optionRefs);
 
  private:
   friend class TamRuleParser;
 
-  std::shared_ptr<const std::string> rix_;  // null for a root made without a parse
+  std::shared_ptr<const std::string> text_;  // null for a root made without a parse
+  std::string_view rix_;                     // within *text_
+  mutable std::unique_ptr<const std::string> rixCopy_;  // when rix_ is only a part of *text_
   std::vector<TamOptionExp*> optionRefs_;
   mutable std::unique_ptr<TamLineIndex> lines_;  // built on the first position() call
   // The memory of the tree's nodes, freed after the derived root has deleted its tree.

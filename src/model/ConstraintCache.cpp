@@ -19,5 +19,12 @@ void ConstraintCache::keep(char kind, std::string_view text,
   if (entries_.size() < kMaxEntries) entries_.emplace(keyOf(kind, text), constraint);
 }
 
+ref_count_ptr<TamValue> ConstraintCache::shareInteger(const ref_count_ptr<TamValue>& value) {
+  auto it = integers_.find(value->intValue());
+  if (it != integers_.end()) return it->second;
+  if (integers_.size() < kMaxEntries) integers_.emplace(value->intValue(), value);
+  return value;
+}
+
 }  // namespace detail
 }  // namespace tam

@@ -1,7 +1,9 @@
 // ConstraintCache holds the ranges met while one module text is read, by the kind of number read
 // and the range as written, so that options declared with the same range share one constraint
-// (constraints are immutable). It lives for one read and serves one thread, like the module; it
-// keeps at most kMaxEntries ranges, so a text of ranges all different costs it little.
+// (constraints are immutable), and likewise the integer defaults, so that options defaulting to
+// the same number share one value (values are immutable too). It lives for one read and serves
+// one thread, like the module; it keeps at most kMaxEntries of each, so a text of ranges or
+// defaults all different costs it little.
 #ifndef TAM_SRC_MODEL_CONSTRAINTCACHE_H
 #define TAM_SRC_MODEL_CONSTRAINTCACHE_H
 
@@ -11,6 +13,7 @@
 #include <unordered_map>
 
 #include "tam/TamOptionValue.h"
+#include "tam/TamValue.h"
 #include "tam/ref_count.h"
 
 namespace tam {
@@ -24,11 +27,14 @@ class ConstraintCache {
   ref_count_ptr<TamOptionValue> find(char kind, std::string_view text) const;
   // Keeps `constraint` under `kind` and `text` while there is room.
   void keep(char kind, std::string_view text, const ref_count_ptr<TamOptionValue>& constraint);
+  // The integer value kept equal to `value` (an integer), else `value`, kept while there is room.
+  ref_count_ptr<TamValue> shareInteger(const ref_count_ptr<TamValue>& value);
 
  private:
   static std::string keyOf(char kind, std::string_view text);
 
   std::unordered_map<std::string, ref_count_ptr<TamOptionValue>> entries_;
+  std::unordered_map<int, ref_count_ptr<TamValue>> integers_;
 };
 
 }  // namespace detail

@@ -54,6 +54,7 @@ void TamModule::readRixData(const std::string& text, std::shared_ptr<const std::
   // of the section they stand in (up to the "interface end" line, or the end of the text); the
   // options declared from it share it.
   const std::string_view section = lines.remainderView();
+  const std::shared_ptr<const std::string> hostText = shared;
   const char* keptStart = text.data();
   if (!shared) {
     TamTokenizer scan = lines;
@@ -86,7 +87,11 @@ void TamModule::readRixData(const std::string& text, std::shared_ptr<const std::
   }
   for (const std::string& name : undeclared) forgetOption(name);
 
-  replaceRules(std::string(lines.remainderView()));
+  if (hostText) {
+    replaceRules(hostText, lines.remainderView());
+  } else {
+    replaceRules(std::string(lines.remainderView()));
+  }
 }
 
 std::string TamModule::getRixData() const {

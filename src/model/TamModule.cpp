@@ -141,6 +141,12 @@ void TamModule::replaceRules(std::string rules) {
   rixRoot_ = root;
 }
 
+void TamModule::replaceRules(std::shared_ptr<const std::string> text, std::string_view rules) {
+  TamRuleParser parser(std::move(text), rules);
+  ref_count_ptr<TamExpRoot> root = parser.parseRules();
+  rixRoot_ = root;
+}
+
 ref_count_ptr<TamExpRoot> TamModule::getRix() const {
   if (rixRoot_) return rixRoot_;
   return ref_count_ptr<TamExpRoot>(new TamExpRoot());

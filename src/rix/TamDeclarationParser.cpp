@@ -274,6 +274,8 @@ void TamDeclarationParser::parseNumeric(bool real) {
     defaultValue = parseSignedNumber(number);
     if (outline_) noteDefault(defaultValue, keyword, begin, lexer_.previousEnd());
     if (!anyAccepts(constraints, defaultValue)) raise("SE_invalid_default");
+    // Options of one module text defaulting to the same integer share it.
+    if (sharing() != nullptr && !real) defaultValue = sharing()->shareInteger(defaultValue);
   }
   if (!building()) return;
   option_ = module_->createOption(name_, scope_);
@@ -365,6 +367,10 @@ ref_count_ptr<TamValue> TamDeclarationParser::parseDefaultClause() {
   return value;
 }
 
+tam::detail::ConstraintCache* TamDeclarationParser::sharing() const {
+  return building() && outline_ == nullptr ? module_->readingCache_ : nullptr;
+}
+
 // Integer literals saturate at the largest int, so negating one cannot overflow. A number read
 // as written is an integer or a real by its token; any other token is SE_expect_value.
 ref_count_ptr<TamValue> TamDeclarationParser::parseSignedNumber(Number number) {
@@ -429,8 +435,7 @@ ref_count_ptr<TamOptionValue> TamDeclarationParser::parseConstraint(Number numbe
   ref_count_ptr<TamValue> high = parseSignedNumber(number);
   if (low >= high) tam::detail::raiseSyntaxError(lexer_, "SE_max_min", std::string(), begin);
   // Options of one module text declared with the same range share it.
-  tam::detail::ConstraintCache* cache =
-      building() && outline_ == nullptr ? module_->readingCache_ : nullptr;
+  tam::detail::ConstraintCache* cache = sharing();
   const std::string_view written = lexer_.text().substr(begin, lexer_.previousEnd() - begin);
   const char kind = static_cast<char>(number);
   if (cache != nullptr) {

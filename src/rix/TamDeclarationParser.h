@@ -24,6 +24,11 @@
 class TamModule;
 class TamTranslater;
 class TamWindow;
+namespace tam {
+namespace detail {
+class ConstraintCache;
+}  // namespace detail
+}  // namespace tam
 
 class TamDeclarationParser {
  public:
@@ -76,6 +81,9 @@ class TamDeclarationParser {
 
   // True when the parse creates the option (a target module and no translation under way).
   bool building() const { return module_ != nullptr && translater_ == nullptr; }
+  // Where the module text being read shares ranges and defaults among its options; null when
+  // nothing is shared (no module text is being read, or the parse only outlines).
+  tam::detail::ConstraintCache* sharing() const;
   // True when base options are looked up: to build, or for an outline given a window.
   bool resolvesBases() const { return building() || window_ != nullptr; }
   ref_count_ptr<TamWindow> lookupWindow() const;

@@ -120,13 +120,18 @@ class TamRuleParser::NestingLevel {
 
 TamRuleParser::TamRuleParser(std::string text, TamLexer::Failure* failureRecord)
     : text_(std::make_shared<const std::string>(std::move(text))),
-      lexer_(std::string_view(*text_), failureRecord) {}
+      source_(*text_),
+      lexer_(source_, failureRecord) {}
+
+TamRuleParser::TamRuleParser(std::shared_ptr<const std::string> text, std::string_view part,
+                             TamLexer::Failure* failureRecord)
+    : text_(std::move(text)), source_(part), lexer_(source_, failureRecord) {}
 
 // Entry points.
 
 void TamRuleParser::beginParse() {
   optionRefs_.clear();
-  if (!arena_) arena_.reset(new RuleArena(text_->size()));
+  if (!arena_) arena_.reset(new RuleArena(source_.size()));
 }
 
 // The root takes the arena only once it exists: should its construction fail, the bucket frees
@@ -139,7 +144,8 @@ ref_count_ptr<TamExpRoot> TamRuleParser::parseRules() {
   // The bucket frees the list should the root's construction fail; the root then takes it.
   optionRefs_.shrink_to_fit();  // the root keeps the list as long as the tree
   mem_bucket<TamExp> bucket(body.release());
-  ref_count_ptr<TamExpRoot> root(new TamExpRoot(bucket.get(), text_, std::move(optionRefs_)));
+  ref_count_ptr<TamExpRoot> root(
+      new TamExpRoot(bucket.get(), text_, source_, std::move(optionRefs_)));
   bucket.release();
   root->arena_ = std::move(arena_);
   root->stopOffset_ = TamSourcePos::narrow(stop);
@@ -153,7 +159,7 @@ ref_count_ptr<TamConditionExp> TamRuleParser::parseCondition() {
   optionRefs_.shrink_to_fit();
   mem_bucket<TamValueExp> bucket(condition.release());
   ref_count_ptr<TamConditionExp> root(
-      new TamConditionExp(bucket.get(), text_, std::move(optionRefs_)));
+      new TamConditionExp(bucket.get(), text_, source_, std::move(optionRefs_)));
   bucket.release();
   root->arena_ = std::move(arena_);
   return root;
@@ -452,7 +458,7 @@ std::unique_ptr<TamValueExp> TamRuleParser::parsePrimary() {
       literal.reset(new (arena()) TamLiteralValueExp(lexer_.stringValue()));
       break;
     case TOKEN_INT_LIT:
-      literal.reset(new (arena()) TamLiteralValueExp(lexer_.intValue()));
+      literal.reset(new (arena()) TamLiteralValueExp(integerLiteral(lexer_.intValue())));
       break;
     case TOKEN_REAL_LIT:
       literal.reset(new (arena()) TamLiteralValueExp(lexer_.realValue()));
@@ -536,8 +542,16 @@ std::unique_ptr<TamValueExp> TamRuleParser::parseComparison() {
 
 // Helpers.
 
+ref_count_ptr<TamValue> TamRuleParser::integerLiteral(int value) {
+  auto found = integerLiterals_.find(value);
+  if (found != integerLiterals_.end()) return found->second;
+  ref_count_ptr<TamValue> made = TamValue::createInt(value);
+  if (integerLiterals_.size() < kMaxSharedLiterals) integerLiterals_.emplace(value, made);
+  return made;
+}
+
 std::string_view TamRuleParser::writtenBetween(size_t begin, size_t end) const {
-  return std::string_view(*text_).substr(begin, end - begin);
+  return source_.substr(begin, end - begin);
 }
 
 void TamRuleParser::fail(const char* code, size_t related) {

@@ -21,6 +21,7 @@
 #ifndef TAM_SRC_RIX_TAMRULEPARSER_H
 #define TAM_SRC_RIX_TAMRULEPARSER_H
 
+#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -30,6 +31,7 @@
 #include "rules/RuleArena.h"
 #include "tam/TamConditionExp.h"
 #include "tam/TamExpRoot.h"
+#include "tam/TamValue.h"
 #include "tam/ref_count.h"
 
 class TamExp;
@@ -41,10 +43,15 @@ class TamRuleParser {
  public:
   // Deep input must end in a syntax error, not a stack overflow.
   static constexpr int kMaxNesting = 256;
+  static constexpr std::size_t kMaxSharedLiterals = 64;
 
   // Takes the text (moved in when the caller gives it up). The failure record, when given, is
   // borrowed and filled in at a syntax error.
   explicit TamRuleParser(std::string text, TamLexer::Failure* failureRecord = nullptr);
+  // Reads `part`, which lies within *text, keeping and sharing `text` instead of a copy; offsets
+  // count from the start of `part`.
+  TamRuleParser(std::shared_ptr<const std::string> text, std::string_view part,
+                TamLexer::Failure* failureRecord = nullptr);
   TamRuleParser(const TamRuleParser&) = delete;
   TamRuleParser& operator=(const TamRuleParser&) = delete;
 
@@ -96,12 +103,18 @@ class TamRuleParser {
   // The text from begin to end: what a reference's names may be read from, since the text
   // outlives the tree (TamOptionExp).
   std::string_view writtenBetween(size_t begin, size_t end) const;
+  // The value of an integer literal, one object for each number written in this text (up to
+  // kMaxSharedLiterals different numbers; further ones get their own): values never change, and
+  // rules repeat small numbers by the thousand.
+  ref_count_ptr<TamValue> integerLiteral(int value);
 
   std::shared_ptr<const std::string> text_;  // shared with the roots made from it
-  TamLexer lexer_;                           // reads *text_
+  std::string_view source_;                  // the part of *text_ read
+  TamLexer lexer_;                           // reads source_
   // Where the nodes are placed; handed to the root an entry point returns.
   std::unique_ptr<tam::detail::RuleArena> arena_;
   std::vector<TamOptionExp*> optionRefs_;
+  std::map<int, ref_count_ptr<TamValue>> integerLiterals_;
   const TamTranslater* translater_ = nullptr;
   int depth_ = 0;
 };

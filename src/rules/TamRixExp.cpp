@@ -14,15 +14,18 @@
 
 TamRixExp::TamRixExp() = default;
 
-TamRixExp::TamRixExp(std::shared_ptr<const std::string> rix,
+TamRixExp::TamRixExp(std::shared_ptr<const std::string> text, std::string_view rix,
                      std::vector<TamOptionExp*> optionRefs)
-    : rix_(std::move(rix)), optionRefs_(std::move(optionRefs)) {}
+    : text_(std::move(text)), rix_(rix), optionRefs_(std::move(optionRefs)) {}
 
 TamRixExp::~TamRixExp() = default;
 
 const std::string& TamRixExp::rix() const {
   static const std::string kNoText;
-  return rix_ ? *rix_ : kNoText;
+  if (!text_) return kNoText;
+  if (rix_.data() == text_->data() && rix_.size() == text_->size()) return *text_;
+  if (!rixCopy_) rixCopy_.reset(new std::string(rix_));
+  return *rixCopy_;
 }
 
 TamSourcePos TamRixExp::position(std::uint32_t offset) const {
@@ -39,9 +42,9 @@ void TamRixExp::referencedOptions(const ref_count_ptr<TamWindow>& window,
 
 TamExpRoot::TamExpRoot() = default;
 
-TamExpRoot::TamExpRoot(const TamExp* body, std::shared_ptr<const std::string> rix,
-                       std::vector<TamOptionExp*> refs)
-    : TamRixExp(std::move(rix), std::move(refs)), body_(const_cast<TamExp*>(body)) {}
+TamExpRoot::TamExpRoot(const TamExp* body, std::shared_ptr<const std::string> text,
+                       std::string_view rix, std::vector<TamOptionExp*> refs)
+    : TamRixExp(std::move(text), rix, std::move(refs)), body_(const_cast<TamExp*>(body)) {}
 
 TamExpRoot::~TamExpRoot() { delete body_; }
 
@@ -57,9 +60,10 @@ void TamExpRoot::execute(TamSelOptionSet& sos) {
 TamConditionExp::TamConditionExp() = default;
 
 TamConditionExp::TamConditionExp(const TamValueExp* condition,
-                                 std::shared_ptr<const std::string> rix,
+                                 std::shared_ptr<const std::string> text, std::string_view rix,
                                  std::vector<TamOptionExp*> refs)
-    : TamRixExp(std::move(rix), std::move(refs)), condition_(const_cast<TamValueExp*>(condition)) {}
+    : TamRixExp(std::move(text), rix, std::move(refs)),
+      condition_(const_cast<TamValueExp*>(condition)) {}
 
 TamConditionExp::~TamConditionExp() { delete condition_; }
 

@@ -145,21 +145,29 @@ TEST_F(KeptTextTest, ASharedTextIsKeptNotCopied) {
   m->setRixData(std::shared_ptr<const std::string>());
   EXPECT_EQ(declarations(m), "a=public a integer default 2 b=public b logical");
   EXPECT_EQ(m->getRixData(), *text);
+  EXPECT_EQ(m->getRix()->rix(), "set m:a to 3");
   m->setRixData(moduleText("m", {"public c string"}));
   EXPECT_EQ(text.use_count(), 1);
   EXPECT_EQ(declarations(m), "c=public c string");
+
+  // Rules read from a shared text fail, and place their failure, as rules read from a copy.
+  const std::string broken = moduleText("m", {"public c string"}, "if m:c = \"x\" then\n  set m:c to");
+  const std::string copied = failure([&] { readFromCopy(m, broken); });
+  EXPECT_NE(copied, "none");
+  EXPECT_EQ(failure([&] { readShared(m, broken); }), copied);
 }
 
 // Options read from one text with the same range as written and of the same number kind share
-// one constraint; each still accepts exactly its own range, also past the ranges kept for sharing.
-TEST_F(KeptTextTest, OptionsReadAlikeShareTheirRange) {
+// one constraint, and those with the same integer default one value; each still accepts exactly
+// its own range and has its own default, also past the ranges kept for sharing.
+TEST_F(KeptTextTest, OptionsReadAlikeShareTheirRangeAndDefault) {
   std::vector<std::string> lines = {"public a integer = 1 to 10", "public b integer = 1 to 10",
                                     "public c real = 1 to 10", "public d integer = 1 to 9",
                                     "public e integer = 1 to 10 default 3"};
   const int kMany = 80;  // more different ranges than are kept for sharing
   for (int i = 0; i < kMany; ++i) {
-    lines.push_back("public r" + std::to_string(i) + " integer = " + std::to_string(i) + " to " +
-                    std::to_string(2 * i + 1));
+    lines.push_back("public r" + std::to_string(i) + " integer = " + std::to_string(i % 7) +
+                    " to " + std::to_string(2 * i + 1) + " default " + std::to_string(i % 7));
   }
   ref_count_ptr<TamModule> m = window->createModule("m");
   m->setRixData(moduleText("m", lines));
@@ -168,6 +176,12 @@ TEST_F(KeptTextTest, OptionsReadAlikeShareTheirRange) {
     return module->getOption(name)->values().at(0).get();
   };
   EXPECT_EQ(range(m, "a"), range(m, "b"));
+  EXPECT_EQ(m->getOption("r0")->defaultValue().get(), m->getOption("r7")->defaultValue().get());
+  EXPECT_EQ(m->getOption("e")->defaultValue()->intValue(), 3);
+  EXPECT_EQ(m->getOption("a")->defaultValue()->type(), TamValue::VT_UNSET);
+  for (int i = 0; i < kMany; ++i) {
+    EXPECT_EQ(m->getOption("r" + std::to_string(i))->defaultValue()->intValue(), i % 7) << i;
+  }
   EXPECT_EQ(range(m, "a"), range(m, "e"));
   EXPECT_NE(range(m, "a"), range(m, "c"));
   EXPECT_NE(range(m, "a"), range(m, "d"));
@@ -190,8 +204,8 @@ TEST_F(KeptTextTest, OptionsReadAlikeShareTheirRange) {
     ref_count_ptr<TamOption> option = m->getOption("r" + std::to_string(i));
     EXPECT_TRUE(option->validateValue(TamValue::createInt(2 * i + 1))) << i;
     EXPECT_FALSE(option->validateValue(TamValue::createInt(2 * i + 2))) << i;
-    EXPECT_TRUE(option->validateValue(TamValue::createInt(i))) << i;
-    EXPECT_FALSE(option->validateValue(TamValue::createInt(i - 1))) << i;
+    EXPECT_TRUE(option->validateValue(TamValue::createInt(i % 7))) << i;
+    EXPECT_FALSE(option->validateValue(TamValue::createInt(i % 7 - 1))) << i;
   }
 }
 

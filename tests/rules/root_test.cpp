@@ -1,7 +1,9 @@
 // The parsed roots: rule bodies run as a whole, conditions answered as (undecided, value), and
 // the option references a text names. Roots are made by the rule parser, as the library does.
+#include <memory>
 #include <set>
 #include <string>
+#include <string_view>
 #include <utility>
 
 #include "rules_fixture.h"
@@ -85,6 +87,51 @@ TEST_F(RootTest, ReferencedOptionsResolveInTextOrder) {
     EXPECT_EQ(failureOf([&] { root->referencedOptions(window, out); }).code(), c.second);
     EXPECT_EQ(out, (Options{option("a"), option("n")}));
   }
+}
+
+// Numbers written more than once share one value, and more different numbers than are shared
+// still each keep their own.
+TEST_F(RootTest, RepeatedNumbersKeepTheirValues) {
+  const int kWritten = 100;
+  const int kDifferent = static_cast<int>(TamRuleParser::kMaxSharedLiterals) + 6;
+  std::string rules;
+  std::set<int> expected;
+  for (int i = 0; i < kWritten; ++i) {
+    const int number = (i * 7) % kDifferent;
+    rules += "set m:n to " + std::to_string(number) + " set m:a to " + std::to_string(number) + "\n";
+    expected.insert(number);
+  }
+  EXPECT_EQ(describe(run(rules)), "none");
+  std::set<int> found;
+  for (const ref_count_ptr<TamValue>& value : sos.get(option("n")).values) {
+    found.insert(value->intValue());
+  }
+  EXPECT_EQ(found, expected);
+  EXPECT_EQ(sos.get(option("a")).values.at(0)->intValue(), ((kWritten - 1) * 7) % kDifferent);
+}
+
+// Rules read as part of a larger shared text read, place their failures and keep their text as
+// the same rules given on their own.
+TEST_F(RootTest, RulesReadFromPartOfASharedText) {
+  const std::string rules = "set m:a to 3\nif m:a > 2 then set m:small to 9 endif";
+  auto whole = std::make_shared<const std::string>("module m\n...\n" + rules + "\ntrailing");
+  const std::string_view part = std::string_view(*whole).substr(whole->find("set"), rules.size());
+  ref_count_ptr<TamExpRoot> shared = TamRuleParser(whole, part).parseRules();
+  ref_count_ptr<TamExpRoot> alone = TamRuleParser(rules).parseRules();
+  EXPECT_EQ(shared->rix(), rules);
+  EXPECT_EQ(shared->position(14).line, alone->position(14).line);
+  EXPECT_EQ(shared->position(14).column, alone->position(14).column);
+  sos.clear();
+  const std::string failedShared = describe(failureOf([&] { shared->execute(sos); }));
+  sos.clear();
+  EXPECT_EQ(describe(failureOf([&] { alone->execute(sos); })), failedShared);
+  EXPECT_NE(failedShared, "none");
+
+  const std::string broken = "set m:a to 3\nif m:a then";
+  auto brokenWhole = std::make_shared<const std::string>("xx" + broken + "yy");
+  const std::string_view brokenPart = std::string_view(*brokenWhole).substr(2, broken.size());
+  EXPECT_EQ(describe(failureOf([&] { TamRuleParser(brokenWhole, brokenPart).parseRules(); })),
+            describe(failureOf([&] { TamRuleParser(broken).parseRules(); })));
 }
 
 }  // namespace
