@@ -124,6 +124,9 @@ class TAM_API TamModule : public ref_count {
   // Options by name. A key is a view of the name of the option it maps to, which the map keeps
   // alive and which never changes.
   using OptionMap = std::map<std::string_view, ref_count_ptr<TamOption>>;
+  // Enters a new option in the option map (outside test mode) at `at`, the place its name
+  // belongs.
+  void enterOption(const ref_count_ptr<TamOption>& option, OptionMap::iterator at);
   OptionMap optionMap_;
   mutable std::shared_ptr<const OptionList> optionList_;  // null until asked for after a change
   OptionMap legacyOptionMap_;

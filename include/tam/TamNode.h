@@ -120,8 +120,8 @@ class TAM_API TamNode {
   // The walk and lookup epoch in which sosForDescendants() bound sos_ (0: not in this walk).
   mutable uint64_t boundInWalk_ = 0;
   mutable uint64_t boundInEpoch_ = 0;
-  // The module module() last found, in which window and lookup epoch (0: none), so that asking
-  // again while no module came or went costs a comparison of ids. Not owning.
+  // The module module() last found, in which window and found epoch (0: none), so that asking
+  // again while no module went or was queued for refresh costs a comparison of ids. Not owning.
   TamModule* moduleFound_ = nullptr;
   const TamWindow* moduleIn_ = nullptr;
   uint64_t moduleAt_ = 0;

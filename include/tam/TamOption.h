@@ -103,6 +103,10 @@ class TAM_API TamOption : public ref_count {
   void setDefaultValue(const ref_count_ptr<TamValue>& value);
   void clearValues();
   void rebase(const ref_count_ptr<TamOption>& base, const TamPath& path);
+  // The base basedOn() would give without looking it up (so without calling the host): the one
+  // it found last, while the found epoch stays. Null when it would have to look, or when the
+  // option has no base.
+  TamOption* knownBase() const;
 
   static int idCounter();
 
@@ -119,7 +123,7 @@ class TAM_API TamOption : public ref_count {
   bool ownValuesAccept(const ref_count_ptr<TamValue>& value) const;
 
   // What most options lack: a description, and for a based option the names of its base, the
-  // path it presents at, and the base basedOn() last found with the lookup epoch it was found in
+  // path it presents at, and the base basedOn() last found with the found epoch it was found in
   // (0: none; not owning: the base leaves its module only by a change that moves the epoch on);
   // the index of a long list of constraints. Made when first set; options without any share
   // noExtra().

@@ -117,6 +117,7 @@ class TAM_API TamSelOptionSet {
   // What binding a table to a node of one module needs, found once per table (see the source).
   struct Binding;
   struct Table;
+  bool boundAlready(const TamModule& module) const;
   static Binding& bindingFor(Table& table, const std::string& moduleId);
   bool bindInOnePass(const ref_count_ptr<TamModule>& module, ContextPath& contextPath,
                      Binding*& binding);

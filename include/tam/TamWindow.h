@@ -18,6 +18,8 @@
 #include <map>
 #include <set>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 #include <vector>
 
 #include "tam/TamExport.h"
@@ -106,6 +108,9 @@ class TAM_API TamWindow : public ref_count {
   std::set<std::string> refreshQueue_;
   VariantsMode variantsMode_ = VM_LEGACY;
   ModuleMap moduleMap_;
+  // The modules of moduleMap_ by id, for lookups without comparing ids along a tree. A key is a
+  // view of the map's key of the same module; both change together.
+  std::unordered_map<std::string_view, TamModule*> moduleIndex_;
   // Modules whose loadModule or refreshModule call is under way.
   std::set<std::string> busyModules_;
   bool evaluating_ = false;

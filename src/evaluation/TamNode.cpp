@@ -82,12 +82,13 @@ TamNode::ConfigState TamNode::forcedConfigState() { return CS_UNDECIDED; }
 
 ref_count_ptr<TamWindow> TamNode::window() const { return sos_.window(); }
 
-// The epoch is read before the lookup, which may load or refresh modules through the host.
+// The found epoch (only a found module is used again) is read before the lookup, which may load
+// or refresh modules through the host.
 ref_count_ptr<TamModule> TamNode::module() {
   if (!hasModule()) throw TamException(kNoModuleCode, "", "", "");
   const ref_count_ptr<TamWindow> window = requireWindow(*this);
   const std::string id = moduleId();
-  const uint64_t epoch = tam::detail::lookupEpoch();
+  const uint64_t epoch = tam::detail::foundEpoch();
   if (moduleAt_ == epoch && moduleIn_ == window.get() && moduleFound_ != nullptr &&
       moduleFound_->id() == id) {
     return ref_count_ptr<TamModule>(moduleFound_);

@@ -919,6 +919,43 @@ bool TamSelOptionSet::bindInOnePass(const ref_count_ptr<TamModule>& module,
   return true;
 }
 
+// A set that binding to a node of `module` would leave exactly as it is, told without a lookup
+// and without calling the host: nobody observes the set; every entry is one the module lists,
+// for no position, one per option; no entry is presented for an option of the module itself (a
+// base not known without a lookup counts as one); the module uses no option (used options take
+// their values anew from above); and every public and private option of the module has its
+// entry. Binding would then carry nothing, keep every entry as it stands, whatever the context
+// path, and add no default: what a node's set holds after it was bound and its module's rules
+// ran, when its module neither presents its own options nor uses others.
+bool TamSelOptionSet::boundAlready(const TamModule& module) const {
+  if (trace_ != nullptr) return false;
+  std::size_t ownEntries = 0;
+  const TamOption* previous = nullptr;
+  for (const auto& item : contents()) {
+    const TamOption* option = item.first.get();
+    if (option == nullptr || option == previous || option->listedBy_ != &module ||
+        !item.second.path.isEmpty()) {
+      return false;
+    }
+    previous = option;
+    if (option->type() == TamOption::TYPE_PRESENTS) {
+      const TamOption* base = option->knownBase();
+      if (base == nullptr || base->moduleId() == module.id()) return false;
+    }
+    if (option->scope() == TamOption::SCOPE_PUBLIC || option->scope() == TamOption::SCOPE_PRIVATE) {
+      ++ownEntries;
+    }
+  }
+  std::size_t needed = 0;
+  for (const ref_count_ptr<TamOption>& option : *module.optionList()) {
+    if (option->type() == TamOption::TYPE_USES) return false;
+    if (option->scope() == TamOption::SCOPE_PUBLIC || option->scope() == TamOption::SCOPE_PRIVATE) {
+      ++needed;
+    }
+  }
+  return ownEntries == needed;
+}
+
 // Binds the set to a node of a module: presented values reach their base, the module's entries
 // that best match the node's position are kept (and no others), and every option of the module
 // gets an entry, used options with the values their providers above hold. A null node, like a
@@ -930,6 +967,10 @@ void TamSelOptionSet::setContext(const TamNode* node, bool skipPath) {
   TamNode* host = asHostNode(node);
   if (!host->hasModule()) return;
   const ref_count_ptr<TamModule> module = host->module();
+  if (boundAlready(*module)) {
+    contextNode_ = node;
+    return;
+  }
   ContextPath contextPath(skipPath ? nullptr : host);
   Binding* binding = nullptr;
   if (!bindInOnePass(module, contextPath, binding)) {

@@ -111,7 +111,7 @@ void TamModule::deleteOption(const std::string& name) {
   if (option->scope() == TamOption::SCOPE_LEGACY) {
     option->listedBy_ = nullptr;
     legacyOptionMap_.erase(name);
-    tam::detail::lookupsChanged();
+    tam::detail::foundLookupsChanged();
     return;
   }
   if (option->isReferenced()) fail(kOptionReferencedCode, name);
@@ -157,9 +157,10 @@ ref_count_ptr<TamExpRoot> TamModule::getRix() const {
 // otherwise. In test mode nothing is compared with or stored in the module.
 
 ref_count_ptr<TamOption> TamModule::createOption(const std::string& name, TamOption::Scope scope) {
+  OptionMap::iterator at = optionMap_.end();  // where a new option enters the map
   if (!testOptions_) {
-    auto it = optionMap_.find(name);
-    if (it != optionMap_.end()) {
+    auto it = optionMap_.lower_bound(name);
+    if (it != optionMap_.end() && it->first == name) {
       ref_count_ptr<TamOption> existing = it->second;
       if (existing->type() != TamOption::TYPE_DECLARED || existing->scope() != scope) {
         fail(kOptionExistsCode, name);
@@ -167,14 +168,12 @@ ref_count_ptr<TamOption> TamModule::createOption(const std::string& name, TamOpt
       existing->clearValues();
       return existing;
     }
+    at = it;
   }
   ref_count_ptr<TamOption> option(new TamOption(window_, id_, name, scope));
   if (!testOptions_) {
     if (scope != TamOption::SCOPE_LEGACY) moduleBoundary_ = true;
-    optionMap_.emplace(option->name(), option);
-    option->listedBy_ = this;
-    optionList_.reset();
-    tam::detail::lookupsChanged();
+    enterOption(option, at);
   }
   return option;
 }
@@ -182,24 +181,23 @@ ref_count_ptr<TamOption> TamModule::createOption(const std::string& name, TamOpt
 ref_count_ptr<TamOption> TamModule::presentOption(const std::string& name,
                                                   const ref_count_ptr<TamOption>& base,
                                                   const TamPath& path) {
+  OptionMap::iterator at = optionMap_.end();  // where a new option enters the map
   if (!testOptions_) {
     if (base->scope() != TamOption::SCOPE_PUBLIC) fail(kPresentsNonPublicCode);
-    auto it = optionMap_.find(name);
-    if (it != optionMap_.end()) {
+    auto it = optionMap_.lower_bound(name);
+    if (it != optionMap_.end() && it->first == name) {
       ref_count_ptr<TamOption> existing = it->second;
       if (existing->type() != TamOption::TYPE_PRESENTS) fail(kOptionExistsCode, name);
       existing->rebase(base, path);
       existing->clearValues();
       return existing;
     }
+    at = it;
   }
   ref_count_ptr<TamOption> option(new TamOption(base, id_, name, path));
   if (!testOptions_) {
     moduleBoundary_ = true;
-    optionMap_.emplace(option->name(), option);
-    option->listedBy_ = this;
-    optionList_.reset();
-    tam::detail::lookupsChanged();
+    enterOption(option, at);
   }
   return option;
 }
@@ -208,29 +206,42 @@ ref_count_ptr<TamOption> TamModule::implementOrUseOption(const std::string& name
                                                          const ref_count_ptr<TamOption>& base,
                                                          TamOption::Scope scope, bool uses) {
   const TamOption::Type type = uses ? TamOption::TYPE_USES : TamOption::TYPE_IMPLEMENTS;
+  OptionMap::iterator at = optionMap_.end();  // where a new option enters the map
   if (!testOptions_) {
     if (base->scope() != TamOption::SCOPE_PUBLIC) {
       fail(uses ? kUsesNonPublicCode : kImplementsNonPublicCode);
     }
-    auto it = optionMap_.find(name);
-    if (it != optionMap_.end()) {
+    auto it = optionMap_.lower_bound(name);
+    if (it != optionMap_.end() && it->first == name) {
       ref_count_ptr<TamOption> existing = it->second;
       if (existing->type() != type || existing->scope() != scope) fail(kOptionExistsCode, name);
       existing->rebase(base, TamPath());
       existing->clearValues();
       return existing;
     }
+    at = it;
   }
   ref_count_ptr<TamOption> option(new TamOption(base, id_, name, scope, type));
   if (!testOptions_) {
     moduleBoundary_ = true;
-    optionMap_.emplace(option->name(), option);
-    option->listedBy_ = this;
-    optionList_.reset();
-    tam::detail::lookupsChanged();
+    enterOption(option, at);
     if (uses) usingOptions_.push_back(option);
   }
   return option;
+}
+
+// `at` is where looking the name up found its place in the map: the option is entered there
+// without a second search. A new option hides a legacy option of its name from getOption: a
+// lookup that found the legacy one now finds another.
+void TamModule::enterOption(const ref_count_ptr<TamOption>& option, OptionMap::iterator at) {
+  optionMap_.emplace_hint(at, option->name(), option);
+  option->listedBy_ = this;
+  optionList_.reset();
+  if (legacyOptionMap_.count(option->name()) != 0) {
+    tam::detail::foundLookupsChanged();
+  } else {
+    tam::detail::lookupsChanged();
+  }
 }
 
 void TamModule::forgetOption(const std::string& name) {
@@ -247,6 +258,6 @@ void TamModule::forgetOption(const std::string& name) {
     leaving->setDeclaration(nullptr, 0, 0);
     optionMap_.erase(it);
     optionList_.reset();
-    tam::detail::lookupsChanged();
+    tam::detail::foundLookupsChanged();
   }
 }

@@ -188,10 +188,11 @@ void TamOption::setDescription(const std::string& description) {
 
 ref_count_ptr<TamWindow> TamOption::window() const { return ref_count_ptr<TamWindow>(window_); }
 
-// The epoch is read before the lookup, which may load a module through the host.
+// The found epoch (only a found base is used again) is read before the lookup, which may load a
+// module through the host.
 ref_count_ptr<TamOption> TamOption::basedOn() const {
   if (basedOnName().empty()) return ref_count_ptr<TamOption>();
-  const uint64_t epoch = tam::detail::lookupEpoch();
+  const uint64_t epoch = tam::detail::foundEpoch();
   Extra& based = *extra_;
   if (based.baseFoundAt == epoch && based.baseFound != nullptr) {
     return ref_count_ptr<TamOption>(based.baseFound);
@@ -200,6 +201,12 @@ ref_count_ptr<TamOption> TamOption::basedOn() const {
   based.baseFound = base.get();
   based.baseFoundAt = epoch;
   return base;
+}
+
+TamOption* TamOption::knownBase() const {
+  if (basedOnName().empty()) return nullptr;
+  const Extra& based = *extra_;
+  return based.baseFoundAt == tam::detail::foundEpoch() ? based.baseFound : nullptr;
 }
 
 ref_count_ptr<TamOption> TamOption::realOption() const {

@@ -49,14 +49,20 @@ class TamWindow::ModuleCall {
   std::set<std::string>::iterator at_;
 };
 
-TamWindow::~TamWindow() { tam::detail::lookupsChanged(); }
+TamWindow::~TamWindow() { tam::detail::foundLookupsChanged(); }
 
 ref_count_ptr<TamModule> TamWindow::createModule(const std::string& id) {
-  if (moduleMap_.count(id) != 0) {
+  if (moduleIndex_.count(id) != 0) {
     throw TamException(kModuleExistsCode, std::string(), std::string(), std::string());
   }
   ref_count_ptr<TamModule> module(new TamModule(this, id));
-  moduleMap_[id] = module;
+  const auto entered = moduleMap_.emplace(id, module).first;
+  try {
+    moduleIndex_.emplace(entered->first, module.get());
+  } catch (...) {
+    moduleMap_.erase(entered);
+    throw;
+  }
   tam::detail::lookupsChanged();
   return module;
 }
@@ -66,8 +72,9 @@ void TamWindow::deleteModule(const std::string& id) {
   if (it == moduleMap_.end()) return;
   // The module goes only after the map is consistent again.
   ref_count_ptr<TamModule> leaving = it->second;
+  moduleIndex_.erase(it->first);
   moduleMap_.erase(it);
-  tam::detail::lookupsChanged();
+  tam::detail::foundLookupsChanged();
 }
 
 ref_count_ptr<TamModule> TamWindow::getModule(const std::string& id) {
@@ -78,8 +85,8 @@ ref_count_ptr<TamModule> TamWindow::getModule(const std::string& id, bool extern
   const ref_count_ptr<TamWindow> keep(this);
   if (!refreshQueue_.empty()) refreshQueuedModules();
 
-  auto it = moduleMap_.find(id);
-  if (it != moduleMap_.end()) return it->second;
+  auto it = moduleIndex_.find(id);
+  if (it != moduleIndex_.end()) return ref_count_ptr<TamModule>(it->second);
 
   bool supplied = false;
   {
@@ -89,12 +96,12 @@ ref_count_ptr<TamModule> TamWindow::getModule(const std::string& id, bool extern
   if (!supplied) {
     throw TamException(kModuleNotSuppliedCode, id, std::string(), std::string());
   }
-  it = moduleMap_.find(id);
-  if (it == moduleMap_.end()) {
+  it = moduleIndex_.find(id);
+  if (it == moduleIndex_.end()) {
     throw TamException(kModuleNotSuppliedCode, id, std::string(), std::string());
   }
   if (external) it->second->setExternal(true);
-  return it->second;
+  return ref_count_ptr<TamModule>(it->second);
 }
 
 void TamWindow::refreshQueuedModules() {
@@ -117,14 +124,14 @@ void TamWindow::refreshQueuedModules() {
 void TamWindow::moduleNeedsRefresh(const std::string& id) {
   if (moduleMap_.count(id) == 0) return;
   refreshQueue_.insert(id);
-  tam::detail::lookupsChanged();
+  tam::detail::foundLookupsChanged();
 }
 
 void TamWindow::externalsNeedRefresh() {
   for (const auto& entry : moduleMap_) {
     if (entry.second && entry.second->isExternal()) refreshQueue_.insert(entry.first);
   }
-  tam::detail::lookupsChanged();
+  tam::detail::foundLookupsChanged();
 }
 
 // The handle keeps the window alive while its tree is evaluated, whatever the host's callbacks

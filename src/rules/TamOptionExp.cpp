@@ -48,10 +48,12 @@ void TamOptionExp::setPathRange(std::size_t begin, std::size_t end) {
   end_ = TamSourcePos::narrow(end);
 }
 
-// The epoch is read before the lookup: a change the lookup itself causes (the host loading or
-// refreshing a module) makes the remembered answer stale at once.
+// Only a found option is remembered, so the found epoch tells when to look again: modules the
+// host loads meanwhile cannot change what a successful lookup finds. The epoch is read before
+// the lookup: a removal the lookup itself causes (the host refreshing a module) makes the
+// remembered answer stale at once.
 ref_count_ptr<TamOption> TamOptionExp::resolve(const ref_count_ptr<TamWindow>& window) const {
-  const std::uint64_t epoch = tam::detail::lookupEpoch();
+  const std::uint64_t epoch = tam::detail::foundEpoch();
   if (resolvedAt_ == epoch && resolvedIn_ == window.get() && resolved_ != nullptr) {
     return ref_count_ptr<TamOption>(resolved_);
   }

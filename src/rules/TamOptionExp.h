@@ -1,7 +1,7 @@
 // TamOptionExp is an option reference as written in RIX: module id, option name and an optional
-// node path. It resolves against a window on use, and remembers the answer for as long as no
-// module or option lookup of the process can have changed (model/LookupEpoch.h): a rule that
-// runs at many nodes looks its options up by name once. Owned by the node that holds it; used
+// node path. It resolves against a window on use, and remembers the option found for as long as
+// no successful lookup of the process can have changed (the found epoch, model/LookupEpoch.h):
+// a rule that runs at many nodes looks its options up by name once. Owned by the node that holds it; used
 // by one thread at a time, like the module whose rules hold it.
 // It also keeps where it was written: the offsets of the module id (kNoOffset for the names of a
 // mutually exclusive rule, which have none), of the option name, and of the bracketed path from
@@ -94,7 +94,7 @@ class TamOptionExp : public tam::detail::ArenaNode {
   // Keeps the names and path in a new rare block; raises std::bad_alloc.
   void makeRare(std::string_view moduleId, std::string_view optionName, const TamPath& path);
 
-  // The last resolution: the option found, in which window, in which lookup epoch (0: none).
+  // The last resolution: the option found, in which window, in which found epoch (0: none).
   // Not owning: an option leaves its module only by a change that moves the epoch on.
   mutable TamOption* resolved_ = nullptr;
   mutable const TamWindow* resolvedIn_ = nullptr;

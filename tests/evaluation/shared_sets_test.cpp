@@ -357,3 +357,139 @@ TEST_F(SharedSetsTest, SharedPresentedPositionsReachTheBestMatchingNode) {
 
 }  // namespace
 
+
+TEST_F(SharedSetsTest, RememberedLookupsOfAnotherModuleFollowRemovalsAndReplacements) {
+  // The rules of r read m:a; m is loaded while the tree is evaluated, and what the rules found
+  // is kept across such loads. Each step removes or replaces something between two evaluations:
+  // the rules must find m and its option as they are now.
+  addModule("m", {"public a integer default 1"}, "");
+  addModule("r", {"public b integer default 0"}, "set r:b to m:a * 10");
+  TestNode node(window, "n", "r");
+  evaluate(node);
+  ASSERT_EQ(value(node, "r", "b"), "10");
+  const auto redeclare = [&](const char* declaration) {
+    window->getModule("m")->addOptionString(declaration);
+  };
+  struct Step {
+    const char* change;
+    std::function<void()> apply;
+    const char* result;  // the value of r:b, or the failure of the evaluation
+  };
+  const Step steps[] = {
+      {"module deleted and made again under its id", [&] {
+         window->deleteModule("m");
+         window->createModule("m")->addOptionString("public a integer default 2");
+       }, "20"},
+      {"option deleted", [&] { window->getModule("m")->deleteOption("a"); },
+       "102 a|| line 1 at n"},
+      {"option declared again", [&] { redeclare("public a integer default 3"); }, "30"},
+      {"option renamed", [&] {
+         ref_count_ptr<TamModule> m = window->getModule("m");
+         m->changeOptionString(m->getOption("a"), "z", "public z integer default 4");
+       }, "102 a|| line 1 at n"},
+      {"option declared beside the renamed one", [&] { redeclare("public a integer default 5"); },
+       "50"},
+      {"refresh kept the module", [&] { window->moduleNeedsRefresh("m"); }, "50"},
+      {"refresh dropped the module, the host reads it anew", [&] {
+         adapter.refreshAnswer = false;
+         addModule("m", {"public a integer default 7"}, "");
+         window->moduleNeedsRefresh("m");
+       }, "70"},
+      {"module deleted, the host has none", [&] {
+         adapter.texts.erase("m");
+         window->deleteModule("m");
+       }, "302 m|| line 1 at n"},
+  };
+  for (const Step& step : steps) {
+    SCOPED_TRACE(step.change);
+    step.apply();
+    const std::string failure = failureOf([&] { evaluate(node); });
+    EXPECT_EQ(failure == "none" ? value(node, "r", "b") : failure, step.result);
+  }
+  EXPECT_EQ(adapter.refreshed, (std::vector<std::string>{"m", "m"}));
+}
+
+TEST_F(SharedSetsTest, AnOptionDeclaredOverALegacyOneIsFoundInsteadOfIt) {
+  // A declared option hides a legacy option of its name from lookups by name: rules that found
+  // the legacy one must find the declared one once it is declared.
+  addModule("r", {"public b integer default 0"}, "set r:b to m:a * 10");
+  ref_count_ptr<TamModule> m = window->createModule("m");
+  m->declareLegacyOption("a");
+  adapter.legacyValues["m:a"] = {I(3)};
+  TestNode node(window, "n", "r");
+  evaluate(node);
+  ASSERT_EQ(value(node, "r", "b"), "30");
+  m->addOptionString("public a integer default 4");
+  evaluate(node);
+  EXPECT_EQ(value(node, "r", "b"), "40");
+}
+
+// The entries of a set as "name=values" (with "@path" for a position), in table order.
+std::string listed(const TamSelOptionSet& sos) {
+  std::string items;
+  for (const auto& item : sos.contents()) {
+    std::string text = item.second.option->name() + "=";
+    for (std::size_t i = 0; i < item.second.values.size(); ++i) {
+      text += (i == 0 ? "" : ",") + item.second.values[i]->displayString();
+    }
+    if (!item.second.path.isEmpty()) text += "@" + item.second.path.toDisplayString();
+    items += (items.empty() ? "" : " ") + text;
+  }
+  return items;
+}
+
+TEST_F(SharedSetsTest, ANodesSetReadAfterTheHostChangedSomethingIsBoundAnew) {
+  // A node's set as an evaluation leaves it needs no rebinding when read; every change the host
+  // makes between the evaluation and the read must show in what the read returns.
+  addModule("top", {"public level integer default 7"}, "");
+  const std::vector<std::string> declarations = {"public a integer default 1",
+                                                 "public b integer default 2"};
+  struct Case {
+    const char* change;
+    std::function<void(TestNode&)> apply;
+    const char* read;  // what getSos() then holds
+  };
+  const Case cases[] = {
+      {"nothing", [](TestNode&) {}, "a=1 b=5"},
+      {"module read again with one more option", [&](TestNode&) {
+         window->getModule("m")->setRixData(evaltest::moduleText(
+             "m", {"public a integer default 1", "public b integer default 2",
+                   "public c integer default 3"}, "set m:b to 5"));
+       }, "a=1 b=5 c=3"},
+      {"option deleted", [&](TestNode&) { window->getModule("m")->deleteOption("a"); }, "b=5"},
+      {"module made to use an option above", [&](TestNode&) {
+         window->getModule("m")->addOptionString("public u uses top:level");
+       }, "a=1 b=5 u=7"},
+      {"host set values", [&](TestNode& node) { hostSet(node, "m", "a", I(4)); }, "a=4 b=2"},
+      {"host cleared the set", [](TestNode& node) { node.clearSos(); }, "a=1 b=2"},
+      // The old a is kept: the new module has an option of its name; the old b is not.
+      {"module deleted, the host reads it anew", [&](TestNode&) {
+         addModule("m", {"public a integer default 8"}, "");
+         window->deleteModule("m");
+       }, "a=1 a=8"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.change);
+    addModule("m", declarations, "set m:b to 5");
+    window->deleteModule("m");
+    TestNode root(window, "root", "top");
+    TestNode* node = root.addChild("n", "m");
+    evaluate(root);
+    c.apply(*node);
+    EXPECT_EQ(listed(node->getSos()), c.read);
+    EXPECT_EQ(listed(node->getSos()), c.read);  // read again, as it was bound
+  }
+}
+
+TEST_F(SharedSetsTest, AUsedOptionReadAfterItsProviderChangedShowsTheNewValue) {
+  // The node's set holds an entry for every option of its module, one of them used: reading it
+  // must take the used option's value anew from the node above, which the host changed since.
+  addModule("top", {"public level integer default 7"}, "");
+  addModule("m", {"public u uses top:level", "public a integer default 1"}, "");
+  TestNode root(window, "root", "top");
+  TestNode* node = root.addChild("n", "m");
+  evaluate(root);
+  ASSERT_EQ(value(*node, "m", "u"), "7");
+  hostSet(root, "top", "level", I(9));
+  EXPECT_EQ(listed(node->getSos()), "u=9 a=1");
+}
