@@ -52,10 +52,10 @@ std::string plural(std::size_t count, const std::string& word) {
 }
 
 // The node's lines are gathered in `text`, which the caller hands to the stream now and then,
-// rather than writing each piece to the stream.
-void printNode(const NodeReport& node, const NodeOrigins* origins, std::string& text) {
+// rather than writing each piece to the stream. The entries are read in place.
+void printNode(const NodeView& node, const NodeOrigins* origins, std::string& text) {
   text += "\n";
-  text += node.path;
+  text += node.node->path();
   text += ": ";
   text += stateText(stateName(node.state));
   if (node.forced != nullptr) {
@@ -63,20 +63,25 @@ void printNode(const NodeReport& node, const NodeOrigins* origins, std::string& 
     text += stateText(node.forced);
     text += ")";
   }
-  text += node.module.empty() ? ", no module" : ", module ";
-  text += node.module;
+  const std::string& module = node.node->module();
+  text += module.empty() ? ", no module" : ", module ";
+  text += module;
   text += "\n";
-  for (std::size_t k = 0; k < node.options.size(); ++k) {
-    const OptionReport& option = node.options[k];
+  if (node.options == nullptr) return;
+  std::size_t k = 0;
+  for (const auto& item : *node.options) {
+    const TamSelOptionSet::TamSosEntry& option = item.second;
     text += "  ";
-    text += option.option;
+    text += option.option->moduleId();
+    text += ":";
+    text += option.option->name();
     text += " = ";
     for (std::size_t i = 0; i < option.values.size(); ++i) {
       if (i > 0) text += ", ";
-      text += valueText(option.values[i]);
-      if (i >= option.how.size()) continue;
+      appendValueText(option.values[i], text);
+      if (i >= option.howSet.size()) continue;
       text += " (";
-      text += howSetName(option.how[i]);
+      text += howSetName(option.howSet[i]);
       if (origins != nullptr && k < origins->size() && i < (*origins)[k].size()) {
         const ValueOrigin& origin = (*origins)[k][i];
         const std::string place = originText(origin);
@@ -88,6 +93,7 @@ void printNode(const NodeReport& node, const NodeOrigins* origins, std::string& 
       text += ")";
     }
     text += "\n";
+    ++k;
   }
 }
 
@@ -129,9 +135,9 @@ int evaluateAndPrint(Session& session, bool explain) {
             << " (variants mode " << product.variantsModeName() << ")\n";
   std::string text;
   walkNodes(session, explain, failure.has_value(), counts, mandatory,
-            [&text, &nodes](NodeReport& report, NodeOrigins* origins) {
+            [&text, &nodes](const NodeView& view, NodeOrigins* origins) {
               ++nodes;
-              printNode(report, origins, text);
+              printNode(view, origins, text);
               if (text.size() >= kPrintBuffer) {
                 std::cout << text;
                 text.clear();

@@ -22,19 +22,22 @@ NodeOrigins originsOf(Explainer& explainer, ProductNode& node) {
 
 // A mandatory option without a value at a node whose rules ran: at the node in the product file,
 // where a value would be given, with a note at the declaration.
-void checkMandatory(Session& session, const ProductNode& node, const NodeReport& report,
-                    std::vector<Diagnostic>& out) {
-  for (const OptionReport& option : report.options) {
-    if (!option.declared || !option.declared->mandatory() || option.values.empty() ||
-        option.values.front()->type() != TamValue::VT_UNSET) {
-      continue;
-    }
+bool lacksValue(const TamSelOptionSet::TamSosEntry& entry) {
+  return entry.option && entry.option->mandatory() && !entry.values.empty() &&
+         entry.values.front()->type() == TamValue::VT_UNSET;
+}
+
+void checkMandatory(Session& session, const NodeView& view, std::vector<Diagnostic>& out) {
+  if (view.options == nullptr) return;
+  for (const auto& item : *view.options) {
+    const TamSelOptionSet::TamSosEntry& entry = item.second;
+    if (!lacksValue(entry)) continue;
+    const std::string name = optionFullName(entry);
     Diagnostic diagnostic = Diagnostic::error(
-        session.product().place(JsonDocument::member(node.source(), "id")),
-        "mandatory option " + quote(option.option) + " has no value at node " +
-            quote(report.path));
-    noteDeclaration(session.adapter(), option.declared,
-                    quote(option.option) + " is declared mandatory here", diagnostic);
+        session.product().place(JsonDocument::member(view.node->source(), "id")),
+        "mandatory option " + quote(name) + " has no value at node " + quote(view.node->path()));
+    noteDeclaration(session.adapter(), entry.option, quote(name) + " is declared mandatory here",
+                    diagnostic);
     out.push_back(diagnostic);
   }
 }
@@ -70,13 +73,17 @@ void walkNodes(Session& session, bool explain, bool failed, ReportCounts& counts
   std::optional<Explainer> explainer;
   if (explain) explainer.emplace(session);
   for (ProductNode* node : session.nodes()) {
-    NodeReport report = reporter.next(*node);
-    countNode(report.state, counts);
+    NodeView view = reporter.view(*node);
+    countNode(view.state, counts);
     NodeOrigins origins;
-    // A node whose rules did not run has no origins.
-    if (explain && !report.options.empty()) origins = originsOf(*explainer, *node);
-    checkMandatory(session, *node, report, mandatory);
-    sink(report, explain ? &origins : nullptr);
+    // A node whose rules did not run has no origins. Finding them binds the node's set again,
+    // which may rebuild its entries: the view reads them anew.
+    if (explain && view.options != nullptr && !view.options->empty()) {
+      origins = originsOf(*explainer, *node);
+      view.options = &node->getSos().contents();
+    }
+    checkMandatory(session, view, mandatory);
+    sink(view, explain ? &origins : nullptr);
   }
 }
 
@@ -114,8 +121,8 @@ EvalOutcome outcomeOf(Session& session, bool explain, const Diagnostic* failure,
   }
   std::vector<Diagnostic> mandatory;
   walkNodes(session, explain, outcome.failed, outcome.counts, mandatory,
-            [&outcome](NodeReport& report, NodeOrigins* origins) {
-              outcome.nodes.push_back(std::move(report));
+            [&outcome](const NodeView& view, NodeOrigins* origins) {
+              outcome.nodes.push_back(reportOf(view));
               if (origins != nullptr) outcome.origins.push_back(std::move(*origins));
             });
   countMessages(session.adapter().messages(), outcome.counts);

@@ -48,10 +48,10 @@ EvalOutcome evaluateProduct(Session& session, bool explain);
 std::optional<Diagnostic> evaluateSession(Session& session, bool explain);
 
 // What outcomeOf() gathers for every node, handed over one node at a time (root first, parents
-// before children) so that a caller can write it and let it go: the node's report and, when
-// explained, its origins (null otherwise). The nodes' states are counted into `counts`, and
+// before children) so that a caller can write it and let it go: the node's view (its entries
+// read in place, valid during the call) and, when explained, its origins (null otherwise). The nodes' states are counted into `counts`, and
 // mandatory options without a value are added to `mandatory`.
-using NodeSink = std::function<void(NodeReport& report, NodeOrigins* origins)>;
+using NodeSink = std::function<void(const NodeView& view, NodeOrigins* origins)>;
 void walkNodes(Session& session, bool explain, bool failed, ReportCounts& counts,
                std::vector<Diagnostic>& mandatory, const NodeSink& sink);
 // The problems found after the evaluation, as outcomeOf() orders them: the scope problems (see

@@ -51,22 +51,42 @@ NodeState stateOf(const ProductNode& node) {
   return NodeState::kConfigured;
 }
 
-NodeReport reportNode(ProductNode& node) {
+namespace {
+
+// The node's own part of a report, without its options.
+NodeReport reportHead(ProductNode& node, NodeState state, const char* forced) {
   NodeReport report;
   report.path = node.path();
   report.id = node.id();
   report.module = node.module();
-  report.state = stateOf(node);
-  report.forced = forcedName(node.forcedState());
-  if (node.wasEvaluated() && node.hasModule()) {
-    const auto& contents = node.getSos().contents();
-    report.options.reserve(contents.size());
-    for (const auto& item : contents) {
-      const TamSelOptionSet::TamSosEntry& entry = item.second;
-      report.options.push_back({entry.option->moduleId() + ":" + entry.option->name(),
-                                entry.values, entry.howSet, entry.option});
-    }
+  report.state = state;
+  report.forced = forced;
+  return report;
+}
+
+void copyOptions(const TamSelOptionSet::Contents& contents, NodeReport& report) {
+  report.options.reserve(contents.size());
+  for (const auto& item : contents) {
+    const TamSelOptionSet::TamSosEntry& entry = item.second;
+    report.options.push_back({optionFullName(entry), entry.values, entry.howSet, entry.option});
   }
+}
+
+}  // namespace
+
+std::string optionFullName(const TamSelOptionSet::TamSosEntry& entry) {
+  return entry.option->moduleId() + ":" + entry.option->name();
+}
+
+NodeReport reportNode(ProductNode& node) {
+  NodeReport report = reportHead(node, stateOf(node), forcedName(node.forcedState()));
+  if (node.wasEvaluated() && node.hasModule()) copyOptions(node.getSos().contents(), report);
+  return report;
+}
+
+NodeReport reportOf(const NodeView& view) {
+  NodeReport report = reportHead(*view.node, view.state, view.forced);
+  if (view.options != nullptr) copyOptions(*view.options, report);
   return report;
 }
 
@@ -78,7 +98,7 @@ std::vector<NodeReport> reportNodes(const std::vector<ProductNode*>& nodes, bool
   return reports;
 }
 
-NodeReport NodeReporter::next(ProductNode& node) {
+NodeView NodeReporter::view(ProductNode& node) {
   NodeState state = stateOf(node);
   if (node.hasFailed()) {
     state = NodeState::kFailed;
@@ -90,11 +110,17 @@ NodeReport NodeReporter::next(ProductNode& node) {
     }
   }
   states_[&node] = state;
-  // What a failed node holds is left from before; a node not evaluated holds nothing new.
-  NodeReport report = reportNode(node);
-  report.state = state;
-  if (state == NodeState::kFailed || state == NodeState::kNotEvaluated) report.options.clear();
-  return report;
+  NodeView view;
+  view.node = &node;
+  view.state = state;
+  view.forced = forcedName(node.forcedState());
+  // The set is bound whenever the rules ran, as before any report; but what a failed node holds
+  // is left from before, and a node not evaluated holds nothing new.
+  if (node.wasEvaluated() && node.hasModule()) {
+    const TamSelOptionSet::Contents& contents = node.getSos().contents();
+    if (state != NodeState::kFailed && state != NodeState::kNotEvaluated) view.options = &contents;
+  }
+  return view;
 }
 
 ReportCounts countReport(const std::vector<NodeReport>& nodes,
@@ -232,6 +258,47 @@ Declared declaredOf(const ref_count_ptr<TamOption>& option) {
   return declared;
 }
 
+// One item of an option list: the option, what its declaration gives, and its values.
+void writeOption(JsonWriter& out, std::string_view name, const ref_count_ptr<TamOption>& option,
+                 const std::vector<ref_count_ptr<TamValue>>& values,
+                 const std::vector<TamSelOptionSet::HowSet>& how,
+                 const std::vector<OutputJson>* origins) {
+  const Declared declared = declaredOf(option);
+  out.beginObject();
+  out.key("option");
+  out.string(name);
+  out.key("type");
+  if (declared.type.empty()) {
+    out.null();
+  } else {
+    out.string(declared.type);
+  }
+  out.key("description");
+  out.string(option ? std::string_view(option->description()) : std::string_view());
+  out.key("mandatory");
+  out.boolean(option && option->mandatory());
+  out.key("allowed");
+  if (declared.hasAllowed) {
+    out.string(declared.allowed);
+  } else {
+    out.null();
+  }
+  out.key("constraints");
+  out.beginArray();
+  for (const ref_count_ptr<TamOptionValue>& constraint : declared.constraints) {
+    writeConstraint(out, constraint);
+  }
+  out.end();
+  out.key("values");
+  writeValues(out, values, &how, origins);
+  out.end();
+}
+
+// The origins of option k, when there are any.
+const std::vector<OutputJson>* originsAt(const NodeOriginsJson* origins, std::size_t k) {
+  return origins != nullptr && k < origins->size() ? &(*origins)[k] : nullptr;
+}
+
 }  // namespace
 
 void writeOptions(JsonWriter& out, const std::vector<OptionReport>& options,
@@ -239,36 +306,8 @@ void writeOptions(JsonWriter& out, const std::vector<OptionReport>& options,
   out.beginArray();
   for (std::size_t k = 0; k < options.size(); ++k) {
     const OptionReport& option = options[k];
-    const Declared declared = declaredOf(option.declared);
-    out.beginObject();
-    out.key("option");
-    out.string(option.option);
-    out.key("type");
-    if (declared.type.empty()) {
-      out.null();
-    } else {
-      out.string(declared.type);
-    }
-    out.key("description");
-    out.string(option.declared ? option.declared->description() : std::string());
-    out.key("mandatory");
-    out.boolean(option.declared && option.declared->mandatory());
-    out.key("allowed");
-    if (declared.hasAllowed) {
-      out.string(declared.allowed);
-    } else {
-      out.null();
-    }
-    out.key("constraints");
-    out.beginArray();
-    for (const ref_count_ptr<TamOptionValue>& constraint : declared.constraints) {
-      writeConstraint(out, constraint);
-    }
-    out.end();
-    out.key("values");
-    writeValues(out, option.values, &option.how,
-                origins != nullptr && k < origins->size() ? &(*origins)[k] : nullptr);
-    out.end();
+    writeOption(out, option.option, option.declared, option.values, option.how,
+                originsAt(origins, k));
   }
   out.end();
 }
@@ -279,20 +318,49 @@ OutputJson optionsJson(const std::vector<OptionReport>& options) {
   return built.take();
 }
 
-void writeNode(JsonWriter& out, const NodeReport& node, const NodeOriginsJson* origins) {
+namespace {
+
+// A node item up to its option list, which the caller writes and closes.
+void writeNodeHead(JsonWriter& out, const std::string& path, const std::string& id,
+                   const std::string& module, NodeState state, const char* forced) {
   out.beginObject();
   out.key("path");
-  out.string(node.path);
+  out.string(path);
   out.key("id");
-  out.string(node.id);
+  out.string(id);
   out.key("module");
-  out.stringOrNull(node.module.empty() ? nullptr : node.module.c_str());
+  out.stringOrNull(module.empty() ? nullptr : module.c_str());
   out.key("state");
-  out.string(stateName(node.state));
+  out.string(stateName(state));
   out.key("forced");
-  out.stringOrNull(node.forced);
+  out.stringOrNull(forced);
   out.key("options");
+}
+
+}  // namespace
+
+void writeNode(JsonWriter& out, const NodeReport& node, const NodeOriginsJson* origins) {
+  writeNodeHead(out, node.path, node.id, node.module, node.state, node.forced);
   writeOptions(out, node.options, origins);
+  out.end();
+}
+
+void writeNode(JsonWriter& out, const NodeView& node, const NodeOriginsJson* origins) {
+  writeNodeHead(out, node.node->path(), node.node->id(), node.node->module(), node.state,
+                node.forced);
+  out.beginArray();
+  if (node.options != nullptr) {
+    std::size_t k = 0;
+    std::string name;
+    for (const auto& item : *node.options) {
+      const TamSelOptionSet::TamSosEntry& entry = item.second;
+      name = entry.option->moduleId();
+      name += ':';
+      name += entry.option->name();
+      writeOption(out, name, entry.option, entry.values, entry.howSet, originsAt(origins, k++));
+    }
+  }
+  out.end();
   out.end();
 }
 

@@ -58,10 +58,24 @@ struct ReportCounts {
   std::size_t informs = 0;
 };
 
+// A node as a walk over the tree meets it: its state and, when the report shows values, the
+// entries of its set read in place. The entries stay valid until getSos() is next called on any
+// node of the tree: a view is used at once, and a NodeReport (reportOf) is what is kept.
+struct NodeView {
+  ProductNode* node = nullptr;
+  NodeState state = NodeState::kConfigured;
+  const char* forced = nullptr;
+  const TamSelOptionSet::Contents* options = nullptr;  // null when the node shows none
+};
+
 // The state of a node after the last evaluation of its tree.
 NodeState stateOf(const ProductNode& node);
 // The node's state and, when its rules ran, the values selected at it.
 NodeReport reportNode(ProductNode& node);
+// A copy of what the view shows, which stays valid while the tree is evaluated again.
+NodeReport reportOf(const NodeView& view);
+// "module:option" of an entry's option.
+std::string optionFullName(const TamSelOptionSet::TamSosEntry& entry);
 // Every node of a tree (root first, parents before children), after an evaluation that may have
 // failed part-way: a node whose evaluation was never reached is not evaluated, unless a node
 // above it was stopped.
@@ -71,7 +85,9 @@ std::vector<NodeReport> reportNodes(const std::vector<ProductNode*>& nodes, bool
 class NodeReporter {
  public:
   explicit NodeReporter(bool failed) : failed_(failed) {}
-  NodeReport next(ProductNode& node);
+  NodeReport next(ProductNode& node) { return reportOf(view(node)); }
+  // The same without copying the entries.
+  NodeView view(ProductNode& node);
 
  private:
   bool failed_;
@@ -103,6 +119,8 @@ OutputJson optionsJson(const std::vector<OptionReport>& options);
 // {"path", "id", "module", "state", "forced", "options"}, with each value's origin when
 // `origins` is not null.
 void writeNode(JsonWriter& out, const NodeReport& node, const NodeOriginsJson* origins);
+// The same item for a view, read in place.
+void writeNode(JsonWriter& out, const NodeView& node, const NodeOriginsJson* origins);
 OutputJson nodeJson(const NodeReport& node);
 // [{"severity", "node", "module", "file", "line", "text"}].
 OutputJson messagesJson(const std::vector<EmittedMessage>& messages);

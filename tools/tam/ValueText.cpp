@@ -145,6 +145,21 @@ std::string valueText(const ref_count_ptr<TamValue>& value) {
   }
 }
 
+void appendValueText(const ref_count_ptr<TamValue>& value, std::string& text) {
+  if (value && value->type() == TamValue::VT_BOOL) {
+    text += value->boolValue() ? "true" : "false";
+    return;
+  }
+  if (value && value->type() == TamValue::VT_INT) {
+    char digits[std::numeric_limits<int>::digits10 + 3];  // sign, every digit
+    const std::to_chars_result written =
+        std::to_chars(digits, digits + sizeof digits, value->intValue());
+    text.append(digits, written.ptr);
+    return;
+  }
+  text += valueText(value);
+}
+
 OutputJson valueJson(const ref_count_ptr<TamValue>& value) {
   JsonBuilder built;
   writeValueJson(built, value);
