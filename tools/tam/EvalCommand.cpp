@@ -178,19 +178,16 @@ void printDocument(const OutputJson& document) {
 int runEval(const EvalOptions& options) {
   std::vector<CommandLineValue> sets;
   for (const std::string& argument : options.sets) sets.push_back(parseSetArgument(argument));
-  // The session and the outcome are the process's to lose: the command hands them to its exit
-  // (FastExit.h).
+  // The session is the process's to lose: the command hands it to its exit (FastExit.h).
   auto session = std::make_unique<Session>(options.product);
   session->buildTree(sets);
   int status = kExitOk;
   if (options.json) {
-    auto outcome = std::make_unique<EvalOutcome>(evaluateProduct(*session, options.explain));
     JsonTextWriter out(std::cout, 0);
-    writeEvalDocument(*outcome, out);
+    const std::string written = writeEvaluation(*session, options.explain, out);
     out.raw("\n");
     out.flush();
-    status = std::string(evalStatus(*outcome)) == "ok" ? kExitOk : kExitReported;
-    leaveToExit(std::move(outcome));
+    status = written == "ok" ? kExitOk : kExitReported;
   } else {
     status = evaluateAndPrint(*session, options.explain);
   }

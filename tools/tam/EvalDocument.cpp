@@ -150,35 +150,94 @@ OutputJson evalFailureDocument(const Diagnostic& error) {
 // The keys are inserted in the documented order, which ordered_json keeps.
 namespace {
 
+// The origins of a node's values in JSON form.
+NodeOriginsJson originsJson(const NodeOrigins& node) {
+  NodeOriginsJson origins;
+  for (const std::vector<ValueOrigin>& option : node) {
+    origins.emplace_back();
+    for (const ValueOrigin& origin : option) origins.back().push_back(originJson(origin));
+  }
+  return origins;
+}
+
 // Node n's item, with the origin of each value when the outcome has them.
 void writeNodeItem(JsonWriter& out, const EvalOutcome& outcome, std::size_t n) {
   if (n >= outcome.origins.size()) {
     writeNode(out, outcome.nodes[n], nullptr);
     return;
   }
-  NodeOriginsJson origins;
-  for (const std::vector<ValueOrigin>& option : outcome.origins[n]) {
-    origins.emplace_back();
-    for (const ValueOrigin& origin : option) origins.back().push_back(originJson(origin));
-  }
+  const NodeOriginsJson origins = originsJson(outcome.origins[n]);
   writeNode(out, outcome.nodes[n], &origins);
 }
 
+// What the members after the node list are made of.
+struct Closing {
+  const std::vector<EmittedMessage>& messages;
+  const std::map<FileAdapter::LegacyKey, LegacyValue>& legacy;
+  const std::vector<Diagnostic>& problems;
+  std::size_t nodes;
+  const ReportCounts& counts;
+  const Diagnostic* failure;  // null unless the evaluation failed
+};
+
 // The members after the node list, in order.
-std::vector<std::pair<const char*, OutputJson>> closingMembers(const EvalOutcome& outcome) {
-  std::vector<std::pair<const char*, OutputJson>> members;
-  members.emplace_back("messages", messagesJson(outcome.messages));
-  members.emplace_back("legacy_options", legacyJson(outcome.legacy));
+void writeClosingMembers(const Closing& closing, JsonWriter& out) {
+  out.key("messages");
+  out.value(messagesJson(closing.messages));
+  out.key("legacy_options");
+  out.value(legacyJson(closing.legacy));
   OutputJson problems = OutputJson::array();
-  for (const Diagnostic& problem : outcome.problems) problems.push_back(diagnosticJson(problem));
-  members.emplace_back("problems", problems);
-  members.emplace_back("summary", summaryJson(outcome.nodes.size(), outcome.counts));
-  if (outcome.failed) members.emplace_back("error", diagnosticJson(outcome.failure));
-  return members;
+  for (const Diagnostic& problem : closing.problems) problems.push_back(diagnosticJson(problem));
+  out.key("problems");
+  out.value(problems);
+  out.key("summary");
+  out.value(summaryJson(closing.nodes, closing.counts));
+  if (closing.failure != nullptr) {
+    out.key("error");
+    out.value(diagnosticJson(*closing.failure));
+  }
 }
 
-OutputJson productMember(const EvalOutcome& outcome) {
-  return outcome.product.empty() ? OutputJson(nullptr) : OutputJson(outcome.product);
+// The members before the node list.
+void writeOpening(const char* status, const std::string& product, const std::string& file,
+                  const std::string& variantsMode, JsonWriter& out) {
+  const OutputJson start = evalDocumentStart(status);
+  out.beginObject();
+  for (const auto& member : start.items()) {
+    out.key(member.key());
+    out.value(member.value());
+  }
+  out.key("product");
+  out.value(product.empty() ? OutputJson(nullptr) : OutputJson(product));
+  out.key("file");
+  out.string(file);
+  out.key("variants_mode");
+  out.string(variantsMode);
+}
+
+// Whether any module the window holds declares a mandatory option: without one, no node can
+// miss a mandatory value.
+bool declaresMandatory(const TamWindow& window) {
+  for (const auto& entry : window.moduleMap()) {
+    if (!entry.second) continue;
+    for (const ref_count_ptr<TamOption>& option : *entry.second->optionList()) {
+      if (option->mandatory()) return true;
+    }
+  }
+  return false;
+}
+
+// Whether a node whose rules ran misses a mandatory value, after an evaluation that did not
+// fail; walked as walkNodes() walks.
+bool missesMandatory(Session& session) {
+  if (!declaresMandatory(*session.window())) return false;
+  NodeReporter reporter(false);
+  std::vector<Diagnostic> found;
+  for (ProductNode* node : session.nodes()) {
+    checkMandatory(session, reporter.view(*node), found);
+    if (!found.empty()) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -190,25 +249,53 @@ OutputJson evalDocument(const EvalOutcome& outcome) {
 }
 
 void writeEvalDocument(const EvalOutcome& outcome, JsonWriter& out) {
-  const OutputJson start = evalDocumentStart(evalStatus(outcome));
-  out.beginObject();
-  for (const auto& member : start.items()) {
-    out.key(member.key());
-    out.value(member.value());
-  }
-  out.key("product");
-  out.value(productMember(outcome));
-  out.key("file");
-  out.string(outcome.file);
-  out.key("variants_mode");
-  out.string(outcome.variantsMode);
+  writeOpening(evalStatus(outcome), outcome.product, outcome.file, outcome.variantsMode, out);
   out.key("nodes");
   out.beginArray();
   for (std::size_t n = 0; n < outcome.nodes.size(); ++n) writeNodeItem(out, outcome, n);
   out.end();
-  for (const auto& member : closingMembers(outcome)) {
-    out.key(member.first);
-    out.value(member.second);
-  }
+  writeClosingMembers({outcome.messages, outcome.legacy, outcome.problems, outcome.nodes.size(),
+                       outcome.counts, outcome.failed ? &outcome.failure : nullptr},
+                      out);
   out.end();
+}
+
+const char* writeEvaluation(Session& session, bool explain, JsonWriter& out) {
+  const std::optional<Diagnostic> failure = evaluateSession(session, explain);
+  FileAdapter& adapter = session.adapter();
+  ReportCounts counts;
+  countMessages(adapter.messages(), counts);
+  // The status comes first and depends on the problems, so the scope problems are found before
+  // the nodes are written; the nodes' states and values do not depend on them.
+  std::vector<Diagnostic> scopes;
+  if (adapter.failedLoads().empty()) scopes = scopeProblems(session);
+  const char* status = "failed";
+  if (!failure) {
+    const bool errors = counts.errors > 0 || warnedWithWerror(counts) || !scopes.empty() ||
+                        missesMandatory(session);
+    status = errors ? "errors" : "ok";
+  }
+  const Product& product = session.product();
+  writeOpening(status, product.name(), product.path(), product.variantsModeName(), out);
+  out.key("nodes");
+  out.beginArray();
+  std::vector<Diagnostic> mandatory;
+  std::size_t nodes = 0;
+  walkNodes(session, explain, failure.has_value(), counts, mandatory,
+            [&out, &nodes](const NodeView& view, NodeOrigins* origins) {
+              ++nodes;
+              if (origins == nullptr) {
+                writeNode(out, view, nullptr);
+                return;
+              }
+              const NodeOriginsJson json = originsJson(*origins);
+              writeNode(out, view, &json);
+            });
+  out.end();
+  const std::vector<Diagnostic> problems = problemsAfter(session, &scopes, std::move(mandatory));
+  writeClosingMembers({adapter.messages(), adapter.legacyValues(), problems, nodes, counts,
+                       failure ? &*failure : nullptr},
+                      out);
+  out.end();
+  return status;
 }

@@ -88,5 +88,10 @@ OutputJson evalDocument(const EvalOutcome& outcome);
 // The same document written call by call: as text (JsonTextWriter), no whole document is ever
 // held, and no node's item is built as an object.
 void writeEvalDocument(const EvalOutcome& outcome, JsonWriter& out);
+// Evaluates the session's tree and writes the document evaluateProduct() and writeEvalDocument()
+// would give, each node as soon as it is reached: no node's report is kept. The problems found
+// after the evaluation are looked for before the nodes are written (the status, which comes
+// first, depends on them), so the session must not be evaluated again. Returns the status.
+const char* writeEvaluation(Session& session, bool explain, JsonWriter& out);
 
 #endif  // TAM_TOOL_EVALDOCUMENT_H
