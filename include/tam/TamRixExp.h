@@ -40,6 +40,10 @@ class TAM_API TamRixExp : public ref_count {
   // A reference that cannot be resolved raises the lookup's failure (302 or 102).
   void referencedOptions(const ref_count_ptr<TamWindow>& window,
                          std::set<ref_count_ptr<TamOption>>& out) const;
+  // The same appended to a list, one handle per reference in text order, repeats included: for
+  // a caller that only needs every reference to resolve, or sorts the list itself.
+  void referencedOptions(const ref_count_ptr<TamWindow>& window,
+                         std::vector<ref_count_ptr<TamOption>>& out) const;
 
   // The line and column of an offset into rix() (every line feed counts); the unknown place for
   // kNoOffset or an offset past the end. Not thread-safe, like the rest of the library: the

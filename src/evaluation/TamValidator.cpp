@@ -3,13 +3,14 @@
 #include "tam/TamValidator.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <map>
 #include <memory>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "evaluation/TreeLimit.h"
+#include "model/LookupEpoch.h"
 #include "tam/TamConditionExp.h"
 #include "tam/TamExpRoot.h"
 #include "tam/TamModule.h"
@@ -20,7 +21,16 @@
 
 namespace {
 
-using OptionSet = std::set<ref_count_ptr<TamOption>>;
+// The options a condition or rule body refers to, each once, ordered as handles order (by id).
+using OptionList = std::vector<ref_count_ptr<TamOption>>;
+
+void referencedOnce(const TamRixExp& exp, const ref_count_ptr<TamWindow>& window,
+                    OptionList& out) {
+  out.clear();
+  exp.referencedOptions(window, out);
+  std::sort(out.begin(), out.end());
+  out.erase(std::unique(out.begin(), out.end()), out.end());
+}
 
 // What a node can see: the options visible there and the module-boundary nodes found below it,
 // each as its module's identifier and its path. Options are told apart by id, as handles compare;
@@ -197,9 +207,8 @@ class Walker {
   const Scope& check(TamNode* node, const Scope& inherited,
                      std::vector<std::unique_ptr<Scope>>& fresh) {
     if (node->parent() != nullptr) {
-      OptionSet used;
-      node->getLoadIf()->referencedOptions(node->window(), used);
-      report(used, inherited, ValidationError::VE_LOADIF_OPTION_NOT_IN_SCOPE, node);
+      referencedOnce(*node->getLoadIf(), node->window(), loadIfUses_);
+      report(loadIfUses_, inherited, ValidationError::VE_LOADIF_OPTION_NOT_IN_SCOPE, node);
     }
     const Scope* scope = &inherited;
     if (node->isModuleBoundary()) {
@@ -209,9 +218,17 @@ class Walker {
     if (node->hasModule()) {
       const ref_count_ptr<TamModule> module = node->module();
       checkPresented(node, module, *scope);
-      OptionSet used;
-      module->getRix()->referencedOptions(node->window(), used);
-      report(used, *scope, ValidationError::VE_RULE_OPTION_NOT_IN_SCOPE, node);
+      // Nodes of one module often follow each other: their rules refer to the same options.
+      const ref_count_ptr<TamExpRoot> rules = module->getRix();
+      const ref_count_ptr<TamWindow> window = node->window();
+      if (rules.get() != rulesUsed_.get() || window.get() != usedIn_ ||
+          tam::detail::foundEpoch() != usedAt_) {
+        referencedOnce(*rules, window, ruleUses_);
+        rulesUsed_ = rules;
+        usedIn_ = window.get();
+        usedAt_ = tam::detail::foundEpoch();
+      }
+      report(ruleUses_, *scope, ValidationError::VE_RULE_OPTION_NOT_IN_SCOPE, node);
     }
     return *scope;
   }
@@ -232,7 +249,7 @@ class Walker {
     }
   }
 
-  void report(const OptionSet& used, const Scope& scope, ValidationError::ErrorCode code,
+  void report(const OptionList& used, const Scope& scope, ValidationError::ErrorCode code,
               TamNode* node) {
     for (const ref_count_ptr<TamOption>& option : used) {
       if (!scope.isVisible(option)) errors_.emplace_back(code, node, option);
@@ -240,6 +257,13 @@ class Walker {
   }
 
   std::vector<ValidationError>& errors_;
+  OptionList loadIfUses_;  // of the node being checked
+  // The options the rules last listed refer to, as resolved in that window and lookup epoch; the
+  // rules are held so that no other rules can take their address meanwhile.
+  ref_count_ptr<TamExpRoot> rulesUsed_;
+  const TamWindow* usedIn_ = nullptr;
+  std::uint64_t usedAt_ = 0;
+  OptionList ruleUses_;
 };
 
 }  // namespace

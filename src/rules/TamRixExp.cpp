@@ -38,6 +38,12 @@ void TamRixExp::referencedOptions(const ref_count_ptr<TamWindow>& window,
   for (const TamOptionExp* reference : optionRefs_) out.insert(reference->resolve(window));
 }
 
+void TamRixExp::referencedOptions(const ref_count_ptr<TamWindow>& window,
+                                  std::vector<ref_count_ptr<TamOption>>& out) const {
+  out.reserve(out.size() + optionRefs_.size());
+  for (const TamOptionExp* reference : optionRefs_) out.push_back(reference->resolve(window));
+}
+
 // Rule bodies.
 
 TamExpRoot::TamExpRoot() = default;

@@ -71,9 +71,9 @@ class StandIns {
   // no stand-in is needed and no outline is built to find the references. Raises what a lookup
   // raises other than "not found", as the search through the outline would.
   bool allResolve(const TamRixExp& exp) {
-    std::set<ref_count_ptr<TamOption>> found;
+    resolved_.clear();
     try {
-      exp.referencedOptions(window_, found);
+      exp.referencedOptions(window_, resolved_);
       return true;
     } catch (const TamException& e) {
       if (e.code() != kModuleNotFound && e.code() != kOptionNotFound) throw;
@@ -110,6 +110,7 @@ class StandIns {
   const Product& product_;
   FileAdapter& adapter_;
   ref_count_ptr<TamWindow> window_;
+  std::vector<ref_count_ptr<TamOption>> resolved_;  // by allResolve, kept for its capacity
 };
 
 class Findings {
