@@ -119,4 +119,47 @@ TEST_F(ValidatorTest, ModulesChangedBetweenValidationsAreSeenAsTheyAreNow) {
   EXPECT_EQ(findings(second, &root, true), after);
 }
 
+// Nodes of one module one after another share what their rules refer to, but each is judged by
+// its own scope: a finding appears exactly where the option is not visible, in tree order, as if
+// each node were validated alone.
+TEST_F(ValidatorTest, NodesOfOneModuleInARowAreEachJudgedByTheirOwnScope) {
+  // Refers to engine:size twice and to its own option.
+  addModule("reader", {"public seen integer default 0"},
+            "if engine:size > 1 then set reader:seen to engine:size endif "
+            "if reader:seen = 2 then set reader:seen to 3 endif");
+  struct Child { const char* id; const char* module; bool engineBelow; };
+  const std::vector<std::vector<Child>> trees = {
+      {{"r1", "reader", false}, {"r2", "reader", false}, {"r3", "reader", false}},
+      {{"r1", "reader", true}, {"r2", "reader", false}, {"r3", "reader", true},
+       {"r4", "reader", false}},
+      {{"r1", "reader", false}, {"x", "nosy", false}, {"r2", "reader", false},
+       {"r3", "reader", true}},
+  };
+  for (const std::vector<Child>& tree : trees) {
+    TestNode top(window, "top", "gear");
+    std::vector<TamNode*> walked{&top};
+    Findings expected;
+    for (const Child& child : tree) {
+      TestNode* node = top.addChild(child.id, child.module);
+      walked.push_back(node);
+      if (child.engineBelow) walked.push_back(node->addChild("e", "engine"));
+      if (std::string(child.module) == "reader" && !child.engineBelow) {
+        expected.push_back(std::string("rule ") + child.id + " engine:size");
+      }
+      if (std::string(child.module) == "nosy") {
+        expected.push_back(std::string("rule ") + child.id + " bad:model");
+      }
+    }
+    SCOPED_TRACE(testing::Message() << expected.size() << " findings expected");
+    TamValidator all;
+    EXPECT_EQ(findings(all, &top, true), expected);
+    Findings alone;
+    for (TamNode* node : walked) {
+      TamValidator one;
+      for (const std::string& finding : findings(one, node, false)) alone.push_back(finding);
+    }
+    EXPECT_EQ(alone, expected);
+  }
+}
+
 }  // namespace

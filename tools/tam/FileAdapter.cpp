@@ -1,5 +1,7 @@
 #include "FileAdapter.h"
 
+#include <utility>
+
 #include "Files.h"
 #include "ModuleChecker.h"
 #include "ProductNode.h"
@@ -28,9 +30,9 @@ std::vector<Diagnostic> FileAdapter::addFiles(const std::vector<std::string>& pa
   return problems;
 }
 
-void FileAdapter::addText(const std::string& path, const std::string& text,
+void FileAdapter::addText(const std::string& path, std::string text,
                           std::vector<Diagnostic>& problems) {
-  ModuleFile file = ModuleFile::fromText(path, text);
+  ModuleFile file = ModuleFile::fromText(path, std::move(text));
   if (!file.hasModuleLine()) {
     SourcePlace first = file.source().placeOfLine(file.moduleLine());
     first.column = 1;

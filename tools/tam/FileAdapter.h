@@ -56,7 +56,7 @@ class FileAdapter : public Tam::AdapterInterface {
   // follow from it.
   std::vector<Diagnostic> addFiles(const std::vector<std::string>& paths);
   // Indexes one module file whose text is at hand, adding its problem to `problems` if it has one.
-  void addText(const std::string& path, const std::string& text, std::vector<Diagnostic>& problems);
+  void addText(const std::string& path, std::string text, std::vector<Diagnostic>& problems);
   const ModuleFile* moduleFile(const std::string& id) const;
   const std::map<std::string, ModuleFile>& moduleFiles() const { return files_; }
   // The ids of every indexed module, to suggest one for a misspelt id.

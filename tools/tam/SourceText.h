@@ -1,6 +1,7 @@
 // A SourceText is the whole text of one file tam reads, with the library's line index built over
-// it once, so that any byte offset becomes a place for a diagnostic (line, column, the source
-// line) in O(log n) however many problems the file has. Lines end at line feeds; a carriage
+// it once, on the first place asked for, so that any byte offset becomes a place for a diagnostic
+// (line, column, the source line) in O(log n) however many problems the file has, and a file that
+// has none never pays for it. Like the library, not for use from two threads at once. Lines end at line feeds; a carriage
 // return before a line feed belongs to no shown line.
 #ifndef TAM_TOOL_SOURCETEXT_H
 #define TAM_TOOL_SOURCETEXT_H
@@ -22,7 +23,7 @@ class SourceText {
   const std::string& text() const { return *text_; }
   // The text itself, to share with what keeps it as long as it needs it (the library's modules).
   const std::shared_ptr<const std::string>& sharedText() const { return text_; }
-  const TamLineIndex& lines() const { return lines_; }
+  const TamLineIndex& lines() const;
 
   // The text of a 1-based line without its line end; empty for a line out of range.
   std::string line(int number) const;
@@ -35,7 +36,7 @@ class SourceText {
  private:
   std::string path_;
   std::shared_ptr<const std::string> text_;  // never null, never changed
-  TamLineIndex lines_;
+  mutable std::shared_ptr<const TamLineIndex> lines_;  // null until lines() is first called
 };
 
 #endif  // TAM_TOOL_SOURCETEXT_H
