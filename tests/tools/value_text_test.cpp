@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <limits>
 #include <string>
 
 #include "ValueText.h"
@@ -53,6 +54,35 @@ TEST(ValueTextTest, OtherKindsAndConstraints) {
                                     new TamOptionEnumValue(TamValue::createString("b"))}),
             "one of \"a\", \"b\"");
   EXPECT_EQ(describeConstraintList({}), "no value but unset");
+}
+
+// Text output appends values in place; it must read exactly as valueText() spells them, also for
+// the values that take the slow way: escapes, bytes outside ASCII, invalid UTF-8, extremes.
+TEST(ValueTextTest, AppendedValuesReadAsValueText) {
+  const ref_count_ptr<TamValue> values[] = {
+      TamValue::createBool(true),
+      TamValue::createBool(false),
+      TamValue::createInt(0),
+      TamValue::createInt(-42),
+      TamValue::createInt(std::numeric_limits<int>::max()),
+      TamValue::createInt(std::numeric_limits<int>::min()),
+      TamValue::createReal(2.5),
+      TamValue::createString(""),
+      TamValue::createString("plain text ~ 0x7f:\x7f"),
+      TamValue::createString("say \"hi\""),
+      TamValue::createString("back\\slash and\ttab\nline"),
+      TamValue::createString("caf\xc3\xa9"),
+      TamValue::createString("broken \xc3("),
+      TamValue::createUnset(),
+      ref_count_ptr<TamValue>(),
+  };
+  for (const ref_count_ptr<TamValue>& value : values) {
+    const std::string expected = valueText(value);
+    SCOPED_TRACE(expected);
+    std::string text = "x = ";
+    appendValueText(value, text);
+    EXPECT_EQ(text, "x = " + expected);
+  }
 }
 
 }  // namespace

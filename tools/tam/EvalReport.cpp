@@ -241,7 +241,8 @@ struct Declared {
   std::string type;  // empty when not read, written as null
   std::string allowed;
   bool hasAllowed = false;
-  std::vector<ref_count_ptr<TamOptionValue>> constraints;
+  // The option's own list, which it keeps while it is written; none when not read.
+  const std::vector<ref_count_ptr<TamOptionValue>>* constraints = nullptr;
 };
 
 Declared declaredOf(const ref_count_ptr<TamOption>& option) {
@@ -251,9 +252,9 @@ Declared declaredOf(const ref_count_ptr<TamOption>& option) {
     declared.type = typeWord(option->valueType());
     declared.allowed = describeConstraints(option);
     declared.hasAllowed = true;
-    declared.constraints = option->values();
+    declared.constraints = &option->values();
   } catch (const TamException&) {
-    declared.constraints.clear();
+    declared.constraints = nullptr;
   }
   return declared;
 }
@@ -285,8 +286,10 @@ void writeOption(JsonWriter& out, std::string_view name, const ref_count_ptr<Tam
   }
   out.key("constraints");
   out.beginArray();
-  for (const ref_count_ptr<TamOptionValue>& constraint : declared.constraints) {
-    writeConstraint(out, constraint);
+  if (declared.constraints != nullptr) {
+    for (const ref_count_ptr<TamOptionValue>& constraint : *declared.constraints) {
+      writeConstraint(out, constraint);
+    }
   }
   out.end();
   out.key("values");

@@ -25,16 +25,6 @@ struct BytesToEscape {
   }
 };
 
-// True when dump() writes the text between quotes as it stands: ASCII without quotes,
-// backslashes or control characters. Other texts are left to dump(), which escapes them and
-// replaces invalid UTF-8.
-bool plain(std::string_view text) {
-  static const BytesToEscape escaped;
-  unsigned char found = 0;  // looked up for every byte, without a branch per byte
-  for (char c : text) found |= escaped.of[static_cast<unsigned char>(c)];
-  return found == 0;
-}
-
 // A line break and the indentation of the deepest levels written from one piece; deeper levels
 // add spaces.
 constexpr std::size_t kIndentedLevels = 16;
@@ -44,6 +34,13 @@ const std::string& lineBreaks() {
 }
 
 }  // namespace
+
+bool plainJsonText(std::string_view text) {
+  static const BytesToEscape escaped;
+  unsigned char found = 0;  // looked up for every byte, without a branch per byte
+  for (char c : text) found |= escaped.of[static_cast<unsigned char>(c)];
+  return found == 0;
+}
 
 void JsonWriter::stringOrNull(const char* text) {
   if (text == nullptr) {
@@ -176,7 +173,7 @@ void JsonTextWriter::value(const OutputJson& value) {
 }
 
 void JsonTextWriter::quoted(std::string_view text) {
-  if (!plain(text)) {
+  if (!plainJsonText(text)) {
     append(dumped(OutputJson(std::string(text))));
     return;
   }

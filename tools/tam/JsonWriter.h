@@ -20,6 +20,11 @@
 // The JSON documents tam prints keep their members in the order they were entered.
 using OutputJson = nlohmann::ordered_json;
 
+// True when dump() writes the text between quotes as it stands: ASCII without quotes,
+// backslashes or control characters. Other texts are left to dump(), which escapes them and
+// replaces invalid UTF-8.
+bool plainJsonText(std::string_view text);
+
 class JsonWriter {
  public:
   virtual ~JsonWriter() = default;

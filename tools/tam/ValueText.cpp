@@ -157,6 +157,15 @@ void appendValueText(const ref_count_ptr<TamValue>& value, std::string& text) {
     text.append(digits, written.ptr);
     return;
   }
+  if (value && value->type() == TamValue::VT_STRING) {
+    const std::string string = value->strValue();
+    if (plainJsonText(string)) {
+      text += '"';
+      text += string;
+      text += '"';
+      return;
+    }
+  }
   text += valueText(value);
 }
 

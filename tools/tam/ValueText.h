@@ -23,7 +23,8 @@ std::string typeWord(TamValue::ValueType type);
 // A value for text output: strings in double quotes, Unset as "unset", reals as realText, others
 // as the library displays them.
 std::string valueText(const ref_count_ptr<TamValue>& value);
-// The same added to the end of `text`; logicals and integers without a text of their own.
+// The same added to the end of `text`; logicals, integers and strings that need no escape
+// without a text of their own.
 void appendValueText(const ref_count_ptr<TamValue>& value, std::string& text);
 // The shortest text that reads back as the same double, cut to 15 significant digits (all a
 // double keeps of a decimal), with ".0" after a whole number: 2.5, 3900.0, 3.42 for
