@@ -79,23 +79,31 @@ bool refuse(const std::string& path, const std::string& message, Diagnostic& pro
 bool readAtMost(int fd, std::size_t limit, std::size_t expected, std::string& text,
                 int& error) {
   const std::size_t chunk = 64 * 1024;  // what each later read asks for while the file grows
-  const std::size_t probe = 256;        // what a read after a short one asks for
+  constexpr std::size_t kProbe = 256;   // what a read after a short one asks for
   text.clear();
   std::size_t want = std::min(expected, limit) + 1;
+  // After a short read the end is most likely reached: that read goes to a buffer of its own, so
+  // that the text does not grow (and keep twice its size) only to learn that nothing follows.
+  char probed[kProbe];
   while (text.size() <= limit) {
-    std::size_t at = text.size();
-    text.resize(at + std::min(want, limit + 1 - at));
-    const std::size_t asked = text.size() - at;
-    ssize_t got = ::read(fd, &text[at], asked);
+    const std::size_t at = text.size();
+    const std::size_t asked = std::min(want, limit + 1 - at);
+    const bool probing = want == kProbe;
+    if (!probing) text.resize(at + asked);
+    const ssize_t got = ::read(fd, probing ? probed : &text[at], asked);
     if (got < 0) {
       text.resize(at);
       if (errno == EINTR) continue;
       error = errno;
       return false;
     }
-    text.resize(at + static_cast<std::size_t>(got));
+    if (probing) {
+      text.append(probed, static_cast<std::size_t>(got));
+    } else {
+      text.resize(at + static_cast<std::size_t>(got));
+    }
     if (got == 0) break;
-    want = static_cast<std::size_t>(got) == asked ? chunk : probe;
+    want = static_cast<std::size_t>(got) == asked ? chunk : kProbe;
   }
   return true;
 }
