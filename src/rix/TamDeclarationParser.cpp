@@ -282,11 +282,10 @@ void TamDeclarationParser::parseNumeric(bool real) {
     const size_t keyword = lexer_.position();
     lexer_.next();
     const size_t begin = lexer_.position();
-    defaultValue = parseSignedNumber(number);
+    // Options of one module text defaulting to the same integer share it.
+    defaultValue = parseSignedNumber(number, sharing());
     if (outline_) noteDefault(defaultValue, keyword, begin, lexer_.previousEnd());
     if (!anyAccepts(constraints, defaultValue)) raise("SE_invalid_default");
-    // Options of one module text defaulting to the same integer share it.
-    if (sharing() != nullptr && !real) defaultValue = sharing()->shareInteger(defaultValue);
   }
   if (!building()) return;
   option_ = module_->createOption(name_, scope_);
@@ -385,7 +384,8 @@ tam::detail::ConstraintCache* TamDeclarationParser::sharing() const {
 
 // Integer literals saturate at the largest int, so negating one cannot overflow. A number read
 // as written is an integer or a real by its token; any other token is SE_expect_value.
-ref_count_ptr<TamValue> TamDeclarationParser::parseSignedNumber(Number number) {
+ref_count_ptr<TamValue> TamDeclarationParser::parseSignedNumber(Number number,
+                                                                tam::detail::ConstraintCache* integers) {
   bool negative = lexer_.kind() == TOKEN_MINUS;
   if (negative) lexer_.next();
   if (number == Number::kAsWritten) {
@@ -407,7 +407,8 @@ ref_count_ptr<TamValue> TamDeclarationParser::parseSignedNumber(Number number) {
   } else {
     if (lexer_.kind() != TOKEN_INT_LIT) raise("SE_expect_int");
     int number = lexer_.intValue();
-    value = TamValue::createInt(negative ? -number : number);
+    if (negative) number = -number;
+    value = integers != nullptr ? integers->integer(number) : TamValue::createInt(number);
   }
   lexer_.next();
   return value;
@@ -487,11 +488,18 @@ ref_count_ptr<TamWindow> TamDeclarationParser::lookupWindow() const {
 
 void TamDeclarationParser::attach(const Constraints& constraints,
                                   const ref_count_ptr<TamValue>& defaultValue) {
+  // Options of one module text with the same constraints share one list of them, taken whole
+  // when the option holds none of its own yet.
+  if (sharing() != nullptr && !constraints.empty() && !option_->hasOwnValues()) {
+    option_->addValues(constraints, sharing()->shareList(constraints));
+    if (defaultValue) option_->setDefaultValue(defaultValue);
+    return;
+  }
   for (const ref_count_ptr<TamOptionValue>& constraint : constraints) option_->addValue(constraint);
   if (defaultValue) option_->setDefaultValue(defaultValue);
   // Options of one module text with the same constraints share one list of them.
   if (sharing() != nullptr && option_->ownValues_) {
-    option_->ownValues_ = sharing()->shareList(option_->ownValues_);
+    option_->ownValues_ = sharing()->shareList(*option_->ownValues_);
   }
 }
 

@@ -114,13 +114,26 @@ constexpr KeywordIndex buildKeywordIndex() {
 constexpr KeywordIndex kKeywordIndex = buildKeywordIndex();
 static_assert(std::size(kKeywords) <= UCHAR_MAX, "entry numbers fit the index");
 
-// The keyword spelled exactly like word, or null.
+// True when a and b, of the same short length, hold the same bytes: compared in place, as a
+// library call costs more than comparing the few bytes of a keyword.
+bool sameBytes(const char* a, const char* b, size_t size) {
+  for (size_t i = 0; i < size; ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
+}
+
+// The keyword spelled exactly like word, or null. Only the entries of its first byte and its
+// length are compared.
 const Keyword* findKeyword(std::string_view word) {
   if (word.empty()) return nullptr;
   const auto first = static_cast<unsigned char>(word[0]);
   for (size_t i = kKeywordIndex.begin[first]; i < kKeywordIndex.begin[first + 1]; ++i) {
     const Keyword& keyword = kKeywords[kKeywordIndex.order[i]];
-    if (keyword.spelling == word) return &keyword;
+    if (keyword.spelling.size() == word.size() &&
+        sameBytes(keyword.spelling.data(), word.data(), word.size())) {
+      return &keyword;
+    }
   }
   return nullptr;
 }
@@ -133,16 +146,21 @@ constexpr size_t kContextWidth = 40;
 bool isWordChar(unsigned char c) { return isRixLetter(c) || isRixDigit(c) || c == '_'; }
 
 // Each backslash is dropped and the character after it kept as it is; there are no named escapes.
+// The runs between backslashes are copied whole.
 std::string unescape(std::string_view text) {
+  size_t backslash = text.find('\\');
+  if (backslash == std::string_view::npos) return std::string(text);
   std::string result;
   result.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\\') {
-      ++i;
-      if (i == text.size()) break;
-    }
-    result += text[i];
+  size_t from = 0;
+  while (backslash != std::string_view::npos) {
+    result.append(text, from, backslash - from);
+    if (backslash + 1 == text.size()) return result;  // a backslash ending the text is dropped
+    result += text[backslash + 1];
+    from = backslash + 2;
+    backslash = text.find('\\', from);
   }
+  result.append(text, from, std::string_view::npos);
   return result;
 }
 
