@@ -39,6 +39,7 @@ class TamTokenizer {
   static constexpr unsigned kWords = 256 / kWordBits;
   std::string_view text_;
   std::uint64_t delimiters_[kWords] = {};
+  bool lineBreaks_ = false;  // the delimiters are the line breaks, no more and no fewer
   size_t pos_ = 0;
 };
 

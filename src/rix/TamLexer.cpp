@@ -143,7 +143,24 @@ const Keyword* findKeyword(std::string_view word) {
 constexpr size_t kContextBefore = 20;
 constexpr size_t kContextWidth = 40;
 
-bool isWordChar(unsigned char c) { return isRixLetter(c) || isRixDigit(c) || c == '_'; }
+// The bytes that continue a word (letters, digits, "_"), one entry per byte value, so that a
+// word is scanned with one lookup per byte.
+struct WordBytes {
+  bool continues[UCHAR_MAX + 1];
+};
+
+constexpr WordBytes buildWordBytes() {
+  WordBytes bytes{};
+  for (unsigned c = 0; c <= UCHAR_MAX; ++c) {
+    const auto byte = static_cast<unsigned char>(c);
+    bytes.continues[c] = isRixLetter(byte) || isRixDigit(byte) || byte == '_';
+  }
+  return bytes;
+}
+
+constexpr WordBytes kWordBytes = buildWordBytes();
+
+bool isWordChar(unsigned char c) { return kWordBytes.continues[c]; }
 
 // Each backslash is dropped and the character after it kept as it is; there are no named escapes.
 // The runs between backslashes are copied whole.
@@ -257,7 +274,10 @@ bool TamLexer::matchOperator() {
   const auto first = static_cast<unsigned char>(rest[0]);
   for (size_t i = kKeywordIndex.begin[first]; i < kKeywordIndex.begin[first + 1]; ++i) {
     const Keyword& keyword = kKeywords[kKeywordIndex.order[i]];
-    if (rest.substr(0, keyword.spelling.size()) != keyword.spelling) continue;
+    if (keyword.spelling.size() > rest.size() ||
+        !sameBytes(keyword.spelling.data(), rest.data(), keyword.spelling.size())) {
+      continue;
+    }
     kind_ = keyword.kind;
     length_ = keyword.spelling.size();
     return true;
