@@ -10,12 +10,21 @@ std::string ConstraintCache::keyOf(char kind, std::string_view text) {
 }
 
 ref_count_ptr<TamOptionValue> ConstraintCache::find(char kind, std::string_view text) const {
+  if (text.empty()) {
+    for (std::size_t i = 0; i < unrestrictedCount_; ++i) {
+      if (unrestricted_[i].kind == kind) return unrestricted_[i].constraint;
+    }
+  }
   auto it = entries_.find(keyOf(kind, text));
   return it == entries_.end() ? ref_count_ptr<TamOptionValue>() : it->second;
 }
 
 void ConstraintCache::keep(char kind, std::string_view text,
                            const ref_count_ptr<TamOptionValue>& constraint) {
+  if (text.empty() && unrestrictedCount_ < kMaxUnrestricted) {
+    unrestricted_[unrestrictedCount_++] = {kind, constraint};
+    return;
+  }
   if (entries_.size() < kMaxEntries) entries_.emplace(keyOf(kind, text), constraint);
 }
 

@@ -39,6 +39,15 @@ class ConstraintCache {
  private:
   static std::string keyOf(char kind, std::string_view text);
 
+  // The constraints kept under a kind alone (an empty text), looked up without a key: the
+  // unrestricted constraint of each kind, met once per option.
+  struct Unrestricted {
+    char kind;
+    ref_count_ptr<TamOptionValue> constraint;
+  };
+  static constexpr std::size_t kMaxUnrestricted = 8;
+  Unrestricted unrestricted_[kMaxUnrestricted] = {};
+  std::size_t unrestrictedCount_ = 0;
   std::unordered_map<std::string, ref_count_ptr<TamOptionValue>> entries_;
   std::unordered_map<int, ref_count_ptr<TamValue>> integers_;
   std::unordered_map<std::string, std::shared_ptr<List>> lists_;  // by the constraints' addresses

@@ -442,10 +442,12 @@ ref_count_ptr<TamOptionValue> TamDeclarationParser::parseConstraint(Number numbe
     default:
       break;
   }
-  ref_count_ptr<TamValue> low = parseSignedNumber(number);
+  // Integers written alike in one module text are one value, as ranges written alike are one
+  // constraint: a range found kept below costs no values of its own.
+  ref_count_ptr<TamValue> low = parseSignedNumber(number, sharing());
   if (lexer_.kind() != TOKEN_TO) return new TamOptionEnumValue(low);
   lexer_.next();
-  ref_count_ptr<TamValue> high = parseSignedNumber(number);
+  ref_count_ptr<TamValue> high = parseSignedNumber(number, sharing());
   if (low >= high) tam::detail::raiseSyntaxError(lexer_, "SE_max_min", std::string(), begin);
   // Options of one module text declared with the same range share it.
   tam::detail::ConstraintCache* cache = sharing();
