@@ -101,7 +101,7 @@ class TAM_API TamOption : public ref_count {
   // TamDeclarationParser); a change to a shared list gives the option a copy of its own first.
   using ConstraintList = std::vector<ref_count_ptr<TamOptionValue>>;
 
-  void setDescription(const std::string& description);
+  void setDescription(std::string description);
   void setMandatory(bool mandatory) { mandatory_ = mandatory; }
   void addValue(const ref_count_ptr<TamOptionValue>& constraint);
   // What addValue does for each of `constraints` in turn, taking `list` (holding the same

@@ -6,6 +6,7 @@
 #include <set>
 #include <typeinfo>
 #include <unordered_set>
+#include <utility>
 
 #include "model/LookupEpoch.h"
 #include "model/OptionIdTable.h"
@@ -181,9 +182,9 @@ std::string TamOption::declaration() const {
   return declarationText_->substr(declarationBegin_, declarationSize_);
 }
 
-void TamOption::setDescription(const std::string& description) {
+void TamOption::setDescription(std::string description) {
   if (description.empty() && !extra_) return;
-  extra().description = description;
+  extra().description = std::move(description);
 }
 
 ref_count_ptr<TamWindow> TamOption::window() const { return ref_count_ptr<TamWindow>(window_); }

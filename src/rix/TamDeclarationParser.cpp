@@ -23,6 +23,8 @@
 // (outline_)` lines); that changes nothing read and nothing thrown.
 #include "rix/TamDeclarationParser.h"
 
+#include <utility>
+
 #include "model/ConstraintCache.h"
 #include "rix/ReferenceRewrite.h"
 #include "rix/SyntaxError.h"
@@ -74,7 +76,7 @@ void TamDeclarationParser::parse() {
   bool exclusive = parseExclusivity();
   parseTypePart(typeWord);
   if (option_) {
-    option_->setDescription(description);
+    option_->setDescription(std::move(description));
     option_->setMandatory(mandatory);
     option_->setMutuallyExclusive(exclusive);
   }

@@ -47,20 +47,4 @@ TEST(TokenizerTest, CutsAtEachRunOfDelimiters) {
   }
 }
 
-// The remainder starts after the delimiters following the last piece taken.
-TEST(TokenizerTest, TheRemainderFollowsThePiecesTaken) {
-  const std::string text = "module m\r\ninterface start\n\nset m:a to 1\r\nset m:b to 2";
-  TamTokenizer lines(text, TamTokenizer::kLineBreaks);
-  EXPECT_EQ(lines.nextView(), "module m");
-  EXPECT_EQ(lines.remainderView(), "interface start\n\nset m:a to 1\r\nset m:b to 2");
-  EXPECT_EQ(lines.nextView(), "interface start");
-  EXPECT_EQ(lines.remainderView(), "set m:a to 1\r\nset m:b to 2");
-  TamTokenizer copy = lines;
-  EXPECT_EQ(copy.nextView(), "set m:a to 1");
-  EXPECT_EQ(lines.nextView(), "set m:a to 1");
-  EXPECT_EQ(lines.nextView(), "set m:b to 2");
-  EXPECT_EQ(lines.nextView(), "");
-  EXPECT_EQ(lines.remainderView(), "");
-}
-
 }  // namespace
