@@ -386,8 +386,8 @@ tam::detail::ConstraintCache* TamDeclarationParser::sharing() const {
 
 // Integer literals saturate at the largest int, so negating one cannot overflow. A number read
 // as written is an integer or a real by its token; any other token is SE_expect_value.
-ref_count_ptr<TamValue> TamDeclarationParser::parseSignedNumber(Number number,
-                                                                tam::detail::ConstraintCache* integers) {
+ref_count_ptr<TamValue> TamDeclarationParser::parseSignedNumber(
+    Number number, tam::detail::ConstraintCache* integers) {
   bool negative = lexer_.kind() == TOKEN_MINUS;
   if (negative) lexer_.next();
   if (number == Number::kAsWritten) {

@@ -112,7 +112,8 @@ TEST_F(ModuleTextTest, FailuresInsideTheTextKeepWhatCameBefore) {
 }
 
 // Reading texts one after another into one module: an option declared again keeps its object,
-// one no longer declared leaves the module, and the options stay in name order (bytes compared unsigned, so a name with a byte above 127 sorts after "z").
+// one no longer declared leaves the module, and the options stay in name order (bytes compared
+// unsigned, so a name with a byte above 127 sorts after "z").
 TEST_F(ModuleTextTest, ReReadsKeepOptionsDeclaredAgainAndForgetTheRest) {
   struct Case {
     std::vector<std::string> lines;
