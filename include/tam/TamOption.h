@@ -97,9 +97,17 @@ class TAM_API TamOption : public ref_count {
   TamOption(const ref_count_ptr<TamOption>& base, SharedId moduleId, const std::string& name,
             Scope scope, Type type);
 
-  void setDescription(const std::string& description);
+  // The option's own constraints. Options declared alike in one module text share one list (see
+  // TamDeclarationParser); a change to a shared list gives the option a copy of its own first.
+  using ConstraintList = std::vector<ref_count_ptr<TamOptionValue>>;
+
+  void setDescription(std::string description);
   void setMandatory(bool mandatory) { mandatory_ = mandatory; }
   void addValue(const ref_count_ptr<TamOptionValue>& constraint);
+  // What addValue does for each of `constraints` in turn, taking `list` (holding the same
+  // constraints) as the option's own list instead of copying them one by one. Raises what
+  // addValue would, after adding the constraints before the one refused.
+  void addValues(const ConstraintList& constraints, std::shared_ptr<ConstraintList> list);
   void setDefaultValue(const ref_count_ptr<TamValue>& value);
   void clearValues();
   void rebase(const ref_count_ptr<TamOption>& base, const TamPath& path);
@@ -109,10 +117,9 @@ class TAM_API TamOption : public ref_count {
   TamOption* knownBase() const;
 
   static int idCounter();
+  // Raises what addValue raises for `constraint`, else notes its value type; adds nothing.
+  void checkValue(const ref_count_ptr<TamOptionValue>& constraint);
 
-  // The option's own constraints. Options declared alike in one module text share one list (see
-  // TamDeclarationParser); a change to a shared list gives the option a copy of its own first.
-  using ConstraintList = std::vector<ref_count_ptr<TamOptionValue>>;
   const ConstraintList& ownValues() const;
   bool hasOwnValues() const { return ownValues_ && !ownValues_->empty(); }
   ConstraintList& ownValuesToChange();

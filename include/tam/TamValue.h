@@ -14,6 +14,7 @@
 #define TAM_TAMVALUE_H
 
 #include <string>
+#include <utility>
 
 #include "tam/TamExport.h"
 #include "tam/ref_count.h"
@@ -39,6 +40,8 @@ class TAM_API TamValue : public ref_count {
   static ref_count_ptr<TamValue> createInt(int value);
   static ref_count_ptr<TamValue> createReal(double value);
   static ref_count_ptr<TamValue> createString(const std::string& value);
+  // The same, taking the text over instead of copying it.
+  static ref_count_ptr<TamValue> createString(std::string&& value);
   // The two shared Bool instances; never allocates after the first call.
   static ref_count_ptr<TamValue> createBool(bool value);
   // The shared Unset instance; never allocates after the first call.
@@ -112,6 +115,7 @@ class TAM_API TamRealValue : public TamValue {
 class TAM_API TamStringValue : public TamValue {
  public:
   explicit TamStringValue(const std::string& value) : value_(value) {}
+  explicit TamStringValue(std::string&& value) : value_(std::move(value)) {}
   std::string displayString() const override { return value_; }
   std::string strValue() const override { return value_; }
   ValueType type() const override { return VT_STRING; }

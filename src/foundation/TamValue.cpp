@@ -96,6 +96,9 @@ ref_count_ptr<TamValue> TamValue::createReal(double value) { return new TamRealV
 ref_count_ptr<TamValue> TamValue::createString(const std::string& value) {
   return new TamStringValue(value);
 }
+ref_count_ptr<TamValue> TamValue::createString(std::string&& value) {
+  return new TamStringValue(std::move(value));
+}
 
 // The shared instances are made once (the first call on any thread), shared by every thread
 // without counting, and never freed.

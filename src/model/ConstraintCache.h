@@ -29,16 +29,25 @@ class ConstraintCache {
   ref_count_ptr<TamOptionValue> find(char kind, std::string_view text) const;
   // Keeps `constraint` under `kind` and `text` while there is room.
   void keep(char kind, std::string_view text, const ref_count_ptr<TamOptionValue>& constraint);
-  // The list kept holding the same constraints as `list`, in the same order, else `list`, kept
-  // while there is room.
+  // The list kept holding the same constraints as `constraints`, in the same order, else a new
+  // list of them, kept while there is room.
   using List = std::vector<ref_count_ptr<TamOptionValue>>;
-  std::shared_ptr<List> shareList(const std::shared_ptr<List>& list);
-  // The integer value kept equal to `value` (an integer), else `value`, kept while there is room.
-  ref_count_ptr<TamValue> shareInteger(const ref_count_ptr<TamValue>& value);
+  std::shared_ptr<List> shareList(const List& constraints);
+  // The integer value kept for `value`, else a new one, kept while there is room.
+  ref_count_ptr<TamValue> integer(int value);
 
  private:
   static std::string keyOf(char kind, std::string_view text);
 
+  // The constraints kept under a kind alone (an empty text), looked up without a key: the
+  // unrestricted constraint of each kind, met once per option.
+  struct Unrestricted {
+    char kind;
+    ref_count_ptr<TamOptionValue> constraint;
+  };
+  static constexpr std::size_t kMaxUnrestricted = 8;
+  Unrestricted unrestricted_[kMaxUnrestricted] = {};
+  std::size_t unrestrictedCount_ = 0;
   std::unordered_map<std::string, ref_count_ptr<TamOptionValue>> entries_;
   std::unordered_map<int, ref_count_ptr<TamValue>> integers_;
   std::unordered_map<std::string, std::shared_ptr<List>> lists_;  // by the constraints' addresses

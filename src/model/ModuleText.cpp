@@ -1,7 +1,9 @@
 // Reading and writing a module's whole RIX text: the module line, the interface section with one
 // declaration per line, and the rules.
+#include <algorithm>
 #include <memory>
-#include <set>
+#include <string_view>
+#include <vector>
 
 #include "model/ConstraintCache.h"
 #include "model/ModuleTextFormat.h"
@@ -75,17 +77,34 @@ void TamModule::readRixData(const std::string& text, std::shared_ptr<const std::
   } reading{*this, readingCache_};
   readingCache_ = &ranges;
 
-  std::set<std::string> undeclared;
-  for (const auto& entry : optionMap_) undeclared.emplace(entry.first);
+  // The options held before the read, in name order, and which of their names the text declares
+  // again; the others are forgotten afterwards, in name order.
+  std::vector<ref_count_ptr<TamOption>> held;
+  held.reserve(optionMap_.size());
+  for (const auto& entry : optionMap_) held.push_back(entry.second);
+  std::vector<bool> declaredAgain(held.size(), false);
   for (;;) {
     const std::string_view line = lines.nextView();
     if (line.empty()) raiseModuleTextError(tam::detail::kNoInterfaceEnd);
     if (line == kInterfaceEnd) break;
     ref_count_ptr<TamOption> option =
         declare(line, kept, static_cast<std::size_t>(line.data() - keptStart));
-    if (option) undeclared.erase(option->name());
+    if (option && !held.empty()) {
+      const std::string_view name = option->name();
+      const auto found = std::lower_bound(
+          held.begin(), held.end(), name,
+          [](const ref_count_ptr<TamOption>& entry, std::string_view key) {
+            return std::string_view(entry->name()) < key;
+          });
+      if (found != held.end() && std::string_view((*found)->name()) == name) {
+        declaredAgain[static_cast<std::size_t>(found - held.begin())] = true;
+      }
+    }
   }
-  for (const std::string& name : undeclared) forgetOption(name);
+  for (std::size_t i = 0; i < held.size(); ++i) {
+    if (!declaredAgain[i]) forgetOption(held[i]->name());
+    held[i] = nullptr;  // a forgotten option may go now, as it would without this list
+  }
 
   if (hostText) {
     replaceRules(hostText, lines.remainderView());

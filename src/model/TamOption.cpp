@@ -6,6 +6,7 @@
 #include <set>
 #include <typeinfo>
 #include <unordered_set>
+#include <utility>
 
 #include "model/LookupEpoch.h"
 #include "model/OptionIdTable.h"
@@ -181,9 +182,9 @@ std::string TamOption::declaration() const {
   return declarationText_->substr(declarationBegin_, declarationSize_);
 }
 
-void TamOption::setDescription(const std::string& description) {
+void TamOption::setDescription(std::string description) {
   if (description.empty() && !extra_) return;
-  extra().description = description;
+  extra().description = std::move(description);
 }
 
 ref_count_ptr<TamWindow> TamOption::window() const { return ref_count_ptr<TamWindow>(window_); }
@@ -324,7 +325,7 @@ bool TamOption::validateValue(const ref_count_ptr<TamValue>& value) const {
   return source->ownValuesAccept(value);
 }
 
-void TamOption::addValue(const ref_count_ptr<TamOptionValue>& constraint) {
+void TamOption::checkValue(const ref_count_ptr<TamOptionValue>& constraint) {
   TamValue::ValueType type = constraintValueType(constraint);
   if (type_ == TYPE_DECLARED) {
     if (declaredValueType_ != TamValue::VT_UNSET && declaredValueType_ != type) {
@@ -333,21 +334,46 @@ void TamOption::addValue(const ref_count_ptr<TamOptionValue>& constraint) {
                          std::string(), std::string());
     }
     declaredValueType_ = type;
-  } else {
-    if (type != valueType()) {
-      throw TamException(kBaseValueTypeCode, std::string(), std::string(), std::string());
-    }
-    // A based option may only narrow its base; a range is taken without that test.
-    if (constraint->kind() != TamOptionValue::KIND_RANGE) {
-      ref_count_ptr<TamOption> base = basedOn();
-      ref_count_ptr<TamValue> value = constraint->value();
-      if (!base->validateValue(value)) {
-        throw TamException(kValueNotValidCode, value->displayString(),
-                           base->moduleId() + ":" + base->name(), std::string());
-      }
+    return;
+  }
+  if (type != valueType()) {
+    throw TamException(kBaseValueTypeCode, std::string(), std::string(), std::string());
+  }
+  // A based option may only narrow its base; a range is taken without that test.
+  if (constraint->kind() != TamOptionValue::KIND_RANGE) {
+    ref_count_ptr<TamOption> base = basedOn();
+    ref_count_ptr<TamValue> value = constraint->value();
+    if (!base->validateValue(value)) {
+      throw TamException(kValueNotValidCode, value->displayString(),
+                         base->moduleId() + ":" + base->name(), std::string());
     }
   }
+}
+
+void TamOption::addValue(const ref_count_ptr<TamOptionValue>& constraint) {
+  checkValue(constraint);
   ownValuesToChange().push_back(constraint);
+  if (extra_) extra_->valueIndex.reset();
+  tam::detail::optionsChanged();
+}
+
+// A constraint refused part way leaves the option holding those before it, as adding them one
+// by one would.
+void TamOption::addValues(const ConstraintList& constraints, std::shared_ptr<ConstraintList> list) {
+  for (std::size_t i = 0; i < constraints.size(); ++i) {
+    try {
+      checkValue(constraints[i]);
+    } catch (...) {
+      if (i > 0) {
+        ConstraintList& own = ownValuesToChange();
+        own.insert(own.end(), constraints.begin(), constraints.begin() + static_cast<long>(i));
+        if (extra_) extra_->valueIndex.reset();
+        tam::detail::optionsChanged();
+      }
+      throw;
+    }
+  }
+  ownValues_ = std::move(list);
   if (extra_) extra_->valueIndex.reset();
   tam::detail::optionsChanged();
 }

@@ -6,6 +6,7 @@
 #ifndef TAM_SRC_MODEL_TAMTOKENIZER_H
 #define TAM_SRC_MODEL_TAMTOKENIZER_H
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -14,8 +15,7 @@ class TamTokenizer {
   // The delimiters that end a line of module text.
   static const char* const kLineBreaks;
 
-  TamTokenizer(std::string_view text, std::string_view delimiters)
-      : text_(text), delimiters_(delimiters) {}
+  TamTokenizer(std::string_view text, std::string_view delimiters);
   // A temporary text would be gone before it is read.
   TamTokenizer(std::string&& text, std::string_view delimiters) = delete;
 
@@ -29,9 +29,17 @@ class TamTokenizer {
 
  private:
   size_t skipDelimiters(size_t from) const;
+  bool isDelimiter(unsigned char c) const {
+    return ((delimiters_[c / kWordBits] >> (c % kWordBits)) & 1u) != 0;
+  }
 
+  // The delimiters as one bit per byte value, so that each byte of the text is judged by one
+  // lookup rather than by a search through the delimiters.
+  static constexpr unsigned kWordBits = 64;
+  static constexpr unsigned kWords = 256 / kWordBits;
   std::string_view text_;
-  std::string_view delimiters_;
+  std::uint64_t delimiters_[kWords] = {};
+  bool lineBreaks_ = false;  // the delimiters are the line breaks, no more and no fewer
   size_t pos_ = 0;
 };
 

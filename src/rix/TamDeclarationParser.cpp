@@ -23,6 +23,8 @@
 // (outline_)` lines); that changes nothing read and nothing thrown.
 #include "rix/TamDeclarationParser.h"
 
+#include <utility>
+
 #include "model/ConstraintCache.h"
 #include "rix/ReferenceRewrite.h"
 #include "rix/SyntaxError.h"
@@ -74,7 +76,7 @@ void TamDeclarationParser::parse() {
   bool exclusive = parseExclusivity();
   parseTypePart(typeWord);
   if (option_) {
-    option_->setDescription(description);
+    option_->setDescription(std::move(description));
     option_->setMandatory(mandatory);
     option_->setMutuallyExclusive(exclusive);
   }
@@ -282,11 +284,10 @@ void TamDeclarationParser::parseNumeric(bool real) {
     const size_t keyword = lexer_.position();
     lexer_.next();
     const size_t begin = lexer_.position();
-    defaultValue = parseSignedNumber(number);
+    // Options of one module text defaulting to the same integer share it.
+    defaultValue = parseSignedNumber(number, sharing());
     if (outline_) noteDefault(defaultValue, keyword, begin, lexer_.previousEnd());
     if (!anyAccepts(constraints, defaultValue)) raise("SE_invalid_default");
-    // Options of one module text defaulting to the same integer share it.
-    if (sharing() != nullptr && !real) defaultValue = sharing()->shareInteger(defaultValue);
   }
   if (!building()) return;
   option_ = module_->createOption(name_, scope_);
@@ -385,7 +386,8 @@ tam::detail::ConstraintCache* TamDeclarationParser::sharing() const {
 
 // Integer literals saturate at the largest int, so negating one cannot overflow. A number read
 // as written is an integer or a real by its token; any other token is SE_expect_value.
-ref_count_ptr<TamValue> TamDeclarationParser::parseSignedNumber(Number number) {
+ref_count_ptr<TamValue> TamDeclarationParser::parseSignedNumber(
+    Number number, tam::detail::ConstraintCache* integers) {
   bool negative = lexer_.kind() == TOKEN_MINUS;
   if (negative) lexer_.next();
   if (number == Number::kAsWritten) {
@@ -407,7 +409,8 @@ ref_count_ptr<TamValue> TamDeclarationParser::parseSignedNumber(Number number) {
   } else {
     if (lexer_.kind() != TOKEN_INT_LIT) raise("SE_expect_int");
     int number = lexer_.intValue();
-    value = TamValue::createInt(negative ? -number : number);
+    if (negative) number = -number;
+    value = integers != nullptr ? integers->integer(number) : TamValue::createInt(number);
   }
   lexer_.next();
   return value;
@@ -441,10 +444,12 @@ ref_count_ptr<TamOptionValue> TamDeclarationParser::parseConstraint(Number numbe
     default:
       break;
   }
-  ref_count_ptr<TamValue> low = parseSignedNumber(number);
+  // Integers written alike in one module text are one value, as ranges written alike are one
+  // constraint: a range found kept below costs no values of its own.
+  ref_count_ptr<TamValue> low = parseSignedNumber(number, sharing());
   if (lexer_.kind() != TOKEN_TO) return new TamOptionEnumValue(low);
   lexer_.next();
-  ref_count_ptr<TamValue> high = parseSignedNumber(number);
+  ref_count_ptr<TamValue> high = parseSignedNumber(number, sharing());
   if (low >= high) tam::detail::raiseSyntaxError(lexer_, "SE_max_min", std::string(), begin);
   // Options of one module text declared with the same range share it.
   tam::detail::ConstraintCache* cache = sharing();
@@ -487,11 +492,18 @@ ref_count_ptr<TamWindow> TamDeclarationParser::lookupWindow() const {
 
 void TamDeclarationParser::attach(const Constraints& constraints,
                                   const ref_count_ptr<TamValue>& defaultValue) {
+  // Options of one module text with the same constraints share one list of them, taken whole
+  // when the option holds none of its own yet.
+  if (sharing() != nullptr && !constraints.empty() && !option_->hasOwnValues()) {
+    option_->addValues(constraints, sharing()->shareList(constraints));
+    if (defaultValue) option_->setDefaultValue(defaultValue);
+    return;
+  }
   for (const ref_count_ptr<TamOptionValue>& constraint : constraints) option_->addValue(constraint);
   if (defaultValue) option_->setDefaultValue(defaultValue);
   // Options of one module text with the same constraints share one list of them.
   if (sharing() != nullptr && option_->ownValues_) {
-    option_->ownValues_ = sharing()->shareList(option_->ownValues_);
+    option_->ownValues_ = sharing()->shareList(*option_->ownValues_);
   }
 }
 

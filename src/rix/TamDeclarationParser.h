@@ -73,7 +73,9 @@ class TamDeclarationParser {
   ref_count_ptr<TamValue> parseDefaultClause();
   // How a number is read: as an integer, as a real (integers widened), or as its spelling says.
   enum class Number { kInteger, kReal, kAsWritten };
-  ref_count_ptr<TamValue> parseSignedNumber(Number number);
+  // An integer comes from `integers` when given (options of one module text share them).
+  ref_count_ptr<TamValue> parseSignedNumber(Number number,
+                                            tam::detail::ConstraintCache* integers = nullptr);
   void parseConstraintList(Number number, Constraints& out);
   ref_count_ptr<TamOptionValue> parseConstraint(Number number, size_t begin);
   void parseStringList(Constraints& out);

@@ -20,8 +20,8 @@ struct Keyword {
   TokenKind kind;
 };
 
-// Every keyword and operator, tried in this order. Each two-character operator stands before the
-// one-character operator that is its prefix, so the first match is also the longest.
+// Every keyword and operator. The lexer looks them up through the indexes built from this table
+// below: operators by their first byte, keywords by their first letter and length.
 constexpr Keyword kKeywords[] = {
     {"=", TOKEN_EQ},
     {"!=", TOKEN_NE},
@@ -82,45 +82,121 @@ constexpr Keyword kKeywords[] = {
     {"interface", TOKEN_RESERVED},
 };
 static_assert(std::size(kKeywords) == 57, "one entry per keyword and operator spelling");
+static_assert(std::size(kKeywords) <= UCHAR_MAX, "entry numbers fit an unsigned char");
 
-// The table's entries grouped by their first byte, each group in table order (so a two-character
-// operator is still tried before its one-character prefix): a spelling is looked up among the
-// few entries that begin like it instead of among all of them.
-struct KeywordIndex {
-  // The entries beginning with byte c are order[begin[c]] up to order[begin[c + 1]].
-  unsigned char begin[UCHAR_MAX + 2];
-  unsigned char order[std::size(kKeywords)];
+// The operators of the table by their first byte: the one-byte operator spelled so, if any, and
+// the two-byte operator beginning so, if any (at most one does: the table is checked for it).
+struct Operators {
+  bool hasSingle;
+  TokenKind single;
+  char pairSecond;  // the second byte of the two-byte operator; NUL when there is none
+  TokenKind pair;
 };
 
-constexpr KeywordIndex buildKeywordIndex() {
-  KeywordIndex index{};
-  size_t count[UCHAR_MAX + 1] = {};
-  for (const Keyword& keyword : kKeywords) ++count[static_cast<unsigned char>(keyword.spelling[0])];
-  size_t at = 0;
-  size_t next[UCHAR_MAX + 1] = {};
-  for (size_t c = 0; c <= UCHAR_MAX; ++c) {
-    index.begin[c] = static_cast<unsigned char>(at);
-    next[c] = at;
-    at += count[c];
-  }
-  index.begin[UCHAR_MAX + 1] = static_cast<unsigned char>(at);
-  for (size_t i = 0; i < std::size(kKeywords); ++i) {
-    const auto first = static_cast<unsigned char>(kKeywords[i].spelling[0]);
-    index.order[next[first]++] = static_cast<unsigned char>(i);
+constexpr bool isOperator(std::string_view spelling) {
+  return !(spelling[0] >= 'a' && spelling[0] <= 'z');
+}
+
+struct OperatorIndex {
+  Operators byFirst[UCHAR_MAX + 1];
+  bool consistent;  // no byte begins two operators of the same length
+};
+
+constexpr OperatorIndex buildOperatorIndex() {
+  OperatorIndex index{};
+  index.consistent = true;
+  for (const Keyword& keyword : kKeywords) {
+    if (!isOperator(keyword.spelling)) continue;
+    Operators& entry = index.byFirst[static_cast<unsigned char>(keyword.spelling[0])];
+    if (keyword.spelling.size() == 1) {
+      if (entry.hasSingle) index.consistent = false;
+      entry.hasSingle = true;
+      entry.single = keyword.kind;
+    } else if (keyword.spelling.size() == 2 && entry.pairSecond == '\0') {
+      entry.pairSecond = keyword.spelling[1];
+      entry.pair = keyword.kind;
+    } else {
+      index.consistent = false;
+    }
   }
   return index;
 }
 
-constexpr KeywordIndex kKeywordIndex = buildKeywordIndex();
-static_assert(std::size(kKeywords) <= UCHAR_MAX, "entry numbers fit the index");
+constexpr OperatorIndex kOperatorIndex = buildOperatorIndex();
+static_assert(kOperatorIndex.consistent, "operators: one or two bytes, one of each per first byte");
+constexpr const Operators* kOperators = kOperatorIndex.byFirst;
 
-// The keyword spelled exactly like word, or null.
+// True when a and b, of the same short length, hold the same bytes: compared in place, as a
+// library call costs more than comparing the few bytes of a keyword.
+bool sameBytes(const char* a, const char* b, size_t size) {
+  for (size_t i = 0; i < size; ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
+}
+
+// The keywords spelled with letters, grouped by their first letter and their length: a word
+// is compared only with the one to three keywords that begin like it and are as long.
+constexpr size_t kLetters = 'z' - 'a' + 1;
+constexpr size_t kLongestKeyword = 22;  // "non_mutually_exclusive"
+
+struct WordKeywordIndex {
+  // The keywords of first letter l and length n are order[begin[g]] up to order[begin[g + 1]],
+  // g = l * (kLongestKeyword + 1) + n.
+  unsigned char begin[kLetters * (kLongestKeyword + 1) + 1];
+  unsigned char order[std::size(kKeywords)];
+};
+
+constexpr bool isLowerLetter(char c) { return c >= 'a' && c <= 'z'; }
+
+constexpr size_t wordGroup(char first, size_t length) {
+  return static_cast<size_t>(first - 'a') * (kLongestKeyword + 1) + length;
+}
+
+constexpr WordKeywordIndex buildWordKeywordIndex() {
+  WordKeywordIndex index{};
+  constexpr size_t kGroups = kLetters * (kLongestKeyword + 1);
+  size_t count[kGroups] = {};
+  for (const Keyword& keyword : kKeywords) {
+    if (isLowerLetter(keyword.spelling[0])) {
+      ++count[wordGroup(keyword.spelling[0], keyword.spelling.size())];
+    }
+  }
+  size_t at = 0;
+  size_t next[kGroups] = {};
+  for (size_t g = 0; g < kGroups; ++g) {
+    index.begin[g] = static_cast<unsigned char>(at);
+    next[g] = at;
+    at += count[g];
+  }
+  index.begin[kGroups] = static_cast<unsigned char>(at);
+  for (size_t i = 0; i < std::size(kKeywords); ++i) {
+    const std::string_view spelling = kKeywords[i].spelling;
+    if (isLowerLetter(spelling[0])) {
+      index.order[next[wordGroup(spelling[0], spelling.size())]++] = static_cast<unsigned char>(i);
+    }
+  }
+  return index;
+}
+
+constexpr WordKeywordIndex kWordKeywordIndex = buildWordKeywordIndex();
+
+constexpr bool keywordsFitTheIndex() {
+  for (const Keyword& keyword : kKeywords) {
+    if (keyword.spelling.size() > kLongestKeyword) return false;
+  }
+  return true;
+}
+static_assert(keywordsFitTheIndex(), "kLongestKeyword covers every keyword");
+
+// The keyword spelled exactly like word, or null. Keywords are words of lowercase letters and
+// "_", beginning with a letter.
 const Keyword* findKeyword(std::string_view word) {
-  if (word.empty()) return nullptr;
-  const auto first = static_cast<unsigned char>(word[0]);
-  for (size_t i = kKeywordIndex.begin[first]; i < kKeywordIndex.begin[first + 1]; ++i) {
-    const Keyword& keyword = kKeywords[kKeywordIndex.order[i]];
-    if (keyword.spelling == word) return &keyword;
+  if (word.empty() || word.size() > kLongestKeyword || !isLowerLetter(word[0])) return nullptr;
+  const size_t group = wordGroup(word[0], word.size());
+  for (size_t i = kWordKeywordIndex.begin[group]; i < kWordKeywordIndex.begin[group + 1]; ++i) {
+    const Keyword& keyword = kKeywords[kWordKeywordIndex.order[i]];
+    if (sameBytes(keyword.spelling.data(), word.data(), word.size())) return &keyword;
   }
   return nullptr;
 }
@@ -130,19 +206,41 @@ const Keyword* findKeyword(std::string_view word) {
 constexpr size_t kContextBefore = 20;
 constexpr size_t kContextWidth = 40;
 
-bool isWordChar(unsigned char c) { return isRixLetter(c) || isRixDigit(c) || c == '_'; }
+// The bytes that continue a word (letters, digits, "_"), one entry per byte value, so that a
+// word is scanned with one lookup per byte.
+struct WordBytes {
+  bool continues[UCHAR_MAX + 1];
+};
+
+constexpr WordBytes buildWordBytes() {
+  WordBytes bytes{};
+  for (unsigned c = 0; c <= UCHAR_MAX; ++c) {
+    const auto byte = static_cast<unsigned char>(c);
+    bytes.continues[c] = isRixLetter(byte) || isRixDigit(byte) || byte == '_';
+  }
+  return bytes;
+}
+
+constexpr WordBytes kWordBytes = buildWordBytes();
+
+bool isWordChar(unsigned char c) { return kWordBytes.continues[c]; }
 
 // Each backslash is dropped and the character after it kept as it is; there are no named escapes.
+// The runs between backslashes are copied whole.
 std::string unescape(std::string_view text) {
+  size_t backslash = text.find('\\');
+  if (backslash == std::string_view::npos) return std::string(text);
   std::string result;
   result.reserve(text.size());
-  for (size_t i = 0; i < text.size(); ++i) {
-    if (text[i] == '\\') {
-      ++i;
-      if (i == text.size()) break;
-    }
-    result += text[i];
+  size_t from = 0;
+  while (backslash != std::string_view::npos) {
+    result.append(text, from, backslash - from);
+    if (backslash + 1 == text.size()) return result;  // a backslash ending the text is dropped
+    result += text[backslash + 1];
+    from = backslash + 2;
+    backslash = text.find('\\', from);
   }
+  result.append(text, from, std::string_view::npos);
   return result;
 }
 
@@ -235,16 +333,18 @@ void TamLexer::scanQuoted(char quote, TokenKind kind) {
 
 // Operators need no separation from what follows them; the longest one that matches wins.
 bool TamLexer::matchOperator() {
-  const std::string_view rest = text_.substr(pos_);
-  const auto first = static_cast<unsigned char>(rest[0]);
-  for (size_t i = kKeywordIndex.begin[first]; i < kKeywordIndex.begin[first + 1]; ++i) {
-    const Keyword& keyword = kKeywords[kKeywordIndex.order[i]];
-    if (rest.substr(0, keyword.spelling.size()) != keyword.spelling) continue;
-    kind_ = keyword.kind;
-    length_ = keyword.spelling.size();
+  const auto first = static_cast<unsigned char>(text_[pos_]);
+  const Operators& starting = kOperators[first];
+  if (starting.pairSecond != '\0' && pos_ + 1 < text_.size() &&
+      text_[pos_ + 1] == starting.pairSecond) {
+    kind_ = starting.pair;
+    length_ = 2;
     return true;
   }
-  return false;
+  if (!starting.hasSingle) return false;
+  kind_ = starting.single;
+  length_ = 1;
+  return true;
 }
 
 // A word spelled like a keyword is that keyword only when white space or the end of the text

@@ -186,11 +186,11 @@ namespace tam {
 namespace detail {
 
 // RIX character classes: plain ASCII, applied to bytes; a byte above 127 is none of them.
-inline bool isRixLetter(unsigned char c) {
+constexpr bool isRixLetter(unsigned char c) {
   return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
 }
-inline bool isRixDigit(unsigned char c) { return c >= '0' && c <= '9'; }
-inline bool isRixSpace(unsigned char c) {
+constexpr bool isRixDigit(unsigned char c) { return c >= '0' && c <= '9'; }
+constexpr bool isRixSpace(unsigned char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 

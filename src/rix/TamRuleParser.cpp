@@ -484,8 +484,10 @@ std::unique_ptr<TamValueExp> TamRuleParser::parsePrimary() {
 // are read in a loop and folded from their end.
 
 std::unique_ptr<TamValueExp> TamRuleParser::parseDisjunction() {
+  ValuePtr first = parseConjunction();
+  if (lexer_.kind() != TOKEN_OR) return first;  // most conditions: no list of operands
   std::vector<ValuePtr> operands;
-  operands.push_back(parseConjunction());
+  operands.push_back(std::move(first));
   while (lexer_.kind() == TOKEN_OR) {
     lexer_.next();
     operands.push_back(parseConjunction());
@@ -494,8 +496,10 @@ std::unique_ptr<TamValueExp> TamRuleParser::parseDisjunction() {
 }
 
 std::unique_ptr<TamValueExp> TamRuleParser::parseConjunction() {
+  ValuePtr first = parseNegation();
+  if (lexer_.kind() != TOKEN_AND) return first;
   std::vector<ValuePtr> operands;
-  operands.push_back(parseNegation());
+  operands.push_back(std::move(first));
   while (lexer_.kind() == TOKEN_AND) {
     lexer_.next();
     operands.push_back(parseNegation());

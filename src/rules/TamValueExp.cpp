@@ -77,8 +77,8 @@ bool TamValueExp::isMultiValued(const TamSelOptionSet&) const { return false; }
 // Literals.
 
 TamLiteralValueExp::TamLiteralValueExp() : value_(TamValue::createUnset()) {}
-TamLiteralValueExp::TamLiteralValueExp(const std::string& value)
-    : value_(TamValue::createString(value)) {}
+TamLiteralValueExp::TamLiteralValueExp(std::string value)
+    : value_(TamValue::createString(std::move(value))) {}
 TamLiteralValueExp::TamLiteralValueExp(int value) : value_(TamValue::createInt(value)) {}
 TamLiteralValueExp::TamLiteralValueExp(double value) : value_(TamValue::createReal(value)) {}
 TamLiteralValueExp::TamLiteralValueExp(bool value) : value_(TamValue::createBool(value)) {}

@@ -55,7 +55,7 @@ class TamValueExp : public tam::detail::ArenaNode {
 class TamLiteralValueExp : public TamValueExp {
  public:
   TamLiteralValueExp();  // Unset
-  explicit TamLiteralValueExp(const std::string& value);
+  explicit TamLiteralValueExp(std::string value);
   explicit TamLiteralValueExp(int value);
   explicit TamLiteralValueExp(double value);
   explicit TamLiteralValueExp(bool value);

@@ -2,7 +2,10 @@
 // leaves behind.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "ModelTestSupport.h"
 
@@ -106,6 +109,134 @@ TEST_F(ModuleTextTest, FailuresInsideTheTextKeepWhatCameBefore) {
             "10 Error parsing set/fix statement: 'to' not found @set m:a 2\n        ^");
   EXPECT_EQ(m->getRixData(),
             moduleText("m", {"public a integer", "public c logical"}, "set m:a to 1"));
+}
+
+// Reading texts one after another into one module: an option declared again keeps its object,
+// one no longer declared leaves the module, and the options stay in name order (bytes compared
+// unsigned, so a name with a byte above 127 sorts after "z").
+TEST_F(ModuleTextTest, ReReadsKeepOptionsDeclaredAgainAndForgetTheRest) {
+  struct Case {
+    std::vector<std::string> lines;
+    const char* options;  // in the module's order afterwards
+  };
+  const std::string accented = "'z\xc3\xa9'";
+  const Case cases[] = {
+      {{"public b logical", "public a integer", "public 'a b' string", "public 'a\\'q' logical"},
+       "a a b a'q b"},
+      {{"public a integer = 1 to 3", "public b logical", "private " + accented + " logical",
+        "public z logical"},
+       "a b z z\xc3\xa9"},
+      {{"public z logical", "private " + accented + " logical"}, "z z\xc3\xa9"},
+      {{"private " + accented + " logical", "public a_ integer", "public a integer"},
+       "a a_ z\xc3\xa9"},
+      {{}, ""},
+      {{"public a integer"}, "a"},
+  };
+  ref_count_ptr<TamModule> m = window->createModule("m");
+  std::map<std::string, ref_count_ptr<TamOption>> seen;  // every option met, by name
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.options);
+    m->setRixData(moduleText("m", c.lines));
+    EXPECT_EQ(names(m->options()), c.options);
+    for (auto& entry : seen) {
+      if (!entry.second) continue;
+      const bool present = failure([&] { m->getOption(entry.first); }) == "none";
+      if (present) {
+        EXPECT_EQ(m->getOption(entry.first).get(), entry.second.get()) << entry.first;
+      } else {
+        entry.second = nullptr;  // gone: a later declaration makes a new option
+      }
+    }
+    for (const ref_count_ptr<TamOption>& option : m->options()) {
+      ref_count_ptr<TamOption>& known = seen[option->name()];
+      if (!known) known = option;
+    }
+  }
+}
+
+// A module of many options read, then read again with every third option left out and the lines
+// in reverse: the options left out are forgotten, the others are the same objects.
+TEST_F(ModuleTextTest, ManyOptionsInOneModuleAreReadAgainInPlace) {
+  const int kOptions = 3000;
+  std::vector<std::string> all;
+  std::vector<std::string> kept;
+  for (int i = 0; i < kOptions; ++i) {
+    const std::string line = "public o" + std::to_string(i) + " integer = 0 to " +
+                             std::to_string(i % 5 + 1) + " default 0";
+    all.push_back(line);
+    if (i % 3 != 0) kept.insert(kept.begin(), line);
+  }
+  ref_count_ptr<TamModule> m = window->createModule("m");
+  m->setRixData(moduleText("m", all));
+  std::map<std::string, ref_count_ptr<TamOption>> before;
+  for (const ref_count_ptr<TamOption>& option : m->options()) before[option->name()] = option;
+  ASSERT_EQ(before.size(), static_cast<std::size_t>(kOptions));
+  m->setRixData(moduleText("m", kept));
+  EXPECT_EQ(m->options().size(), kept.size());
+  for (int i = 0; i < kOptions; ++i) {
+    const std::string name = "o" + std::to_string(i);
+    const ref_count_ptr<TamOption> was = before[name];
+    ASSERT_TRUE(was) << name;
+    if (i % 3 == 0) {
+      EXPECT_EQ(failure([&] { m->getOption(name); }), "102 " + name);
+    } else {
+      EXPECT_EQ(m->getOption(name).get(), was.get()) << name;
+      EXPECT_TRUE(was->validateValue(TamValue::createInt(i % 5 + 1))) << name;
+      EXPECT_FALSE(was->validateValue(TamValue::createInt(i % 5 + 2))) << name;
+    }
+  }
+}
+
+// A declaration line gives the same option, or fails the same way leaving the same constraints
+// behind, whether it is added alone or read in a module text (where options share constraint
+// lists and values).
+TEST_F(ModuleTextTest, DeclarationsReadInATextMatchThoseAddedAlone) {
+  declare("base", {"public s string = \"x\", \"y\"", "public n integer = 1 to 5",
+                   "public l logical"});
+  const char* const lines[] = {
+      "public a implements base:s = \"x\", \"q\"",
+      "public a implements base:s = \"q\", \"x\"",
+      "public a implements base:s = \"y\", \"x\" default \"x\"",
+      "public a uses base:n = 2, 3, 9",
+      "public a uses base:n = 2 to 9, 3",
+      "public a implements base:n = 2, 4 default 3",
+      "public a implements base:l",
+      "public a integer = 1 to 4, 7 default 7",
+      "public a integer = 1 to 4 default 5",
+      "public a real = 1, 2.5 default 2.5",
+      "public a string = \"p\" \"q\", default \"q\"",
+  };
+  auto state = [](const ref_count_ptr<TamModule>& module) {
+    std::string text;
+    for (const ref_count_ptr<TamOption>& option : module->options()) {
+      for (const ref_count_ptr<TamOptionValue>& constraint : option->values()) {
+        text += std::to_string(constraint->kind()) + " ";
+      }
+      text += "default " + option->defaultValue()->displayString();
+    }
+    return text;
+  };
+  for (const char* line : lines) {
+    SCOPED_TRACE(line);
+    ref_count_ptr<TamModule> alone = window->createModule("alone");
+    ref_count_ptr<TamModule> read = window->createModule("read");
+    const std::string aloneFailure = failure([&] { alone->addOptionString(line); });
+    EXPECT_EQ(failure([&] { read->setRixData(moduleText("read", {line})); }), aloneFailure);
+    EXPECT_EQ(state(read), state(alone));
+    for (int probe = 0; probe <= 10 && !alone->options().empty(); ++probe) {
+      const ref_count_ptr<TamValue> values[] = {
+          TamValue::createInt(probe), TamValue::createReal(probe / 2.0),
+          TamValue::createString(probe == 0 ? "x" : probe == 1 ? "q" : "y")};
+      for (const ref_count_ptr<TamValue>& value : values) {
+        if (value->type() != alone->getOption("a")->valueType()) continue;
+        EXPECT_EQ(read->getOption("a")->validateValue(value),
+                  alone->getOption("a")->validateValue(value))
+            << value->displayString();
+      }
+    }
+    window->deleteModule("alone");
+    window->deleteModule("read");
+  }
 }
 
 }  // namespace

@@ -123,6 +123,9 @@ TEST(LexerTest, TokenSequences) {
       // Quoted tokens: a backslash keeps the next character, whatever it is.
       {"'a b' 'it\\'s' 'a\\\\' ''", "id(a b) id(it's) id(a\\) id() end"},
       {"\"say \\\"hi\\\"\" \"\\n\" 'a'b", "str(say \"hi\") str(n) id(a) id(b) end"},
+      // Several escapes in one token, at its ends and back to back; long runs between them.
+      {"'\\ab\\\\\\'c\\d' \"\\\\\\\\\" '0123456789abcdef\\-0123456789abcdef'",
+       "id(ab\\'cd) str(\\\\) id(0123456789abcdef-0123456789abcdef) end"},
       {"a \"x#y\" 'p q'", "id(a) str(x#y) id(p q) end"},
       {"x\n'abc\\'", "E10 Unterminated single quotes\nx 'abc\\'\n  ^ @2"},
       {"'abc\\", "E10 Unterminated single quotes\n'abc\\\n^ @1"},
