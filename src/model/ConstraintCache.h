@@ -3,7 +3,8 @@
 // (constraints are immutable), and likewise the integer defaults, so that options defaulting to
 // the same number share one value (values are immutable too). It lives for one read and serves
 // one thread, like the module; it keeps at most kMaxEntries of each, so a text of ranges or
-// defaults all different costs it little.
+// defaults all different costs it little. The rule parser keeps the integer literals of one rule
+// text in one the same way.
 #ifndef TAM_SRC_MODEL_CONSTRAINTCACHE_H
 #define TAM_SRC_MODEL_CONSTRAINTCACHE_H
 

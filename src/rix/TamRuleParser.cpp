@@ -458,7 +458,7 @@ std::unique_ptr<TamValueExp> TamRuleParser::parsePrimary() {
       literal.reset(new (arena()) TamLiteralValueExp(lexer_.stringValue()));
       break;
     case TOKEN_INT_LIT:
-      literal.reset(new (arena()) TamLiteralValueExp(integerLiteral(lexer_.intValue())));
+      literal.reset(new (arena()) TamLiteralValueExp(literals_.integer(lexer_.intValue())));
       break;
     case TOKEN_REAL_LIT:
       literal.reset(new (arena()) TamLiteralValueExp(lexer_.realValue()));
@@ -545,14 +545,6 @@ std::unique_ptr<TamValueExp> TamRuleParser::parseComparison() {
 }
 
 // Helpers.
-
-ref_count_ptr<TamValue> TamRuleParser::integerLiteral(int value) {
-  auto found = integerLiterals_.find(value);
-  if (found != integerLiterals_.end()) return found->second;
-  ref_count_ptr<TamValue> made = TamValue::createInt(value);
-  if (integerLiterals_.size() < kMaxSharedLiterals) integerLiterals_.emplace(value, made);
-  return made;
-}
 
 std::string_view TamRuleParser::writtenBetween(size_t begin, size_t end) const {
   return source_.substr(begin, end - begin);

@@ -21,12 +21,12 @@
 #ifndef TAM_SRC_RIX_TAMRULEPARSER_H
 #define TAM_SRC_RIX_TAMRULEPARSER_H
 
-#include <map>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "model/ConstraintCache.h"
 #include "rix/TamLexer.h"
 #include "rules/RuleArena.h"
 #include "tam/TamConditionExp.h"
@@ -43,7 +43,6 @@ class TamRuleParser {
  public:
   // Deep input must end in a syntax error, not a stack overflow.
   static constexpr int kMaxNesting = 256;
-  static constexpr std::size_t kMaxSharedLiterals = 64;
 
   // Takes the text (moved in when the caller gives it up). The failure record, when given, is
   // borrowed and filled in at a syntax error.
@@ -103,10 +102,6 @@ class TamRuleParser {
   // The text from begin to end: what a reference's names may be read from, since the text
   // outlives the tree (TamOptionExp).
   std::string_view writtenBetween(size_t begin, size_t end) const;
-  // The value of an integer literal, one object for each number written in this text (up to
-  // kMaxSharedLiterals different numbers; further ones get their own): values never change, and
-  // rules repeat small numbers by the thousand.
-  ref_count_ptr<TamValue> integerLiteral(int value);
 
   std::shared_ptr<const std::string> text_;  // shared with the roots made from it
   std::string_view source_;                  // the part of *text_ read
@@ -114,7 +109,10 @@ class TamRuleParser {
   // Where the nodes are placed; handed to the root an entry point returns.
   std::unique_ptr<tam::detail::RuleArena> arena_;
   std::vector<TamOptionExp*> optionRefs_;
-  std::map<int, ref_count_ptr<TamValue>> integerLiterals_;
+  // The values of the integer literals, one object for each number written in this text (up
+  // to ConstraintCache::kMaxEntries numbers; further ones get their own): values never change,
+  // and rules repeat small numbers by the thousand.
+  tam::detail::ConstraintCache literals_;
   const TamTranslater* translater_ = nullptr;
   int depth_ = 0;
 };

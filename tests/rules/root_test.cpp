@@ -93,7 +93,7 @@ TEST_F(RootTest, ReferencedOptionsResolveInTextOrder) {
 // still each keep their own.
 TEST_F(RootTest, RepeatedNumbersKeepTheirValues) {
   const int kWritten = 100;
-  const int kDifferent = static_cast<int>(TamRuleParser::kMaxSharedLiterals) + 6;
+  const int kDifferent = static_cast<int>(tam::detail::ConstraintCache::kMaxEntries) + 6;
   std::string rules;
   std::set<int> expected;
   for (int i = 0; i < kWritten; ++i) {
