@@ -14,6 +14,7 @@ import tempfile
 
 import pytest
 from selenium import webdriver
+from selenium.common.exceptions import StaleElementReferenceException
 from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
@@ -56,7 +57,11 @@ def ebike():
 
 
 def wait(driver, condition):
-    return WebDriverWait(driver, WAIT_SECONDS).until(lambda d: condition())
+    # The page redraws panels as answers arrive: an element found by a condition may be replaced
+    # before the condition reads it, which only means the condition is asked again.
+    return WebDriverWait(driver, WAIT_SECONDS,
+                         ignored_exceptions=[StaleElementReferenceException]).until(
+        lambda d: condition())
 
 
 def body(driver, name):
