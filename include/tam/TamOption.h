@@ -175,7 +175,12 @@ class TAM_API TamOption : public ref_count {
   bool mutually_exclusive_ = true;
 };
 
-// Option handles order by option id, that is by creation order.
-TAM_API bool operator<(const ref_count_ptr<TamOption>& a, const ref_count_ptr<TamOption>& b);
+// Option handles order by option id, that is by creation order; a null handle comes first.
+// Defined here, so that the sets and maps keyed by options compare without a call.
+inline bool operator<(const ref_count_ptr<TamOption>& a, const ref_count_ptr<TamOption>& b) {
+  if (!b) return false;
+  if (!a) return true;
+  return a->id() < b->id();
+}
 
 #endif  // TAM_TAMOPTION_H

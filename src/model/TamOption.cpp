@@ -435,9 +435,3 @@ ref_count_ptr<TamOption> TamOption::optionForId(int id) {
   }
   return ref_count_ptr<TamOption>(option);
 }
-
-bool operator<(const ref_count_ptr<TamOption>& a, const ref_count_ptr<TamOption>& b) {
-  if (!b) return false;
-  if (!a) return true;
-  return a->id() < b->id();
-}
