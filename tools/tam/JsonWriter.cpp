@@ -1,13 +1,15 @@
 #include "JsonWriter.h"
 
+#include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <utility>
 
 namespace {
 
-constexpr std::size_t kIndent = 2;               // spaces per level, as dump(2)
-constexpr std::size_t kBufferLimit = 64 * 1024;  // text gathered before it goes to the stream
-constexpr int kInt64Digits = 21;                 // sign and the 19 digits of an int64 and more
+constexpr std::size_t kIndent = 2;              // spaces per level, as dump(2)
+constexpr std::size_t kBufferSize = 64 * 1024;  // text gathered before it goes to the stream
+constexpr int kInt64Digits = 21;                // sign and the 19 digits of an int64 and more
 
 std::string dumped(const OutputJson& value) {
   return value.dump(static_cast<int>(kIndent), ' ', false, OutputJson::error_handler_t::replace);
@@ -18,27 +20,19 @@ std::string dumped(const OutputJson& value) {
 struct BytesToEscape {
   static constexpr int kByteValues = 256;
   unsigned char of[kByteValues] = {};
-  BytesToEscape() {
+  constexpr BytesToEscape() {
     for (int byte = 0; byte < kByteValues; ++byte) {
       of[byte] = byte < 0x20 || byte >= 0x80 || byte == '"' || byte == '\\';
     }
   }
 };
-
-// A line break and the indentation of the deepest levels written from one piece; deeper levels
-// add spaces.
-constexpr std::size_t kIndentedLevels = 16;
-const std::string& lineBreaks() {
-  static const std::string text = "\n" + std::string(kIndentedLevels * kIndent, ' ');
-  return text;
-}
+constexpr BytesToEscape kEscaped;
 
 }  // namespace
 
 bool plainJsonText(std::string_view text) {
-  static const BytesToEscape escaped;
   unsigned char found = 0;  // looked up for every byte, without a branch per byte
-  for (char c : text) found |= escaped.of[static_cast<unsigned char>(c)];
+  for (char c : text) found |= kEscaped.of[static_cast<unsigned char>(c)];
   return found == 0;
 }
 
@@ -89,32 +83,51 @@ OutputJson JsonBuilder::take() {
 // JsonTextWriter
 
 JsonTextWriter::JsonTextWriter(std::ostream& out, int depth)
-    : out_(out), depth_(static_cast<std::size_t>(depth)) {}
+    : out_(out), depth_(static_cast<std::size_t>(depth)), buffer_(new char[kBufferSize]) {}
 
 JsonTextWriter::~JsonTextWriter() { flush(); }
 
 void JsonTextWriter::flush() {
-  if (buffer_.empty()) return;
-  out_.write(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
-  buffer_.clear();
+  if (used_ == 0) return;
+  out_.write(buffer_.get(), static_cast<std::streamsize>(used_));
+  used_ = 0;
+}
+
+char* JsonTextWriter::room(std::size_t size) {
+  if (size > kBufferSize - used_) flush();
+  return buffer_.get() + used_;
 }
 
 void JsonTextWriter::append(std::string_view text) {
-  buffer_.append(text.data(), text.size());
-  if (buffer_.size() >= kBufferLimit) flush();
+  if (text.size() > kBufferSize) {  // a piece larger than the buffer goes out as it is
+    flush();
+    out_.write(text.data(), static_cast<std::streamsize>(text.size()));
+    return;
+  }
+  std::memcpy(room(text.size()), text.data(), text.size());
+  used_ += text.size();
 }
 
 void JsonTextWriter::raw(std::string_view text) { append(text); }
 
 void JsonTextWriter::newLine(std::size_t depth) {
-  const std::size_t spaces = depth * kIndent;
-  const std::string& breaks = lineBreaks();
-  if (spaces < breaks.size()) {
-    buffer_.append(breaks, 0, spaces + 1);
-  } else {
-    buffer_ += breaks;
-    buffer_.append(spaces + 1 - breaks.size(), ' ');
+  std::size_t spaces = depth * kIndent;
+  std::size_t piece = std::min(spaces, kBufferSize - 1);
+  char* at = room(piece + 1);
+  *at = '\n';
+  std::memset(at + 1, ' ', piece);
+  used_ += piece + 1;
+  for (spaces -= piece; spaces > 0; spaces -= piece) {  // deeper than the buffer is wide
+    piece = std::min(spaces, kBufferSize);
+    std::memset(room(piece), ' ', piece);
+    used_ += piece;
   }
+}
+
+void JsonTextWriter::separator() {
+  Level& level = levels_.back();
+  if (!level.empty) append(",");
+  level.empty = false;
 }
 
 void JsonTextWriter::beforeValue() {
@@ -123,16 +136,12 @@ void JsonTextWriter::beforeValue() {
     return;
   }
   if (levels_.empty()) return;
-  Level& list = levels_.back();
-  if (!list.empty) buffer_ += ',';
-  list.empty = false;
+  separator();
   newLine(depth_ + levels_.size());
 }
 
 void JsonTextWriter::key(std::string_view name) {
-  Level& object = levels_.back();
-  if (!object.empty) buffer_ += ',';
-  object.empty = false;
+  separator();
   newLine(depth_ + levels_.size());
   quoted(name);
   append(": ");
@@ -141,13 +150,13 @@ void JsonTextWriter::key(std::string_view name) {
 
 void JsonTextWriter::beginObject() {
   beforeValue();
-  buffer_ += '{';
+  append("{");
   levels_.push_back({true, true});
 }
 
 void JsonTextWriter::beginArray() {
   beforeValue();
-  buffer_ += '[';
+  append("[");
   levels_.push_back({false, true});
 }
 
@@ -162,25 +171,35 @@ void JsonTextWriter::value(const OutputJson& value) {
   beforeValue();
   // dump() lays the value out from column zero: its inner lines move to this depth.
   const std::string text = dumped(value);
-  const std::string indent((depth_ + levels_.size()) * kIndent, ' ');
+  const std::size_t depth = depth_ + levels_.size();
   std::size_t from = 0;
   for (std::size_t at = text.find('\n'); at != std::string::npos; at = text.find('\n', from)) {
-    buffer_.append(text, from, at + 1 - from);
-    buffer_ += indent;
+    append(std::string_view(text).substr(from, at - from));
+    newLine(depth);
     from = at + 1;
   }
   append(std::string_view(text).substr(from));
 }
 
+// Plain text is copied between quotes while it is checked; text that needs escaping is then
+// written again, as dump() writes it.
 void JsonTextWriter::quoted(std::string_view text) {
-  if (!plainJsonText(text)) {
-    append(dumped(OutputJson(std::string(text))));
-    return;
+  const std::size_t size = text.size();
+  if (size + 2 <= kBufferSize) {
+    char* at = room(size + 2);
+    unsigned char found = 0;
+    at[0] = '"';
+    for (std::size_t i = 0; i < size; ++i) {
+      found |= kEscaped.of[static_cast<unsigned char>(text[i])];
+      at[i + 1] = text[i];
+    }
+    at[size + 1] = '"';
+    if (found == 0) {
+      used_ += size + 2;
+      return;
+    }
   }
-  buffer_ += '"';
-  buffer_.append(text.data(), text.size());
-  buffer_ += '"';
-  if (buffer_.size() >= kBufferLimit) flush();
+  append(dumped(OutputJson(std::string(text))));
 }
 
 void JsonTextWriter::string(std::string_view text) {
@@ -190,9 +209,9 @@ void JsonTextWriter::string(std::string_view text) {
 
 void JsonTextWriter::integer(std::int64_t number) {
   beforeValue();
-  char digits[kInt64Digits];
-  const std::to_chars_result result = std::to_chars(digits, digits + sizeof digits, number);
-  append(std::string_view(digits, static_cast<std::size_t>(result.ptr - digits)));
+  char* at = room(kInt64Digits);
+  const std::to_chars_result result = std::to_chars(at, at + kInt64Digits, number);
+  used_ += static_cast<std::size_t>(result.ptr - at);
 }
 
 void JsonTextWriter::boolean(bool flag) {

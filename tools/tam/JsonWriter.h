@@ -10,6 +10,7 @@
 #define TAM_TOOL_JSONWRITER_H
 
 #include <cstdint>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -110,16 +111,22 @@ class JsonTextWriter : public JsonWriter {
   // What precedes a value: nothing after a key or at the top, the separator and indentation of
   // the next item in a list.
   void beforeValue();
+  // The separator of the next item of the innermost level, when it has one before.
+  void separator();
   void newLine(std::size_t depth);
   // A string between quotes, escaped as dump() escapes it.
   void quoted(std::string_view text);
   void append(std::string_view text);
+  // Room for `size` more bytes in the buffer (flushing it first when they do not fit), for a
+  // piece no larger than the buffer: where they go. The caller then adds what it wrote to used_.
+  char* room(std::size_t size);
 
   std::ostream& out_;
   std::size_t depth_;
   std::vector<Level> levels_;
   bool afterKey_ = false;
-  std::string buffer_;
+  std::unique_ptr<char[]> buffer_;
+  std::size_t used_ = 0;
 };
 
 #endif  // TAM_TOOL_JSONWRITER_H
