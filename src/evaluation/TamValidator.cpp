@@ -34,21 +34,46 @@ void referencedOnce(const TamRixExp& exp, const ref_count_ptr<TamWindow>& window
 
 // What a node can see: the options visible there and the module-boundary nodes found below it,
 // each as its module's identifier and its path. Options are told apart by id, as handles compare;
-// the ids are gathered first and sorted once (seal), since a scope at the top of a large tree
-// sees every public option below it.
+// the ids are gathered first and sealed once, since a scope at the top of a large tree sees every
+// public option below it. Ids are handed out in creation order, so those of a scope mostly lie
+// close together: sealed, they become a bit per id from the lowest to the highest, unless that
+// would take more room than the list, which is then sorted instead.
 struct Scope {
-  std::vector<int> visible;
+  // A bit per id in the span takes no more room than a list of the ids when the span is at
+  // most this many times as long as the list.
+  static constexpr std::uint64_t kBitsPerListedId = 32;
+
+  std::vector<int> visible;  // sorted once sealed, unless the bits hold the ids
+  std::vector<bool> bits;    // bit k: id lowest + k is visible
+  std::int64_t lowest = 0;
+  bool inBits = false;
   std::multimap<std::string, TamPath> boundaries;
 
   void addVisible(const ref_count_ptr<TamOption>& option) { visible.push_back(option->id()); }
 
   void seal() {
-    std::sort(visible.begin(), visible.end());
-    visible.erase(std::unique(visible.begin(), visible.end()), visible.end());
+    if (visible.empty()) return;
+    const auto range = std::minmax_element(visible.begin(), visible.end());
+    const std::int64_t low = *range.first;
+    const auto span = static_cast<std::uint64_t>(std::int64_t{*range.second} - low + 1);
+    if (span > kBitsPerListedId * visible.size()) {
+      std::sort(visible.begin(), visible.end());
+      visible.erase(std::unique(visible.begin(), visible.end()), visible.end());
+      return;
+    }
+    bits.assign(static_cast<std::size_t>(span), false);
+    for (int id : visible) bits[static_cast<std::size_t>(id - low)] = true;
+    lowest = low;
+    inBits = true;
+    visible = std::vector<int>();
   }
 
   bool isVisible(const ref_count_ptr<TamOption>& option) const {
-    return option && std::binary_search(visible.begin(), visible.end(), option->id());
+    if (!option) return false;
+    if (!inBits) return std::binary_search(visible.begin(), visible.end(), option->id());
+    const std::int64_t at = option->id() - lowest;
+    return at >= 0 && static_cast<std::uint64_t>(at) < bits.size() &&
+           bits[static_cast<std::size_t>(at)];
   }
 
   bool hasBoundary(const std::string& moduleId, const TamPath& path) const {

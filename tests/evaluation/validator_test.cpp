@@ -162,4 +162,19 @@ TEST_F(ValidatorTest, NodesOfOneModuleInARowAreEachJudgedByTheirOwnScope) {
   }
 }
 
+// A scope keeps the ids it sees as bits while they lie close together, and as a sorted list once
+// thousands of other options were created between them: the findings are the same either way.
+TEST_F(ValidatorTest, ScopesJudgeAlikeWhetherTheirOptionsWereMadeTogetherOrFarApart) {
+  const Findings all = {"loadif c gear:ratio", "path c bad:eother",  "base c bad:gr",
+                        "rule c engine:code",  "loadif n engine:code", "rule n bad:model",
+                        "loadif m engine:code"};
+  window->getModule("engine");  // made first: engine:size, engine:code
+  std::vector<std::string> declarations;
+  for (int i = 0; i < 5000; ++i) declarations.push_back("public f" + std::to_string(i) + " integer");
+  addModule("filler", declarations, "");
+  window->getModule("filler");  // the others, made on the way, come thousands of ids later
+  TamValidator validator;
+  EXPECT_EQ(findings(validator, &root, true), all);
+}
+
 }  // namespace
