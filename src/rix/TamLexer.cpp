@@ -7,6 +7,7 @@
 #include <iterator>
 #include <string_view>
 
+#include "foundation/SameBytes.h"
 #include "tam/TamException.h"
 
 using tam::detail::isRixDigit;
@@ -126,15 +127,6 @@ constexpr OperatorIndex kOperatorIndex = buildOperatorIndex();
 static_assert(kOperatorIndex.consistent, "operators: one or two bytes, one of each per first byte");
 constexpr const Operators* kOperators = kOperatorIndex.byFirst;
 
-// True when a and b, of the same short length, hold the same bytes: compared in place, as a
-// library call costs more than comparing the few bytes of a keyword.
-bool sameBytes(const char* a, const char* b, size_t size) {
-  for (size_t i = 0; i < size; ++i) {
-    if (a[i] != b[i]) return false;
-  }
-  return true;
-}
-
 // The keywords spelled with letters, grouped by their first letter and their length: a word
 // is compared only with the one to three keywords that begin like it and are as long.
 constexpr size_t kLetters = 'z' - 'a' + 1;
@@ -196,7 +188,9 @@ const Keyword* findKeyword(std::string_view word) {
   const size_t group = wordGroup(word[0], word.size());
   for (size_t i = kWordKeywordIndex.begin[group]; i < kWordKeywordIndex.begin[group + 1]; ++i) {
     const Keyword& keyword = kKeywords[kWordKeywordIndex.order[i]];
-    if (sameBytes(keyword.spelling.data(), word.data(), word.size())) return &keyword;
+    if (tam::detail::sameBytes(keyword.spelling.data(), word.data(), word.size())) {
+      return &keyword;
+    }
   }
   return nullptr;
 }

@@ -1,5 +1,6 @@
 #include "rules/TamOptionExp.h"
 
+#include "foundation/SameBytes.h"
 #include "model/LookupEpoch.h"
 #include "tam/TamWindow.h"
 
@@ -19,8 +20,9 @@ TamOptionExp::TamOptionExp(tam::detail::RuleArena& names, std::string_view modul
   }
   const std::size_t separator = moduleId.empty() ? 0 : 1;
   if (written.size() == moduleId.size() + separator + optionName.size() &&
-      written.compare(0, moduleId.size(), moduleId) == 0 &&
-      written.compare(moduleId.size() + separator, optionName.size(), optionName) == 0) {
+      tam::detail::sameBytes(written.data(), moduleId.data(), moduleId.size()) &&
+      tam::detail::sameBytes(written.data() + moduleId.size() + separator, optionName.data(),
+                             optionName.size())) {
     names_ = written.data();
     if (separator != 0) optionNameSize_ = kSeparated;
   } else {
