@@ -200,24 +200,41 @@ const Keyword* findKeyword(std::string_view word) {
 constexpr size_t kContextBefore = 20;
 constexpr size_t kContextWidth = 40;
 
-// The bytes that continue a word (letters, digits, "_"), one entry per byte value, so that a
-// word is scanned with one lookup per byte.
+// What each byte value is to a word, so that a word is scanned with one lookup per byte: whether
+// it continues a word (letters, digits, "_"), and whether keywords are spelled with it (lowercase
+// letters and "_"), so that a word with any other byte is never looked up among them.
 struct WordBytes {
-  bool continues[UCHAR_MAX + 1];
+  static constexpr unsigned char kContinues = 1;
+  static constexpr unsigned char kInKeywords = 2;
+  unsigned char of[UCHAR_MAX + 1];
 };
 
 constexpr WordBytes buildWordBytes() {
   WordBytes bytes{};
   for (unsigned c = 0; c <= UCHAR_MAX; ++c) {
     const auto byte = static_cast<unsigned char>(c);
-    bytes.continues[c] = isRixLetter(byte) || isRixDigit(byte) || byte == '_';
+    if (isRixLetter(byte) || isRixDigit(byte) || byte == '_') bytes.of[c] |= WordBytes::kContinues;
+    if (isLowerLetter(static_cast<char>(byte)) || byte == '_') bytes.of[c] |= WordBytes::kInKeywords;
   }
   return bytes;
 }
 
 constexpr WordBytes kWordBytes = buildWordBytes();
 
-bool isWordChar(unsigned char c) { return kWordBytes.continues[c]; }
+constexpr bool keywordsUseKeywordBytes() {
+  for (const Keyword& keyword : kKeywords) {
+    if (!isLowerLetter(keyword.spelling[0])) continue;  // operators
+    for (char c : keyword.spelling) {
+      if ((kWordBytes.of[static_cast<unsigned char>(c)] & WordBytes::kInKeywords) == 0) {
+        return false;
+      }
+    }
+  }
+  return true;
+}
+static_assert(keywordsUseKeywordBytes(), "every byte of a keyword is marked as one");
+
+bool isWordChar(unsigned char c) { return (kWordBytes.of[c] & WordBytes::kContinues) != 0; }
 
 // Each backslash is dropped and the character after it kept as it is; there are no named escapes.
 // The runs between backslashes are copied whole.
@@ -345,10 +362,16 @@ bool TamLexer::matchOperator() {
 // follows it, so "if(" begins an identifier. Keywords all begin with a letter.
 void TamLexer::scanWord(bool keywordPossible) {
   size_t end = pos_;
-  while (end < text_.size() && isWordChar(static_cast<unsigned char>(text_[end]))) ++end;
+  unsigned char all = WordBytes::kInKeywords;  // stays set while every byte may be a keyword's
+  while (end < text_.size()) {
+    const unsigned char is = kWordBytes.of[static_cast<unsigned char>(text_[end])];
+    if ((is & WordBytes::kContinues) == 0) break;
+    all &= is;
+    ++end;
+  }
   kind_ = TOKEN_IDENT;
   length_ = end - pos_;
-  if (!keywordPossible) return;
+  if (!keywordPossible || all == 0) return;
   if (end < text_.size() && !isRixSpace(static_cast<unsigned char>(text_[end]))) return;
   if (const Keyword* keyword = findKeyword(text_.substr(pos_, length_))) kind_ = keyword->kind;
 }
