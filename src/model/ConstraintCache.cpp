@@ -42,6 +42,11 @@ std::shared_ptr<ConstraintCache::List> ConstraintCache::shareList(const List& co
 }
 
 ref_count_ptr<TamValue> ConstraintCache::integer(int value) {
+  if (value >= 0 && value < kSmallIntegers) {
+    ref_count_ptr<TamValue>& kept = smallIntegers_[value];
+    if (!kept) kept = TamValue::createInt(value);
+    return kept;
+  }
   auto it = integers_.find(value);
   if (it != integers_.end()) return it->second;
   ref_count_ptr<TamValue> made = TamValue::createInt(value);

@@ -50,6 +50,10 @@ class ConstraintCache {
   Unrestricted unrestricted_[kMaxUnrestricted] = {};
   std::size_t unrestrictedCount_ = 0;
   std::unordered_map<std::string, ref_count_ptr<TamOptionValue>> entries_;
+  // The integers from 0 to kSmallIntegers - 1, the ones texts use most, found by their value;
+  // the others through the map.
+  static constexpr int kSmallIntegers = 64;
+  ref_count_ptr<TamValue> smallIntegers_[kSmallIntegers];
   std::unordered_map<int, ref_count_ptr<TamValue>> integers_;
   std::unordered_map<std::string, std::shared_ptr<List>> lists_;  // by the constraints' addresses
 };
