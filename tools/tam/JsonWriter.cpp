@@ -7,9 +7,8 @@
 
 namespace {
 
-constexpr std::size_t kIndent = 2;              // spaces per level, as dump(2)
-constexpr std::size_t kBufferSize = 64 * 1024;  // text gathered before it goes to the stream
-constexpr int kInt64Digits = 21;                // sign and the 19 digits of an int64 and more
+constexpr std::size_t kIndent = 2;  // spaces per level, as dump(2)
+constexpr int kInt64Digits = 21;    // sign and the 19 digits of an int64 and more
 
 std::string dumped(const OutputJson& value) {
   return value.dump(static_cast<int>(kIndent), ' ', false, OutputJson::error_handler_t::replace);
@@ -93,11 +92,6 @@ void JsonTextWriter::flush() {
   used_ = 0;
 }
 
-char* JsonTextWriter::room(std::size_t size) {
-  if (size > kBufferSize - used_) flush();
-  return buffer_.get() + used_;
-}
-
 void JsonTextWriter::append(std::string_view text) {
   if (text.size() > kBufferSize) {  // a piece larger than the buffer goes out as it is
     flush();
@@ -124,10 +118,21 @@ void JsonTextWriter::newLine(std::size_t depth) {
   }
 }
 
-void JsonTextWriter::separator() {
+void JsonTextWriter::nextItem() {
   Level& level = levels_.back();
-  if (!level.empty) append(",");
+  const std::size_t comma = level.empty ? 0 : 1;
   level.empty = false;
+  const std::size_t spaces = (depth_ + levels_.size()) * kIndent;
+  if (comma + 1 + spaces > kBufferSize) {  // deeper than the buffer is wide
+    if (comma != 0) append(",");
+    newLine(depth_ + levels_.size());
+    return;
+  }
+  char* at = room(comma + 1 + spaces);
+  at[0] = ',';  // overwritten by the line break when there is no separator
+  at[comma] = '\n';
+  std::memset(at + comma + 1, ' ', spaces);
+  used_ += comma + 1 + spaces;
 }
 
 void JsonTextWriter::beforeValue() {
@@ -135,16 +140,16 @@ void JsonTextWriter::beforeValue() {
     afterKey_ = false;
     return;
   }
-  if (levels_.empty()) return;
-  separator();
-  newLine(depth_ + levels_.size());
+  if (!levels_.empty()) nextItem();
 }
 
 void JsonTextWriter::key(std::string_view name) {
-  separator();
-  newLine(depth_ + levels_.size());
+  nextItem();
   quoted(name);
-  append(": ");
+  char* at = room(2);
+  at[0] = ':';
+  at[1] = ' ';
+  used_ += 2;
   afterKey_ = true;
 }
 

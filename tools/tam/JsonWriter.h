@@ -111,15 +111,21 @@ class JsonTextWriter : public JsonWriter {
   // What precedes a value: nothing after a key or at the top, the separator and indentation of
   // the next item in a list.
   void beforeValue();
-  // The separator of the next item of the innermost level, when it has one before.
-  void separator();
+  // The separator of the next item of the innermost level (when an item came before it), a line
+  // break and the indentation of that level.
+  void nextItem();
   void newLine(std::size_t depth);
   // A string between quotes, escaped as dump() escapes it.
   void quoted(std::string_view text);
   void append(std::string_view text);
   // Room for `size` more bytes in the buffer (flushing it first when they do not fit), for a
-  // piece no larger than the buffer: where they go. The caller then adds what it wrote to used_.
-  char* room(std::size_t size);
+  // piece no larger than the buffer: where they go. The caller then moves used_ past what it
+  // wrote.
+  char* room(std::size_t size) {
+    if (size > kBufferSize - used_) flush();
+    return buffer_.get() + used_;
+  }
+  static constexpr std::size_t kBufferSize = 64 * 1024;  // text gathered before the stream has it
 
   std::ostream& out_;
   std::size_t depth_;
