@@ -34,9 +34,11 @@ echo "== the installed tam runs from the moved prefix"
 [ "$("$tam" --version)" = "tam $version" ] || fail "tam --version does not print tam $version"
 # Whole outputs are captured before they are searched: a reader that stops early would make the
 # writer fail under pipefail.
+# tam carries the library and the C++ runtime; the library is installed for hosts and Python.
 loaded=$(ldd "$tam")
-[[ $loaded == *"libtam.so"*" => $prefix/bin/../lib/libtam.so"* ]] ||
-  fail "the installed tam does not load the installed library: $loaded"
+[[ $loaded != *"libtam.so"* && $loaded != *"libstdc++"* ]] ||
+  fail "the installed tam loads a shared library it should carry: $loaded"
+[ -e "$prefix/lib/libtam.so" ] || fail "the library is not installed for hosts"
 if ! diff <("$build_dir/tools/tam" eval examples/ebike/product.json) \
           <("$tam" eval examples/ebike/product.json) >/dev/null; then
   fail "the installed tam evaluates the example differently from the built one"
