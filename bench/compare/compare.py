@@ -259,12 +259,12 @@ def check_agreement(tools, n):
 
 def report(tools, n):
     base = min(tools[0].times)
-    print("%-16s %10s %10s %10s %8s %12s" % ("tool", "min s", "median s", "peak MiB",
+    print("%-16s %10s %10s %10s %8s %12s" % ("tool", "min ms", "median ms", "peak MiB",
                                                "min/kc", "B/option"))
     for tool in tools:
         low, mid, peak = min(tool.times), statistics.median(tool.times), max(tool.memory)
-        print("%-16s %10.3f %10.3f %10.1f %8.2f %12.0f" % (tool.name, low, mid, peak / 1024.0,
-                                                          low / base, peak * 1024.0 / n))
+        print("%-16s %10.1f %10.1f %10.1f %8.3f %12.0f" % (
+            tool.name, low * 1e3, mid * 1e3, peak / 1024.0, low / base, peak * 1024.0 / n))
 
 
 def main():
