@@ -89,6 +89,11 @@ class TAM_API TamOption : public ref_count {
   // Unit tests drive the declaration parser's operations (addValue, setDefaultValue) directly.
   friend class TamOptionTestPeer;
 
+  // A module places the options it reads from its text side by side; an option gives its room
+  // back however it was placed.
+  static void* operator new(std::size_t size);
+  static void operator delete(void* option) noexcept;
+
   // moduleId: the id of the declaring module, shared by its options.
   using SharedId = std::shared_ptr<const std::string>;
   TamOption(TamWindow* window, SharedId moduleId, const std::string& name, Scope scope);

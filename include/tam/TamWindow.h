@@ -16,6 +16,7 @@
 #define TAM_TAMWINDOW_H
 
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <string_view>
@@ -26,6 +27,12 @@
 #include "tam/TamModule.h"
 #include "tam/TamValue.h"
 #include "tam/ref_count.h"
+
+namespace tam {
+namespace detail {
+class OptionBlocks;
+}  // namespace detail
+}  // namespace tam
 
 class Tam;
 class TamNode;
@@ -97,7 +104,8 @@ class TAM_API TamWindow : public ref_count {
 
  private:
   friend class Tam;
-  TamWindow() = default;
+  friend class TamModule;  // places the options it reads in optionBlocks_
+  TamWindow();
 
   class ModuleCall;
 
@@ -115,6 +123,8 @@ class TAM_API TamWindow : public ref_count {
   std::set<std::string> busyModules_;
   bool evaluating_ = false;
   TamObserver* observer_ = nullptr;
+  // Where the modules' options go when read from their texts (see OptionBlocks).
+  std::unique_ptr<tam::detail::OptionBlocks> optionBlocks_;
 };
 
 #endif  // TAM_TAMWINDOW_H

@@ -7,6 +7,7 @@
 
 #include "model/ConstraintCache.h"
 #include "model/ModuleTextFormat.h"
+#include "model/OptionBlocks.h"
 #include "model/TamTokenizer.h"
 #include "tam/TamException.h"
 #include "tam/TamExpRoot.h"
@@ -68,6 +69,10 @@ void TamModule::readRixData(const std::string& text, std::shared_ptr<const std::
     shared = std::make_shared<const std::string>(section.substr(0, sectionSize));
     keptStart = section.data();
   }
+  // A first read places its options beside the window's others; a re-read keeps most of the
+  // options it had, and its new ones go to the heap.
+  const tam::detail::OptionBlocks::Placing placing(optionMap_.empty() ? window_->optionBlocks_.get()
+                                                                       : nullptr);
   const std::shared_ptr<const std::string> kept = std::move(shared);
   tam::detail::ConstraintCache ranges;
   struct Reading {  // the module reads with `ranges` until this read ends, however it ends

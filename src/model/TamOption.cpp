@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "model/LookupEpoch.h"
+#include "model/OptionBlocks.h"
 #include "model/OptionIdTable.h"
 #include "tam/TamException.h"
 #include "tam/TamModule.h"
@@ -423,6 +424,14 @@ ref_count_ptr<TamOption> TamOption::findOption(const ref_count_ptr<TamWindow>& w
                                                const std::string& moduleId,
                                                const std::string& optionName) {
   return findOption(window, moduleId, optionName, false);
+}
+
+void* TamOption::operator new(std::size_t size) {
+  return tam::detail::OptionBlocks::allocate(size);
+}
+
+void TamOption::operator delete(void* option) noexcept {
+  tam::detail::OptionBlocks::release(option);
 }
 
 // The option must belong to a window the calling thread works on: another thread could be

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "model/LookupEpoch.h"
+#include "model/OptionBlocks.h"
 #include "tam/Tam.h"
 #include "tam/TamException.h"
 #include "tam/TamNode.h"
@@ -48,6 +49,8 @@ class TamWindow::ModuleCall {
   TamWindow& window_;
   std::set<std::string>::iterator at_;
 };
+
+TamWindow::TamWindow() : optionBlocks_(new tam::detail::OptionBlocks()) {}
 
 TamWindow::~TamWindow() { tam::detail::foundLookupsChanged(); }
 

@@ -102,4 +102,37 @@ TEST(ThreadTest, AWindowMayMoveBetweenThreads) {
   Tam::initialize(nullptr);
 }
 
+// A window's options lie in blocks it fills; a host may keep option handles after the window is
+// gone and let them go on another thread while the first reads new windows.
+TEST(ThreadTest, OptionsOutliveTheirWindowOnAnotherThread) {
+  const ProductPlan plan = ProductPlan::load(TAM_EBIKE_PRODUCT);
+  ProductAdapter adapter(plan);
+  Tam::initialize(&adapter);
+  for (int r = 0; r < kRounds; ++r) {
+    std::vector<ref_count_ptr<TamOption>> kept;
+    {
+      ProductSession session(plan, adapter);
+      session.build();
+      session.evaluate();
+      for (const auto& module : session.window()->moduleMap()) {
+        for (const ref_count_ptr<TamOption>& option : module.second->options()) {
+          kept.push_back(option);
+        }
+      }
+    }
+    ASSERT_FALSE(kept.empty());
+    std::string seen;
+    std::thread other([&] {
+      for (const ref_count_ptr<TamOption>& option : kept) {
+        seen += option->moduleId() + ":" + option->name() + "\n";
+      }
+      kept.clear();
+    });
+    round(plan, adapter);  // a new window, whose options go to new blocks, meanwhile
+    other.join();
+    EXPECT_NE(seen.find("drive:"), std::string::npos);
+  }
+  Tam::initialize(nullptr);
+}
+
 }  // namespace
