@@ -120,19 +120,12 @@ void JsonTextWriter::newLine(std::size_t depth) {
 
 void JsonTextWriter::nextItem() {
   Level& level = levels_.back();
-  const std::size_t comma = level.empty ? 0 : 1;
-  level.empty = false;
-  const std::size_t spaces = (depth_ + levels_.size()) * kIndent;
-  if (comma + 1 + spaces > kBufferSize) {  // deeper than the buffer is wide
-    if (comma != 0) append(",");
-    newLine(depth_ + levels_.size());
-    return;
+  if (!level.empty) {
+    *room(1) = ',';
+    ++used_;
   }
-  char* at = room(comma + 1 + spaces);
-  at[0] = ',';  // overwritten by the line break when there is no separator
-  at[comma] = '\n';
-  std::memset(at + comma + 1, ' ', spaces);
-  used_ += comma + 1 + spaces;
+  level.empty = false;
+  newLine(depth_ + levels_.size());
 }
 
 void JsonTextWriter::beforeValue() {
